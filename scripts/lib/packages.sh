@@ -1,0 +1,55 @@
+# Debian packages the project needs, and a function that installs the missing ones.
+# Sourced by the scripts in scripts/.
+
+# Building the framework, the game and the tests.
+BUILD_PACKAGES=(
+  g++ cmake ninja-build pkg-config
+  libgtest-dev libgmock-dev
+  libpng-dev libjpeg62-turbo-dev zlib1g-dev
+  libvorbis-dev libogg-dev
+  libfreetype-dev
+  libx11-dev libxxf86vm-dev libxtst-dev libgl-dev libgl1-mesa-dri libglx-mesa0
+)
+
+# Running the game: the font it draws with.
+RUN_PACKAGES=(
+  fonts-freefont-ttf
+)
+
+# Running the tests: X servers, fuzzing with clang, real files made by other programs.
+TEST_PACKAGES=(
+  xvfb xserver-xorg-core xserver-xorg-video-dummy x11-utils
+  clang-14 libclang-rt-14-dev
+  libopenal1 sound-theme-freedesktop alsa-utils xfonts-base
+)
+
+# Measuring: Google Benchmark and the libraries we compare ourselves with.
+BENCH_PACKAGES=(
+  libbenchmark-dev libsdl2-dev libpixman-1-dev libstb-dev valgrind
+)
+
+# ensure_packages pkg...: installs whichever of the packages is not installed yet, with
+# apt-get as root or through sudo. Without either it prints the command and fails.
+ensure_packages() {
+  local missing=()
+  local pkg
+  for pkg in "$@"; do
+    if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
+      missing+=("$pkg")
+    fi
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  local apt=(env DEBIAN_FRONTEND=noninteractive apt-get)
+  if [ "$(id -u)" -ne 0 ]; then
+    if command -v sudo >/dev/null 2>&1 && sudo -n true 2>/dev/null; then
+      apt=(sudo env DEBIAN_FRONTEND=noninteractive apt-get)
+    else
+      echo "These Debian packages are missing; install them as root with:" >&2
+      echo "  apt-get install -y ${missing[*]}" >&2
+      return 1
+    fi
+  fi
+  "${apt[@]}" update -qq
+  "${apt[@]}" install -y -qq --no-install-recommends "${missing[@]}"
+}

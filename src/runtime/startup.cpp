@@ -1,0 +1,134 @@
+#include "runtime/startup.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <string>
+
+#include "runtime/error.h"
+
+namespace vexel {
+
+namespace {
+
+struct ProcessState {
+    String launch_dir;
+    String app_file;
+    String app_dir;
+    String app_title = u"Vexel Application";
+    std::vector<String> args;
+    std::vector<std::function<void()>> exit_handlers;
+    bool exit_trampoline_registered = false;
+};
+
+ProcessState& State() {
+    static ProcessState state;
+    return state;
+}
+
+std::string CurrentDirectory() {
+    std::string buffer(4096, '\0');
+    if (getcwd(buffer.data(), buffer.size()) == nullptr) return {};
+    buffer.resize(buffer.find('\0'));
+    return buffer;
+}
+
+std::string ExecutablePath() {
+    std::string buffer(4096, '\0');
+    const std::string link = "/proc/" + std::to_string(getpid()) + "/exe";
+    const ssize_t length = readlink(link.c_str(), buffer.data(), buffer.size());
+    if (length <= 0 || static_cast<size_t>(length) >= buffer.size()) return {};
+    buffer.resize(static_cast<size_t>(length));
+    return buffer;
+}
+
+void RunExitHandlers() {
+    auto& handlers = State().exit_handlers;
+    while (!handlers.empty()) {
+        const auto handler = std::move(handlers.back());
+        handlers.pop_back();
+        try {
+            handler();
+        } catch (const std::exception& error) {
+            std::fputs(error.what(), stderr);
+        }
+    }
+}
+
+void WriteUncaught(const std::string& text) {
+    std::fwrite(text.data(), 1, text.size(), stderr);
+    std::fflush(stderr);
+}
+
+}  // namespace
+
+void StartProcess(int argc, char** argv) {
+    auto& state = State();
+    const std::string launch = CurrentDirectory();
+    state.launch_dir = FromUtf8(launch);
+    const std::string exe = ExecutablePath();
+    state.app_file = FromUtf8(exe);
+    const auto slash = exe.rfind('/');
+    const std::string dir = slash == std::string::npos ? std::string() : exe.substr(0, slash);
+    state.app_dir = FromUtf8(dir);
+    if (!exe.empty()) {
+        // An executable in the root directory leaves an empty directory part; "/" is meant.
+        if (chdir(dir.empty() ? "/" : dir.c_str()) != 0) {
+            // The directory vanished under us; staying where we are is all we can do.
+        }
+    }
+    state.app_title = u"Vexel Application";
+    state.args.clear();
+    for (int i = 0; i < argc; ++i) state.args.push_back(FromUtf8(argv[i]));
+}
+
+const String& LaunchDir() { return State().launch_dir; }
+const String& AppFile() { return State().app_file; }
+const String& AppDir() { return State().app_dir; }
+const String& AppTitle() { return State().app_title; }
+void SetAppTitle(const String& title) { State().app_title = title; }
+const std::vector<String>& AppArgs() { return State().args; }
+
+int32_t ElapsedMillis() {
+    timespec now{};
+    clock_gettime(CLOCK_BOOTTIME, &now);
+    const int64_t millis = static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+    return static_cast<int32_t>(static_cast<uint32_t>(millis));
+}
+
+String GetEnvVar(const String& name) {
+    const char* value = std::getenv(ToUtf8(name).c_str());
+    return value ? FromUtf8(value) : String();
+}
+
+void AddExitHandler(std::function<void()> handler) {
+    auto& state = State();
+    if (!state.exit_trampoline_registered) {
+        std::atexit(RunExitHandlers);
+        state.exit_trampoline_registered = true;
+    }
+    state.exit_handlers.push_back(std::move(handler));
+}
+
+void EndProgram() { std::exit(0); }
+
+void RunProgram(int argc, char** argv, const std::function<void()>& body) {
+    StartProcess(argc, argv);
+    try {
+        body();
+    } catch (const Exception& error) {
+        WriteUncaught(ToUtf8(error.ToString()));
+        std::exit(255);
+    } catch (const std::exception& error) {
+        WriteUncaught(error.what());
+        std::exit(255);
+    } catch (...) {
+        WriteUncaught("Unknown exception");
+        std::exit(255);
+    }
+    std::exit(0);
+}
+
+}  // namespace vexel

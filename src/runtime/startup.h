@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "runtime/string.h"
+
+namespace vexel {
+
+// Process start-up: records the launch directory, the application file (the target of
+// /proc/<pid>/exe) and its directory, makes that directory the working directory, sets the
+// default title and copies the arguments. When the link cannot be read the application file
+// and directory are empty and the working directory is left alone. Call once from main;
+// RunProgram does it for you.
+void StartProcess(int argc, char** argv);
+
+const String& LaunchDir();
+const String& AppFile();
+const String& AppDir();
+const String& AppTitle();
+void SetAppTitle(const String& title);
+const std::vector<String>& AppArgs();
+
+// Milliseconds since system boot as a 32-bit count, from a clock that never steps.
+int32_t ElapsedMillis();
+
+// The environment variable `name`, or the empty string when it is unset.
+String GetEnvVar(const String& name);
+
+// Registers `handler` to run when the process ends through EndProgram, a return from
+// RunProgram's body, an uncaught exception or std::exit. Handlers run in reverse order of
+// registration, each once.
+void AddExitHandler(std::function<void()> handler);
+
+// Runs the exit handlers and ends the process with status 0.
+[[noreturn]] void EndProgram();
+
+// Runs start-up and `body` on the main thread. An exception nobody caught writes its text
+// to standard error without a line end and ends the process with status 255 after the exit
+// handlers registered so far have run. A normal return ends with status 0.
+[[noreturn]] void RunProgram(int argc, char** argv, const std::function<void()>& body);
+
+}  // namespace vexel

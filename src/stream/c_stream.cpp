@@ -1,0 +1,131 @@
+#include "stream/c_stream.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+
+namespace vexel {
+
+namespace {
+
+bool Exists(const String& path) {
+    struct stat info {};
+    if (stat(ToUtf8(path).c_str(), &info) != 0) return false;
+    return S_ISREG(info.st_mode) || S_ISDIR(info.st_mode);
+}
+
+// The first entry of `directory` whose lower-cased name equals `lower_name`.
+String FindEntry(const String& directory, const String& lower_name) {
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(ToUtf8(directory).c_str()), closedir);
+    if (!dir) return {};
+    while (const dirent* entry = readdir(dir.get())) {
+        const String name = FromUtf8(entry->d_name);
+        if (ToLower(name) == lower_name) return name;
+    }
+    return {};
+}
+
+}  // namespace
+
+String ResolvePathCase(const String& path) {
+    if (Exists(path)) return path;
+    if (path.empty()) return {};
+    // The separator is searched from the second-to-last character so that a trailing "/"
+    // belongs to the name.
+    const size_t slash = path.size() >= 2 ? path.rfind(u'/', path.size() - 2) : String::npos;
+    String directory;
+    String name = path;
+    bool has_directory = false;
+    if (slash != String::npos && slash >= 1) {
+        directory = ResolvePathCase(path.substr(0, slash));
+        if (directory.empty()) return {};
+        name = path.substr(slash + 1);
+        has_directory = true;
+    }
+    const String found = FindEntry(has_directory ? directory : String(u"."), ToLower(name));
+    if (found.empty()) return {};
+    return has_directory ? directory + u"/" + found : found;
+}
+
+TCStream::~TCStream() { Close(); }
+
+std::shared_ptr<TCStream> TCStream::OpenFile(const String& path, bool readable, bool writeable) {
+    const char* mode_text = "rb";
+    int mode = MODE_READ;
+    if (readable && writeable) {
+        mode_text = "r+b";
+        mode = MODE_READ | MODE_WRITE;
+    } else if (writeable) {
+        mode_text = "wb";
+        mode = MODE_WRITE;
+    }
+    String unix_path = path;
+    std::replace(unix_path.begin(), unix_path.end(), u'\\', u'/');
+    std::FILE* file = std::fopen(ToUtf8(unix_path).c_str(), mode_text);
+    if (!file && !writeable) {
+        const String resolved = ResolvePathCase(unix_path);
+        if (!resolved.empty()) file = std::fopen(ToUtf8(resolved).c_str(), mode_text);
+    }
+    if (!file) return nullptr;
+    return CreateWithCStream(file, mode);
+}
+
+std::shared_ptr<TCStream> TCStream::CreateWithCStream(std::FILE* cstream, int mode) {
+    auto stream = std::make_shared<TCStream>();
+    stream->_cstream = cstream;
+    stream->_mode = mode;
+    stream->_pos = ftello(cstream);
+    fseeko(cstream, 0, SEEK_END);
+    stream->_size = ftello(cstream);
+    fseeko(cstream, stream->_pos, SEEK_SET);
+    if (stream->_pos < 0 || stream->_size < 0) {
+        // Pipes and terminals have no position; treat them as an open-ended stream at 0.
+        stream->_pos = 0;
+        stream->_size = 0;
+    }
+    return stream;
+}
+
+int64_t TCStream::Pos() { return _pos; }
+int64_t TCStream::Size() { return _size; }
+
+int64_t TCStream::Seek(int64_t pos) {
+    if (!_cstream) return 0;
+    fseeko(_cstream, pos, SEEK_SET);
+    _pos = ftello(_cstream);
+    return _pos;
+}
+
+int64_t TCStream::Read(void* buffer, int64_t count) {
+    if (!_cstream || count <= 0) return 0;
+    const auto n = static_cast<int64_t>(std::fread(buffer, 1, static_cast<size_t>(count), _cstream));
+    _pos += n;
+    return n;
+}
+
+int64_t TCStream::Write(const void* buffer, int64_t count) {
+    if (!_cstream || count <= 0) return 0;
+    const auto n =
+        static_cast<int64_t>(std::fwrite(buffer, 1, static_cast<size_t>(count), _cstream));
+    _pos += n;
+    if (_pos > _size) _size = _pos;
+    return n;
+}
+
+int TCStream::Flush() {
+    if (_cstream) std::fflush(_cstream);
+    return 0;
+}
+
+int TCStream::Close() {
+    if (!_cstream) return 0;
+    Flush();
+    std::fclose(_cstream);
+    _cstream = nullptr;
+    _pos = 0;
+    _size = 0;
+    return 0;
+}
+
+}  // namespace vexel

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdio>
+#include <memory>
+
+#include "stream/stream.h"
+
+namespace vexel {
+
+// A stream over a stdio FILE handle. The position and size are tracked by the stream
+// itself. Destroying it closes the handle.
+class TCStream : public TStream {
+public:
+    static constexpr int MODE_READ = 1;
+    static constexpr int MODE_WRITE = 2;
+
+    ~TCStream() override;
+
+    // Opens `path` (backslashes read as "/"; passed to the system as UTF-8). A path that
+    // cannot be opened for reading is tried once more with its letter case resolved.
+    // Null when the file cannot be opened.
+    static std::shared_ptr<TCStream> OpenFile(const String& path, bool readable, bool writeable);
+    // Adopts an open handle, taking its current position and size.
+    static std::shared_ptr<TCStream> CreateWithCStream(std::FILE* cstream, int mode);
+
+    int64_t Pos() override;
+    int64_t Size() override;
+    int64_t Seek(int64_t pos) override;
+    int64_t Read(void* buffer, int64_t count) override;
+    int64_t Write(const void* buffer, int64_t count) override;
+    int Flush() override;
+    int Close() override;
+
+    int Mode() const { return _mode; }
+
+private:
+    int64_t _pos = 0;
+    int64_t _size = 0;
+    std::FILE* _cstream = nullptr;
+    int _mode = 0;
+};
+
+// Finds an existing file or directory whose path differs from `path` only in letter case;
+// the path itself when it exists, the empty string when nothing matches.
+String ResolvePathCase(const String& path);
+
+}  // namespace vexel

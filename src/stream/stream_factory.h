@@ -1,0 +1,34 @@
+#pragma once
+
+#include <memory>
+
+#include "stream/stream.h"
+#include "stream/url.h"
+
+namespace vexel {
+
+// Opens urls of the form "protocol::path". Registering a factory puts it at the head of the
+// global list, so the newest factory is asked first; factories are never removed.
+class TStreamFactory : public Object {
+public:
+    // `proto` is lower-cased; both `proto` and `path` are empty for a url that is not a
+    // string. Null when this factory does not serve the url.
+    virtual StreamPtr CreateStream(const Url& url, const String& proto, const String& path,
+                                   bool readable, bool writeable) = 0;
+
+    std::shared_ptr<TStreamFactory> _succ;
+};
+
+// Links `factory` at the head of the factory list for the rest of the run.
+void RegisterStreamFactory(std::shared_ptr<TStreamFactory> factory);
+// The newest factory; follow `_succ` for the rest.
+std::shared_ptr<TStreamFactory> StreamFactories();
+
+// A stream url gives a TStreamStream around it (closing that leaves the stream open). A
+// plain path goes straight to TCStream::OpenFile; a "protocol::path" goes to the factories.
+// Null when nothing can open the url.
+StreamPtr OpenUrlStream(const Url& url, bool readable, bool writeable);
+StreamPtr OpenFileRead(const Url& url);
+StreamPtr OpenFileWrite(const Url& url);
+
+}  // namespace vexel

@@ -1,0 +1,42 @@
+// A program that exercises the process start-up and exit paths for the runtime tests.
+//   exit_probe end        registers three handlers, then EndProgram
+//   exit_probe throw      registers two handlers, throws, registers a third (never reached)
+//   exit_probe return     registers one handler and returns from the body
+//   exit_probe where      prints the launch directory, application directory and cwd
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+
+#include "runtime/error.h"
+#include "runtime/startup.h"
+
+using namespace vexel;
+
+namespace {
+
+void Handler(const char* name) {
+    std::printf("%s\n", name);
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    RunProgram(argc, argv, [] {
+        const std::string mode = AppArgs().size() > 1 ? ToUtf8(AppArgs()[1]) : "";
+        if (mode == "where") {
+            char cwd[4096];
+            if (!getcwd(cwd, sizeof cwd)) cwd[0] = 0;
+            std::printf("launch=%s\napp=%s\ncwd=%s\ntitle=%s\n", ToUtf8(LaunchDir()).c_str(),
+                        ToUtf8(AppDir()).c_str(), cwd, ToUtf8(AppTitle()).c_str());
+            return;
+        }
+        AddExitHandler([] { Handler("first"); });
+        AddExitHandler([] { Handler("second"); });
+        if (mode == "throw") throw RuntimeError(u"Kaputt: \u00fcbel");
+        if (mode == "return") return;
+        AddExitHandler([] { Handler("third"); });
+        EndProgram();
+    });
+}

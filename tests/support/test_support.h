@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vexel::testing {
+
+// A fresh directory under the system's temporary folder, removed with everything in it when
+// the object goes.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::string& path() const { return path_; }
+    // `path()` joined with `name`.
+    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+// A path inside the source tree, e.g. SourcePath("tests/pixmap/data/grey.png").
+std::string SourcePath(const std::string& relative);
+// A path inside the build tree.
+std::string BinaryPath(const std::string& relative);
+
+std::vector<uint8_t> ReadFileBytes(const std::string& path);
+void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes);
+
+// Result of running a program to its end.
+struct ProcessResult {
+    int status = -1;  // exit status, or -1 when it did not exit normally
+    std::string out;
+    std::string err;
+};
+
+// Runs `argv[0]` with the given arguments and working directory, capturing both outputs.
+ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& working_dir = "");
+
+}  // namespace vexel::testing
