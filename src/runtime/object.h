@@ -9,7 +9,7 @@ namespace vexel {
 // Root of every framework object type. Objects are shared with std::shared_ptr; an object
 // can hand out a reference to itself through shared_from_this().
 class Object : public std::enable_shared_from_this<Object> {
-public:
+  public:
     Object() = default;
     Object(const Object&) = delete;
     Object& operator=(const Object&) = delete;
@@ -26,7 +26,7 @@ using ObjectPtr = std::shared_ptr<Object>;
 // A string boxed as an object, for the places that carry "an object, which may be a string"
 // (event extras, exception values).
 class StringObject : public Object {
-public:
+  public:
     explicit StringObject(String value) : value(std::move(value)) {}
     String ToString() const override { return value; }
     int Compare(const Object& other) const override;

@@ -21,9 +21,9 @@ class TList {
     };
     using Entries = std::list<Entry>;
 
-public:
+  public:
     class Iterator {
-    public:
+      public:
         using iterator_category = std::forward_iterator_tag;
         using value_type = T;
         using difference_type = std::ptrdiff_t;
@@ -47,7 +47,7 @@ public:
         // appended, because std::list's end never moves.
         bool operator==(const Iterator& other) const { return position_ == other.position_; }
 
-    private:
+      private:
         friend class TList;
         Iterator(typename Entries::iterator position, typename Entries::iterator end,
                  std::shared_ptr<const int> walk)
@@ -55,7 +55,8 @@ public:
             SkipRemoved();
         }
         void SkipRemoved() {
-            while (position_ != end_ && position_->removed) ++position_;
+            while (position_ != end_ && position_->removed)
+                ++position_;
         }
 
         typename Entries::iterator position_{};
@@ -139,7 +140,7 @@ public:
         return out;
     }
 
-private:
+  private:
     bool Walking() const { return walk_token_.use_count() > 1; }
 
     void Sweep() {

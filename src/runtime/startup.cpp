@@ -81,15 +81,28 @@ void StartProcess(int argc, char** argv) {
     }
     state.app_title = u"Vexel Application";
     state.args.clear();
-    for (int i = 0; i < argc; ++i) state.args.push_back(FromUtf8(argv[i]));
+    for (int i = 0; i < argc; ++i)
+        state.args.push_back(FromUtf8(argv[i]));
 }
 
-const String& LaunchDir() { return State().launch_dir; }
-const String& AppFile() { return State().app_file; }
-const String& AppDir() { return State().app_dir; }
-const String& AppTitle() { return State().app_title; }
-void SetAppTitle(const String& title) { State().app_title = title; }
-const std::vector<String>& AppArgs() { return State().args; }
+const String& LaunchDir() {
+    return State().launch_dir;
+}
+const String& AppFile() {
+    return State().app_file;
+}
+const String& AppDir() {
+    return State().app_dir;
+}
+const String& AppTitle() {
+    return State().app_title;
+}
+void SetAppTitle(const String& title) {
+    State().app_title = title;
+}
+const std::vector<String>& AppArgs() {
+    return State().args;
+}
 
 int32_t ElapsedMillis() {
     timespec now{};
@@ -112,7 +125,9 @@ void AddExitHandler(std::function<void()> handler) {
     state.exit_handlers.push_back(std::move(handler));
 }
 
-void EndProgram() { std::exit(0); }
+void EndProgram() {
+    std::exit(0);
+}
 
 void RunProgram(int argc, char** argv, const std::function<void()>& body) {
     StartProcess(argc, argv);

@@ -37,14 +37,19 @@ void AppendUtf16(String& out, char32_t code) {
     }
 }
 
-bool IsHighSurrogate(char32_t c) { return c >= 0xD800 && c < 0xDC00; }
-bool IsLowSurrogate(char32_t c) { return c >= 0xDC00 && c < 0xE000; }
+bool IsHighSurrogate(char32_t c) {
+    return c >= 0xD800 && c < 0xDC00;
+}
+bool IsLowSurrogate(char32_t c) {
+    return c >= 0xDC00 && c < 0xE000;
+}
 
 template <typename Int>
 Int ParseInteger(std::u16string_view text) {
     using Unsigned = std::make_unsigned_t<Int>;
     size_t i = 0;
-    while (i < text.size() && (text[i] == u' ' || (text[i] >= u'\t' && text[i] <= u'\r'))) ++i;
+    while (i < text.size() && (text[i] == u' ' || (text[i] >= u'\t' && text[i] <= u'\r')))
+        ++i;
     bool negative = false;
     if (i < text.size() && (text[i] == u'-' || text[i] == u'+')) {
         negative = text[i] == u'-';
@@ -143,13 +148,15 @@ String FromUtf8(std::string_view bytes) {
 
 std::string ToBytes(std::u16string_view text) {
     std::string out(text.size(), '\0');
-    for (size_t i = 0; i < text.size(); ++i) out[i] = static_cast<char>(text[i] & 0xFF);
+    for (size_t i = 0; i < text.size(); ++i)
+        out[i] = static_cast<char>(text[i] & 0xFF);
     return out;
 }
 
 String FromBytes(std::string_view bytes) {
     String out(bytes.size(), u'\0');
-    for (size_t i = 0; i < bytes.size(); ++i) out[i] = static_cast<unsigned char>(bytes[i]);
+    for (size_t i = 0; i < bytes.size(); ++i)
+        out[i] = static_cast<unsigned char>(bytes[i]);
     return out;
 }
 
@@ -158,8 +165,12 @@ String IntToString(int64_t value) {
     return String(digits.begin(), digits.end());
 }
 
-int32_t StringToInt(std::u16string_view text) { return ParseInteger<int32_t>(text); }
-int64_t StringToLong(std::u16string_view text) { return ParseInteger<int64_t>(text); }
+int32_t StringToInt(std::u16string_view text) {
+    return ParseInteger<int32_t>(text);
+}
+int64_t StringToLong(std::u16string_view text) {
+    return ParseInteger<int64_t>(text);
+}
 
 String ToLower(std::u16string_view text) {
     String out(text);

@@ -48,7 +48,9 @@ String ResolvePathCase(const String& path) {
     return has_directory ? directory + u"/" + found : found;
 }
 
-TCStream::~TCStream() { Close(); }
+TCStream::~TCStream() {
+    Close();
+}
 
 std::shared_ptr<TCStream> TCStream::OpenFile(const String& path, bool readable, bool writeable) {
     const char* mode_text = "rb";
@@ -87,8 +89,12 @@ std::shared_ptr<TCStream> TCStream::CreateWithCStream(std::FILE* cstream, int mo
     return stream;
 }
 
-int64_t TCStream::Pos() { return _pos; }
-int64_t TCStream::Size() { return _size; }
+int64_t TCStream::Pos() {
+    return _pos;
+}
+int64_t TCStream::Size() {
+    return _size;
+}
 
 int64_t TCStream::Seek(int64_t pos) {
     if (!_cstream) return 0;
@@ -99,7 +105,8 @@ int64_t TCStream::Seek(int64_t pos) {
 
 int64_t TCStream::Read(void* buffer, int64_t count) {
     if (!_cstream || count <= 0) return 0;
-    const auto n = static_cast<int64_t>(std::fread(buffer, 1, static_cast<size_t>(count), _cstream));
+    const auto n =
+        static_cast<int64_t>(std::fread(buffer, 1, static_cast<size_t>(count), _cstream));
     _pos += n;
     return n;
 }

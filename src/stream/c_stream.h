@@ -10,7 +10,7 @@ namespace vexel {
 // A stream over a stdio FILE handle. The position and size are tracked by the stream
 // itself. Destroying it closes the handle.
 class TCStream : public TStream {
-public:
+  public:
     static constexpr int MODE_READ = 1;
     static constexpr int MODE_WRITE = 2;
 
@@ -33,7 +33,7 @@ public:
 
     int Mode() const { return _mode; }
 
-private:
+  private:
     int64_t _pos = 0;
     int64_t _size = 0;
     std::FILE* _cstream = nullptr;

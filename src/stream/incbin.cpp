@@ -16,7 +16,7 @@ std::map<String, std::span<const uint8_t>>& Resources() {
 }
 
 class TIncbinStreamFactory : public TStreamFactory {
-public:
+  public:
     StreamPtr CreateStream(const Url&, const String& proto, const String& path, bool readable,
                            bool writeable) override {
         if (proto != u"incbin" || writeable || !readable) return nullptr;

@@ -31,14 +31,30 @@ int WriteValue(TStream& stream, Value value) {
 
 // TIO
 
-bool TIO::Eof() { return Pos() == Size(); }
-int64_t TIO::Pos() { return -1; }
-int64_t TIO::Size() { return 0; }
-int64_t TIO::Seek(int64_t) { return -1; }
-int TIO::Flush() { return 0; }
-int TIO::Close() { return 0; }
-int64_t TIO::Read(void*, int64_t) { throw RuntimeError(u"Stream is not readable"); }
-int64_t TIO::Write(const void*, int64_t) { throw RuntimeError(u"Stream is not writeable"); }
+bool TIO::Eof() {
+    return Pos() == Size();
+}
+int64_t TIO::Pos() {
+    return -1;
+}
+int64_t TIO::Size() {
+    return 0;
+}
+int64_t TIO::Seek(int64_t) {
+    return -1;
+}
+int TIO::Flush() {
+    return 0;
+}
+int TIO::Close() {
+    return 0;
+}
+int64_t TIO::Read(void*, int64_t) {
+    throw RuntimeError(u"Stream is not readable");
+}
+int64_t TIO::Write(const void*, int64_t) {
+    throw RuntimeError(u"Stream is not writeable");
+}
 
 // TStream
 
@@ -75,18 +91,42 @@ int64_t TStream::SkipBytes(int64_t count) {
     return count;
 }
 
-int32_t TStream::ReadByte() { return ReadValue<uint8_t>(*this); }
-int TStream::WriteByte(int32_t n) { return WriteValue(*this, static_cast<uint8_t>(n)); }
-int32_t TStream::ReadShort() { return ReadValue<uint16_t>(*this); }
-int TStream::WriteShort(int32_t n) { return WriteValue(*this, static_cast<uint16_t>(n)); }
-int32_t TStream::ReadInt() { return ReadValue<int32_t>(*this); }
-int TStream::WriteInt(int32_t n) { return WriteValue(*this, n); }
-int64_t TStream::ReadLong() { return ReadValue<int64_t>(*this); }
-int TStream::WriteLong(int64_t n) { return WriteValue(*this, n); }
-float TStream::ReadFloat() { return ReadValue<float>(*this); }
-int TStream::WriteFloat(float x) { return WriteValue(*this, x); }
-double TStream::ReadDouble() { return ReadValue<double>(*this); }
-int TStream::WriteDouble(double x) { return WriteValue(*this, x); }
+int32_t TStream::ReadByte() {
+    return ReadValue<uint8_t>(*this);
+}
+int TStream::WriteByte(int32_t n) {
+    return WriteValue(*this, static_cast<uint8_t>(n));
+}
+int32_t TStream::ReadShort() {
+    return ReadValue<uint16_t>(*this);
+}
+int TStream::WriteShort(int32_t n) {
+    return WriteValue(*this, static_cast<uint16_t>(n));
+}
+int32_t TStream::ReadInt() {
+    return ReadValue<int32_t>(*this);
+}
+int TStream::WriteInt(int32_t n) {
+    return WriteValue(*this, n);
+}
+int64_t TStream::ReadLong() {
+    return ReadValue<int64_t>(*this);
+}
+int TStream::WriteLong(int64_t n) {
+    return WriteValue(*this, n);
+}
+float TStream::ReadFloat() {
+    return ReadValue<float>(*this);
+}
+int TStream::WriteFloat(float x) {
+    return WriteValue(*this, x);
+}
+double TStream::ReadDouble() {
+    return ReadValue<double>(*this);
+}
+int TStream::WriteDouble(double x) {
+    return WriteValue(*this, x);
+}
 
 String TStream::ReadLine() {
     std::string line;
@@ -120,8 +160,12 @@ int TStream::WriteString(const String& s) {
     return 0;
 }
 
-ObjectPtr TStream::ReadObject() { throw StringException(u"Unable to read object"); }
-int TStream::WriteObject(const ObjectPtr&) { throw StringException(u"Unable to write object"); }
+ObjectPtr TStream::ReadObject() {
+    throw StringException(u"Unable to read object");
+}
+int TStream::WriteObject(const ObjectPtr&) {
+    throw StringException(u"Unable to write object");
+}
 
 // TStreamWrapper
 
@@ -130,33 +174,81 @@ TStream& TStreamWrapper::Inner() {
     return *_stream;
 }
 
-bool TStreamWrapper::Eof() { return Inner().Eof(); }
-int64_t TStreamWrapper::Pos() { return Inner().Pos(); }
-int64_t TStreamWrapper::Size() { return Inner().Size(); }
-int64_t TStreamWrapper::Seek(int64_t pos) { return Inner().Seek(pos); }
-int TStreamWrapper::Flush() { return Inner().Flush(); }
-int TStreamWrapper::Close() { return Inner().Close(); }
-int64_t TStreamWrapper::Read(void* buffer, int64_t count) { return Inner().Read(buffer, count); }
+bool TStreamWrapper::Eof() {
+    return Inner().Eof();
+}
+int64_t TStreamWrapper::Pos() {
+    return Inner().Pos();
+}
+int64_t TStreamWrapper::Size() {
+    return Inner().Size();
+}
+int64_t TStreamWrapper::Seek(int64_t pos) {
+    return Inner().Seek(pos);
+}
+int TStreamWrapper::Flush() {
+    return Inner().Flush();
+}
+int TStreamWrapper::Close() {
+    return Inner().Close();
+}
+int64_t TStreamWrapper::Read(void* buffer, int64_t count) {
+    return Inner().Read(buffer, count);
+}
 int64_t TStreamWrapper::Write(const void* buffer, int64_t count) {
     return Inner().Write(buffer, count);
 }
-int32_t TStreamWrapper::ReadByte() { return Inner().ReadByte(); }
-int TStreamWrapper::WriteByte(int32_t n) { return Inner().WriteByte(n); }
-int32_t TStreamWrapper::ReadShort() { return Inner().ReadShort(); }
-int TStreamWrapper::WriteShort(int32_t n) { return Inner().WriteShort(n); }
-int32_t TStreamWrapper::ReadInt() { return Inner().ReadInt(); }
-int TStreamWrapper::WriteInt(int32_t n) { return Inner().WriteInt(n); }
-float TStreamWrapper::ReadFloat() { return Inner().ReadFloat(); }
-int TStreamWrapper::WriteFloat(float x) { return Inner().WriteFloat(x); }
-double TStreamWrapper::ReadDouble() { return Inner().ReadDouble(); }
-int TStreamWrapper::WriteDouble(double x) { return Inner().WriteDouble(x); }
-String TStreamWrapper::ReadLine() { return Inner().ReadLine(); }
-bool TStreamWrapper::WriteLine(const String& s) { return Inner().WriteLine(s); }
-String TStreamWrapper::ReadString(int64_t length) { return Inner().ReadString(length); }
-int TStreamWrapper::WriteString(const String& s) { return Inner().WriteString(s); }
-ObjectPtr TStreamWrapper::ReadObject() { return Inner().ReadObject(); }
-int TStreamWrapper::WriteObject(const ObjectPtr& object) { return Inner().WriteObject(object); }
-void TStreamWrapper::SetStream(StreamPtr stream) { _stream = std::move(stream); }
+int32_t TStreamWrapper::ReadByte() {
+    return Inner().ReadByte();
+}
+int TStreamWrapper::WriteByte(int32_t n) {
+    return Inner().WriteByte(n);
+}
+int32_t TStreamWrapper::ReadShort() {
+    return Inner().ReadShort();
+}
+int TStreamWrapper::WriteShort(int32_t n) {
+    return Inner().WriteShort(n);
+}
+int32_t TStreamWrapper::ReadInt() {
+    return Inner().ReadInt();
+}
+int TStreamWrapper::WriteInt(int32_t n) {
+    return Inner().WriteInt(n);
+}
+float TStreamWrapper::ReadFloat() {
+    return Inner().ReadFloat();
+}
+int TStreamWrapper::WriteFloat(float x) {
+    return Inner().WriteFloat(x);
+}
+double TStreamWrapper::ReadDouble() {
+    return Inner().ReadDouble();
+}
+int TStreamWrapper::WriteDouble(double x) {
+    return Inner().WriteDouble(x);
+}
+String TStreamWrapper::ReadLine() {
+    return Inner().ReadLine();
+}
+bool TStreamWrapper::WriteLine(const String& s) {
+    return Inner().WriteLine(s);
+}
+String TStreamWrapper::ReadString(int64_t length) {
+    return Inner().ReadString(length);
+}
+int TStreamWrapper::WriteString(const String& s) {
+    return Inner().WriteString(s);
+}
+ObjectPtr TStreamWrapper::ReadObject() {
+    return Inner().ReadObject();
+}
+int TStreamWrapper::WriteObject(const ObjectPtr& object) {
+    return Inner().WriteObject(object);
+}
+void TStreamWrapper::SetStream(StreamPtr stream) {
+    _stream = std::move(stream);
+}
 
 // TStreamStream
 
@@ -173,27 +265,71 @@ int TStreamStream::Close() {
 
 // Module functions
 
-bool Eof(TStream& stream) { return stream.Eof(); }
-int64_t Pos(TStream& stream) { return stream.Pos(); }
-int64_t Size(TStream& stream) { return stream.Size(); }
-int64_t Seek(TStream& stream, int64_t pos) { return stream.Seek(pos); }
-int Flush(TStream& stream) { return stream.Flush(); }
-int Close(TStream& stream) { return stream.Close(); }
-int32_t ReadByte(TStream& stream) { return stream.ReadByte(); }
-int WriteByte(TStream& stream, int32_t n) { return stream.WriteByte(n); }
-int32_t ReadShort(TStream& stream) { return stream.ReadShort(); }
-int WriteShort(TStream& stream, int32_t n) { return stream.WriteShort(n); }
-int32_t ReadInt(TStream& stream) { return stream.ReadInt(); }
-int WriteInt(TStream& stream, int32_t n) { return stream.WriteInt(n); }
-int64_t ReadLong(TStream& stream) { return stream.ReadLong(); }
-int WriteLong(TStream& stream, int64_t n) { return stream.WriteLong(n); }
-float ReadFloat(TStream& stream) { return stream.ReadFloat(); }
-int WriteFloat(TStream& stream, float x) { return stream.WriteFloat(x); }
-double ReadDouble(TStream& stream) { return stream.ReadDouble(); }
-int WriteDouble(TStream& stream, double x) { return stream.WriteDouble(x); }
-String ReadString(TStream& stream, int64_t length) { return stream.ReadString(length); }
-int WriteString(TStream& stream, const String& s) { return stream.WriteString(s); }
-String ReadLine(TStream& stream) { return stream.ReadLine(); }
-bool WriteLine(TStream& stream, const String& s) { return stream.WriteLine(s); }
+bool Eof(TStream& stream) {
+    return stream.Eof();
+}
+int64_t Pos(TStream& stream) {
+    return stream.Pos();
+}
+int64_t Size(TStream& stream) {
+    return stream.Size();
+}
+int64_t Seek(TStream& stream, int64_t pos) {
+    return stream.Seek(pos);
+}
+int Flush(TStream& stream) {
+    return stream.Flush();
+}
+int Close(TStream& stream) {
+    return stream.Close();
+}
+int32_t ReadByte(TStream& stream) {
+    return stream.ReadByte();
+}
+int WriteByte(TStream& stream, int32_t n) {
+    return stream.WriteByte(n);
+}
+int32_t ReadShort(TStream& stream) {
+    return stream.ReadShort();
+}
+int WriteShort(TStream& stream, int32_t n) {
+    return stream.WriteShort(n);
+}
+int32_t ReadInt(TStream& stream) {
+    return stream.ReadInt();
+}
+int WriteInt(TStream& stream, int32_t n) {
+    return stream.WriteInt(n);
+}
+int64_t ReadLong(TStream& stream) {
+    return stream.ReadLong();
+}
+int WriteLong(TStream& stream, int64_t n) {
+    return stream.WriteLong(n);
+}
+float ReadFloat(TStream& stream) {
+    return stream.ReadFloat();
+}
+int WriteFloat(TStream& stream, float x) {
+    return stream.WriteFloat(x);
+}
+double ReadDouble(TStream& stream) {
+    return stream.ReadDouble();
+}
+int WriteDouble(TStream& stream, double x) {
+    return stream.WriteDouble(x);
+}
+String ReadString(TStream& stream, int64_t length) {
+    return stream.ReadString(length);
+}
+int WriteString(TStream& stream, const String& s) {
+    return stream.WriteString(s);
+}
+String ReadLine(TStream& stream) {
+    return stream.ReadLine();
+}
+bool WriteLine(TStream& stream, const String& s) {
+    return stream.WriteLine(s);
+}
 
 }  // namespace vexel

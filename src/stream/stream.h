@@ -12,7 +12,7 @@ namespace vexel {
 // The root of byte input and output. Positions, sizes and counts are in bytes. The defaults
 // describe a stream that can do nothing: Read and Write throw RuntimeError.
 class TIO : public Object {
-public:
+  public:
     virtual bool Eof();
     virtual int64_t Pos();
     virtual int64_t Size();
@@ -28,7 +28,7 @@ public:
 // little-endian; strings go out one byte per code unit (the low 8 bits) and come in one
 // code unit per byte.
 class TStream : public TIO {
-public:
+  public:
     // Exactly `count` bytes or TStreamReadException / TStreamWriteException.
     virtual int64_t ReadBytes(void* buffer, int64_t count);
     virtual int64_t WriteBytes(const void* buffer, int64_t count);
@@ -61,7 +61,7 @@ using StreamPtr = std::shared_ptr<TStream>;
 // and WriteLong are not forwarded: they run the TStream versions over this wrapper's Read
 // and Write. Destroying the wrapper drops its reference without closing the stream.
 class TStreamWrapper : public TStream {
-public:
+  public:
     bool Eof() override;
     int64_t Pos() override;
     int64_t Size() override;
@@ -90,7 +90,7 @@ public:
     virtual void SetStream(StreamPtr stream);
     const StreamPtr& Wrapped() const { return _stream; }
 
-protected:
+  protected:
     // Throws RuntimeError when nothing is wrapped (after Close of a TStreamStream).
     TStream& Inner();
 
@@ -99,7 +99,7 @@ protected:
 
 // A wrapper whose Close only detaches: the wrapped stream stays open.
 class TStreamStream : public TStreamWrapper {
-public:
+  public:
     static std::shared_ptr<TStreamStream> Create(StreamPtr stream);
     int Close() override;
 };

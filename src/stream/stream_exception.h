@@ -6,19 +6,19 @@ namespace vexel {
 
 // Common base of stream errors. Loaders catch it to fail quietly on truncated files.
 class TStreamException : public Exception {
-public:
+  public:
     using Exception::Exception;
 };
 
 // A short read: fewer bytes arrived than an operation needed.
 class TStreamReadException : public TStreamException {
-public:
+  public:
     TStreamReadException() : TStreamException(u"Error reading from stream") {}
 };
 
 // A write that could not place all of its bytes.
 class TStreamWriteException : public TStreamException {
-public:
+  public:
     TStreamWriteException() : TStreamException(u"Error writing to stream") {}
 };
 

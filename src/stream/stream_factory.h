@@ -10,7 +10,7 @@ namespace vexel {
 // Opens urls of the form "protocol::path". Registering a factory puts it at the head of the
 // global list, so the newest factory is asked first; factories are never removed.
 class TStreamFactory : public Object {
-public:
+  public:
     // `proto` is lower-cased; both `proto` and `path` are empty for a url that is not a
     // string. Null when this factory does not serve the url.
     virtual StreamPtr CreateStream(const Url& url, const String& proto, const String& path,

@@ -10,14 +10,14 @@ namespace vexel {
 
 // What can be opened: a path, a "protocol::path" string, or a stream that is already open.
 class Url {
-public:
+  public:
     Url() = default;
     Url(String text) : value_(std::move(text)) {}
     Url(const char16_t* text) : value_(String(text)) {}
     Url(StreamPtr stream) : value_(std::move(stream)) {}
     template <typename Derived>
-        requires std::is_base_of_v<TStream, Derived>
-    Url(std::shared_ptr<Derived> stream) : value_(StreamPtr(std::move(stream))) {}
+    requires std::is_base_of_v<TStream, Derived> Url(std::shared_ptr<Derived> stream)
+        : value_(StreamPtr(std::move(stream))) {}
 
     // The text of a string url, the empty string for a stream.
     const String& Text() const;
@@ -25,7 +25,7 @@ public:
     StreamPtr Stream() const;
     bool IsStream() const { return std::holds_alternative<StreamPtr>(value_); }
 
-private:
+  private:
     std::variant<String, StreamPtr> value_;
 };
 

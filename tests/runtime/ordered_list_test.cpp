@@ -11,11 +11,14 @@ namespace {
 
 std::vector<int> Values(TList<std::shared_ptr<int>>& list) {
     std::vector<int> out;
-    for (const auto& item : list) out.push_back(*item);
+    for (const auto& item : list)
+        out.push_back(*item);
     return out;
 }
 
-std::shared_ptr<int> Item(int v) { return std::make_shared<int>(v); }
+std::shared_ptr<int> Item(int v) {
+    return std::make_shared<int>(v);
+}
 
 TEST(OrderedList, AppendInsertAtFrontRemoveAndCount) {
     TList<std::shared_ptr<int>> list;
@@ -38,13 +41,15 @@ TEST(OrderedList, SortIsStable) {
     }
     list.Sort([](const auto& a, const auto& b) { return a.first < b.first; });
     std::string order;
-    for (const auto& item : list) order += item.second;
+    for (const auto& item : list)
+        order += item.second;
     EXPECT_EQ(order, "ebdac");
 }
 
 TEST(OrderedList, WalkSurvivesRemovalOfTheVisitedElementAndSeesAppends) {
     TList<std::shared_ptr<int>> list;
-    for (int i = 1; i <= 5; ++i) list.AddLast(Item(i));
+    for (int i = 1; i <= 5; ++i)
+        list.AddLast(Item(i));
     std::vector<int> seen;
     for (const auto& item : list) {
         seen.push_back(*item);
@@ -78,7 +83,8 @@ TEST(OrderedList, RemovingLaterElementsDuringAWalkSkipsThem) {
 
 TEST(OrderedList, ClearDuringAWalkEndsIt) {
     TList<std::shared_ptr<int>> list;
-    for (int i = 1; i <= 3; ++i) list.AddLast(Item(i));
+    for (int i = 1; i <= 3; ++i)
+        list.AddLast(Item(i));
     int visits = 0;
     for (const auto& item : list) {
         ++visits;

@@ -20,7 +20,9 @@ TEST(ExitPath, EndProgramRunsHandlersInReverseOrderWithStatusZero) {
 TEST(ExitPath, UncaughtExceptionPrintsTextWithoutLineEndAndExits255) {
     const auto result = RunProcess({EXIT_PROBE, "throw"});
     EXPECT_EQ(result.status, 255);
-    EXPECT_EQ(result.err, "Kaputt: \xc3\xbc" "bel");
+    EXPECT_EQ(result.err,
+              "Kaputt: \xc3\xbc"
+              "bel");
     // Only the handlers registered before the throw ran, newest first.
     EXPECT_EQ(result.out, "second\nfirst\n");
 }

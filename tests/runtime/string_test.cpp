@@ -8,15 +8,19 @@ namespace {
 TEST(Utf8, RoundTripsBmpAndSupplementaryCharacters) {
     const String text = u"H\u00fchnerbr\u00fche \u20ac \U0001F600";
     const std::string bytes = ToUtf8(text);
-    EXPECT_EQ(bytes, "H\xc3\xbchnerbr\xc3\xbc" "he \xe2\x82\xac \xf0\x9f\x98\x80");
+    EXPECT_EQ(bytes,
+              "H\xc3\xbchnerbr\xc3\xbc"
+              "he \xe2\x82\xac \xf0\x9f\x98\x80");
     EXPECT_EQ(FromUtf8(bytes), text);
 }
 
 TEST(Utf8, MalformedInputBecomesReplacementCharacters) {
-    EXPECT_EQ(FromUtf8("a\xff" "b"), u"a\ufffdb");
-    EXPECT_EQ(FromUtf8("\xc3"), u"\ufffd");            // truncated sequence
-    EXPECT_EQ(FromUtf8("\xe0\x80\x80"), u"\ufffd");    // overlong
-    EXPECT_EQ(FromUtf8("\xed\xa0\x80"), u"\ufffd");    // encoded surrogate
+    EXPECT_EQ(FromUtf8("a\xff"
+                       "b"),
+              u"a\ufffdb");
+    EXPECT_EQ(FromUtf8("\xc3"), u"\ufffd");          // truncated sequence
+    EXPECT_EQ(FromUtf8("\xe0\x80\x80"), u"\ufffd");  // overlong
+    EXPECT_EQ(FromUtf8("\xed\xa0\x80"), u"\ufffd");  // encoded surrogate
     EXPECT_EQ(ToUtf8(String(1, char16_t(0xD800))), "\xef\xbf\xbd");
 }
 

@@ -13,7 +13,9 @@ using testing::ReadFileBytes;
 using testing::TempDir;
 using testing::WriteFileBytes;
 
-String U(const std::string& path) { return FromUtf8(path); }
+String U(const std::string& path) {
+    return FromUtf8(path);
+}
 
 TEST(CStream, WritesTrackPositionAndSizeAndCloseResetsThem) {
     TempDir dir;
@@ -108,7 +110,10 @@ TEST(PathCase, BackslashesAreDirectorySeparators) {
 
 TEST(PathCase, NonAsciiNamesGoToTheSystemAsUtf8) {
     TempDir dir;
-    WriteFileBytes(dir / "R\xc3\xbc" "be.png", {7});
+    WriteFileBytes(dir /
+                       "R\xc3\xbc"
+                       "be.png",
+                   {7});
     auto stream = OpenFileRead(U(dir.path()) + u"/r\u00dcBE.png");
     ASSERT_TRUE(stream);
     EXPECT_EQ(stream->ReadByte(), 7);

@@ -10,7 +10,7 @@ namespace {
 
 // Records what it was asked and serves "echo::" urls with their path as content.
 class EchoFactory : public TStreamFactory {
-public:
+  public:
     StreamPtr CreateStream(const Url& url, const String& proto, const String& path, bool,
                            bool) override {
         ++calls;
@@ -64,7 +64,7 @@ TEST(Factories, EmptyUrlAsksFactoriesWithEmptyProtocol) {
 
 TEST(Factories, NewestFactoryIsAskedFirst) {
     class Shadow : public TStreamFactory {
-    public:
+      public:
         StreamPtr CreateStream(const Url&, const String& proto, const String&, bool,
                                bool) override {
             if (proto != u"echo") return nullptr;

@@ -13,7 +13,7 @@ namespace {
 // An in-memory stream that records what is written and can be told to accept only so many
 // bytes, for checking byte formats and failure paths.
 class ByteSink : public TStream {
-public:
+  public:
     int64_t Write(const void* buffer, int64_t count) override {
         const int64_t n = std::min(count, capacity - static_cast<int64_t>(bytes.size()));
         const auto* in = static_cast<const uint8_t*>(buffer);
@@ -53,9 +53,9 @@ TEST(TypedWrites, ByteFormatsAreLittleEndian) {
 }
 
 TEST(TypedReads, ReadBackWhatTheFormatsSay) {
-    auto stream = Over({0xFF, 0xFF, 0xFF, 0xFE, 0xFF, 0xFF, 0xFF, 0x08, 0x07, 0x06, 0x05, 0x04,
-                        0x03, 0x02, 0x81, 0x00, 0x00, 0x80, 0x3F, 0, 0, 0, 0, 0, 0, 0, 0xC0,
-                        'h', 'i'});
+    auto stream = Over({0xFF, 0xFF, 0xFF, 0xFE, 0xFF, 0xFF, 0xFF, 0x08, 0x07, 0x06,
+                        0x05, 0x04, 0x03, 0x02, 0x81, 0x00, 0x00, 0x80, 0x3F, 0,
+                        0,    0,    0,    0,    0,    0,    0xC0, 'h',  'i'});
     EXPECT_EQ(stream->ReadShort(), 65535);  // unsigned, not sign-extended
     EXPECT_EQ(stream->ReadByte(), 255);
     EXPECT_EQ(stream->ReadInt(), -2);
@@ -173,7 +173,7 @@ TEST(Wrappers, StreamStreamCloseDetachesAndLeavesTheInnerStreamOpen) {
 TEST(Wrappers, LongAndBulkOperationsRunThroughTheWrappersReadAndWrite) {
     // Counts the Read calls that reach the wrapper itself.
     class CountingWrapper : public TStreamWrapper {
-    public:
+      public:
         int64_t Read(void* buffer, int64_t count) override {
             ++reads;
             return TStreamWrapper::Read(buffer, count);

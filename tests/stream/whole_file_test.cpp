@@ -14,7 +14,8 @@ using testing::TempDir;
 TEST(WholeFile, SaveAndLoadBytesAcrossTheGrowthSteps) {
     TempDir dir;
     std::vector<uint8_t> bytes(5000);
-    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i * 7);
+    for (size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<uint8_t>(i * 7);
     const String path = FromUtf8(dir / "blob");
     SaveBytesTo(bytes, path);
     EXPECT_EQ(ReadFileBytes(dir / "blob"), bytes);
@@ -38,7 +39,8 @@ TEST(WholeFile, UnopenableUrlsThrowTheMatchingException) {
 TEST(WholeFile, CopyHelpers) {
     TempDir dir;
     std::vector<uint8_t> bytes(3000);
-    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i);
+    for (size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<uint8_t>(i);
     auto source = TMemoryStream::Create(bytes);
     auto target = TCStream::OpenFile(FromUtf8(dir / "copy"), false, true);
     CopyStreamData(*source, *target, 1000);
@@ -49,7 +51,8 @@ TEST(WholeFile, CopyHelpers) {
     auto partial = TCStream::OpenFile(FromUtf8(dir / "part"), false, true);
     CopyStreamBytes(*source, *partial, 2500, 1024);
     partial->Close();
-    EXPECT_EQ(ReadFileBytes(dir / "part"), std::vector<uint8_t>(bytes.begin(), bytes.begin() + 2500));
+    EXPECT_EQ(ReadFileBytes(dir / "part"),
+              std::vector<uint8_t>(bytes.begin(), bytes.begin() + 2500));
     EXPECT_THROW(CopyStreamBytes(*source, *partial, 1000, 1024), TStreamReadException);
 }
 

@@ -38,7 +38,8 @@ std::vector<uint8_t> ReadFileBytes(const std::string& path) {
 
 void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }
 
 namespace {
@@ -47,7 +48,8 @@ std::string ReadAll(int fd) {
     std::string text;
     char buffer[4096];
     ssize_t n;
-    while ((n = read(fd, buffer, sizeof buffer)) > 0) text.append(buffer, static_cast<size_t>(n));
+    while ((n = read(fd, buffer, sizeof buffer)) > 0)
+        text.append(buffer, static_cast<size_t>(n));
     return text;
 }
 
@@ -66,7 +68,8 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string
         dup2(err, 2);
         if (!working_dir.empty() && chdir(working_dir.c_str()) != 0) _exit(126);
         std::vector<char*> args;
-        for (const auto& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+        for (const auto& arg : argv)
+            args.push_back(const_cast<char*>(arg.c_str()));
         args.push_back(nullptr);
         execv(args[0], args.data());
         _exit(127);

@@ -9,7 +9,7 @@ namespace vexel::testing {
 // A fresh directory under the system's temporary folder, removed with everything in it when
 // the object goes.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -19,7 +19,7 @@ public:
     // `path()` joined with `name`.
     std::string operator/(const std::string& name) const { return path_ + "/" + name; }
 
-private:
+  private:
     std::string path_;
 };
 
