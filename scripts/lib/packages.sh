@@ -18,6 +18,7 @@ RUN_PACKAGES=(
 
 # Running the tests: X servers, fuzzing with clang, real files made by other programs.
 TEST_PACKAGES=(
+  clang-format
   xvfb xserver-xorg-core xserver-xorg-video-dummy x11-utils
   clang-14 libclang-rt-14-dev
   libopenal1 sound-theme-freedesktop alsa-utils xfonts-base
