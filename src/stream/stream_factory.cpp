@@ -10,7 +10,7 @@ namespace {
 std::shared_ptr<TStreamFactory> MakeBuiltinList() {
     // Oldest first: the last one linked is asked first.
     std::shared_ptr<TStreamFactory> head;
-    for (auto factory : {MakeIncbinStreamFactory()}) {
+    for (auto factory : {MakeIncbinStreamFactory(), MakeTextStreamFactory()}) {
         factory->_succ = head;
         head = factory;
     }
@@ -40,7 +40,9 @@ void RegisterStreamFactory(std::shared_ptr<TStreamFactory> factory) {
     FactoryHead() = std::move(factory);
 }
 
-std::shared_ptr<TStreamFactory> StreamFactories() { return FactoryHead(); }
+std::shared_ptr<TStreamFactory> StreamFactories() {
+    return FactoryHead();
+}
 
 StreamPtr OpenUrlStream(const Url& url, bool readable, bool writeable) {
     if (url.IsStream()) return TStreamStream::Create(url.Stream());
@@ -61,7 +63,11 @@ StreamPtr OpenUrlStream(const Url& url, bool readable, bool writeable) {
     return nullptr;
 }
 
-StreamPtr OpenFileRead(const Url& url) { return OpenUrlStream(url, true, false); }
-StreamPtr OpenFileWrite(const Url& url) { return OpenUrlStream(url, false, true); }
+StreamPtr OpenFileRead(const Url& url) {
+    return OpenUrlStream(url, true, false);
+}
+StreamPtr OpenFileWrite(const Url& url) {
+    return OpenUrlStream(url, false, true);
+}
 
 }  // namespace vexel
