@@ -311,5 +311,15 @@ TEST(StandardIO, PrintLineWritesUtf8WithCrLfToStandardOutput) {
     EXPECT_EQ(out, "\xC3\xA9!\r\n");
 }
 
+TEST(StandardIO, PromptLineReadsUtf8LinesUntilStandardInputEnds) {
+    TempDir dir;
+    // The last line has no line end; it is still returned once input ends.
+    WriteFileBytes(dir / "in", AsBytes("h\xC3\xA9llo\r\n\nlast"));
+    const auto result = testing::RunProcess(
+        {"/bin/sh", "-c", std::string(PROMPT_PROBE) + " < '" + (dir / "in") + "'"});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, "> [h\xC3\xA9llo]\r\n> []\r\n> [last]\r\n");
+}
+
 }  // namespace
 }  // namespace vexel
