@@ -12,7 +12,7 @@ namespace vexel {
 // A read-only, seekable stream over bytes in memory. The bytes are either copied into the
 // stream or borrowed, in which case `owner` (if any) is kept alive as long as the stream.
 class TMemoryStream : public TStream {
-public:
+  public:
     static std::shared_ptr<TMemoryStream> CreateCopy(std::span<const uint8_t> bytes);
     static std::shared_ptr<TMemoryStream> Create(std::vector<uint8_t> bytes);
     static std::shared_ptr<TMemoryStream> CreateBorrowed(std::span<const uint8_t> bytes,
@@ -26,7 +26,7 @@ public:
 
     std::span<const uint8_t> Bytes() const { return bytes_; }
 
-private:
+  protected:
     std::vector<uint8_t> storage_;
     std::shared_ptr<const void> owner_;
     std::span<const uint8_t> bytes_;

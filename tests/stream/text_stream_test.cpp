@@ -23,7 +23,7 @@ Bytes AsBytes(std::string_view text) {
 struct Sink {
     explicit Sink(int32_t encoding)
         : bank(TBankStream::Create()), text(TTextStream::Create(bank, encoding)) {}
-    const Bytes& bytes() const { return bank->Bytes(); }
+    Bytes bytes() const { return Bytes(bank->Bytes().begin(), bank->Bytes().end()); }
     std::shared_ptr<TBankStream> bank;
     std::shared_ptr<TTextStream> text;
 };
