@@ -1,26 +1,19 @@
 #include "stream/c_stream.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
-
 #include <algorithm>
+
+#include "stream/file_system.h"
 
 namespace vexel {
 
 namespace {
 
-bool Exists(const String& path) {
-    struct stat info {};
-    if (stat(ToUtf8(path).c_str(), &info) != 0) return false;
-    return S_ISREG(info.st_mode) || S_ISDIR(info.st_mode);
-}
-
 // The first entry of `directory` whose lower-cased name equals `lower_name`.
 String FindEntry(const String& directory, const String& lower_name) {
-    std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(ToUtf8(directory).c_str()), closedir);
-    if (!dir) return {};
-    while (const dirent* entry = readdir(dir.get())) {
-        const String name = FromUtf8(entry->d_name);
+    auto listing = OpenDirectoryListing(directory);
+    if (!listing) return {};
+    for (String name = NextDirectoryEntry(*listing); !name.empty();
+         name = NextDirectoryEntry(*listing)) {
         if (ToLower(name) == lower_name) return name;
     }
     return {};
@@ -29,7 +22,7 @@ String FindEntry(const String& directory, const String& lower_name) {
 }  // namespace
 
 String ResolvePathCase(const String& path) {
-    if (Exists(path)) return path;
+    if (PathKind(path) != PATH_NONE) return path;
     if (path.empty()) return {};
     // The separator is searched from the second-to-last character so that a trailing "/"
     // belongs to the name.

@@ -26,7 +26,7 @@ class TMemoryStream : public TStream {
 
     std::span<const uint8_t> Bytes() const { return bytes_; }
 
-  private:
+  protected:
     std::vector<uint8_t> storage_;
     std::shared_ptr<const void> owner_;
     std::span<const uint8_t> bytes_;

@@ -10,7 +10,7 @@ namespace {
 std::shared_ptr<TStreamFactory> MakeBuiltinList() {
     // Oldest first: the last one linked is asked first.
     std::shared_ptr<TStreamFactory> head;
-    for (auto factory : {MakeIncbinStreamFactory()}) {
+    for (auto factory : {MakeIncbinStreamFactory(), MakeTextStreamFactory()}) {
         factory->_succ = head;
         head = factory;
     }

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "stream/memory_stream.h"
+
+namespace vexel {
+
+// A memory stream that can also be written (a "bank"): it owns its bytes, and writing at the
+// end extends them.
+class TBankStream : public TMemoryStream {
+  public:
+    static std::shared_ptr<TBankStream> Create(std::vector<uint8_t> bytes = {});
+
+    int64_t Write(const void* buffer, int64_t count) override;
+};
+
+}  // namespace vexel

@@ -1,0 +1,86 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "runtime/string.h"
+#include "stream/stream.h"
+#include "stream/url.h"
+
+namespace vexel {
+
+// Paths are "/"-separated strings; every function first reads "\" as "/". Paths go to the
+// system as UTF-8 and entry names come back decoded from UTF-8. Failures are reported only
+// through results (false, -1, 0, empty string, empty array, null).
+
+constexpr int32_t PATH_NONE = 0;  // missing, or neither a regular file nor a directory
+constexpr int32_t PATH_FILE = 1;
+constexpr int32_t PATH_DIRECTORY = 2;
+
+// Backslashes become "/"; with `as_directory` a trailing "/" is dropped unless the path is
+// the root.
+String NormalizePathName(const String& path, bool as_directory);
+
+String PathRootOf(const String& path);  // "/" for an absolute path, else empty
+bool IsFileSystemRoot(const String& path);
+bool IsAbsolutePathName(const String& path);
+String FileNamePart(const String& path);      // after the last "/"
+String WithoutExtension(const String& path);  // up to the last "." of the file name
+String BareFileName(const String& path);      // file name without extension
+String WithoutTrailingSlash(const String& path);
+// Before the last "/" ("/" for "/x"); ".", ".." and the root as they are; empty without "/".
+String DirectoryPart(const String& path);
+String ExtensionPart(const String& path);  // after the last "." of the file name
+String WorkingDirectoryPath();
+// The absolute form with "." and ".." resolved textually; links are not followed and the
+// path need not exist. ".." at the root stays at the root, so the result is never empty.
+String AbsolutePathName(const String& path);
+
+// Queries follow symbolic links.
+int32_t PathKind(const String& path);
+int64_t PathByteSize(const String& path);      // -1 when missing
+int64_t PathModifiedTime(const String& path);  // seconds since 1970; 0 when missing
+int32_t PathPermissions(const String& path);   // mode & 0777; -1 when missing
+void SetPathPermissions(const String& path, int32_t mode);
+
+// Replaces whatever is at the path with an empty regular file.
+bool MakeEmptyFile(const String& path);
+// True when nothing is left at the path.
+bool RemoveFile(const String& path);
+bool MovePath(const String& from, const String& to);
+// Recursive: creates every missing directory of the absolute path; false when a component
+// is a regular file or cannot be created.
+bool MakeDirectory(const String& path, bool recursive);
+// Recursive: removes the contents first. Symbolic links inside are removed as links, never
+// followed, and a path that is itself a link is not emptied.
+bool RemoveDirectory(const String& path, bool recursive);
+// Copies bytes between two urls; false when either cannot be opened or writing fails.
+bool DuplicateFile(const Url& from, const Url& to);
+// Copies a directory tree into `to` (created when missing). A target inside the source is
+// not copied into itself, and a directory is not entered again below itself (link loops).
+bool DuplicateDirectory(const String& from, const String& to);
+bool ChangeWorkingDirectory(const String& path);
+
+// An open directory listing; closes itself when destroyed.
+class DirectoryListing;
+struct DirectoryListingCloser {
+    void operator()(DirectoryListing* listing) const;
+};
+using DirectoryListingPtr = std::unique_ptr<DirectoryListing, DirectoryListingCloser>;
+
+DirectoryListingPtr OpenDirectoryListing(const String& path);  // null on failure
+// The next entry name ("." and ".." included), or the empty string when there are no more.
+String NextDirectoryEntry(DirectoryListing& listing);
+void CloseDirectoryListing(DirectoryListingPtr& listing);
+// Entry names in the order the system gives them; empty when the directory cannot be read.
+std::vector<String> ListDirectoryNames(const String& path, bool skip_dots);
+
+// OpenUrlStream, except that a readable stream that cannot seek (Pos() == -1) is read
+// whole into memory and a seekable, writeable memory stream over those bytes is returned.
+StreamPtr OpenSeekableStream(const Url& url, bool readable, bool writeable);
+StreamPtr OpenSeekableRead(const Url& url);
+StreamPtr OpenSeekableWrite(const Url& url);
+void StreamClose(TStream& stream);
+
+}  // namespace vexel
