@@ -5,7 +5,7 @@
 #include "system/event_queue.h"
 #include "system/hook.h"
 #include "system/hook_table.h"
-#include "system/system_pump.h"
+#include "system/system_driver.h"
 
 namespace vexel {
 
