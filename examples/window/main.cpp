@@ -22,8 +22,7 @@ int main(int argc, char** argv) {
         int frame = 0;
         while (!vexel::KeyWasHit(27) && !vexel::AppTerminateRequested()) {
             const float phase = static_cast<float>(frame++) / 120.0f;
-            glClearColor(0.5f + 0.5f * std::sin(phase), 0.3f, 0.5f + 0.5f * std::cos(phase),
-                         1.0f);
+            glClearColor(0.5f + 0.5f * std::sin(phase), 0.3f, 0.5f + 0.5f * std::cos(phase), 1.0f);
             glClear(GL_COLOR_BUFFER_BIT);
             vexel::FlipGraphics(0);
             timer->Wait();
