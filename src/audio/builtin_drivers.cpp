@@ -1,0 +1,7 @@
+#include "audio/builtin_drivers.h"
+
+namespace vexel {
+
+void RegisterBuiltinAudioDrivers() {}
+
+}  // namespace vexel
