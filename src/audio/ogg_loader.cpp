@@ -17,11 +17,18 @@ namespace {
 constexpr int64_t kInitialReserve = 8 << 20;
 constexpr int kReadRequest = 16384;
 
+// What vorbisfile reads from: the stream, seen as starting where the loader was handed it
+// (vorbisfile takes offset 0 to be the first page).
+struct OggSource {
+    TStream* stream;
+    int64_t base;
+};
+
 // vorbisfile's callbacks run inside C code: no exception may leave them.
 size_t ReadCallback(void* buffer, size_t size, size_t count, void* source) {
     if (size == 0) return 0;
     try {
-        const int64_t n = static_cast<TStream*>(source)->Read(
+        const int64_t n = static_cast<OggSource*>(source)->stream->Read(
             buffer, static_cast<int64_t>(size) * static_cast<int64_t>(count));
         return n > 0 ? static_cast<size_t>(n) / size : 0;
     } catch (...) {
@@ -30,12 +37,13 @@ size_t ReadCallback(void* buffer, size_t size, size_t count, void* source) {
 }
 
 int SeekCallback(void* source, ogg_int64_t offset, int whence) {
-    auto* stream = static_cast<TStream*>(source);
+    const auto* ogg = static_cast<OggSource*>(source);
     try {
-        int64_t target = offset;
-        if (whence == SEEK_CUR) target = stream->Pos() + offset;
-        if (whence == SEEK_END) target = stream->Size() + offset;
-        return stream->Seek(target) < 0 ? -1 : 0;
+        int64_t target = ogg->base + offset;
+        if (whence == SEEK_CUR) target = ogg->stream->Pos() + offset;
+        if (whence == SEEK_END) target = ogg->stream->Size() + offset;
+        if (target < ogg->base) return -1;
+        return ogg->stream->Seek(target) < 0 ? -1 : 0;
     } catch (...) {
         return -1;
     }
@@ -47,7 +55,8 @@ int CloseCallback(void*) {
 
 long TellCallback(void* source) {
     try {
-        return static_cast<long>(static_cast<TStream*>(source)->Pos());
+        const auto* ogg = static_cast<OggSource*>(source);
+        return static_cast<long>(ogg->stream->Pos() - ogg->base);
     } catch (...) {
         return -1;
     }
@@ -65,8 +74,9 @@ class TAudioSampleLoaderOGG : public TAudioSampleLoader {
   public:
     AudioSamplePtr LoadAudioSample(TStream& stream) override {
         const ov_callbacks callbacks{ReadCallback, SeekCallback, CloseCallback, TellCallback};
+        OggSource source{&stream, stream.Pos()};
         VorbisFile vorbis;
-        if (ov_open_callbacks(&stream, &vorbis.file, nullptr, 0, callbacks) != 0) return nullptr;
+        if (ov_open_callbacks(&source, &vorbis.file, nullptr, 0, callbacks) != 0) return nullptr;
         vorbis.open = true;
         const ogg_int64_t total = ov_pcm_total(&vorbis.file, -1);
         const vorbis_info* info = ov_info(&vorbis.file, -1);
