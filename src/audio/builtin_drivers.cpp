@@ -1,7 +1,11 @@
 #include "audio/builtin_drivers.h"
 
+#include "audio/mixer/sonmix_driver.h"
+
 namespace vexel {
 
-void RegisterBuiltinAudioDrivers() {}
+void RegisterBuiltinAudioDrivers() {
+    RegisterSonmixDrivers();
+}
 
 }  // namespace vexel
