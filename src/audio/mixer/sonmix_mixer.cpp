@@ -80,6 +80,11 @@ struct VoiceRun {
     bool Advance(uint64_t step) {
         position += step;
         advanced += step;
+        return CheckEnd();
+    }
+
+    // Wraps a looping voice that reached the end; false for any other voice there.
+    bool CheckEnd() {
         if (position < end) return true;
         if (loop) {
             position %= end;
@@ -106,10 +111,22 @@ void MixRun(const SonmixCoreSound& sound, VoiceRun& run, uint32_t* out, int32_t 
             return;
         }
         const Gains gains = GainsFor(volume, pan, depth);
-        for (int32_t i = 0; i < frames; ++i, out += 2) {
-            reader.At(run.position, left, right);
-            Accumulate(out, gains, left, right);
-            if (!run.Advance(advance)) return;
+        for (int32_t i = 0; i < frames;) {
+            // The frames before the end need no end test each.
+            const uint64_t left_to_end = run.end - run.position;
+            const uint64_t reachable =
+                advance == 0 ? frames : (left_to_end + advance - 1) / advance;
+            const int32_t count = static_cast<int32_t>(std::min<uint64_t>(frames - i, reachable));
+            uint64_t position = run.position;
+            for (int32_t k = 0; k < count; ++k, out += 2) {
+                reader.At(position, left, right);
+                Accumulate(out, gains, left, right);
+                position += advance;
+            }
+            i += count;
+            run.position = position;
+            run.advanced += advance * static_cast<uint64_t>(count);
+            if (!run.CheckEnd()) return;
         }
         return;
     }
