@@ -211,6 +211,12 @@ AudioSamplePtr NewStaticAudioSample(uint8_t* samples, int32_t length, int32_t he
     return TAudioSample::CreateStatic(samples, length, hertz, format);
 }
 
+AudioSamplePtr LittleEndianSample(const AudioSamplePtr& sample) {
+    if (sample->format == SF_MONO16BE) return sample->Convert(SF_MONO16LE);
+    if (sample->format == SF_STEREO16BE) return sample->Convert(SF_STEREO16LE);
+    return sample;
+}
+
 void RegisterAudioSampleLoader(std::shared_ptr<TAudioSampleLoader> loader) {
     loader->_succ = Loaders().head;
     Loaders().head = std::move(loader);

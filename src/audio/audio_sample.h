@@ -63,6 +63,10 @@ AudioSamplePtr NewAudioSample(int32_t length, int32_t hertz, int32_t format);
 AudioSamplePtr NewStaticAudioSample(uint8_t* samples, int32_t length, int32_t hertz,
                                     int32_t format);
 
+// The sample itself, or a little-endian copy of a big-endian 16-bit one: the byte order the
+// drivers hand to their outputs.
+AudioSamplePtr LittleEndianSample(const AudioSamplePtr& sample);
+
 // Recognises one file format. Constructing a loader through RegisterAudioSampleLoader puts it
 // at the head of the loader list; loaders are never removed.
 class TAudioSampleLoader : public Object {

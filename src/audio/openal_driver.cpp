@@ -84,9 +84,7 @@ void TOpenALAudioDriver::Shutdown() {
 
 SoundPtr TOpenALAudioDriver::CreateSound(const AudioSamplePtr& sample, int32_t flags) {
     if (!sample || !_context) return nullptr;
-    AudioSamplePtr source = sample;
-    if (sample->format == SF_MONO16BE) source = sample->Convert(SF_MONO16LE);
-    if (sample->format == SF_STEREO16BE) source = sample->Convert(SF_STEREO16LE);
+    const AudioSamplePtr source = LittleEndianSample(sample);
     ALenum format = 0;
     switch (source->format) {
         case SF_MONO8:

@@ -59,9 +59,7 @@ void TSonmixAudioDriver::Shutdown() {
 
 SoundPtr TSonmixAudioDriver::CreateSound(const AudioSamplePtr& sample, int32_t flags) {
     if (!sample) return nullptr;
-    AudioSamplePtr source = sample;
-    if (sample->format == SF_MONO16BE) source = sample->Convert(SF_MONO16LE);
-    if (sample->format == SF_STEREO16BE) source = sample->Convert(SF_STEREO16LE);
+    const AudioSamplePtr source = LittleEndianSample(sample);
     const int32_t channels = AudioFormatChannels(source->format);
     if (channels == 0) return nullptr;
     const int32_t bits = AudioFormatBytesPerFrame(source->format) * 8 / channels;
