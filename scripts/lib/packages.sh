@@ -6,7 +6,7 @@ BUILD_PACKAGES=(
   g++ cmake ninja-build pkg-config
   libgtest-dev libgmock-dev
   libpng-dev libjpeg62-turbo-dev zlib1g-dev
-  libvorbis-dev libogg-dev
+  libvorbis-dev libogg-dev libopenal-dev
   libfreetype-dev
   libx11-dev libxxf86vm-dev libxrandr-dev libxtst-dev libgl-dev libgl1-mesa-dri libglx-mesa0
 )

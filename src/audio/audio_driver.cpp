@@ -1,0 +1,198 @@
+#include "audio/audio_driver.h"
+
+#include "audio/builtin_drivers.h"
+#include "runtime/startup.h"
+
+namespace vexel {
+
+namespace {
+
+constexpr size_t kMaxDriverNames = 100;
+
+struct DriverState {
+    AudioDriverPtr head;
+    AudioDriverPtr null_driver;
+    AudioDriverPtr current;
+    bool started = false;
+    bool selected = false;
+};
+
+DriverState& RawState() {
+    static DriverState state;
+    return state;
+}
+
+// The module's state, registering the built-in drivers on first use: the Null driver first
+// (the oldest entry), then OpenAL when its library loads, then the two mixer drivers.
+DriverState& State() {
+    DriverState& state = RawState();
+    if (!state.started) {
+        state.started = true;
+        state.null_driver = TAudioDriver::Create();
+        state.current = state.null_driver;
+        RegisterBuiltinAudioDrivers();
+        AddExitHandler(ShutdownAudioDriver);
+    }
+    return state;
+}
+
+}  // namespace
+
+AudioSamplePtr SoundSource::Sample() const {
+    const auto* sample = std::get_if<AudioSamplePtr>(&value_);
+    return sample ? *sample : nullptr;
+}
+
+Url SoundSource::AsUrl() const {
+    const auto* url = std::get_if<Url>(&value_);
+    return url ? *url : Url();
+}
+
+void TChannel::Stop() {}
+void TChannel::SetPaused(int32_t) {}
+void TChannel::SetVolume(float) {}
+void TChannel::SetPan(float) {}
+void TChannel::SetDepth(float) {}
+void TChannel::SetRate(float) {}
+int32_t TChannel::Playing() {
+    return 0;
+}
+
+ChannelPtr TSound::Play(const ChannelPtr&) {
+    return std::make_shared<TChannel>();
+}
+ChannelPtr TSound::Cue(const ChannelPtr&) {
+    return std::make_shared<TChannel>();
+}
+
+SoundPtr TSound::Load(const SoundSource& source, int32_t flags) {
+    AudioSamplePtr sample = source.Sample();
+    if (!sample) sample = LoadAudioSampleFile(source.AsUrl());
+    if (!sample) return nullptr;
+    return CurrentAudioDriver()->CreateSound(sample, flags);
+}
+
+AudioDriverPtr TAudioDriver::Create() {
+    auto driver = std::make_shared<TAudioDriver>();
+    RegisterAudioDriver(driver);
+    return driver;
+}
+
+String TAudioDriver::Name() {
+    return u"Null";
+}
+int32_t TAudioDriver::Startup() {
+    return 1;
+}
+void TAudioDriver::Shutdown() {}
+SoundPtr TAudioDriver::CreateSound(const AudioSamplePtr&, int32_t) {
+    return std::make_shared<TSound>();
+}
+ChannelPtr TAudioDriver::AllocChannel() {
+    return std::make_shared<TChannel>();
+}
+SoundPtr TAudioDriver::LoadSound(const SoundSource& source, int32_t flags) {
+    return TSound::Load(source, flags);
+}
+
+void RegisterAudioDriver(const AudioDriverPtr& driver) {
+    DriverState& state = RawState();
+    driver->_succ = state.head;
+    state.head = driver;
+}
+
+int32_t SelectAudioDriver(const String& name) {
+    DriverState& state = State();
+    const String wanted = ToLower(name);
+    ShutdownAudioDriver();
+    state.selected = true;
+    state.current = state.null_driver;
+    for (auto driver = state.head; driver; driver = driver->_succ) {
+        if (ToLower(driver->Name()) != wanted) continue;
+        if (driver->Startup() == 0) return 0;
+        state.current = driver;
+        return 1;
+    }
+    return 0;
+}
+
+AudioDriverPtr CurrentAudioDriver() {
+    DriverState& state = State();
+    // Only the first use chooses: after a fallback to Null (or any explicit choice) the
+    // device is not probed again on every call.
+    if (!state.selected) {
+        if (SelectAudioDriver(u"Sonmix") == 0) SelectAudioDriver(u"Null");
+    }
+    return state.current;
+}
+
+void ShutdownAudioDriver() {
+    DriverState& state = State();
+    if (state.current) state.current->Shutdown();
+    state.current = state.null_driver;
+}
+
+std::vector<String> AudioDriverNames() {
+    std::vector<String> names;
+    for (auto driver = State().head; driver && names.size() < kMaxDriverNames;
+         driver = driver->_succ) {
+        names.push_back(driver->Name());
+    }
+    return names;
+}
+
+int32_t HasAudioDriver(const String& name) {
+    const String wanted = ToLower(name);
+    for (auto driver = State().head; driver; driver = driver->_succ) {
+        if (ToLower(driver->Name()) == wanted) return 1;
+    }
+    return 0;
+}
+
+void ResetAudioDriverSelection() {
+    ShutdownAudioDriver();
+    State().selected = false;
+}
+
+SoundPtr LoadSoundFile(const SoundSource& source, int32_t flags) {
+    return CurrentAudioDriver()->LoadSound(source, flags);
+}
+
+ChannelPtr StartSound(const SoundPtr& sound, const ChannelPtr& channel) {
+    return sound->Play(channel);
+}
+
+ChannelPtr PrepareSound(const SoundPtr& sound, const ChannelPtr& channel) {
+    return sound->Cue(channel);
+}
+
+ChannelPtr AllocAudioChannel() {
+    return CurrentAudioDriver()->AllocChannel();
+}
+
+void HaltChannel(const ChannelPtr& channel) {
+    channel->Stop();
+}
+int32_t ChannelIsPlaying(const ChannelPtr& channel) {
+    return channel->Playing();
+}
+void SetVolumeOf(const ChannelPtr& channel, float volume) {
+    channel->SetVolume(volume);
+}
+void SetPanOf(const ChannelPtr& channel, float pan) {
+    channel->SetPan(pan);
+}
+void SetDepthOf(const ChannelPtr& channel, float depth) {
+    channel->SetDepth(depth);
+}
+void SetRateOf(const ChannelPtr& channel, float rate) {
+    channel->SetRate(rate);
+}
+void HoldChannel(const ChannelPtr& channel) {
+    channel->SetPaused(1);
+}
+void ContinueChannel(const ChannelPtr& channel) {
+    channel->SetPaused(0);
+}
+
+}  // namespace vexel
