@@ -3,25 +3,11 @@
 #include <cstddef>
 #include <cstring>
 
+#include "pixmap/pixel_word.h"
+
 namespace vexel {
 
 namespace {
-
-// An RGBA32 pixel read as a little-endian word: red in bits 0-7, alpha in bits 24-31.
-inline uint32_t LoadWord(const uint8_t* p) {
-    uint32_t w;
-    std::memcpy(&w, p, 4);
-    return w;
-}
-
-inline void StoreWord(uint8_t* p, uint32_t w) {
-    std::memcpy(p, &w, 4);
-}
-
-// Exchanges bytes 0 and 2: BGRA <-> RGBA.
-inline uint32_t SwapRedBlue(uint32_t w) {
-    return (w & 0xFF00FF00u) | ((w >> 16) & 0xFFu) | ((w & 0xFFu) << 16);
-}
 
 // Each one-byte format expands by a multiplier and a constant: v * mul | add.
 template <uint32_t kMul, uint32_t kAdd>

@@ -8,6 +8,7 @@
 #include <new>
 #include <vector>
 
+#include "pixmap/pixel_word.h"
 #include "runtime/error.h"
 
 namespace vexel {
@@ -15,16 +16,6 @@ namespace vexel {
 namespace {
 
 constexpr std::align_val_t kPixelAlignment{16};
-
-inline uint32_t LoadWord(const uint8_t* p) {
-    uint32_t w;
-    std::memcpy(&w, p, 4);
-    return w;
-}
-
-inline void StoreWord(uint8_t* p, uint32_t w) {
-    std::memcpy(p, &w, 4);
-}
 
 // The bytes that WritePixel stores for `argb` in `format`, in memory order. False for the
 // formats that single-pixel access does not cover (7-12).
