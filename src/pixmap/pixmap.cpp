@@ -1,0 +1,423 @@
+#include "pixmap/pixmap.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <cstring>
+#include <limits>
+#include <new>
+#include <vector>
+
+#include "pixmap/pixel_word.h"
+#include "runtime/error.h"
+
+namespace vexel {
+
+namespace {
+
+constexpr std::align_val_t kPixelAlignment{16};
+
+// The bytes that WritePixel stores for `argb` in `format`, in memory order. False for the
+// formats that single-pixel access does not cover (7-12).
+bool PackColor(int32_t format, int32_t argb, uint8_t bytes[4]) {
+    const auto v = static_cast<uint32_t>(argb);
+    const uint8_t a = v >> 24, r = (v >> 16) & 0xFF, g = (v >> 8) & 0xFF, b = v & 0xFF;
+    switch (format) {
+        case PIXEL_GREY8:
+            bytes[0] = static_cast<uint8_t>((r + g + b) / 3);
+            return true;
+        case PIXEL_ALPHA8:
+            bytes[0] = a;
+            return true;
+        case PIXEL_BGR24:
+            bytes[0] = b, bytes[1] = g, bytes[2] = r;
+            return true;
+        case PIXEL_RGB24:
+            bytes[0] = r, bytes[1] = g, bytes[2] = b;
+            return true;
+        case PIXEL_BGRA32:
+            bytes[0] = b, bytes[1] = g, bytes[2] = r, bytes[3] = a;
+            return true;
+        case PIXEL_RGBA32:
+            bytes[0] = r, bytes[1] = g, bytes[2] = b, bytes[3] = a;
+            return true;
+        default:
+            return false;
+    }
+}
+
+size_t RowBytes(const TPixmap& pixmap) {
+    return static_cast<size_t>(pixmap.width) * static_cast<size_t>(BytesPerPixel(pixmap.format));
+}
+
+// The pixmap itself when it is RGBA32, otherwise an RGBA32 copy held in `converted`.
+const TPixmap& AsRGBA(const TPixmap& pixmap, PixmapPtr& converted) {
+    if (pixmap.format == PIXEL_RGBA32) return pixmap;
+    converted = pixmap.Convert(PIXEL_RGBA32);
+    return *converted;
+}
+
+}  // namespace
+
+TPixmap::~TPixmap() {
+    if (capacity >= 0 && pixels) ::operator delete(pixels, kPixelAlignment);
+}
+
+uint8_t* TPixmap::PixelPtr(int32_t x, int32_t y) const {
+    return pixels + static_cast<ptrdiff_t>(y) * pitch +
+           static_cast<ptrdiff_t>(x) * BytesPerPixel(format);
+}
+
+PixmapPtr TPixmap::Window(int32_t x, int32_t y, int32_t w, int32_t h) {
+    PixmapPtr window = CreateStatic(PixelPtr(x, y), w, h, pitch, format);
+    window->_source = shared_from_this();
+    return window;
+}
+
+PixmapPtr TPixmap::Copy() const {
+    PixmapPtr copy = Create(width, height, format, 4);
+    const size_t bytes = RowBytes(*this);
+    for (int32_t y = 0; y < height; ++y)
+        std::memcpy(copy->PixelPtr(0, y), PixelPtr(0, y), bytes);
+    return copy;
+}
+
+int TPixmap::Paste(const TPixmap& source, int32_t x, int32_t y) {
+    for (int32_t i = 0; i < source.height; ++i) {
+        ConvertPixelRow(source.PixelPtr(0, i), source.format, PixelPtr(x, y + i), format,
+                        source.width);
+    }
+    return 0;
+}
+
+PixmapPtr TPixmap::Convert(int32_t new_format) const {
+    PixmapPtr result = Create(width, height, new_format, 4);
+    for (int32_t y = 0; y < height; ++y) {
+        ConvertPixelRow(PixelPtr(0, y), format, result->PixelPtr(0, y), new_format, width);
+    }
+    return result;
+}
+
+int32_t TPixmap::ReadPixel(int32_t x, int32_t y) const {
+    const uint8_t* p = PixelPtr(x, y);
+    uint32_t argb;
+    switch (format) {
+        case PIXEL_GREY8:
+            argb = 0xFF000000u + p[0] * 0x10101u;
+            break;
+        case PIXEL_ALPHA8:
+            argb = (uint32_t{p[0]} << 24) + 0x00FFFFFFu;
+            break;
+        case PIXEL_BGR24:
+            argb = 0xFF000000u | p[2] << 16 | p[1] << 8 | p[0];
+            break;
+        case PIXEL_RGB24:
+            argb = 0xFF000000u | p[0] << 16 | p[1] << 8 | p[2];
+            break;
+        case PIXEL_BGRA32:
+            argb = uint32_t{p[3]} << 24 | p[2] << 16 | p[1] << 8 | p[0];
+            break;
+        case PIXEL_RGBA32:
+            argb = uint32_t{p[3]} << 24 | p[0] << 16 | p[1] << 8 | p[2];
+            break;
+        default:
+            return 0;
+    }
+    return static_cast<int32_t>(argb);
+}
+
+int TPixmap::WritePixel(int32_t x, int32_t y, int32_t argb) {
+    uint8_t bytes[4];
+    if (PackColor(format, argb, bytes))
+        std::memcpy(PixelPtr(x, y), bytes, PixelFormatBytes[format]);
+    return 0;
+}
+
+PixmapPtr TPixmap::Create(int32_t w, int32_t h, int32_t new_format, int32_t align) {
+    const int64_t row = int64_t{w} * BytesPerPixel(new_format);
+    if (w < 0 || h < 0 || align <= 0) throw RuntimeError(u"Invalid pixmap size");
+    const int64_t padded = (row + align - 1) / align * align;
+    const int64_t bytes = padded * h;
+    if (bytes > std::numeric_limits<int32_t>::max()) throw RuntimeError(u"Invalid pixmap size");
+    auto pixmap = std::make_shared<TPixmap>();
+    if (bytes > 0) {
+        pixmap->pixels =
+            static_cast<uint8_t*>(::operator new(static_cast<size_t>(bytes), kPixelAlignment));
+    }
+    pixmap->width = w;
+    pixmap->height = h;
+    pixmap->pitch = static_cast<int32_t>(padded);
+    pixmap->format = new_format;
+    pixmap->capacity = static_cast<int32_t>(bytes);
+    return pixmap;
+}
+
+PixmapPtr TPixmap::CreateStatic(uint8_t* memory, int32_t w, int32_t h, int32_t row_pitch,
+                                int32_t new_format) {
+    auto pixmap = std::make_shared<TPixmap>();
+    pixmap->pixels = memory;
+    pixmap->width = w;
+    pixmap->height = h;
+    pixmap->pitch = row_pitch;
+    pixmap->format = new_format;
+    pixmap->capacity = -1;
+    return pixmap;
+}
+
+int TPixmap::ClearPixels(int32_t argb) {
+    const size_t row_bytes = RowBytes(*this);
+    if (argb == 0 && static_cast<size_t>(pitch) == row_bytes) {
+        if (pixels) std::memset(pixels, 0, row_bytes * static_cast<size_t>(height));
+        return 0;
+    }
+    uint8_t bytes[4];
+    if (argb != 0 && !PackColor(format, argb, bytes)) return 0;
+    for (int32_t y = 0; y < height; ++y) {
+        uint8_t* row = PixelPtr(0, y);
+        if (argb == 0 || BytesPerPixel(format) == 1) {
+            std::memset(row, argb == 0 ? 0 : bytes[0], row_bytes);
+        } else if (BytesPerPixel(format) == 4) {
+            const uint32_t word = LoadWord(bytes);
+            for (int32_t x = 0; x < width; ++x)
+                StoreWord(row + 4 * x, word);
+        } else {
+            for (int32_t x = 0; x < width; ++x)
+                std::memcpy(row + 3 * x, bytes, 3);
+        }
+    }
+    return 0;
+}
+
+PixmapPtr NewPixmap(int32_t width, int32_t height, int32_t format, int32_t align) {
+    return TPixmap::Create(width, height, format, align);
+}
+
+PixmapPtr WrapPixmapMemory(uint8_t* pixels, int32_t width, int32_t height, int32_t pitch,
+                           int32_t format) {
+    return TPixmap::CreateStatic(pixels, width, height, pitch, format);
+}
+
+PixmapPtr DuplicatePixmap(const TPixmap& pixmap) {
+    return pixmap.Copy();
+}
+PixmapPtr ReformatPixmap(const TPixmap& pixmap, int32_t format) {
+    return pixmap.Convert(format);
+}
+int32_t PixmapWidthOf(const TPixmap& pixmap) {
+    return pixmap.width;
+}
+int32_t PixmapHeightOf(const TPixmap& pixmap) {
+    return pixmap.height;
+}
+int32_t PixmapPitchOf(const TPixmap& pixmap) {
+    return pixmap.pitch;
+}
+int32_t PixmapFormatOf(const TPixmap& pixmap) {
+    return pixmap.format;
+}
+uint8_t* PixmapAddressOf(const TPixmap& pixmap, int32_t x, int32_t y) {
+    return pixmap.PixelPtr(x, y);
+}
+
+PixmapPtr PixmapSubWindow(TPixmap& pixmap, int32_t x, int32_t y, int32_t width, int32_t height) {
+    return pixmap.Window(x, y, width, height);
+}
+
+int32_t ReadPixmapPixel(const TPixmap& pixmap, int32_t x, int32_t y) {
+    return pixmap.ReadPixel(x, y);
+}
+void WritePixmapPixel(TPixmap& pixmap, int32_t x, int32_t y, int32_t argb) {
+    pixmap.WritePixel(x, y, argb);
+}
+void FillPixmap(TPixmap& pixmap, int32_t argb) {
+    pixmap.ClearPixels(argb);
+}
+
+namespace {
+
+// The average colour of the non-key pixels around x among the three rows (null rows lie
+// outside the pixmap), with alpha 0; all zero when there are none.
+uint32_t KeyNeighbourAverage(const uint8_t* const rows[3], int32_t x, int32_t width, uint32_t key) {
+    uint32_t n = 0, sum_r = 0, sum_g = 0, sum_b = 0;
+    const int32_t first = x > 0 ? x - 1 : 0;
+    const int32_t last = x + 1 < width ? x + 1 : width - 1;
+    for (int r = 0; r < 3; ++r) {
+        if (!rows[r]) continue;
+        for (int32_t nx = first; nx <= last; ++nx) {
+            const uint32_t other = LoadWord(rows[r] + 4 * nx);
+            if ((other & 0xFFFFFFu) == key) continue;
+            ++n;
+            sum_r += other & 0xFF;
+            sum_g += other >> 8 & 0xFF;
+            sum_b += other >> 16 & 0xFF;
+        }
+    }
+    if (n == 0) return 0;
+    // sum * ceil(2^20 / n) >> 20 is sum div n for every sum below 2^11 and n up to 8.
+    static constexpr uint32_t kReciprocal[9] = {0,      1u << 20, 524288, 349526, 262144,
+                                                209716, 174763,   149797, 131072};
+    const uint32_t m = kReciprocal[n];
+    return (sum_r * m >> 20) | (sum_g * m >> 20) << 8 | (sum_b * m >> 20) << 16;
+}
+
+}  // namespace
+
+PixmapPtr ColorKeyPixmap(const TPixmap& pixmap, int32_t red, int32_t green, int32_t blue) {
+    PixmapPtr converted;
+    const TPixmap& source = AsRGBA(pixmap, converted);
+    PixmapPtr result = NewPixmap(source.width, source.height, PIXEL_RGBA32, 4);
+    // Compared as the low three bytes of each RGBA word, leaving alpha out.
+    const uint32_t key = (red & 0xFF) | (green & 0xFF) << 8 | (blue & 0xFF) << 16;
+    const int32_t w = source.width;
+    const int32_t h = source.height;
+    for (int32_t y = 0; y < h; ++y) {
+        const uint8_t* const rows[3] = {y > 0 ? source.PixelPtr(0, y - 1) : nullptr,
+                                        source.PixelPtr(0, y),
+                                        y + 1 < h ? source.PixelPtr(0, y + 1) : nullptr};
+        uint8_t* out = result->PixelPtr(0, y);
+        // Every pixel opaque first, in one branch-free pass, then the few key pixels fixed.
+        for (int32_t x = 0; x < w; ++x)
+            StoreWord(out + 4 * x, LoadWord(rows[1] + 4 * x) | 0xFF000000u);
+        for (int32_t x = 0; x < w; ++x) {
+            if ((LoadWord(rows[1] + 4 * x) & 0xFFFFFFu) == key) {
+                StoreWord(out + 4 * x, KeyNeighbourAverage(rows, x, w, key));
+            }
+        }
+    }
+    return result;
+}
+
+PixmapPtr MirrorPixmapX(const TPixmap& pixmap) {
+    PixmapPtr result = NewPixmap(pixmap.width, pixmap.height, pixmap.format, 4);
+    const int32_t bytes = BytesPerPixel(pixmap.format);
+    for (int32_t y = 0; y < pixmap.height; ++y) {
+        const uint8_t* in = pixmap.PixelPtr(0, y);
+        uint8_t* out = result->PixelPtr(pixmap.width - 1, y);
+        for (int32_t x = 0; x < pixmap.width; ++x, in += bytes, out -= bytes) {
+            std::memcpy(out, in, static_cast<size_t>(bytes));
+        }
+    }
+    return result;
+}
+
+PixmapPtr MirrorPixmapY(const TPixmap& pixmap) {
+    PixmapPtr result = NewPixmap(pixmap.width, pixmap.height, pixmap.format, 4);
+    const size_t bytes = RowBytes(pixmap);
+    for (int32_t y = 0; y < pixmap.height; ++y) {
+        std::memcpy(result->PixelPtr(0, pixmap.height - 1 - y), pixmap.PixelPtr(0, y), bytes);
+    }
+    return result;
+}
+
+namespace {
+
+// One source row blended horizontally for every output column, as floats: for channel k of
+// column x, q0 + (q1 - q0) * tx with q0, q1 the channel at the column's two source pixels.
+// These are exactly the "top" and "bottom" values of the bilinear blend, so each source row
+// is blended once and shared by the output rows that use it.
+struct ScaleColumns {
+    std::vector<int32_t> offset;  // byte offset of the left source pixel
+    std::vector<int32_t> step;    // 4, or 0 at the clamped edges
+    std::vector<float> fraction;  // tx
+};
+
+// `row` widened to floats once, so that each column's blend is one 4-lane operation.
+void BlendRow(const uint8_t* row, int32_t source_width, const ScaleColumns& columns, float* widened,
+              float* out) {
+    for (int32_t i = 0; i < source_width * 4; ++i)
+        widened[i] = row[i];
+    const auto count = static_cast<int32_t>(columns.offset.size());
+    for (int32_t x = 0; x < count; ++x) {
+        const float* q0 = widened + columns.offset[x];
+        const float* q1 = q0 + columns.step[x];
+        const float tx = columns.fraction[x];
+        float* o = out + 4 * x;
+        o[0] = q0[0] + (q1[0] - q0[0]) * tx;
+        o[1] = q0[1] + (q1[1] - q0[1]) * tx;
+        o[2] = q0[2] + (q1[2] - q0[2]) * tx;
+        o[3] = q0[3] + (q1[3] - q0[3]) * tx;
+    }
+}
+
+}  // namespace
+
+PixmapPtr ScalePixmap(const TPixmap& pixmap, int32_t new_width, int32_t new_height) {
+    // A zero size would divide by zero below and yields no image at all.
+    if (new_width <= 0 || new_height <= 0 || pixmap.width <= 0 || pixmap.height <= 0) {
+        return nullptr;
+    }
+    PixmapPtr converted;
+    const TPixmap& source = AsRGBA(pixmap, converted);
+    PixmapPtr result = NewPixmap(new_width, new_height, pixmap.format, 4);
+    const float xs = static_cast<float>(source.width) / static_cast<float>(new_width);
+    const float ys = static_cast<float>(source.height) / static_cast<float>(new_height);
+
+    ScaleColumns columns;
+    columns.offset.resize(static_cast<size_t>(new_width));
+    columns.step.resize(static_cast<size_t>(new_width));
+    columns.fraction.resize(static_cast<size_t>(new_width));
+    for (int32_t x = 0; x < new_width; ++x) {
+        const float fx = (static_cast<float>(x) + 0.5f) * xs - 0.5f;
+        int32_t ix = static_cast<int32_t>(std::floor(fx));
+        float tx = fx - static_cast<float>(ix);
+        int32_t step = 4;
+        if (ix < 0) {
+            ix = 0, tx = 0, step = 0;
+        } else if (ix >= source.width - 1) {
+            ix = source.width - 1, tx = 0, step = 0;
+        }
+        columns.offset[x] = ix * 4;
+        columns.step[x] = step;
+        columns.fraction[x] = tx;
+    }
+
+    // Two blended source rows (top and bottom) and the index of the source row each holds.
+    const size_t floats = static_cast<size_t>(new_width) * 4;
+    std::vector<float> blended(2 * floats);
+    std::vector<float> widened(static_cast<size_t>(source.width) * 4);
+    float* top = blended.data();
+    float* bottom = blended.data() + floats;
+    int32_t top_row = -1, bottom_row = -1;
+    auto blended_row = [&](int32_t want, float*& slot, int32_t& slot_row, float* other,
+                           int32_t other_row) {
+        if (slot_row == want) return;
+        if (other_row == want) {
+            std::copy(other, other + floats, slot);
+        } else {
+            BlendRow(source.PixelPtr(0, want), source.width, columns, widened.data(), slot);
+        }
+        slot_row = want;
+    };
+
+    std::vector<uint8_t> work(result->format == PIXEL_RGBA32 ? 0 : floats);
+    for (int32_t y = 0; y < new_height; ++y) {
+        const float fy = (static_cast<float>(y) + 0.5f) * ys - 0.5f;
+        int32_t iy = static_cast<int32_t>(std::floor(fy));
+        float ty = fy - static_cast<float>(iy);
+        int32_t next = iy + 1;
+        if (iy < 0) {
+            iy = 0, ty = 0, next = 0;
+        } else if (iy >= source.height - 1) {
+            iy = source.height - 1, ty = 0, next = iy;
+        }
+        // Moving down one source row: the old bottom becomes the new top.
+        if (iy == bottom_row && iy != top_row) {
+            std::swap(top, bottom);
+            std::swap(top_row, bottom_row);
+        }
+        blended_row(iy, top, top_row, bottom, bottom_row);
+        blended_row(next, bottom, bottom_row, top, top_row);
+
+        uint8_t* out = work.empty() ? result->PixelPtr(0, y) : work.data();
+        for (size_t i = 0; i < floats; ++i) {
+            const float value = top[i] + (bottom[i] - top[i]) * ty;
+            out[i] = static_cast<uint8_t>(static_cast<int32_t>(value));
+        }
+        if (!work.empty()) {
+            PackRowFromRGBA(work.data(), result->PixelPtr(0, y), result->format, new_width);
+        }
+    }
+    return result;
+}
+
+}  // namespace vexel
