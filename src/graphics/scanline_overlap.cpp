@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "graphics/truncate.h"
+
 namespace vexel {
 
 namespace {
@@ -131,14 +133,6 @@ bool MaskOpaque(const CollisionMask& mask, float u, float v) {
 }
 
 }  // namespace
-
-int32_t TruncateCoordinate(float value) {
-    constexpr float kLimit = 1073741824.0f;  // 2^30
-    if (!(value == value)) return 0;
-    if (value >= kLimit) return 1 << 30;
-    if (value <= -kLimit) return -(1 << 30);
-    return static_cast<int32_t>(value);
-}
 
 bool ScanlineOverlap::PolygonsOverlap(const OverlapPolygon& first, const OverlapPolygon& second) {
     for (const auto* source : {&first, &second}) {

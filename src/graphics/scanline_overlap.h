@@ -36,8 +36,4 @@ class ScanlineOverlap {
     std::vector<int32_t> line_;
 };
 
-// Float to Int, truncating toward zero, with values beyond ±2^30 (and NaN, as 0) held inside
-// that range so that differences of two results never overflow.
-int32_t TruncateCoordinate(float value);
-
 }  // namespace vexel
