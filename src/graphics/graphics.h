@@ -48,10 +48,4 @@ void FlipGraphics(int32_t sync);
 int32_t GraphicsGeneration();
 void BumpGraphicsGenerationForTesting();
 
-int32_t MouseXPos();
-int32_t MouseYPos();
-int32_t MouseXDelta();
-int32_t MouseYDelta();
-void MoveMousePointer(int32_t x, int32_t y);
-
 }  // namespace vexel

@@ -5,6 +5,8 @@
 
 #include "graphics/image_font_stand_in.h"
 #include "graphics/truncate.h"
+#include "system/polled_input.h"
+#include "system/system_driver.h"
 
 namespace vexel {
 
