@@ -1,0 +1,187 @@
+#include "pixmap/pixel_format.h"
+
+#include <cstddef>
+#include <cstring>
+
+namespace vexel {
+
+namespace {
+
+// An RGBA32 pixel read as a little-endian word: red in bits 0-7, alpha in bits 24-31.
+inline uint32_t LoadWord(const uint8_t* p) {
+    uint32_t w;
+    std::memcpy(&w, p, 4);
+    return w;
+}
+
+inline void StoreWord(uint8_t* p, uint32_t w) {
+    std::memcpy(p, &w, 4);
+}
+
+// Exchanges bytes 0 and 2: BGRA <-> RGBA.
+inline uint32_t SwapRedBlue(uint32_t w) {
+    return (w & 0xFF00FF00u) | ((w >> 16) & 0xFFu) | ((w & 0xFFu) << 16);
+}
+
+// Each one-byte format expands by a multiplier and a constant: v * mul | add.
+template <uint32_t kMul, uint32_t kAdd>
+void ExpandByte(const uint8_t* src, uint8_t* dst, int32_t count) {
+    for (int32_t i = 0; i < count; ++i)
+        StoreWord(dst + 4 * i, src[i] * kMul | kAdd);
+}
+
+// Three-byte pixels whose bytes land at shifts 0, 8, 16 (RGB) or 16, 8, 0 (BGR).
+template <bool kReversed>
+void ExpandThree(const uint8_t* src, uint8_t* dst, int32_t count) {
+    for (int32_t i = 0; i < count; ++i) {
+        const uint8_t* p = src + 3 * i;
+        const uint32_t w =
+            kReversed ? (p[2] | p[1] << 8 | p[0] << 16) : (p[0] | p[1] << 8 | p[2] << 16);
+        StoreWord(dst + 4 * i, w | 0xFF000000u);
+    }
+}
+
+void SwapRow(const uint8_t* src, uint8_t* dst, int32_t count) {
+    for (int32_t i = 0; i < count; ++i)
+        StoreWord(dst + 4 * i, SwapRedBlue(LoadWord(src + 4 * i)));
+}
+
+// One byte of each RGBA pixel: red 0, green 1, blue 2, alpha 3.
+template <int kByte>
+void PackByte(const uint8_t* src, uint8_t* dst, int32_t count) {
+    for (int32_t i = 0; i < count; ++i)
+        dst[i] = src[4 * i + kByte];
+}
+
+void PackAverage(const uint8_t* src, uint8_t* dst, int32_t count) {
+    for (int32_t i = 0; i < count; ++i) {
+        const uint8_t* p = src + 4 * i;
+        dst[i] = static_cast<uint8_t>((p[0] + p[1] + p[2]) / 3);
+    }
+}
+
+void PackIntensity(const uint8_t* src, uint8_t* dst, int32_t count) {
+    for (int32_t i = 0; i < count; ++i) {
+        const uint8_t* p = src + 4 * i;
+        dst[i] = static_cast<uint8_t>((p[0] + p[1] + p[2] + p[3]) >> 2);
+    }
+}
+
+template <bool kReversed>
+void PackThree(const uint8_t* src, uint8_t* dst, int32_t count) {
+    for (int32_t i = 0; i < count; ++i) {
+        const uint8_t* p = src + 4 * i;
+        uint8_t* q = dst + 3 * i;
+        q[0] = p[kReversed ? 2 : 0];
+        q[1] = p[1];
+        q[2] = p[kReversed ? 0 : 2];
+    }
+}
+
+}  // namespace
+
+const char* PixelFormatName(int32_t format) {
+    static const char* const kNames[PIXEL_FORMAT_COUNT] = {
+        "PIXEL_NONE",        "PIXEL_GREY8",      "PIXEL_ALPHA8",    "PIXEL_BGR24",  "PIXEL_RGB24",
+        "PIXEL_BGRA32",      "PIXEL_RGBA32",     "PIXEL_RED8",      "PIXEL_GREEN8", "PIXEL_BLUE8",
+        "PIXEL_BLACKALPHA8", "PIXEL_INTENSITY8", "PIXEL_LUMINANCE8"};
+    return format > 0 && format < PIXEL_FORMAT_COUNT ? kNames[format] : kNames[0];
+}
+
+void CopyPixelRow(const void* src, void* dst, int32_t format, int32_t count) {
+    if (count <= 0) return;
+    std::memmove(dst, src, static_cast<size_t>(count) * static_cast<size_t>(BytesPerPixel(format)));
+}
+
+void ExpandRowToRGBA(const void* src_row, void* dst_row, int32_t src_format, int32_t count) {
+    const auto* src = static_cast<const uint8_t*>(src_row);
+    auto* dst = static_cast<uint8_t*>(dst_row);
+    if (count <= 0) return;
+    switch (src_format) {
+        case PIXEL_GREY8:
+            return ExpandByte<0x010101u, 0xFF000000u>(src, dst, count);
+        case PIXEL_ALPHA8:
+            return ExpandByte<0x1000000u, 0x00FFFFFFu>(src, dst, count);
+        case PIXEL_BGR24:
+            return ExpandThree<true>(src, dst, count);
+        case PIXEL_RGB24:
+            return ExpandThree<false>(src, dst, count);
+        case PIXEL_BGRA32:
+            return SwapRow(src, dst, count);
+        case PIXEL_RGBA32:
+            std::memcpy(dst, src, static_cast<size_t>(count) * 4);
+            return;
+        // The single-channel colour formats carry alpha 1, not 255.
+        case PIXEL_RED8:
+            return ExpandByte<0x1u, 0x01000000u>(src, dst, count);
+        case PIXEL_GREEN8:
+            return ExpandByte<0x100u, 0x01000000u>(src, dst, count);
+        case PIXEL_BLUE8:
+            return ExpandByte<0x10000u, 0x01000000u>(src, dst, count);
+        case PIXEL_BLACKALPHA8:
+            return ExpandByte<0x1000000u, 0u>(src, dst, count);
+        case PIXEL_INTENSITY8:
+            return ExpandByte<0x01010101u, 0u>(src, dst, count);
+        case PIXEL_LUMINANCE8:
+            return ExpandByte<0x010101u, 0x01000000u>(src, dst, count);
+        default:
+            std::memset(dst, 0, static_cast<size_t>(count) * 4);
+            return;
+    }
+}
+
+void PackRowFromRGBA(const void* src_row, void* dst_row, int32_t dst_format, int32_t count) {
+    const auto* src = static_cast<const uint8_t*>(src_row);
+    auto* dst = static_cast<uint8_t*>(dst_row);
+    if (count <= 0) return;
+    switch (dst_format) {
+        case PIXEL_GREY8:
+            return PackAverage(src, dst, count);
+        case PIXEL_ALPHA8:
+            return PackByte<3>(src, dst, count);
+        case PIXEL_BGR24:
+            return PackThree<true>(src, dst, count);
+        case PIXEL_RGB24:
+            return PackThree<false>(src, dst, count);
+        case PIXEL_BGRA32:
+            return SwapRow(src, dst, count);
+        case PIXEL_RGBA32:
+            std::memcpy(dst, src, static_cast<size_t>(count) * 4);
+            return;
+        case PIXEL_RED8:
+            return PackByte<0>(src, dst, count);
+        case PIXEL_GREEN8:
+            return PackByte<1>(src, dst, count);
+        case PIXEL_BLUE8:
+            return PackByte<2>(src, dst, count);
+        case PIXEL_BLACKALPHA8:
+            return PackByte<3>(src, dst, count);
+        case PIXEL_INTENSITY8:
+            return PackIntensity(src, dst, count);
+        case PIXEL_LUMINANCE8:
+            return PackAverage(src, dst, count);
+        default:
+            return;
+    }
+}
+
+void ConvertPixelRow(const void* src, int32_t src_format, void* dst, int32_t dst_format,
+                     int32_t count) {
+    if (src_format == dst_format) return CopyPixelRow(src, dst, src_format, count);
+    if (src_format == PIXEL_RGBA32) return PackRowFromRGBA(src, dst, dst_format, count);
+    if (dst_format == PIXEL_RGBA32) return ExpandRowToRGBA(src, dst, src_format, count);
+    // Through RGBA in chunks that stay in the first-level cache.
+    constexpr int32_t kChunk = 512;
+    alignas(16) uint8_t rgba[kChunk * 4];
+    const auto* in = static_cast<const uint8_t*>(src);
+    auto* out = static_cast<uint8_t*>(dst);
+    const int32_t in_bytes = BytesPerPixel(src_format);
+    const int32_t out_bytes = BytesPerPixel(dst_format);
+    for (int32_t done = 0; done < count; done += kChunk) {
+        const int32_t n = count - done < kChunk ? count - done : kChunk;
+        ExpandRowToRGBA(in + static_cast<ptrdiff_t>(done) * in_bytes, rgba, src_format, n);
+        PackRowFromRGBA(rgba, out + static_cast<ptrdiff_t>(done) * out_bytes, dst_format, n);
+    }
+}
+
+}  // namespace vexel

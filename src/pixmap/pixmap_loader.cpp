@@ -1,0 +1,66 @@
+#include "pixmap/pixmap_loader.h"
+
+#include <array>
+
+#include "pixmap/image_loaders.h"
+#include "stream/stream_factory.h"
+
+namespace vexel {
+
+namespace {
+
+std::shared_ptr<TPixmapLoader>& LoaderHead() {
+    static std::shared_ptr<TPixmapLoader> head;
+    return head;
+}
+
+// Oldest first: the last one linked is tried first.
+using MakeLoader = std::shared_ptr<TPixmapLoader> (*)();
+constexpr std::array<MakeLoader, 0> kBuiltinLoaders = {};
+
+void RegisterBuiltinLoaders() {
+    static const bool registered = [] {
+        for (auto& make : kBuiltinLoaders)
+            RegisterPixmapLoader(make());
+        return true;
+    }();
+    (void)registered;
+}
+
+}  // namespace
+
+void RegisterPixmapLoader(std::shared_ptr<TPixmapLoader> loader) {
+    loader->_succ = LoaderHead();
+    LoaderHead() = std::move(loader);
+}
+
+std::shared_ptr<TPixmapLoader> PixmapLoaders() {
+    RegisterBuiltinLoaders();
+    return LoaderHead();
+}
+
+PixmapPtr LoadPixmapFrom(const Url& url) {
+    StreamPtr stream = OpenFileRead(url);
+    if (!stream) return nullptr;
+    const int64_t start = stream->Pos();
+    PixmapPtr pixmap;
+    if (start != -1) {
+        try {
+            for (auto loader = PixmapLoaders(); loader && !pixmap; loader = loader->_succ) {
+                stream->Seek(start);
+                try {
+                    pixmap = loader->LoadPixmap(*stream);
+                } catch (const TStreamException&) {
+                    // A short read means the data is not this loader's; ask the next one.
+                }
+            }
+        } catch (...) {
+            stream->Close();
+            throw;
+        }
+    }
+    stream->Close();
+    return pixmap;
+}
+
+}  // namespace vexel

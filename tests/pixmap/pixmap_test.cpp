@@ -1,0 +1,269 @@
+#include "pixmap/pixmap.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "runtime/error.h"
+
+namespace vexel {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+// The bytes of row y, without padding.
+Bytes Row(const TPixmap& pixmap, int32_t y) {
+    const uint8_t* p = pixmap.PixelPtr(0, y);
+    return Bytes(p, p + pixmap.width * PixelFormatBytes[pixmap.format]);
+}
+
+// A pixmap filled from `rows`, each row's bytes in the pixmap's format.
+PixmapPtr Make(int32_t format, int32_t width, const std::vector<Bytes>& rows) {
+    PixmapPtr pixmap = NewPixmap(width, static_cast<int32_t>(rows.size()), format, 4);
+    for (size_t y = 0; y < rows.size(); ++y) {
+        std::memcpy(pixmap->PixelPtr(0, static_cast<int32_t>(y)), rows[y].data(), rows[y].size());
+    }
+    return pixmap;
+}
+
+TEST(Pixmap, CreateRoundsThePitchUpToTheAlignment) {
+    PixmapPtr rgb = NewPixmap(3, 2, PIXEL_RGB24, 4);
+    EXPECT_EQ(rgb->pitch, 12);
+    EXPECT_EQ(rgb->capacity, 24);
+    EXPECT_EQ(NewPixmap(1, 1, PIXEL_BGRA32, 4)->pitch, 4);
+    PixmapPtr grey = NewPixmap(5, 3, PIXEL_GREY8, 4);
+    EXPECT_EQ(grey->pitch, 8);
+    EXPECT_EQ(grey->capacity, 24);
+    EXPECT_EQ(NewPixmap(5, 1, PIXEL_RGB24, 1)->pitch, 15);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(grey->pixels) % 16, 0u);
+    EXPECT_EQ(PixmapPitchOf(*grey), 8);
+    EXPECT_EQ(PixmapWidthOf(*grey), 5);
+    EXPECT_EQ(PixmapHeightOf(*grey), 3);
+    EXPECT_EQ(PixmapFormatOf(*grey), PIXEL_GREY8);
+    EXPECT_EQ(PixmapAddressOf(*grey, 2, 1), grey->pixels + 10);
+    EXPECT_EQ(rgb->PixelPtr(2, 1), rgb->pixels + 18);
+}
+
+TEST(Pixmap, CreateRejectsSizesThatDoNotFit) {
+    EXPECT_THROW(NewPixmap(-1, 1, PIXEL_GREY8, 4), RuntimeError);
+    EXPECT_THROW(NewPixmap(65536, 65536, PIXEL_RGBA32, 4), RuntimeError);
+    PixmapPtr empty = NewPixmap(0, 0, PIXEL_RGBA32, 4);
+    EXPECT_EQ(empty->capacity, 0);
+}
+
+TEST(Pixmap, StaticPixmapsBorrowMemory) {
+    uint8_t memory[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+    PixmapPtr pixmap = WrapPixmapMemory(memory, 2, 1, 8, PIXEL_BGRA32);
+    EXPECT_EQ(pixmap->capacity, -1);
+    EXPECT_EQ(ReadPixmapPixel(*pixmap, 1, 0), int32_t(0x08070605));
+    pixmap.reset();  // must not free the array
+    EXPECT_EQ(memory[0], 1);
+}
+
+TEST(Pixmap, ClearToWhiteOnBGRAReadsBackMinusOne) {
+    PixmapPtr pixmap = NewPixmap(3, 2, PIXEL_BGRA32, 4);
+    pixmap->ClearPixels(-1);
+    for (int32_t y = 0; y < 2; ++y)
+        EXPECT_EQ(Row(*pixmap, y), Bytes(12, 255));
+    EXPECT_EQ(pixmap->ReadPixel(2, 1), -1);
+}
+
+TEST(Pixmap, WritePixelOnGreyStoresTheAverage) {
+    PixmapPtr pixmap = NewPixmap(2, 1, PIXEL_GREY8, 4);
+    pixmap->WritePixel(1, 0, int32_t(0x80102030));
+    EXPECT_EQ(pixmap->pixels[1], 32);
+    EXPECT_EQ(uint32_t(pixmap->ReadPixel(1, 0)), 0xFF202020u);
+}
+
+TEST(Pixmap, SinglePixelsInEveryCoveredFormat) {
+    const int32_t argb = int32_t(0x40C08020);  // a 0x40, r 0xC0, g 0x80, b 0x20
+    const std::vector<std::tuple<int32_t, Bytes, uint32_t>> cases = {
+        {PIXEL_GREY8, {0x75}, 0xFF757575u},  // (0xC0 + 0x80 + 0x20) div 3
+        {PIXEL_ALPHA8, {0x40}, 0x40FFFFFFu},
+        {PIXEL_BGR24, {0x20, 0x80, 0xC0}, 0xFFC08020u},
+        {PIXEL_RGB24, {0xC0, 0x80, 0x20}, 0xFFC08020u},
+        {PIXEL_BGRA32, {0x20, 0x80, 0xC0, 0x40}, 0x40C08020u},
+        {PIXEL_RGBA32, {0xC0, 0x80, 0x20, 0x40}, 0x40C08020u},
+    };
+    for (const auto& [format, bytes, read] : cases) {
+        PixmapPtr pixmap = NewPixmap(2, 2, format, 4);
+        pixmap->ClearPixels(0);
+        WritePixmapPixel(*pixmap, 1, 1, argb);
+        EXPECT_EQ(Row(*pixmap, 1), [&] {
+            Bytes row(bytes.size(), 0);
+            row.insert(row.end(), bytes.begin(), bytes.end());
+            return row;
+        }()) << PixelFormatName(format);
+        EXPECT_EQ(uint32_t(pixmap->ReadPixel(1, 1)), read) << PixelFormatName(format);
+        FillPixmap(*pixmap, argb);
+        const Bytes filled = Row(*pixmap, 0);
+        EXPECT_EQ(Bytes(filled.begin(), filled.begin() + bytes.size()), bytes);
+    }
+    for (int32_t format = PIXEL_RED8; format <= PIXEL_LUMINANCE8; ++format) {
+        PixmapPtr pixmap = NewPixmap(1, 1, format, 4);
+        pixmap->pixels[0] = 77;
+        pixmap->WritePixel(0, 0, argb);
+        pixmap->ClearPixels(argb);
+        EXPECT_EQ(pixmap->pixels[0], 77) << PixelFormatName(format);
+        EXPECT_EQ(pixmap->ReadPixel(0, 0), 0) << PixelFormatName(format);
+        pixmap->ClearPixels(0);
+        EXPECT_EQ(pixmap->pixels[0], 0) << PixelFormatName(format);
+    }
+}
+
+TEST(Pixmap, ClearingAPaddedPixmapLeavesThePaddingAlone) {
+    PixmapPtr pixmap = NewPixmap(3, 2, PIXEL_GREY8, 4);
+    std::memset(pixmap->pixels, 0xAA, 8);
+    pixmap->ClearPixels(0);
+    EXPECT_EQ(Bytes(pixmap->pixels, pixmap->pixels + 8), (Bytes{0, 0, 0, 0xAA, 0, 0, 0, 0xAA}));
+    pixmap->ClearPixels(int32_t(0xFF303030));
+    EXPECT_EQ(Bytes(pixmap->pixels, pixmap->pixels + 8),
+              (Bytes{0x30, 0x30, 0x30, 0xAA, 0x30, 0x30, 0x30, 0xAA}));
+
+    PixmapPtr rgb = NewPixmap(1, 2, PIXEL_RGB24, 4);
+    std::memset(rgb->pixels, 0xAA, 8);
+    rgb->ClearPixels(int32_t(0xFF010203));
+    EXPECT_EQ(Bytes(rgb->pixels, rgb->pixels + 8), (Bytes{1, 2, 3, 0xAA, 1, 2, 3, 0xAA}));
+}
+
+TEST(Pixmap, WindowsShareMemoryAndKeepTheParentAlive) {
+    PixmapPtr parent = NewPixmap(4, 4, PIXEL_RGBA32, 4);
+    parent->ClearPixels(0);
+    PixmapPtr window = PixmapSubWindow(*parent, 1, 2, 2, 2);
+    EXPECT_EQ(window->pixels, parent->PixelPtr(1, 2));
+    EXPECT_EQ(window->pitch, 16);
+    EXPECT_EQ(window->capacity, -1);
+    EXPECT_EQ(window->_source, parent);
+    window->WritePixel(1, 1, int32_t(0x11223344));
+    EXPECT_EQ(uint32_t(parent->ReadPixel(2, 3)), 0x11223344u);
+    parent->WritePixel(1, 2, -1);
+    EXPECT_EQ(window->ReadPixel(0, 0), -1);
+
+    std::weak_ptr<TPixmap> watch = parent;
+    parent.reset();
+    EXPECT_FALSE(watch.expired());
+    EXPECT_EQ(uint32_t(window->ReadPixel(1, 1)), 0x11223344u);  // ASan would see a freed read
+    window.reset();
+    EXPECT_TRUE(watch.expired());
+}
+
+TEST(Pixmap, CopyDropsPadding) {
+    uint8_t memory[2 * 7];
+    for (int i = 0; i < 14; ++i)
+        memory[i] = uint8_t(i);
+    PixmapPtr padded = WrapPixmapMemory(memory, 2, 2, 7, PIXEL_RGB24);
+    PixmapPtr copy = DuplicatePixmap(*padded);
+    EXPECT_EQ(copy->pitch, 8);
+    EXPECT_EQ(copy->capacity, 16);
+    EXPECT_EQ(copy->format, PIXEL_RGB24);
+    EXPECT_EQ(Row(*copy, 0), (Bytes{0, 1, 2, 3, 4, 5}));
+    EXPECT_EQ(Row(*copy, 1), (Bytes{7, 8, 9, 10, 11, 12}));
+}
+
+TEST(Pixmap, PasteAndConvertGoThroughRowConversion) {
+    PixmapPtr target = NewPixmap(3, 3, PIXEL_RGBA32, 4);
+    target->ClearPixels(0);
+    PixmapPtr source = Make(PIXEL_BGR24, 2, {{1, 2, 3, 4, 5, 6}, {7, 8, 9, 10, 11, 12}});
+    EXPECT_EQ(target->Paste(*source, 1, 1), 0);
+    EXPECT_EQ(Row(*target, 0), Bytes(12, 0));
+    EXPECT_EQ(Row(*target, 1), (Bytes{0, 0, 0, 0, 3, 2, 1, 255, 6, 5, 4, 255}));
+    EXPECT_EQ(Row(*target, 2), (Bytes{0, 0, 0, 0, 9, 8, 7, 255, 12, 11, 10, 255}));
+
+    PixmapPtr grey = ReformatPixmap(*source, PIXEL_GREY8);
+    EXPECT_EQ(grey->format, PIXEL_GREY8);
+    EXPECT_EQ(grey->pitch, 4);
+    EXPECT_EQ(Row(*grey, 0), (Bytes{2, 5}));
+    EXPECT_EQ(Row(*grey, 1), (Bytes{8, 11}));
+}
+
+TEST(Pixmap, ColorKeyOfASingleKeyPixelIsClear) {
+    PixmapPtr one = Make(PIXEL_RGBA32, 1, {{255, 0, 255, 255}});
+    PixmapPtr keyed = ColorKeyPixmap(*one, 255, 0, 255);
+    EXPECT_NE(keyed, one);
+    EXPECT_EQ(Row(*keyed, 0), (Bytes{0, 0, 0, 0}));
+}
+
+TEST(Pixmap, ColorKeyMakesOtherPixelsOpaque) {
+    PixmapPtr two = Make(PIXEL_RGBA32, 2, {{255, 0, 255, 7, 255, 0, 0, 128}});
+    PixmapPtr keyed = ColorKeyPixmap(*two, 255, 0, 255);
+    EXPECT_EQ(Row(*keyed, 0), (Bytes{255, 0, 0, 0, 255, 0, 0, 255}));
+}
+
+TEST(Pixmap, ColorKeyAveragesTheNeighboursOfKeyPixels) {
+    // A BGR24 picture, converted on the way: key (0, 0, 0) in the corner and the middle.
+    PixmapPtr picture = Make(
+        PIXEL_BGR24, 3,
+        {{0, 0, 0, 30, 20, 10, 0, 0, 0}, {6, 5, 4, 0, 0, 0, 9, 8, 7}, {1, 1, 1, 2, 2, 2, 3, 3, 3}});
+    PixmapPtr keyed = ColorKeyPixmap(*picture, 0, 0, 0);
+    EXPECT_EQ(keyed->format, PIXEL_RGBA32);
+    // (0,0): neighbours (10,20,30), (4,5,6): sums 14, 25, 36 over 2.
+    // (2,0): neighbours (10,20,30), (7,8,9): sums 17, 28, 39 over 2.
+    EXPECT_EQ(Row(*keyed, 0), (Bytes{7, 12, 18, 0, 10, 20, 30, 255, 8, 14, 19, 0}));
+    // (1,1): six non-key neighbours: red 10+4+7+1+2+3 = 27, green 20+5+8+6 = 39,
+    // blue 30+6+9+6 = 51, each over 6.
+    EXPECT_EQ(Row(*keyed, 1), (Bytes{4, 5, 6, 255, 4, 6, 8, 0, 7, 8, 9, 255}));
+    EXPECT_EQ(Row(*keyed, 2), (Bytes{1, 1, 1, 255, 2, 2, 2, 255, 3, 3, 3, 255}));
+}
+
+TEST(Pixmap, MirrorsKeepTheFormat) {
+    PixmapPtr picture =
+        Make(PIXEL_RGB24, 3, {{1, 2, 3, 4, 5, 6, 7, 8, 9}, {10, 11, 12, 13, 14, 15, 16, 17, 18}});
+    PixmapPtr x = MirrorPixmapX(*picture);
+    EXPECT_EQ(x->format, PIXEL_RGB24);
+    EXPECT_EQ(Row(*x, 0), (Bytes{7, 8, 9, 4, 5, 6, 1, 2, 3}));
+    EXPECT_EQ(Row(*x, 1), (Bytes{16, 17, 18, 13, 14, 15, 10, 11, 12}));
+    PixmapPtr y = MirrorPixmapY(*picture);
+    EXPECT_EQ(Row(*y, 0), Row(*picture, 1));
+    EXPECT_EQ(Row(*y, 1), Row(*picture, 0));
+}
+
+TEST(Pixmap, ScaleToTheSameSizeReproducesTheImage) {
+    PixmapPtr picture = NewPixmap(5, 3, PIXEL_RGBA32, 4);
+    for (int32_t y = 0; y < 3; ++y) {
+        for (int32_t x = 0; x < 20; ++x)
+            picture->PixelPtr(0, y)[x] = uint8_t(x * 13 + y * 71);
+    }
+    PixmapPtr same = ScalePixmap(*picture, 5, 3);
+    for (int32_t y = 0; y < 3; ++y)
+        EXPECT_EQ(Row(*same, y), Row(*picture, y));
+}
+
+TEST(Pixmap, ScaleOneByOneReplicatesThePixelAndKeepsTheFormat) {
+    PixmapPtr one = Make(PIXEL_RGB24, 1, {{200, 100, 50}});
+    PixmapPtr big = ScalePixmap(*one, 4, 4);
+    EXPECT_EQ(big->format, PIXEL_RGB24);
+    for (int32_t y = 0; y < 4; ++y) {
+        EXPECT_EQ(Row(*big, y), (Bytes{200, 100, 50, 200, 100, 50, 200, 100, 50, 200, 100, 50}));
+    }
+}
+
+TEST(Pixmap, ScaleBlendsWithPixelCentresAligned) {
+    // 2 -> 4: fx = -0.25 (clamped), 0.25, 0.75, 1.25 (clamped).
+    PixmapPtr pair = Make(PIXEL_RGBA32, 2, {{0, 200, 10, 255, 200, 0, 13, 255}});
+    PixmapPtr wide = ScalePixmap(*pair, 4, 1);
+    EXPECT_EQ(Row(*wide, 0),
+              (Bytes{0, 200, 10, 255, 50, 150, 10, 255, 150, 50, 12, 255, 200, 0, 13, 255}));
+    // 4 -> 2: fx = 0.5 and 2.5, halfway blends truncated toward zero.
+    PixmapPtr four = Make(PIXEL_GREY8, 4, {{10, 21, 100, 51}});
+    PixmapPtr narrow = ScalePixmap(*four, 2, 1);
+    EXPECT_EQ(narrow->format, PIXEL_GREY8);
+    EXPECT_EQ(Row(*narrow, 0), (Bytes{15, 75}));
+    // 1x2 -> 1x4 blends the rows the same way.
+    PixmapPtr column = Make(PIXEL_RGBA32, 1, {{0, 0, 0, 0}, {100, 100, 100, 100}});
+    PixmapPtr tall = ScalePixmap(*column, 1, 4);
+    EXPECT_EQ(Row(*tall, 1), (Bytes{25, 25, 25, 25}));
+    EXPECT_EQ(Row(*tall, 2), (Bytes{75, 75, 75, 75}));
+    EXPECT_EQ(Row(*tall, 3), (Bytes{100, 100, 100, 100}));
+}
+
+TEST(Pixmap, ScaleToNothingIsNull) {
+    PixmapPtr picture = NewPixmap(2, 2, PIXEL_RGBA32, 4);
+    EXPECT_EQ(ScalePixmap(*picture, 0, 4), nullptr);
+    EXPECT_EQ(ScalePixmap(*picture, 4, 0), nullptr);
+    EXPECT_EQ(ScalePixmap(*picture, -1, 4), nullptr);
+    EXPECT_EQ(ScalePixmap(*NewPixmap(0, 0, PIXEL_RGBA32, 4), 4, 4), nullptr);
+}
+
+}  // namespace
+}  // namespace vexel
