@@ -5,7 +5,7 @@
 #include "system/event_queue.h"
 #include "system/hook.h"
 #include "system/hook_table.h"
-#include "system/system_pump.h"
+#include "system/system_driver.h"
 
 namespace vexel {
 
@@ -87,7 +87,9 @@ EventModule& Module() {
     return module;
 }
 
-int QueuedCount(const EventModule& m) { return static_cast<int>(m.put - m.get); }
+int QueuedCount(const EventModule& m) {
+    return static_cast<int>(m.put - m.get);
+}
 
 ObjectPtr QueueHook(int, const ObjectPtr& data, const ObjectPtr&) {
     auto event = std::dynamic_pointer_cast<TEvent>(data);
@@ -117,7 +119,9 @@ EventPtr PopQueued(EventModule& m) {
 
 }  // namespace
 
-int EmitEventHook() { return Module().emit_hook; }
+int EmitEventHook() {
+    return Module().emit_hook;
+}
 
 EventPtr TEvent::Create(int32_t id, ObjectPtr source, int32_t data, int32_t mods, int32_t x,
                         int32_t y, ObjectPtr extra) {
@@ -143,12 +147,13 @@ String TEvent::ToString() const {
                       : u"Unknown Event, id=" + IntToString(id);
     }
     text += u": data=" + IntToString(data) + u", mods=" + IntToString(mods) + u", x=" +
-            IntToString(x) + u", y=" + IntToString(y) + u", extra=\"" + ObjectText(extra) +
-            u"\"";
+            IntToString(x) + u", y=" + IntToString(y) + u", extra=\"" + ObjectText(extra) + u"\"";
     return text;
 }
 
-int32_t TEvent::AllocUserId() { return static_cast<int32_t>(++Module().user_id_counter); }
+int32_t TEvent::AllocUserId() {
+    return static_cast<int32_t>(++Module().user_id_counter);
+}
 
 void TEvent::RegisterId(int32_t id, const String& description) {
     Module().descriptions += IntToString(id) + u"{" + description + u"}";
@@ -170,7 +175,9 @@ EventPtr NewEvent(int32_t id, ObjectPtr source, int32_t data, int32_t mods, int3
     return TEvent::Create(id, std::move(source), data, mods, x, y, std::move(extra));
 }
 
-void DispatchEvent(const EventPtr& event) { event->Emit(); }
+void DispatchEvent(const EventPtr& event) {
+    event->Emit();
+}
 
 int32_t NewUserEventId(const String& description) {
     const int32_t id = TEvent::AllocUserId();
@@ -204,23 +211,44 @@ int32_t TakeEvent() {
 
 int32_t AwaitEvent() {
     auto& m = Module();
-    while (QueuedCount(m) == 0) AwaitSystem();
+    while (QueuedCount(m) == 0)
+        AwaitSystem();
     m.current = PopQueued(m);
     return m.current->id;
 }
 
-const EventPtr& CurrentEvent() { return Module().current; }
-int32_t CurrentEventId() { return CurrentEvent()->id; }
-int32_t CurrentEventData() { return CurrentEvent()->data; }
-int32_t CurrentEventMods() { return CurrentEvent()->mods; }
-int32_t CurrentEventX() { return CurrentEvent()->x; }
-int32_t CurrentEventY() { return CurrentEvent()->y; }
-ObjectPtr CurrentEventExtra() { return CurrentEvent()->extra; }
-ObjectPtr CurrentEventSource() { return CurrentEvent()->source; }
-String CurrentEventText() { return ObjectText(CurrentEvent()->extra); }
+const EventPtr& CurrentEvent() {
+    return Module().current;
+}
+int32_t CurrentEventId() {
+    return CurrentEvent()->id;
+}
+int32_t CurrentEventData() {
+    return CurrentEvent()->data;
+}
+int32_t CurrentEventMods() {
+    return CurrentEvent()->mods;
+}
+int32_t CurrentEventX() {
+    return CurrentEvent()->x;
+}
+int32_t CurrentEventY() {
+    return CurrentEvent()->y;
+}
+ObjectPtr CurrentEventExtra() {
+    return CurrentEvent()->extra;
+}
+ObjectPtr CurrentEventSource() {
+    return CurrentEvent()->source;
+}
+String CurrentEventText() {
+    return ObjectText(CurrentEvent()->extra);
+}
 uintptr_t CurrentEventSourceHandle() {
     return reinterpret_cast<uintptr_t>(CurrentEvent()->source.get());
 }
-int QueuedEventCount() { return QueuedCount(Module()); }
+int QueuedEventCount() {
+    return QueuedCount(Module());
+}
 
 }  // namespace vexel

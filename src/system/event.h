@@ -48,10 +48,10 @@ enum EventId : int32_t {
 
 // Something that happened, announced by emitting it through the emit-event hook.
 class TEvent : public Object {
-public:
-    static std::shared_ptr<TEvent> Create(int32_t id, ObjectPtr source = nullptr,
-                                          int32_t data = 0, int32_t mods = 0, int32_t x = 0,
-                                          int32_t y = 0, ObjectPtr extra = nullptr);
+  public:
+    static std::shared_ptr<TEvent> Create(int32_t id, ObjectPtr source = nullptr, int32_t data = 0,
+                                          int32_t mods = 0, int32_t x = 0, int32_t y = 0,
+                                          ObjectPtr extra = nullptr);
 
     // Runs the emit-event hooks with this event. Main thread only.
     void Emit();

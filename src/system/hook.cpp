@@ -35,7 +35,9 @@ int AllocateHookId() {
     return ++table.counter;
 }
 
-void ResetHookTable() { Table() = HookTable{}; }
+void ResetHookTable() {
+    Table() = HookTable{};
+}
 
 int NewHookId() {
     EmitEventHook();  // the event module owns the first id
@@ -50,7 +52,8 @@ void AttachHook(int id, HookFunction func, const ObjectPtr& context, int priorit
     // Walk past every hook of greater or equal priority so that equal priorities keep the
     // order in which they were attached.
     std::shared_ptr<THook>* link = &ListHead(id);
-    while (*link && (*link)->priority >= priority) link = &(*link)->succ;
+    while (*link && (*link)->priority >= priority)
+        link = &(*link)->succ;
     hook->succ = std::move(*link);
     *link = std::move(hook);
 }

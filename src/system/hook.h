@@ -11,7 +11,7 @@ namespace vexel {
 using HookFunction = ObjectPtr (*)(int id, const ObjectPtr& data, const ObjectPtr& context);
 
 class THook : public Object {
-public:
+  public:
     std::shared_ptr<THook> succ;
     int priority = 0;
     HookFunction func = nullptr;

@@ -7,8 +7,8 @@ namespace {
 constexpr int32_t kUnseeded = 4660;
 constexpr int32_t kModulus = 2147483647;
 constexpr int32_t kMultiplier = 48271;
-constexpr int32_t kQuotient = 44488;   // kModulus / kMultiplier
-constexpr int32_t kRemainder = 3399;   // kModulus % kMultiplier
+constexpr int32_t kQuotient = 44488;  // kModulus / kMultiplier
+constexpr int32_t kRemainder = 3399;  // kModulus % kMultiplier
 
 int32_t state = kUnseeded;
 
@@ -26,7 +26,9 @@ void SeedRandom(int32_t seed) {
     if (state == 0 || state == 0x7fffffff) state = kUnseeded;
 }
 
-int32_t RandomSeed() { return state; }
+int32_t RandomSeed() {
+    return state;
+}
 
 double RandomFloat() {
     const int32_t s1 = Step();

@@ -8,7 +8,7 @@ namespace vexel {
 namespace {
 
 class Events : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ResetEventModuleForTesting(); }
 };
 
@@ -82,13 +82,15 @@ TEST_F(Events, TimerTicksFromOneSourceRefreshASingleQueuedEntry) {
 TEST_F(Events, AFullQueueDropsNewEventsButStillRefreshesTicks) {
     const auto timer = std::make_shared<Object>();
     NewEvent(EVENT_TIMERTICK, timer, 0)->Emit();
-    for (int i = 1; i < 300; ++i) NewEvent(EVENT_KEYCHAR, nullptr, i)->Emit();
+    for (int i = 1; i < 300; ++i)
+        NewEvent(EVENT_KEYCHAR, nullptr, i)->Emit();
     EXPECT_EQ(QueuedEventCount(), 256);
     NewEvent(EVENT_TIMERTICK, timer, 77)->Emit();
     EXPECT_EQ(TakeEvent(), EVENT_TIMERTICK);
     EXPECT_EQ(CurrentEventData(), 77);
     int last = 0;
-    while (TakeEvent() != 0) last = CurrentEventData();
+    while (TakeEvent() != 0)
+        last = CurrentEventData();
     EXPECT_EQ(last, 255);  // the 256th event; the rest were dropped
 }
 

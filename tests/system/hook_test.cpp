@@ -12,12 +12,16 @@ ObjectPtr Append(int, const ObjectPtr& data, const ObjectPtr& context) {
     return std::make_shared<StringObject>(ObjectText(data) + ObjectText(context));
 }
 
-ObjectPtr Other(int, const ObjectPtr& data, const ObjectPtr&) { return data; }
+ObjectPtr Other(int, const ObjectPtr& data, const ObjectPtr&) {
+    return data;
+}
 
-ObjectPtr Text(const char16_t* text) { return std::make_shared<StringObject>(text); }
+ObjectPtr Text(const char16_t* text) {
+    return std::make_shared<StringObject>(text);
+}
 
 class Hooks : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ResetEventModuleForTesting(); }
 };
 
@@ -47,7 +51,8 @@ TEST_F(Hooks, DetachRemovesOnlyTheFirstHookMatchingFunctionAndContext) {
 TEST_F(Hooks, IdsStartAfterTheEmitEventHookAndStopAt256) {
     EXPECT_EQ(EmitEventHook(), 0);
     EXPECT_EQ(NewHookId(), 1);
-    for (int expected = 2; expected <= 255; ++expected) EXPECT_EQ(NewHookId(), expected);
+    for (int expected = 2; expected <= 255; ++expected)
+        EXPECT_EQ(NewHookId(), expected);
     try {
         NewHookId();  // the 257th id of the program
         FAIL();
