@@ -14,14 +14,20 @@ std::shared_ptr<TPixmapLoader>& LoaderHead() {
     return head;
 }
 
+void Link(std::shared_ptr<TPixmapLoader> loader) {
+    loader->_succ = LoaderHead();
+    LoaderHead() = std::move(loader);
+}
+
 // Oldest first: the last one linked is tried first.
 using MakeLoader = std::shared_ptr<TPixmapLoader> (*)();
-constexpr std::array<MakeLoader, 0> kBuiltinLoaders = {};
+constexpr std::array<MakeLoader, 1> kBuiltinLoaders = {MakePNGLoader};
 
 void RegisterBuiltinLoaders() {
     static const bool registered = [] {
-        for (auto& make : kBuiltinLoaders)
-            RegisterPixmapLoader(make());
+        for (auto& make : kBuiltinLoaders) {
+            Link(make());
+        }
         return true;
     }();
     (void)registered;
@@ -30,8 +36,8 @@ void RegisterBuiltinLoaders() {
 }  // namespace
 
 void RegisterPixmapLoader(std::shared_ptr<TPixmapLoader> loader) {
-    loader->_succ = LoaderHead();
-    LoaderHead() = std::move(loader);
+    RegisterBuiltinLoaders();  // a loader registered later always comes before them
+    Link(std::move(loader));
 }
 
 std::shared_ptr<TPixmapLoader> PixmapLoaders() {

@@ -55,11 +55,18 @@ struct Chain {
     std::shared_ptr<ScriptedLoader> second = std::make_shared<ScriptedLoader>();
 };
 
-Chain& TestChain() {
-    static Chain chain;
-    chain.Reset();
-    return chain;
-}
+// Every test starts and ends with both loaders declining, so other tests in this program
+// that use the real loaders see them pass straight through.
+class LoaderChain : public ::testing::Test {
+  protected:
+    LoaderChain() : chain(Shared()) { chain.Reset(); }
+    ~LoaderChain() override { chain.Reset(); }
+    static Chain& Shared() {
+        static Chain shared;
+        return shared;
+    }
+    Chain& chain;
+};
 
 // A stream that cannot tell its position.
 class UnseekableStream : public TStream {
@@ -78,14 +85,12 @@ std::shared_ptr<TMemoryStream> SomeBytes() {
     return stream;
 }
 
-TEST(LoadPixmapFrom, NewestLoaderHeadsTheList) {
-    Chain& chain = TestChain();
+TEST_F(LoaderChain, NewestLoaderHeadsTheList) {
     EXPECT_EQ(PixmapLoaders(), chain.first);
     EXPECT_EQ(PixmapLoaders()->_succ, chain.second);
 }
 
-TEST(LoadPixmapFrom, EveryLoaderStartsWhereTheStreamStood) {
-    Chain& chain = TestChain();
+TEST_F(LoaderChain, EveryLoaderStartsWhereTheStreamStood) {
     chain.second->answer = ScriptedLoader::Answer::kPixmap;
     PixmapPtr pixmap = LoadPixmapFrom(SomeBytes());
     ASSERT_NE(pixmap, nullptr);
@@ -94,30 +99,26 @@ TEST(LoadPixmapFrom, EveryLoaderStartsWhereTheStreamStood) {
     EXPECT_EQ(chain.second->seen_position, 3);
 }
 
-TEST(LoadPixmapFrom, FirstAnswerEndsTheSearch) {
-    Chain& chain = TestChain();
+TEST_F(LoaderChain, FirstAnswerEndsTheSearch) {
     chain.first->answer = ScriptedLoader::Answer::kPixmap;
     EXPECT_NE(LoadPixmapFrom(SomeBytes()), nullptr);
     EXPECT_EQ(chain.second->calls, 0);
 }
 
-TEST(LoadPixmapFrom, StreamErrorsCountAsDeclining) {
-    Chain& chain = TestChain();
+TEST_F(LoaderChain, StreamErrorsCountAsDeclining) {
     chain.first->answer = ScriptedLoader::Answer::kStreamError;
     chain.second->answer = ScriptedLoader::Answer::kPixmap;
     EXPECT_NE(LoadPixmapFrom(SomeBytes()), nullptr);
     EXPECT_EQ(chain.second->seen_position, 3);
 }
 
-TEST(LoadPixmapFrom, OtherErrorsReachTheCaller) {
-    Chain& chain = TestChain();
+TEST_F(LoaderChain, OtherErrorsReachTheCaller) {
     chain.first->answer = ScriptedLoader::Answer::kOtherError;
     EXPECT_THROW(LoadPixmapFrom(SomeBytes()), RuntimeError);
     EXPECT_EQ(chain.second->calls, 0);
 }
 
-TEST(LoadPixmapFrom, NothingToOpenOrSeekIsNull) {
-    Chain& chain = TestChain();
+TEST_F(LoaderChain, NothingToOpenOrSeekIsNull) {
     chain.first->answer = ScriptedLoader::Answer::kPixmap;
     EXPECT_EQ(LoadPixmapFrom(u"/nonexistent/picture.png"), nullptr);
     auto unseekable = std::make_shared<UnseekableStream>();

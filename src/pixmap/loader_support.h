@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+
+#include "stream/stream.h"
+
+namespace vexel {
+
+// Shared limits and helpers of the image decoders. Every decoder treats its input as
+// untrusted: sizes are checked against these limits and against the bytes that remain
+// before a single pixel is allocated.
+
+// The largest width or height any decoder accepts.
+inline constexpr int64_t kMaxImageSide = 16384;
+
+// True when 1 <= width, height <= kMaxImageSide.
+inline bool ImageSideOk(int64_t width, int64_t height) {
+    return width >= 1 && height >= 1 && width <= kMaxImageSide && height <= kMaxImageSide;
+}
+
+// Bytes between the stream's position and its end; -1 when the stream cannot tell.
+inline int64_t RemainingBytes(TStream& stream) {
+    const int64_t pos = stream.Pos();
+    const int64_t size = stream.Size();
+    if (pos < 0 || size <= 0 || size < pos) return -1;
+    return size - pos;
+}
+
+// Closes a stream when the scope ends, on every path.
+class StreamCloser {
+  public:
+    explicit StreamCloser(TStream& stream) : stream_(stream) {}
+    ~StreamCloser() { stream_.Close(); }
+    StreamCloser(const StreamCloser&) = delete;
+    StreamCloser& operator=(const StreamCloser&) = delete;
+
+  private:
+    TStream& stream_;
+};
+
+}  // namespace vexel

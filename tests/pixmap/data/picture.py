@@ -1,0 +1,39 @@
+"""Writes the raw test pictures that make_fixtures.sh hands to ImageMagick.
+
+Pixel (x, y) of the 7x5 picture, the same formulas as Picture() in image_test_support.h:
+  red   = (x * 37 + y * 11) % 256
+  green = (x * 5 + y * 53) % 256
+  blue  = (x * y * 17 + 60) % 256
+  alpha = (x * 31 + y * 47 + 10) % 256
+  grey  = (x * 36 + y * 7) % 256, with 85 at (1, 1), (4, 3) and (6, 0)
+  bits  = 255 where (x + 2 * y) % 3 == 0, else 0
+  cutout = (red, green, blue, 255), but (0, 0, 0, 0) where (x + y) % 4 == 0
+"""
+import os
+import sys
+
+out = sys.argv[1]
+W, H = 7, 5
+
+
+def grey(x, y):
+    if (x, y) in ((1, 1), (4, 3), (6, 0)):
+        return 85
+    return (x * 36 + y * 7) % 256
+
+
+rgba, rgb, g, bits, cutout = bytearray(), bytearray(), bytearray(), bytearray(), bytearray()
+for y in range(H):
+    for x in range(W):
+        px = [(x * 37 + y * 11) % 256, (x * 5 + y * 53) % 256, (x * y * 17 + 60) % 256,
+              (x * 31 + y * 47 + 10) % 256]
+        rgba += bytes(px)
+        rgb += bytes(px[:3])
+        g.append(grey(x, y))
+        bits.append(255 if (x + 2 * y) % 3 == 0 else 0)
+        cutout += bytes([0, 0, 0, 0] if (x + y) % 4 == 0 else px[:3] + [255])
+
+for name, data in (("rgba", rgba), ("rgb", rgb), ("grey", g), ("bits", bits), ("cutout", cutout),
+                   ("greyalpha", bytes([200, 50, 10, 255]))):
+    with open(os.path.join(out, name + ".raw"), "wb") as f:
+        f.write(data)

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "pixmap/pixmap.h"
+#include "runtime/string.h"
+#include "support/test_support.h"
+
+namespace vexel::testing {
+
+// The 7x5 picture behind the fixtures in data/ (data/picture.py writes the same one).
+inline constexpr int32_t kPictureWidth = 7;
+inline constexpr int32_t kPictureHeight = 5;
+
+struct Rgba {
+    uint8_t r, g, b, a;
+    bool operator==(const Rgba&) const = default;
+};
+
+inline Rgba PicturePixel(int32_t x, int32_t y) {
+    return {uint8_t(x * 37 + y * 11), uint8_t(x * 5 + y * 53), uint8_t(x * y * 17 + 60),
+            uint8_t(x * 31 + y * 47 + 10)};
+}
+
+inline uint8_t PictureGrey(int32_t x, int32_t y) {
+    if ((x == 1 && y == 1) || (x == 4 && y == 3) || (x == 6 && y == 0)) return 85;
+    return uint8_t(x * 36 + y * 7);
+}
+
+inline uint8_t PictureBit(int32_t x, int32_t y) {
+    return (x + 2 * y) % 3 == 0 ? 255 : 0;
+}
+
+// Pixel (x, y) of any pixmap expanded to RGBA.
+inline Rgba PixelOf(const TPixmap& pixmap, int32_t x, int32_t y) {
+    uint8_t rgba[4];
+    ExpandRowToRGBA(pixmap.PixelPtr(x, y), rgba, pixmap.format, 1);
+    return {rgba[0], rgba[1], rgba[2], rgba[3]};
+}
+
+inline String DataPath(const std::string& name) {
+    return FromUtf8(SourcePath("tests/pixmap/data/" + name));
+}
+
+}  // namespace vexel::testing
+
+namespace vexel::testing {
+inline std::ostream& operator<<(std::ostream& out, const Rgba& p) {
+    return out << "(" << int(p.r) << ", " << int(p.g) << ", " << int(p.b) << ", " << int(p.a)
+               << ")";
+}
+}  // namespace vexel::testing
