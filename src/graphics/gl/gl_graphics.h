@@ -1,0 +1,45 @@
+#pragma once
+
+// The OpenGL graphics driver over X11 and GLX, and helpers for programs that draw with raw
+// OpenGL between the 2-D layer's frames. Main thread only.
+
+#include <memory>
+
+#include "graphics/gl/gl_window.h"
+#include "graphics/graphics.h"
+
+namespace vexel {
+
+class TGLGraphicsDriver : public TGraphicsDriver {
+  public:
+    std::vector<GraphicsModePtr> GraphicsModes() override;
+    GraphicsPtr AttachGraphics(uintptr_t widget, int32_t flags) override;
+    // Null when the window cannot be made (no display, no GLX, no such video mode).
+    GraphicsPtr CreateGraphics(int32_t width, int32_t height, int32_t depth, int32_t hertz,
+                               int32_t flags) override;
+    void SetGraphics(const GraphicsPtr& graphics) override;
+    void Flip(int32_t sync) override;
+};
+
+class TGLGraphics : public TGraphics {
+  public:
+    explicit TGLGraphics(GLWindowPtr context) : _context(std::move(context)) {}
+    ~TGLGraphics() override;
+
+    GraphicsDriverPtr Driver() override;
+    void GetSettings(int32_t& width, int32_t& height, int32_t& depth, int32_t& hertz,
+                     int32_t& flags) override;
+    void Close() override;
+
+    // The native window record; null after Close.
+    GLWindowPtr _context;
+};
+
+// The one OpenGL graphics driver, made on first call.
+std::shared_ptr<TGLGraphicsDriver> TheGLGraphicsDriver();
+
+// Selects the OpenGL driver with a back buffer, then OpenGraphics.
+GraphicsPtr OpenGLGraphics(int32_t width, int32_t height, int32_t depth, int32_t hertz,
+                           int32_t flags);
+
+}  // namespace vexel

@@ -1,0 +1,77 @@
+#include "graphics/gl/gl_helpers.h"
+
+#include <GL/gl.h>
+
+#include "runtime/error.h"
+
+namespace vexel {
+
+namespace {
+
+struct Saved2DState {
+    GLdouble modelview[16];
+    GLdouble projection[16];
+};
+
+Saved2DState saved;
+
+}  // namespace
+
+void PushGL2DState() {
+    glPushAttrib(GL_ENABLE_BIT | GL_TEXTURE_BIT | GL_TRANSFORM_BIT);
+    GLint viewport[4];
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    glGetDoublev(GL_MODELVIEW_MATRIX, saved.modelview);
+    glGetDoublev(GL_PROJECTION_MATRIX, saved.projection);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(0, viewport[2], viewport[3], 0, -1, 1);
+    glDisable(GL_CULL_FACE);
+    glDisable(GL_ALPHA_TEST);
+    glDisable(GL_DEPTH_TEST);
+}
+
+void PopGL2DState() {
+    glMatrixMode(GL_PROJECTION);
+    glLoadMatrixd(saved.projection);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadMatrixd(saved.modelview);
+    glPopAttrib();
+}
+
+int32_t NextPowerOfTwo(int32_t n) {
+    int32_t power = 1;
+    while (power < n && power < (1 << 30))
+        power <<= 1;
+    return power;
+}
+
+void FitGLTextureSize(int32_t& width, int32_t& height) {
+    width = NextPowerOfTwo(width);
+    height = NextPowerOfTwo(height);
+    for (;;) {
+        glTexImage2D(GL_PROXY_TEXTURE_2D, 0, 4, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                     nullptr);
+        GLint accepted = 0;
+        glGetTexLevelParameteriv(GL_PROXY_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &accepted);
+        if (accepted != 0) return;
+        if (width == 1 && height == 1) throw RuntimeError(u"Unable to calculate tex size");
+        if (width > 1) width /= 2;
+        if (height > 1) height /= 2;
+    }
+}
+
+void DrawGLRect(int32_t x, int32_t y, int32_t width, int32_t height) {
+    PushGL2DState();
+    glBegin(GL_QUADS);
+    glVertex2i(x, y);
+    glVertex2i(x + width, y);
+    glVertex2i(x + width, y + height);
+    glVertex2i(x, y + height);
+    glEnd();
+    PopGL2DState();
+}
+
+}  // namespace vexel

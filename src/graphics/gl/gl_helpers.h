@@ -1,0 +1,27 @@
+#pragma once
+
+// Helpers for drawing with raw OpenGL into the current context.
+
+#include <cstdint>
+
+namespace vexel {
+
+// Saves the enable, texture and transform state and both matrices, then sets up a
+// pixel-exact projection over the viewport (origin top-left, y down) without culling,
+// alpha test or depth test.
+void PushGL2DState();
+// Undoes PushGL2DState.
+void PopGL2DState();
+
+// Rounds width and height up to powers of two, then halves both until the GL accepts a
+// texture of that size. Throws RuntimeError "Unable to calculate tex size" when not even
+// 1x1 is accepted. Needs a current context.
+void FitGLTextureSize(int32_t& width, int32_t& height);
+
+// The smallest power of two >= n, at least 1.
+int32_t NextPowerOfTwo(int32_t n);
+
+// Fills the rectangle in the current colour, in window pixels.
+void DrawGLRect(int32_t x, int32_t y, int32_t width, int32_t height);
+
+}  // namespace vexel

@@ -1,0 +1,387 @@
+#include "graphics/gl/gl_window.h"
+
+#include <X11/Xutil.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "runtime/startup.h"
+#include "system/x_glue.h"
+
+namespace vexel {
+
+namespace {
+
+struct NativeState {
+    Display* display = nullptr;
+    int screen = 0;
+    GLWindowPtr current;
+    GLWindowPtr shared;
+    GLWindowPtr last_selected;
+    // The desktop's mode, saved when going full screen and switched back to at close.
+    XF86VidModeModeInfo saved_mode{};
+    XF86VidModeModeInfo** modes = nullptr;
+    int mode_count = 0;
+    bool full_screen = false;
+    bool has_video_modes = false;
+    Window last_window = 0;
+    SwapIntervalFunction swap_interval = nullptr;
+};
+
+// Never destroyed: records still held elsewhere may be closed during the process's exit.
+NativeState& Native() {
+    static NativeState* const state = new NativeState;
+    return *state;
+}
+
+Bool IsMapNotifyOf(Display*, XEvent* event, XPointer window) {
+    return event->type == MapNotify && event->xmap.window == *reinterpret_cast<Window*>(window);
+}
+
+void SetTitle(Display* display, Window window) {
+    const Atom name = XInternAtom(display, "_NET_WM_NAME", True);
+    const Atom utf8 = XInternAtom(display, "UTF8_STRING", True);
+    if (name == None || utf8 == None) return;
+    const std::string title = ToUtf8(AppTitle());
+    XChangeProperty(display, window, name, utf8, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(title.data()),
+                    static_cast<int>(title.size()));
+}
+
+void FreeModeList(NativeState& n) {
+    if (n.modes) XFree(n.modes);
+    n.modes = nullptr;
+    n.mode_count = 0;
+}
+
+// Saves the desktop's mode and switches to the first mode of the size at `hertz`, else the
+// first of the size at any rate. False (nothing switched) when there is no such mode.
+bool SwitchToFullScreenMode(NativeState& n, int32_t width, int32_t height, int32_t hertz) {
+    if (!n.has_video_modes) return false;
+    int dot_clock = 0;
+    XF86VidModeModeLine line{};
+    XF86VidModeGetModeLine(n.display, n.screen, &dot_clock, &line);
+    if (line.privsize > 0 && line.c_private) XFree(line.c_private);
+    n.saved_mode = XF86VidModeModeInfo{static_cast<unsigned int>(dot_clock),
+                                       line.hdisplay,
+                                       line.hsyncstart,
+                                       line.hsyncend,
+                                       line.htotal,
+                                       line.hskew,
+                                       line.vdisplay,
+                                       line.vsyncstart,
+                                       line.vsyncend,
+                                       line.vtotal,
+                                       line.flags,
+                                       0,
+                                       nullptr};
+    FreeModeList(n);
+    XF86VidModeGetAllModeLines(n.display, n.screen, &n.mode_count, &n.modes);
+    if (n.mode_count <= 0 || !n.modes) {
+        FreeModeList(n);
+        return false;
+    }
+    XF86VidModeModeInfo* chosen = nullptr;
+    auto has_size = [&](const XF86VidModeModeInfo* mode) {
+        return mode->hdisplay == width && mode->vdisplay == height;
+    };
+    for (int i = 0; i < n.mode_count && !chosen; ++i) {
+        if (has_size(n.modes[i]) && ModeRefreshRate(*n.modes[i]) == hertz) chosen = n.modes[i];
+    }
+    for (int i = 0; i < n.mode_count && !chosen; ++i) {
+        if (has_size(n.modes[i])) chosen = n.modes[i];
+    }
+    if (!chosen) {
+        FreeModeList(n);
+        return false;
+    }
+    XF86VidModeSwitchToMode(n.display, n.screen, chosen);
+    XF86VidModeSetViewPort(n.display, n.screen, 0, 0);
+    return true;
+}
+
+void RestoreDesktopMode(NativeState& n) {
+    XF86VidModeSwitchToMode(n.display, n.screen, &n.saved_mode);
+    XF86VidModeSetViewPort(n.display, n.screen, 0, 0);
+    XFlush(n.display);
+    FreeModeList(n);
+    n.full_screen = false;
+}
+
+}  // namespace
+
+int EnsureGLXReady() {
+    NativeState& n = Native();
+    if (n.display) return 0;
+    Display* display = SystemDisplay();
+    int major = 0, minor = 0;
+    if (!display || !glXQueryVersion(display, &major, &minor)) return -1;
+    n.display = display;
+    // Asked first so that a server without the extension (Xvfb) leaves no complaint on
+    // standard error; such a server has no modes and no full screen.
+    int event_base = 0, error_base = 0;
+    n.has_video_modes = XF86VidModeQueryExtension(display, &event_base, &error_base) &&
+                        XF86VidModeQueryVersion(display, &major, &minor);
+    n.screen = DefaultScreen(display);
+    const char* extensions = glXQueryExtensionsString(display, n.screen);
+    if (extensions && std::strstr(extensions, "GLX_SGI_swap_control")) {
+        n.swap_interval = reinterpret_cast<SwapIntervalFunction>(
+            glXGetProcAddressARB(reinterpret_cast<const GLubyte*>("glXSwapIntervalSGI")));
+    }
+    AddExitHandler(CloseAllGLWindows);
+    return 0;
+}
+
+XVisualInfo* ChooseGLXVisual(int32_t flags) {
+    NativeState& n = Native();
+    int attributes[24];
+    int count = 0;
+    attributes[count++] = GLX_RGBA;
+    if (flags & 2) attributes[count++] = GLX_DOUBLEBUFFER;
+    auto at_least_one = [&](int attribute) {
+        attributes[count++] = attribute;
+        attributes[count++] = 1;
+    };
+    if (flags & 4) at_least_one(GLX_ALPHA_SIZE);
+    if (flags & 8) at_least_one(GLX_DEPTH_SIZE);
+    if (flags & 16) at_least_one(GLX_STENCIL_SIZE);
+    if (flags & 32) {
+        at_least_one(GLX_ACCUM_RED_SIZE);
+        at_least_one(GLX_ACCUM_GREEN_SIZE);
+        at_least_one(GLX_ACCUM_BLUE_SIZE);
+        at_least_one(GLX_ACCUM_ALPHA_SIZE);
+    }
+    attributes[count] = None;
+    return glXChooseVisual(n.display, n.screen, attributes);
+}
+
+GLWindowPtr CreateGLWindow(int32_t width, int32_t height, int32_t depth, int32_t hertz,
+                           int32_t flags) {
+    if (EnsureGLXReady() != 0) return nullptr;
+    NativeState& n = Native();
+    const bool hidden = width == 0 && height == 0;
+    const bool full_screen = !hidden && depth != 0;
+    GLXContext share = nullptr;
+    if (hidden) {
+        width = height = 100;
+    } else if (n.shared) {
+        share = n.shared->context;
+    }
+    if (full_screen && !SwitchToFullScreenMode(n, width, height, hertz)) return nullptr;
+
+    XVisualInfo* visual = ChooseGLXVisual(flags);
+    if (!visual) {
+        if (full_screen) RestoreDesktopMode(n);
+        return nullptr;
+    }
+    auto record = std::make_shared<GLWindowRecord>();
+    const Window root = RootWindow(n.display, n.screen);
+    record->colormap = XCreateColormap(n.display, root, visual->visual, AllocNone);
+    XSetWindowAttributes attributes{};
+    attributes.border_pixel = 0;
+    attributes.event_mask = StructureNotifyMask;
+    attributes.colormap = record->colormap;
+    unsigned long value_mask = CWBorderPixel | CWEventMask | CWColormap;
+    if (full_screen) {
+        attributes.override_redirect = True;
+        value_mask |= CWOverrideRedirect;
+    }
+    record->window = XCreateWindow(n.display, root, 0, 0, static_cast<unsigned>(width),
+                                   static_cast<unsigned>(height), 0, visual->depth, InputOutput,
+                                   visual->visual, value_mask, &attributes);
+    if (full_screen) {
+        n.full_screen = true;
+        record->kind = GLWindowKind::FullScreen;
+    } else {
+        Atom close = XInternAtom(n.display, "WM_DELETE_WINDOW", True);
+        if (close != None) XSetWMProtocols(n.display, record->window, &close, 1);
+        XSizeHints* hints = XAllocSizeHints();
+        hints->flags = PMinSize | PMaxSize;
+        hints->min_width = hints->max_width = width;
+        hints->min_height = hints->max_height = height;
+        XSetWMNormalHints(n.display, record->window, hints);
+        XFree(hints);
+        record->kind = GLWindowKind::OwnWindow;
+    }
+    record->context = glXCreateContext(n.display, visual, share, True);
+    XFree(visual);
+
+    if (!hidden) {
+        XMapRaised(n.display, record->window);
+        if (full_screen) {
+            XWarpPointer(n.display, None, record->window, 0, 0, 0, 0, 0, 0);
+            XGrabKeyboard(n.display, record->window, True, GrabModeAsync, GrabModeAsync,
+                          CurrentTime);
+            XGrabPointer(n.display, record->window, True, ButtonPressMask, GrabModeAsync,
+                         GrabModeAsync, record->window, None, CurrentTime);
+        }
+        glXMakeCurrent(n.display, record->window, record->context);
+        XEvent mapped;
+        XIfEvent(n.display, &mapped, IsMapNotifyOf, reinterpret_cast<XPointer>(&record->window));
+        XSelectInput(n.display, record->window,
+                     KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask |
+                         PointerMotionMask | ResizeRedirectMask);
+        n.last_window = record->window;
+        SetInputWindow(record->window);
+    }
+    SetTitle(n.display, record->window);
+    PumpXEvents();
+
+    record->width = width;
+    record->height = height;
+    record->depth = 24;
+    record->hertz = hertz;
+    record->flags = flags;
+    record->sync = -1;
+    if (!record->context) {
+        CloseGLWindow(record);
+        return nullptr;
+    }
+    return record;
+}
+
+GLWindowPtr AttachGLWindow(Window window, int32_t flags) {
+    auto record = std::make_shared<GLWindowRecord>();
+    record->kind = GLWindowKind::Attached;
+    record->window = window;
+    record->flags = flags;
+    return record;
+}
+
+namespace {
+
+void RefreshAttachedGeometry(GLWindowRecord& record) {
+    NativeState& n = Native();
+    if (record.kind != GLWindowKind::Attached || !n.display) return;
+    Window root;
+    int x, y;
+    unsigned int width, height, border, depth;
+    if (XGetGeometry(n.display, record.window, &root, &x, &y, &width, &height, &border, &depth)) {
+        record.width = static_cast<int32_t>(width);
+        record.height = static_cast<int32_t>(height);
+    }
+}
+
+}  // namespace
+
+void SelectGLWindow(const GLWindowPtr& record) {
+    if (!record || record->kind == GLWindowKind::Closed) return;
+    NativeState& n = Native();
+    RefreshAttachedGeometry(*record);
+    if (!record->context && EnsureGLXReady() == 0) {
+        XVisualInfo* visual = ChooseGLXVisual(record->flags);
+        if (!visual) return;
+        record->context =
+            glXCreateContext(n.display, visual, n.shared ? n.shared->context : nullptr, True);
+        XFree(visual);
+        if (!record->context) return;
+        glXMakeCurrent(n.display, record->window, record->context);
+        SetInputWindow(record->window);
+    }
+    if (record != n.current && record->context) {
+        glXMakeCurrent(n.display, record->window, record->context);
+        n.current = record;
+        n.last_selected = record;
+    }
+}
+
+void SwapGLWindow(int32_t sync) {
+    NativeState& n = Native();
+    if (!n.current) return;
+    const int32_t interval = sync != 0 ? 1 : 0;
+    if (interval != n.current->sync) {
+        n.current->sync = interval;
+        if (n.swap_interval) n.swap_interval(interval);
+    }
+    glXSwapBuffers(n.display, n.current->window);
+    PumpXEvents();
+}
+
+void GLWindowSettings(const GLWindowPtr& record, int32_t& width, int32_t& height, int32_t& depth,
+                      int32_t& hertz, int32_t& flags) {
+    width = height = depth = hertz = flags = 0;
+    if (!record) return;
+    RefreshAttachedGeometry(*record);
+    width = record->width;
+    height = record->height;
+    depth = record->depth;
+    hertz = record->hertz;
+    flags = record->flags;
+}
+
+void CloseGLWindow(const GLWindowPtr& record) {
+    if (!record || record->kind == GLWindowKind::Closed) return;
+    NativeState& n = Native();
+    if (record == n.current) n.current = nullptr;
+    if (record == n.last_selected) n.last_selected = nullptr;
+    const GLWindowKind kind = record->kind;
+    record->kind = GLWindowKind::Closed;
+    if (record->context) {
+        glXMakeCurrent(n.display, None, nullptr);
+        glXDestroyContext(n.display, record->context);
+        record->context = nullptr;
+    }
+    if (kind == GLWindowKind::Attached) return;  // a foreign window is never destroyed
+    if (record->window) {
+        if (record->window == InputWindow()) SetInputWindow(0);
+        XDestroyWindow(n.display, record->window);
+        record->window = 0;
+    }
+    if (record->colormap) {
+        XFreeColormap(n.display, record->colormap);
+        record->colormap = 0;
+    }
+    if (kind == GLWindowKind::FullScreen) RestoreDesktopMode(n);
+    XFlush(n.display);
+}
+
+void CloseAllGLWindows() {
+    NativeState& n = Native();
+    CloseGLWindow(n.current);
+    CloseGLWindow(n.shared);
+    n.current = nullptr;
+    n.shared = nullptr;
+}
+
+void EnsureSharedGLContext() {
+    NativeState& n = Native();
+    if (!n.shared) n.shared = CreateGLWindow(0, 0, 0, 0, 0);
+}
+
+int32_t ListVideoModes(VideoMode* modes, int32_t capacity) {
+    if (EnsureGLXReady() != 0) return 0;
+    NativeState& n = Native();
+    if (!n.has_video_modes) return 0;
+    int count = 0;
+    XF86VidModeModeInfo** list = nullptr;
+    if (!XF86VidModeGetAllModeLines(n.display, n.screen, &count, &list) || !list) return 0;
+    count = std::min(count, capacity);
+    for (int i = 0; i < count; ++i) {
+        modes[i] = VideoMode{list[i]->hdisplay, list[i]->vdisplay, 24, ModeRefreshRate(*list[i])};
+    }
+    XFree(list);
+    return count;
+}
+
+int32_t ModeRefreshRate(const XF86VidModeModeInfo& mode) {
+    const double total = static_cast<double>(mode.htotal) * mode.vtotal;
+    if (total <= 0) return 0;
+    int32_t rate = static_cast<int32_t>(static_cast<double>(mode.dotclock) * 1000.0 / total + 0.5);
+    if (mode.flags & 0x10) rate *= 2;
+    if (mode.flags & 0x20) rate >>= 1;
+    return rate;
+}
+
+GLWindowPtr CurrentGLWindow() {
+    return Native().current;
+}
+
+SwapIntervalFunction ReplaceSwapIntervalFunction(SwapIntervalFunction function) {
+    EnsureGLXReady();
+    SwapIntervalFunction previous = Native().swap_interval;
+    Native().swap_interval = function;
+    return previous;
+}
+
+}  // namespace vexel

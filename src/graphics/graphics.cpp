@@ -1,0 +1,297 @@
+#include "graphics/graphics.h"
+
+#include "graphics/gl/gl_graphics.h"
+#include "runtime/startup.h"
+#include "system/hook.h"
+#include "system/polled_input.h"
+#include "system/system_driver.h"
+#include "system/timer.h"
+
+namespace vexel {
+
+namespace {
+
+struct Settings {
+    int32_t width = 0, height = 0, depth = 0, hertz = 0, flags = 0;
+};
+
+// Frame pacing in software for windows: frames are due every 1000/hertz milliseconds, the
+// remainder spread over the second so that `hertz` frames fill exactly 1000 ms.
+struct SoftSync {
+    int32_t hertz = 0;
+    int32_t period = 0;
+    int32_t remainder = 0;
+    int32_t accumulator = 0;
+    uint32_t next_time = 0;
+};
+
+struct GraphicsState {
+    GraphicsState();
+
+    GraphicsDriverPtr driver;
+    int32_t default_flags = 0;
+    std::vector<GraphicsModePtr> mode_cache;
+    GraphicsPtr current;
+    Settings settings;
+    GraphicsPtr opened;
+    bool soft_sync = false;
+    bool hard_sync = false;
+    SoftSync pacing;
+    uint32_t generation = 1;
+    int before_flip_hook = -1;
+    bool exit_handler_registered = false;
+};
+
+void BumpGeneration(GraphicsState& s) {
+    if (++s.generation == 0) s.generation = 1;
+}
+
+// The OpenGL driver is the system's one native driver, so it is current from the start;
+// the 2-D driver selects itself over it when its module starts.
+GraphicsState::GraphicsState() : before_flip_hook(NewHookId()) {
+    CurrentSystemDriver();
+    driver = TheGLGraphicsDriver();
+    default_flags = GfxFlagBackBuffer;
+    BumpGeneration(*this);
+}
+
+// Never destroyed: the opened context is closed by an exit handler, and contexts must not
+// be torn down again by static destructors after the window layer has shut down.
+GraphicsState& State() {
+    static GraphicsState* const state = new GraphicsState;
+    return *state;
+}
+
+void DeselectCurrent(GraphicsState& s) {
+    if (s.driver && s.current) s.driver->SetGraphics(nullptr);
+}
+
+int32_t MillisBetween(uint32_t from, uint32_t to) {
+    return static_cast<int32_t>(to - from);
+}
+
+uint32_t Now() {
+    return static_cast<uint32_t>(ElapsedMillis());
+}
+
+void PacedFlip(GraphicsState& s) {
+    SoftSync& p = s.pacing;
+    p.next_time += static_cast<uint32_t>(p.period);
+    p.accumulator += p.remainder;
+    if (p.accumulator >= p.hertz) {
+        p.accumulator -= p.hertz;
+        p.next_time += 1;
+    }
+    const int32_t wait = MillisBetween(Now(), p.next_time);
+    if (wait > 0) {
+        SleepMillis(wait);
+    } else {
+        p.next_time = Now();  // a late frame restarts the schedule instead of catching up
+    }
+    s.driver->Flip(0);
+}
+
+}  // namespace
+
+GraphicsModePtr TGraphicsMode::Create(int32_t width, int32_t height, int32_t depth, int32_t hertz) {
+    auto mode = std::make_shared<TGraphicsMode>();
+    mode->width = width;
+    mode->height = height;
+    mode->depth = depth;
+    mode->hertz = hertz;
+    return mode;
+}
+
+String TGraphicsMode::ToString() const {
+    return IntToString(width) + u"," + IntToString(height) + u"," + IntToString(depth) + u" " +
+           IntToString(hertz) + u"Hz";
+}
+
+void SelectGraphicsDriver(const GraphicsDriverPtr& driver, int32_t default_flags) {
+    GraphicsState& s = State();
+    BumpGeneration(s);
+    if (driver != s.driver) {
+        DeselectCurrent(s);
+        s.mode_cache.clear();
+        s.driver = driver;
+    }
+    s.default_flags = default_flags;
+    s.current = nullptr;
+    s.settings = Settings{};
+}
+
+GraphicsDriverPtr CurrentGraphicsDriver() {
+    return State().driver;
+}
+int32_t DriverDefaultFlags() {
+    return State().default_flags;
+}
+
+std::vector<GraphicsModePtr> ListGraphicsModes() {
+    GraphicsState& s = State();
+    if (s.mode_cache.empty() && s.driver) s.mode_cache = s.driver->GraphicsModes();
+    return s.mode_cache;
+}
+
+int32_t GraphicsModeCount() {
+    return static_cast<int32_t>(ListGraphicsModes().size());
+}
+
+void GraphicsModeAt(int32_t index, int32_t& width, int32_t& height, int32_t& depth,
+                    int32_t& hertz) {
+    const auto modes = ListGraphicsModes();
+    // An index outside the list answers zeros rather than reading past it.
+    if (index < 0 || index >= static_cast<int32_t>(modes.size())) {
+        width = height = depth = hertz = 0;
+        return;
+    }
+    const TGraphicsMode& mode = *modes[static_cast<size_t>(index)];
+    width = mode.width;
+    height = mode.height;
+    depth = mode.depth;
+    hertz = mode.hertz;
+}
+
+int32_t HasGraphicsMode(int32_t width, int32_t height, int32_t depth, int32_t hertz) {
+    auto matches = [](int32_t wanted, int32_t value) { return wanted == 0 || wanted == value; };
+    for (const GraphicsModePtr& mode : ListGraphicsModes()) {
+        if (matches(width, mode->width) && matches(height, mode->height) &&
+            matches(depth, mode->depth) && matches(hertz, mode->hertz)) {
+            return 1;
+        }
+    }
+    return 0;
+}
+
+GraphicsPtr CreateGraphicsContext(int32_t width, int32_t height, int32_t depth, int32_t hertz,
+                                  int32_t flags) {
+    GraphicsState& s = State();
+    if (!s.driver) return nullptr;
+    try {
+        return s.driver->CreateGraphics(width, height, depth, hertz, flags | s.default_flags);
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+GraphicsPtr AttachGraphicsContext(uintptr_t widget, int32_t flags) {
+    GraphicsState& s = State();
+    if (!s.driver) return nullptr;
+    try {
+        return s.driver->AttachGraphics(widget, flags | s.default_flags);
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+void CloseGraphicsContext(const GraphicsPtr& graphics) {
+    if (!graphics) return;
+    GraphicsState& s = State();
+    if (graphics == s.opened) s.opened = nullptr;
+    if (graphics == s.current) SelectGraphics(nullptr);
+    graphics->Close();
+}
+
+void SelectGraphics(const GraphicsPtr& graphics) {
+    GraphicsState& s = State();
+    if (!graphics) {
+        DeselectCurrent(s);
+        s.current = nullptr;
+        s.settings = Settings{};
+        return;
+    }
+    GraphicsDriverPtr driver = graphics->Driver();
+    if (driver != s.driver) {
+        DeselectCurrent(s);
+        s.mode_cache.clear();
+        s.driver = driver;
+    }
+    Settings& t = s.settings;
+    graphics->GetSettings(t.width, t.height, t.depth, t.hertz, t.flags);
+    if (driver) driver->SetGraphics(graphics);
+    s.current = graphics;
+}
+
+GraphicsPtr CurrentGraphics() {
+    return State().current;
+}
+int32_t CurrentGraphicsWidth() {
+    return State().settings.width;
+}
+int32_t CurrentGraphicsHeight() {
+    return State().settings.height;
+}
+int32_t CurrentGraphicsDepth() {
+    return State().settings.depth;
+}
+int32_t CurrentGraphicsHertz() {
+    return State().settings.hertz;
+}
+int32_t CurrentGraphicsFlags() {
+    return State().settings.flags;
+}
+
+GraphicsPtr OpenGraphics(int32_t width, int32_t height, int32_t depth, int32_t hertz,
+                         int32_t flags) {
+    CloseOpenedGraphics();
+    GraphicsState& s = State();
+    GraphicsPtr graphics =
+        CreateGraphicsContext(width, height, depth, hertz, flags | s.default_flags);
+    if (!graphics) return nullptr;
+    BumpGeneration(s);
+    SelectGraphics(graphics);
+    if (depth != 0) {
+        s.soft_sync = false;
+        s.hard_sync = hertz != 0;
+        MoveMousePointer(width / 2, height / 2);
+    } else {
+        s.hard_sync = false;
+        s.soft_sync = hertz != 0;
+    }
+    if (s.soft_sync) {
+        s.pacing = SoftSync{hertz, 1000 / hertz, 1000 - (1000 / hertz) * hertz, 0, Now()};
+    }
+    StartInputPolling(nullptr);
+    s.opened = graphics;
+    if (!s.exit_handler_registered) {
+        s.exit_handler_registered = true;
+        AddExitHandler(CloseOpenedGraphics);
+    }
+    return graphics;
+}
+
+GraphicsPtr OpenedGraphics() {
+    return State().opened;
+}
+
+void FlipGraphics(int32_t sync) {
+    GraphicsState& s = State();
+    CallHooks(s.before_flip_hook, nullptr);
+    if (!s.driver) return;
+    if (sync != -1) {
+        s.driver->Flip(sync);
+    } else if (!s.opened || s.opened != s.current) {
+        s.driver->Flip(1);
+    } else if (s.soft_sync) {
+        PacedFlip(s);
+    } else {
+        s.driver->Flip(s.hard_sync ? 1 : 0);
+    }
+}
+
+void CloseOpenedGraphics() {
+    GraphicsState& s = State();
+    if (!s.opened) return;
+    BumpGeneration(s);
+    StopInputPolling();
+    CloseGraphicsContext(s.opened);
+}
+
+int32_t GraphicsGeneration() {
+    return static_cast<int32_t>(State().generation);
+}
+int BeforeFlipHook() {
+    return State().before_flip_hook;
+}
+
+}  // namespace vexel

@@ -1,0 +1,121 @@
+#pragma once
+
+// The graphics driver layer: display modes, graphics contexts and drivers, and the module
+// functions through which a program opens a window and presents its frames. Main thread
+// only.
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "runtime/object.h"
+
+namespace vexel {
+
+// Graphics flags, OR-ed into every create or attach request.
+constexpr int32_t GfxFlagBackBuffer = 2;
+constexpr int32_t GfxFlagAlphaBuffer = 4;
+constexpr int32_t GfxFlagDepthBuffer = 8;
+constexpr int32_t GfxFlagStencilBuffer = 16;
+constexpr int32_t GfxFlagAccumBuffer = 32;
+
+class TGraphicsMode : public Object {
+  public:
+    static std::shared_ptr<TGraphicsMode> Create(int32_t width, int32_t height, int32_t depth,
+                                                 int32_t hertz);
+    // "1024,768,24 60Hz"
+    String ToString() const override;
+
+    int32_t width = 0;
+    int32_t height = 0;
+    int32_t depth = 0;
+    int32_t hertz = 0;
+};
+
+using GraphicsModePtr = std::shared_ptr<TGraphicsMode>;
+
+class TGraphicsDriver;
+
+// A graphics context: a window or display that drawing goes to.
+class TGraphics : public Object {
+  public:
+    virtual int32_t _pad() { return 0; }
+    // The driver that made this context.
+    virtual std::shared_ptr<TGraphicsDriver> Driver() = 0;
+    virtual void GetSettings(int32_t& width, int32_t& height, int32_t& depth, int32_t& hertz,
+                             int32_t& flags) = 0;
+    // Releases the window and context; afterwards the object is inert.
+    virtual void Close() = 0;
+};
+
+using GraphicsPtr = std::shared_ptr<TGraphics>;
+
+// A graphics driver. The base answers as a driver without any display would: no modes, no
+// contexts, nothing to present.
+class TGraphicsDriver : public Object {
+  public:
+    virtual std::vector<GraphicsModePtr> GraphicsModes() { return {}; }
+    // A context drawing into an existing native window.
+    virtual GraphicsPtr AttachGraphics(uintptr_t, int32_t) { return nullptr; }
+    // A new window (depth 0) or full-screen display (depth non-zero).
+    virtual GraphicsPtr CreateGraphics(int32_t, int32_t, int32_t, int32_t, int32_t) {
+        return nullptr;
+    }
+    // Makes `graphics` the context drawing goes to; null deselects.
+    virtual void SetGraphics(const GraphicsPtr&) {}
+    // Presents the back buffer; sync non-zero waits for the vertical retrace.
+    virtual void Flip(int32_t) {}
+};
+
+using GraphicsDriverPtr = std::shared_ptr<TGraphicsDriver>;
+
+// Makes `driver` current with the given default flags and deselects the current context
+// (without closing the opened one). Bumps the generation.
+void SelectGraphicsDriver(const GraphicsDriverPtr& driver, int32_t default_flags);
+GraphicsDriverPtr CurrentGraphicsDriver();
+int32_t DriverDefaultFlags();
+
+// The current driver's modes, asked once and cached until the driver changes.
+std::vector<GraphicsModePtr> ListGraphicsModes();
+int32_t GraphicsModeCount();
+void GraphicsModeAt(int32_t index, int32_t& width, int32_t& height, int32_t& depth, int32_t& hertz);
+// 1 when a listed mode matches every non-zero argument.
+int32_t HasGraphicsMode(int32_t width, int32_t height, int32_t depth, int32_t hertz);
+
+// The current driver's context with the default flags added; null when it fails (also when
+// it throws).
+GraphicsPtr CreateGraphicsContext(int32_t width, int32_t height, int32_t depth, int32_t hertz,
+                                  int32_t flags);
+GraphicsPtr AttachGraphicsContext(uintptr_t widget, int32_t flags);
+// Deselects `graphics` if current, forgets it if opened, and closes it.
+void CloseGraphicsContext(const GraphicsPtr& graphics);
+
+// Makes `graphics` (or nothing) the context drawing goes to, switching to its driver and
+// copying its settings.
+void SelectGraphics(const GraphicsPtr& graphics);
+GraphicsPtr CurrentGraphics();
+int32_t CurrentGraphicsWidth();
+int32_t CurrentGraphicsHeight();
+int32_t CurrentGraphicsDepth();
+int32_t CurrentGraphicsHertz();
+int32_t CurrentGraphicsFlags();
+
+// Closes the previously opened context, creates and selects a new one, chooses the frame
+// pacing (a window paced in software at `hertz`, full screen synced to the retrace when
+// `hertz` is non-zero) and starts input polling. Null when no context could be made.
+GraphicsPtr OpenGraphics(int32_t width, int32_t height, int32_t depth, int32_t hertz,
+                         int32_t flags);
+// The context made by the last OpenGraphics, until it is closed.
+GraphicsPtr OpenedGraphics();
+// Runs the before-flip hooks and presents. sync -1 uses the pacing chosen at open: sleeping
+// until the next frame is due for a window, waiting for the retrace in full screen.
+void FlipGraphics(int32_t sync);
+void CloseOpenedGraphics();
+
+// Counter of GPU-resource epochs: bumped whenever textures and other GPU objects may have
+// been lost (a driver change, a new or closed window). Starts at 1, never 0.
+int32_t GraphicsGeneration();
+// Hook id run with null data before every present.
+int BeforeFlipHook();
+
+}  // namespace vexel
