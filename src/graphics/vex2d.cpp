@@ -3,7 +3,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "graphics/image_font_stand_in.h"
+#include "graphics/image_font.h"
 #include "graphics/truncate.h"
 #include "system/polled_input.h"
 #include "system/system_driver.h"
