@@ -284,7 +284,8 @@ void CloseOpenedGraphics() {
     if (!s.opened) return;
     BumpGeneration(s);
     StopInputPolling();
-    CloseGraphicsContext(s.opened);
+    const GraphicsPtr opened = s.opened;  // CloseGraphicsContext clears s.opened
+    CloseGraphicsContext(opened);
 }
 
 int32_t GraphicsGeneration() {

@@ -4,7 +4,7 @@
 #include <numbers>
 
 #include "graphics/gl_vex2d_driver.h"
-#include "graphics/image_font_stand_in.h"
+#include "graphics/image_font.h"
 #include "graphics/truncate.h"
 #include "system/polled_input.h"
 #include "system/system_driver.h"
@@ -376,7 +376,9 @@ int32_t TextWidthOf(const String& text) {
     for (const char16_t unit : text) {
         const int32_t index = font->CharToGlyph(unit);
         if (index < 0) continue;
-        width = TruncateCoordinate(static_cast<float>(width) + font->LoadGlyph(index)->Advance());
+        const auto glyph = font->LoadGlyph(index);
+        if (!glyph) continue;
+        width = TruncateCoordinate(static_cast<float>(width) + glyph->Advance());
     }
     return width;
 }

@@ -21,7 +21,8 @@ void Link(std::shared_ptr<TPixmapLoader> loader) {
 
 // Oldest first: the last one linked is tried first.
 using MakeLoader = std::shared_ptr<TPixmapLoader> (*)();
-constexpr std::array<MakeLoader, 1> kBuiltinLoaders = {MakePNGLoader};
+constexpr std::array<MakeLoader, 4> kBuiltinLoaders = {MakeTGALoader, MakeJPGLoader, MakeBMPLoader,
+                                                       MakePNGLoader};
 
 void RegisterBuiltinLoaders() {
     static const bool registered = [] {

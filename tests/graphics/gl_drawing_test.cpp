@@ -66,16 +66,6 @@ PixmapPtr SolidPixmap(int32_t w, int32_t h, uint32_t argb) {
     return pixmap;
 }
 
-// Closes the opened window. Passes its own reference: CloseOpenedGraphics hands the layer's
-// stored reference to CloseGraphicsContext, which clears it before closing and then calls
-// Close through an empty pointer.
-void CloseWindow() {
-    const GraphicsPtr opened = OpenedGraphics();
-    if (!opened) return;
-    StopInputPolling();
-    CloseGraphicsContext(opened);
-}
-
 class GLDrawing : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -84,7 +74,7 @@ class GLDrawing : public ::testing::Test {
         ResetImageSettingsForTesting();
         ClearScreen();
     }
-    void TearDown() override { CloseWindow(); }
+    void TearDown() override { CloseOpenedGraphics(); }
 };
 
 TEST_F(GLDrawing, OpeningGivesTheDefaultsAndBothBuffersCleared) {
@@ -318,7 +308,7 @@ TEST_F(GLDrawing, ImagesLoadedBeforeTheWindowWasReopenedStillDraw) {
     const auto image = LoadImageFrom(SolidPixmap(8, 8, kGreen), 0);
     DrawImageFrame(*image, 10, 10, 0);
     EXPECT_EQ(Pixel(12, 12), kGreen);
-    CloseWindow();
+    CloseOpenedGraphics();
     ASSERT_NE(OpenGraphics(1024, 512, 0, 0, 0), nullptr);
     DrawImageFrame(*image, 10, 10, 0);
     ExpectCovers(10, 10, 18, 18, kGreen);

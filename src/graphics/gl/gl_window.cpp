@@ -252,8 +252,8 @@ GLWindowPtr AttachGLWindow(Window window, int32_t flags) {
 namespace {
 
 void RefreshAttachedGeometry(GLWindowRecord& record) {
+    if (record.kind != GLWindowKind::Attached || EnsureGLXReady() != 0) return;
     NativeState& n = Native();
-    if (record.kind != GLWindowKind::Attached || !n.display) return;
     Window root;
     int x, y;
     unsigned int width, height, border, depth;

@@ -8,12 +8,16 @@ Pixel (x, y) of the 7x5 picture, the same formulas as Picture() in image_test_su
   grey  = (x * 36 + y * 7) % 256, with 85 at (1, 1), (4, 3) and (6, 0)
   bits  = 255 where (x + 2 * y) % 3 == 0, else 0
   cutout = (red, green, blue, 255), but (0, 0, 0, 0) where (x + y) % 4 == 0
+  few   = FEW[(x + 3 * y) % 11], an 11-colour picture for 4-bit palettes
 """
 import os
 import sys
 
-out = sys.argv[1]
 W, H = 7, 5
+
+
+FEW = [(0, 0, 0), (255, 255, 255), (200, 10, 10), (10, 200, 10), (10, 10, 200), (90, 90, 0),
+       (0, 90, 90), (90, 0, 90), (250, 180, 20), (33, 66, 99), (128, 128, 128)]
 
 
 def grey(x, y):
@@ -22,18 +26,32 @@ def grey(x, y):
     return (x * 36 + y * 7) % 256
 
 
-rgba, rgb, g, bits, cutout = bytearray(), bytearray(), bytearray(), bytearray(), bytearray()
-for y in range(H):
-    for x in range(W):
-        px = [(x * 37 + y * 11) % 256, (x * 5 + y * 53) % 256, (x * y * 17 + 60) % 256,
-              (x * 31 + y * 47 + 10) % 256]
-        rgba += bytes(px)
-        rgb += bytes(px[:3])
-        g.append(grey(x, y))
-        bits.append(255 if (x + 2 * y) % 3 == 0 else 0)
-        cutout += bytes([0, 0, 0, 0] if (x + y) % 4 == 0 else px[:3] + [255])
+def rgb_pixel(x, y):
+    return ((x * 37 + y * 11) % 256, (x * 5 + y * 53) % 256, (x * y * 17 + 60) % 256)
 
-for name, data in (("rgba", rgba), ("rgb", rgb), ("grey", g), ("bits", bits), ("cutout", cutout),
-                   ("greyalpha", bytes([200, 50, 10, 255]))):
-    with open(os.path.join(out, name + ".raw"), "wb") as f:
-        f.write(data)
+
+def cutout_pixel(x, y):
+    return (0, 0, 0, 0) if (x + y) % 4 == 0 else rgb_pixel(x, y) + (255,)
+
+
+def write_raw(out):
+    rgba, rgb, g, bits, cutout, few = (bytearray() for _ in range(6))
+    for y in range(H):
+        for x in range(W):
+            px = [(x * 37 + y * 11) % 256, (x * 5 + y * 53) % 256, (x * y * 17 + 60) % 256,
+                  (x * 31 + y * 47 + 10) % 256]
+            rgba += bytes(px)
+            rgb += bytes(px[:3])
+            g.append(grey(x, y))
+            bits.append(255 if (x + 2 * y) % 3 == 0 else 0)
+            cutout += bytes([0, 0, 0, 0] if (x + y) % 4 == 0 else px[:3] + [255])
+            few += bytes(FEW[(x + 3 * y) % 11])
+
+    for name, data in (("rgba", rgba), ("rgb", rgb), ("grey", g), ("bits", bits), ("cutout", cutout), ("few", few),
+                       ("greyalpha", bytes([200, 50, 10, 255]))):
+        with open(os.path.join(out, name + ".raw"), "wb") as f:
+            f.write(data)
+
+
+if __name__ == "__main__":
+    write_raw(sys.argv[1])

@@ -44,3 +44,79 @@ write("png_huge_small_file.png", png_with_header(16384, 16384, zlib.compress(b"\
 write("png_idat_garbage.png", png_with_header(7, 5, b"\x12\x34\x56\x78" * 8))
 # IDAT that inflates to fewer rows than the header announces (one row of 7 RGBA pixels).
 write("png_idat_short.png", png_with_header(7, 5, zlib.compress(b"\0" + b"\x80" * 28)))
+
+
+def le32(value):
+    return struct.pack("<i", value)
+
+
+def patched(data, offset, value):
+    out = bytearray(data)
+    out[offset:offset + len(value)] = value
+    return out
+
+
+rgb24_bmp = read("rgb24.bmp")
+few4_bmp = read("few4.bmp")
+palette8_bmp = read("palette8.bmp")
+# Cut inside the pixel rows.
+write("bmp_cut_in_pixels.bmp", rgb24_bmp[:120])
+# Cut inside the 256-entry palette.
+write("bmp_cut_in_palette.bmp", palette8_bmp[:300])
+# Colours-used (offset 46) 17 at 4 bits per pixel: more entries than 4 bits can index.
+write("bmp_palette_too_big.bmp", patched(few4_bmp, 46, le32(17)))
+# Bits per pixel (offset 28) 16: a depth we do not decode.
+write("bmp_depth_16.bmp", patched(rgb24_bmp, 28, struct.pack("<H", 16)))
+# Compression (offset 30) 1, run-length 8-bit, which we do not decode.
+write("bmp_compressed.bmp", patched(palette8_bmp, 30, le32(1)))
+# Width (offset 18) -7.
+write("bmp_width_negative.bmp", patched(rgb24_bmp, 18, le32(-7)))
+# Height (offset 22) 0.
+write("bmp_height_zero.bmp", patched(rgb24_bmp, 22, le32(0)))
+# Width and height 16384: allowed sizes, but 805 MB of rows in a 174-byte file.
+write("bmp_larger_than_file.bmp", patched(patched(rgb24_bmp, 18, le32(16384)), 22, le32(16384)))
+# Header size (offset 14) 12: the old core header, whose fields we would misread.
+write("bmp_header_size_12.bmp", patched(rgb24_bmp, 14, le32(12)))
+# Pixel-data offset (offset 10) 20: inside the headers.
+write("bmp_offset_inside_header.bmp", patched(rgb24_bmp, 10, le32(20)))
+
+# Not malformed: rgb24.bmp stored top-down, with the rows reversed and height (offset 22)
+# negated. It lives with the good fixtures.
+rows = [rgb24_bmp[54 + i * 24:54 + (i + 1) * 24] for i in range(5)]
+write("../rgb24_top_down.bmp", patched(rgb24_bmp[:54] + b"".join(reversed(rows)), 22, le32(-5)))
+
+rgb24_tga = read("rgb24.tga")
+rgb24_rle_tga = read("rgb24_rle.tga")
+# Colour-map type (byte 1) 1 with image type (byte 2) 1: colour-mapped, not decoded.
+write("tga_colour_mapped.tga", patched(rgb24_tga, 1, b"\x01\x01"))
+# Image type (byte 2) 1 without a colour map.
+write("tga_type1_without_map.tga", patched(rgb24_tga, 2, b"\x01"))
+# Pixel size (byte 16) 8.
+write("tga_pixel_size_8.tga", patched(rgb24_tga, 16, b"\x08"))
+# Width (bytes 12-13) 0.
+write("tga_width_zero.tga", patched(rgb24_tga, 12, b"\x00\x00"))
+# Width (bytes 12-13) 5000: above the 4096 limit.
+write("tga_too_wide.tga", patched(rgb24_tga, 12, struct.pack("<H", 5000)))
+# Raw pixel data cut short.
+write("tga_cut_raw.tga", rgb24_tga[:80])
+# Run-length data cut inside the third row.
+write("tga_cut_rle.tga", rgb24_rle_tga[:70])
+# A repeat packet of 8 pixels (0x87) in a row 7 pixels wide.
+write("tga_run_crosses_row.tga",
+      rgb24_tga[:18] + b"\x87\x01\x02\x03" + b"\x06" + b"\x09" * 21 * 4)
+# An image id length (byte 0) of 200 in a 123-byte file.
+write("tga_id_past_end.tga", patched(rgb24_tga, 0, b"\xc8"))
+
+colour_jpg = read("colour.jpg")
+sof = colour_jpg.find(b"\xff\xc0")
+sos = colour_jpg.find(b"\xff\xda")
+# Cut before the scan: the header is incomplete.
+write("jpeg_cut_in_header.jpg", colour_jpg[:sos - 10])
+# Start-of-frame height and width (after the precision byte) 16000 x 16000 in a 394-byte file.
+write("jpeg_larger_than_file.jpg", patched(colour_jpg, sof + 5, struct.pack(">HH", 16000, 16000)))
+# Start-of-frame width 20000: above the 16384 limit.
+write("jpeg_too_wide.jpg", patched(colour_jpg, sof + 7, struct.pack(">H", 20000)))
+# Start-of-frame component count 2, which libjpeg cannot turn into colours.
+write("jpeg_two_components.jpg", patched(colour_jpg, sof + 9, b"\x02"))
+# The start-of-image marker damaged.
+write("jpeg_bad_signature.jpg", patched(colour_jpg, 0, b"\xff\x00"))
