@@ -32,9 +32,11 @@ struct Vex2DModule {
     std::shared_ptr<TImageFont> default_font;
 };
 
+// Never destroyed: the exit handler that closes the opened window deselects the drawing
+// context after static destructors may already have run.
 Vex2DModule& Module() {
-    static Vex2DModule module;
-    return module;
+    static Vex2DModule* const module = new Vex2DModule;
+    return *module;
 }
 
 TVex2DGraphics& State() {
