@@ -35,40 +35,32 @@ void ErrorCallback(png_structp png, png_const_charp) {
     png_longjmp(png, 1);
 }
 
-void ReadCallback(png_structp png, png_bytep data, size_t length) {
+// Runs one stream operation for libpng; a failure is parked and reported to libpng as an
+// error once the C++ scope has closed.
+template <typename Operation>
+void WithStream(png_structp png, Operation operation) {
     auto* io = static_cast<PngIo*>(png_get_io_ptr(png));
     bool failed = false;
     try {
-        io->stream->ReadBytes(data, static_cast<int64_t>(length));
+        operation(*io->stream);
     } catch (...) {
         io->error = std::current_exception();
         failed = true;
     }
     if (failed) png_error(png, "stream");
+}
+
+void ReadCallback(png_structp png, png_bytep data, size_t length) {
+    WithStream(png, [&](TStream& stream) { stream.ReadBytes(data, static_cast<int64_t>(length)); });
 }
 
 void WriteCallback(png_structp png, png_bytep data, size_t length) {
-    auto* io = static_cast<PngIo*>(png_get_io_ptr(png));
-    bool failed = false;
-    try {
-        io->stream->WriteBytes(data, static_cast<int64_t>(length));
-    } catch (...) {
-        io->error = std::current_exception();
-        failed = true;
-    }
-    if (failed) png_error(png, "stream");
+    WithStream(png,
+               [&](TStream& stream) { stream.WriteBytes(data, static_cast<int64_t>(length)); });
 }
 
 void FlushCallback(png_structp png) {
-    auto* io = static_cast<PngIo*>(png_get_io_ptr(png));
-    bool failed = false;
-    try {
-        io->stream->Flush();
-    } catch (...) {
-        io->error = std::current_exception();
-        failed = true;
-    }
-    if (failed) png_error(png, "stream");
+    WithStream(png, [](TStream& stream) { stream.Flush(); });
 }
 
 // The decoded layout, after the transforms.

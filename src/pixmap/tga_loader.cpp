@@ -102,22 +102,38 @@ PixmapPtr TPixmapLoaderTGA::LoadPixmap(TStream& stream) {
     const int64_t least =
         run_length ? (pixels + 127) / 128 * (1 + bytes_per_pixel) : pixels * bytes_per_pixel;
     if (least > remaining) return nullptr;
-    const int64_t most = run_length ? pixels * (1 + bytes_per_pixel) : least;
-    std::vector<uint8_t> data(static_cast<size_t>(std::min(remaining, most)));
-    stream.ReadBytes(data.data(), static_cast<int64_t>(data.size()));
-
     const int32_t format = psize == 16 || psize == 32 ? PIXEL_RGBA32 : PIXEL_RGB24;
     PixmapPtr pixmap = NewPixmap(width, height, format, 4);
     std::vector<uint32_t> row(static_cast<size_t>(width));
+
+    if (!run_length) {
+        // Rows straight from the stream. 24 and 32-bit pixels are BGR24 and BGRA32 pixels
+        // already; only the 5-bit channels need widening word by word.
+        std::vector<uint8_t> stored(static_cast<size_t>(width) * bytes_per_pixel);
+        for (int32_t i = 0; i < height; ++i) {
+            stream.ReadBytes(stored.data(), static_cast<int64_t>(stored.size()));
+            uint8_t* out = pixmap->PixelPtr(0, height - 1 - i);
+            if (psize >= 24) {
+                ConvertPixelRow(stored.data(), psize == 24 ? PIXEL_BGR24 : PIXEL_BGRA32, out,
+                                format, width);
+                continue;
+            }
+            for (int32_t x = 0; x < width; ++x)
+                row[x] = PixelWord(&stored[2 * x], psize);
+            ConvertPixelRow(row.data(), PIXEL_BGRA32, out, format, width);
+        }
+        return pixmap;
+    }
+
+    // Run-length data ends wherever its packets say: take what the file has, at most the
+    // size of the worst case (every pixel a one-pixel literal).
+    const int64_t most = pixels * (1 + bytes_per_pixel);
+    std::vector<uint8_t> data(static_cast<size_t>(std::min(remaining, most)));
+    stream.ReadBytes(data.data(), static_cast<int64_t>(data.size()));
     size_t at = 0;
     for (int32_t i = 0; i < height; ++i) {
-        if (run_length) {
-            if (!DecodeRunLengthRow(data, at, psize, bytes_per_pixel, row.data(), width))
-                return nullptr;
-        } else {
-            for (int32_t x = 0; x < width; ++x, at += bytes_per_pixel)
-                row[x] = PixelWord(&data[at], psize);
-        }
+        if (!DecodeRunLengthRow(data, at, psize, bytes_per_pixel, row.data(), width))
+            return nullptr;
         ConvertPixelRow(row.data(), PIXEL_BGRA32, pixmap->PixelPtr(0, height - 1 - i), format,
                         width);
     }

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+
+namespace vexel {
+
+// An RGBA32 (or BGRA32) pixel read as a little-endian word: the first byte in bits 0-7, the
+// fourth (alpha) in bits 24-31. Unaligned access is fine.
+inline uint32_t LoadWord(const uint8_t* p) {
+    uint32_t w;
+    std::memcpy(&w, p, 4);
+    return w;
+}
+
+inline void StoreWord(uint8_t* p, uint32_t w) {
+    std::memcpy(p, &w, 4);
+}
+
+// Exchanges bytes 0 and 2: BGRA <-> RGBA.
+inline uint32_t SwapRedBlue(uint32_t w) {
+    return (w & 0xFF00FF00u) | ((w >> 16) & 0xFFu) | ((w & 0xFFu) << 16);
+}
+
+}  // namespace vexel
