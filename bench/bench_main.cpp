@@ -20,7 +20,7 @@ std::vector<std::pair<std::string, std::string>>& Pairs() {
 
 // Prints as usual and remembers each run's real time per iteration.
 class RecordingReporter : public benchmark::ConsoleReporter {
-public:
+  public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const auto& run : runs) {
             if (run.run_type == Run::RT_Iteration && run.iterations > 0) {

@@ -20,7 +20,8 @@ const std::string& TestFile() {
         const int fd = mkstemp(name.data());
         std::FILE* file = fdopen(fd, "wb");
         std::vector<char> block(1 << 20);
-        for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>(i * 31);
+        for (size_t i = 0; i < block.size(); ++i)
+            block[i] = static_cast<char>(i * 31);
         for (size_t written = 0; written < kFileSize; written += block.size()) {
             std::fwrite(block.data(), 1, block.size(), file);
         }
@@ -48,7 +49,8 @@ void BM_FreadBaseline(benchmark::State& state) {
     for (auto _ : state) {
         std::FILE* file = std::fopen(TestFile().c_str(), "rb");
         for (size_t done = 0; done < kFileSize; done += kRequest) {
-            if (std::fread(buffer.data(), 1, kRequest, file) != kRequest) state.SkipWithError("short");
+            if (std::fread(buffer.data(), 1, kRequest, file) != kRequest)
+                state.SkipWithError("short");
         }
         std::fclose(file);
         benchmark::DoNotOptimize(buffer.data());

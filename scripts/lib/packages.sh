@@ -25,7 +25,7 @@ TEST_PACKAGES=(
 
 # Measuring: Google Benchmark and the libraries we compare ourselves with.
 BENCH_PACKAGES=(
-  libbenchmark-dev libsdl2-dev libpixman-1-dev libstb-dev valgrind
+  libbenchmark-dev libsdl2-dev libsdl2-image-dev libpixman-1-dev libstb-dev valgrind
 )
 
 # ensure_packages pkg...: installs whichever of the packages is not installed yet, with

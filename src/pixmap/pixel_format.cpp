@@ -30,17 +30,31 @@ void ExpandByte(const uint8_t* src, uint8_t* dst, int32_t count) {
         StoreWord(dst + 4 * i, src[i] * kMul | kAdd);
 }
 
-// Three-byte pixels whose bytes land at shifts 0, 8, 16 (RGB) or 16, 8, 0 (BGR).
+// Three-byte pixels to RGBA words, four pixels (three source words) at a time: bytes
+// r0 g0 b0 r1 | g1 b1 r2 g2 | b2 r3 g3 b3 become four words with alpha 255. BGR pixels are
+// the same with red and blue exchanged afterwards.
 template <bool kReversed>
 void ExpandThree(const uint8_t* src, uint8_t* dst, int32_t count) {
-    for (int32_t i = 0; i < count; ++i) {
+    auto put = [](uint8_t* p, uint32_t w) {
+        StoreWord(p, (kReversed ? SwapRedBlue(w) : w) | 0xFF000000u);
+    };
+    int32_t i = 0;
+    for (; i + 4 <= count; i += 4) {
         const uint8_t* p = src + 3 * i;
-        const uint32_t w =
-            kReversed ? (p[2] | p[1] << 8 | p[0] << 16) : (p[0] | p[1] << 8 | p[2] << 16);
-        StoreWord(dst + 4 * i, w | 0xFF000000u);
+        const uint32_t w0 = LoadWord(p), w1 = LoadWord(p + 4), w2 = LoadWord(p + 8);
+        uint8_t* q = dst + 4 * i;
+        put(q, w0);
+        put(q + 4, w0 >> 24 | w1 << 8);
+        put(q + 8, w1 >> 16 | w2 << 16);
+        put(q + 12, w2 >> 8);
+    }
+    for (; i < count; ++i) {
+        const uint8_t* p = src + 3 * i;
+        put(dst + 4 * i, p[0] | p[1] << 8 | p[2] << 16);
     }
 }
 
+// A plain word loop: the compiler turns it into vector code.
 void SwapRow(const uint8_t* src, uint8_t* dst, int32_t count) {
     for (int32_t i = 0; i < count; ++i)
         StoreWord(dst + 4 * i, SwapRedBlue(LoadWord(src + 4 * i)));
@@ -67,14 +81,28 @@ void PackIntensity(const uint8_t* src, uint8_t* dst, int32_t count) {
     }
 }
 
+// The reverse of ExpandThree: four RGBA words become three words of packed pixels.
 template <bool kReversed>
 void PackThree(const uint8_t* src, uint8_t* dst, int32_t count) {
-    for (int32_t i = 0; i < count; ++i) {
+    auto get = [](const uint8_t* p) {
+        const uint32_t w = LoadWord(p);
+        return kReversed ? SwapRedBlue(w) : w;
+    };
+    int32_t i = 0;
+    for (; i + 4 <= count; i += 4) {
         const uint8_t* p = src + 4 * i;
+        const uint32_t in0 = get(p), in1 = get(p + 4), in2 = get(p + 8), in3 = get(p + 12);
         uint8_t* q = dst + 3 * i;
-        q[0] = p[kReversed ? 2 : 0];
-        q[1] = p[1];
-        q[2] = p[kReversed ? 0 : 2];
+        StoreWord(q, (in0 & 0xFFFFFFu) | in1 << 24);
+        StoreWord(q + 4, (in1 >> 8 & 0xFFFFu) | in2 << 16);
+        StoreWord(q + 8, (in2 >> 16 & 0xFFu) | in3 << 8);
+    }
+    for (; i < count; ++i) {
+        const uint32_t w = get(src + 4 * i);
+        uint8_t* q = dst + 3 * i;
+        q[0] = static_cast<uint8_t>(w);
+        q[1] = static_cast<uint8_t>(w >> 8);
+        q[2] = static_cast<uint8_t>(w >> 16);
     }
 }
 

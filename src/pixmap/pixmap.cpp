@@ -1,5 +1,6 @@
 #include "pixmap/pixmap.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstring>
@@ -241,6 +242,35 @@ void FillPixmap(TPixmap& pixmap, int32_t argb) {
     pixmap.ClearPixels(argb);
 }
 
+namespace {
+
+// The average colour of the non-key pixels around x among the three rows (null rows lie
+// outside the pixmap), with alpha 0; all zero when there are none.
+uint32_t KeyNeighbourAverage(const uint8_t* const rows[3], int32_t x, int32_t width, uint32_t key) {
+    uint32_t n = 0, sum_r = 0, sum_g = 0, sum_b = 0;
+    const int32_t first = x > 0 ? x - 1 : 0;
+    const int32_t last = x + 1 < width ? x + 1 : width - 1;
+    for (int r = 0; r < 3; ++r) {
+        if (!rows[r]) continue;
+        for (int32_t nx = first; nx <= last; ++nx) {
+            const uint32_t other = LoadWord(rows[r] + 4 * nx);
+            if ((other & 0xFFFFFFu) == key) continue;
+            ++n;
+            sum_r += other & 0xFF;
+            sum_g += other >> 8 & 0xFF;
+            sum_b += other >> 16 & 0xFF;
+        }
+    }
+    if (n == 0) return 0;
+    // sum * ceil(2^20 / n) >> 20 is sum div n for every sum below 2^11 and n up to 8.
+    static constexpr uint32_t kReciprocal[9] = {0,      1u << 20, 524288, 349526, 262144,
+                                                209716, 174763,   149797, 131072};
+    const uint32_t m = kReciprocal[n];
+    return (sum_r * m >> 20) | (sum_g * m >> 20) << 8 | (sum_b * m >> 20) << 16;
+}
+
+}  // namespace
+
 PixmapPtr ColorKeyPixmap(const TPixmap& pixmap, int32_t red, int32_t green, int32_t blue) {
     PixmapPtr converted;
     const TPixmap& source = AsRGBA(pixmap, converted);
@@ -250,29 +280,17 @@ PixmapPtr ColorKeyPixmap(const TPixmap& pixmap, int32_t red, int32_t green, int3
     const int32_t w = source.width;
     const int32_t h = source.height;
     for (int32_t y = 0; y < h; ++y) {
-        const uint8_t* row = source.PixelPtr(0, y);
+        const uint8_t* const rows[3] = {y > 0 ? source.PixelPtr(0, y - 1) : nullptr,
+                                        source.PixelPtr(0, y),
+                                        y + 1 < h ? source.PixelPtr(0, y + 1) : nullptr};
         uint8_t* out = result->PixelPtr(0, y);
+        // Every pixel opaque first, in one branch-free pass, then the few key pixels fixed.
+        for (int32_t x = 0; x < w; ++x)
+            StoreWord(out + 4 * x, LoadWord(rows[1] + 4 * x) | 0xFF000000u);
         for (int32_t x = 0; x < w; ++x) {
-            const uint32_t word = LoadWord(row + 4 * x);
-            if ((word & 0xFFFFFFu) != key) {
-                StoreWord(out + 4 * x, word | 0xFF000000u);
-                continue;
+            if ((LoadWord(rows[1] + 4 * x) & 0xFFFFFFu) == key) {
+                StoreWord(out + 4 * x, KeyNeighbourAverage(rows, x, w, key));
             }
-            uint32_t n = 0, sum_r = 0, sum_g = 0, sum_b = 0;
-            for (int32_t ny = y - 1; ny <= y + 1; ++ny) {
-                if (ny < 0 || ny >= h) continue;
-                const uint8_t* neighbours = source.PixelPtr(0, ny);
-                for (int32_t nx = x - 1; nx <= x + 1; ++nx) {
-                    if (nx < 0 || nx >= w) continue;
-                    const uint32_t other = LoadWord(neighbours + 4 * nx);
-                    if ((other & 0xFFFFFFu) == key) continue;
-                    ++n;
-                    sum_r += other & 0xFF;
-                    sum_g += other >> 8 & 0xFF;
-                    sum_b += other >> 16 & 0xFF;
-                }
-            }
-            StoreWord(out + 4 * x, n ? sum_r / n | (sum_g / n) << 8 | (sum_b / n) << 16 : 0u);
         }
     }
     return result;
@@ -300,6 +318,38 @@ PixmapPtr MirrorPixmapY(const TPixmap& pixmap) {
     return result;
 }
 
+namespace {
+
+// One source row blended horizontally for every output column, as floats: for channel k of
+// column x, q0 + (q1 - q0) * tx with q0, q1 the channel at the column's two source pixels.
+// These are exactly the "top" and "bottom" values of the bilinear blend, so each source row
+// is blended once and shared by the output rows that use it.
+struct ScaleColumns {
+    std::vector<int32_t> offset;  // byte offset of the left source pixel
+    std::vector<int32_t> step;    // 4, or 0 at the clamped edges
+    std::vector<float> fraction;  // tx
+};
+
+// `row` widened to floats once, so that each column's blend is one 4-lane operation.
+void BlendRow(const uint8_t* row, int32_t source_width, const ScaleColumns& columns, float* widened,
+              float* out) {
+    for (int32_t i = 0; i < source_width * 4; ++i)
+        widened[i] = row[i];
+    const auto count = static_cast<int32_t>(columns.offset.size());
+    for (int32_t x = 0; x < count; ++x) {
+        const float* q0 = widened + columns.offset[x];
+        const float* q1 = q0 + columns.step[x];
+        const float tx = columns.fraction[x];
+        float* o = out + 4 * x;
+        o[0] = q0[0] + (q1[0] - q0[0]) * tx;
+        o[1] = q0[1] + (q1[1] - q0[1]) * tx;
+        o[2] = q0[2] + (q1[2] - q0[2]) * tx;
+        o[3] = q0[3] + (q1[3] - q0[3]) * tx;
+    }
+}
+
+}  // namespace
+
 PixmapPtr ScalePixmap(const TPixmap& pixmap, int32_t new_width, int32_t new_height) {
     // A zero size would divide by zero below and yields no image at all.
     if (new_width <= 0 || new_height <= 0 || pixmap.width <= 0 || pixmap.height <= 0) {
@@ -311,10 +361,10 @@ PixmapPtr ScalePixmap(const TPixmap& pixmap, int32_t new_width, int32_t new_heig
     const float xs = static_cast<float>(source.width) / static_cast<float>(new_width);
     const float ys = static_cast<float>(source.height) / static_cast<float>(new_height);
 
-    // The horizontal sampling is the same on every row.
-    std::vector<int32_t> column_offset(static_cast<size_t>(new_width));
-    std::vector<int32_t> column_step(static_cast<size_t>(new_width));
-    std::vector<float> column_fraction(static_cast<size_t>(new_width));
+    ScaleColumns columns;
+    columns.offset.resize(static_cast<size_t>(new_width));
+    columns.step.resize(static_cast<size_t>(new_width));
+    columns.fraction.resize(static_cast<size_t>(new_width));
     for (int32_t x = 0; x < new_width; ++x) {
         const float fx = (static_cast<float>(x) + 0.5f) * xs - 0.5f;
         int32_t ix = static_cast<int32_t>(std::floor(fx));
@@ -325,42 +375,56 @@ PixmapPtr ScalePixmap(const TPixmap& pixmap, int32_t new_width, int32_t new_heig
         } else if (ix >= source.width - 1) {
             ix = source.width - 1, tx = 0, step = 0;
         }
-        column_offset[x] = ix * 4;
-        column_step[x] = step;
-        column_fraction[x] = tx;
+        columns.offset[x] = ix * 4;
+        columns.step[x] = step;
+        columns.fraction[x] = tx;
     }
 
-    std::vector<uint8_t> work(result->format == PIXEL_RGBA32 ? 0
-                                                             : static_cast<size_t>(new_width) * 4);
+    // Two blended source rows (top and bottom) and the index of the source row each holds.
+    const size_t floats = static_cast<size_t>(new_width) * 4;
+    std::vector<float> blended(2 * floats);
+    std::vector<float> widened(static_cast<size_t>(source.width) * 4);
+    float* top = blended.data();
+    float* bottom = blended.data() + floats;
+    int32_t top_row = -1, bottom_row = -1;
+    auto blended_row = [&](int32_t want, float*& slot, int32_t& slot_row, float* other,
+                           int32_t other_row) {
+        if (slot_row == want) return;
+        if (other_row == want) {
+            std::copy(other, other + floats, slot);
+        } else {
+            BlendRow(source.PixelPtr(0, want), source.width, columns, widened.data(), slot);
+        }
+        slot_row = want;
+    };
+
+    std::vector<uint8_t> work(result->format == PIXEL_RGBA32 ? 0 : floats);
     for (int32_t y = 0; y < new_height; ++y) {
         const float fy = (static_cast<float>(y) + 0.5f) * ys - 0.5f;
         int32_t iy = static_cast<int32_t>(std::floor(fy));
         float ty = fy - static_cast<float>(iy);
-        ptrdiff_t row_step = source.pitch;
+        int32_t next = iy + 1;
         if (iy < 0) {
-            iy = 0, ty = 0, row_step = 0;
+            iy = 0, ty = 0, next = 0;
         } else if (iy >= source.height - 1) {
-            iy = source.height - 1, ty = 0, row_step = 0;
+            iy = source.height - 1, ty = 0, next = iy;
         }
-        const uint8_t* row = source.PixelPtr(0, iy);
+        // Moving down one source row: the old bottom becomes the new top.
+        if (iy == bottom_row && iy != top_row) {
+            std::swap(top, bottom);
+            std::swap(top_row, bottom_row);
+        }
+        blended_row(iy, top, top_row, bottom, bottom_row);
+        blended_row(next, bottom, bottom_row, top, top_row);
+
         uint8_t* out = work.empty() ? result->PixelPtr(0, y) : work.data();
-        for (int32_t x = 0; x < new_width; ++x) {
-            const uint8_t* p = row + column_offset[x];
-            const ptrdiff_t col_step = column_step[x];
-            const float tx = column_fraction[x];
-            for (int k = 0; k < 4; ++k) {
-                const float q00 = p[k];
-                const float q10 = p[k + col_step];
-                const float q01 = p[k + row_step];
-                const float q11 = p[k + row_step + col_step];
-                const float top = q00 + (q10 - q00) * tx;
-                const float bottom = q01 + (q11 - q01) * tx;
-                const float value = top + (bottom - top) * ty;
-                out[4 * x + k] = static_cast<uint8_t>(static_cast<int32_t>(value));
-            }
+        for (size_t i = 0; i < floats; ++i) {
+            const float value = top[i] + (bottom[i] - top[i]) * ty;
+            out[i] = static_cast<uint8_t>(static_cast<int32_t>(value));
         }
-        if (!work.empty())
+        if (!work.empty()) {
             PackRowFromRGBA(work.data(), result->PixelPtr(0, y), result->format, new_width);
+        }
     }
     return result;
 }

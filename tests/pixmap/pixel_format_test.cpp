@@ -158,5 +158,49 @@ TEST(PixelFormat, LongRowsConvertCompletely) {
     EXPECT_EQ(copy, bgr);
 }
 
+// The word-at-a-time paths of the three-byte and swapping conversions, on an odd count so
+// that the pixel-at-a-time tail runs too.
+TEST(PixelFormat, WholeWordPathsMatchThePixelRules) {
+    const int32_t n = 1001;
+    Bytes rgb(n * 3), rgba(n * 4 + 1, 0xEE);
+    for (int i = 0; i < n * 3; ++i)
+        rgb[i] = uint8_t(i * 29 + 7);
+    ExpandRowToRGBA(rgb.data(), rgba.data(), PIXEL_RGB24, n);
+    for (int i = 0; i < n; ++i) {
+        ASSERT_EQ(Bytes(rgba.begin() + 4 * i, rgba.begin() + 4 * i + 4),
+                  (Bytes{rgb[3 * i], rgb[3 * i + 1], rgb[3 * i + 2], 255}))
+            << i;
+    }
+    EXPECT_EQ(rgba[n * 4], 0xEE);
+    for (int i = 0; i < n; ++i)
+        rgba[4 * i + 3] = uint8_t(i);  // distinct alphas
+
+    Bytes bgra(n * 4 + 1, 0xEE);
+    PackRowFromRGBA(rgba.data(), bgra.data(), PIXEL_BGRA32, n);
+    Bytes bgr(n * 3 + 1, 0xEE);
+    PackRowFromRGBA(rgba.data(), bgr.data(), PIXEL_BGR24, n);
+    Bytes back(n * 3 + 1, 0xEE);
+    PackRowFromRGBA(rgba.data(), back.data(), PIXEL_RGB24, n);
+    for (int i = 0; i < n; ++i) {
+        const uint8_t* p = &rgba[4 * i];
+        ASSERT_EQ(Bytes(bgra.begin() + 4 * i, bgra.begin() + 4 * i + 4),
+                  (Bytes{p[2], p[1], p[0], p[3]}));
+        ASSERT_EQ(Bytes(bgr.begin() + 3 * i, bgr.begin() + 3 * i + 3), (Bytes{p[2], p[1], p[0]}));
+    }
+    EXPECT_EQ(Bytes(back.begin(), back.end() - 1), rgb);
+    EXPECT_EQ(bgra[n * 4], 0xEE);
+    EXPECT_EQ(bgr[n * 3], 0xEE);
+    EXPECT_EQ(back[n * 3], 0xEE);
+
+    Bytes again(n * 4);
+    ExpandRowToRGBA(bgra.data(), again.data(), PIXEL_BGRA32, n);
+    EXPECT_EQ(again, Bytes(rgba.begin(), rgba.end() - 1));
+    ExpandRowToRGBA(bgr.data(), again.data(), PIXEL_BGR24, n);
+    for (int i = 0; i < n; ++i)
+        ASSERT_EQ(again[4 * i + 3], 255);
+    for (int i = 0; i < n; ++i)
+        ASSERT_EQ(again[4 * i], rgb[3 * i]);
+}
+
 }  // namespace
 }  // namespace vexel

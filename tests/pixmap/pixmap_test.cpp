@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -255,6 +256,61 @@ TEST(Pixmap, ScaleBlendsWithPixelCentresAligned) {
     EXPECT_EQ(Row(*tall, 1), (Bytes{25, 25, 25, 25}));
     EXPECT_EQ(Row(*tall, 2), (Bytes{75, 75, 75, 75}));
     EXPECT_EQ(Row(*tall, 3), (Bytes{100, 100, 100, 100}));
+}
+
+// The resampling rule pixel by pixel, as written, to hold the row-sharing implementation to.
+std::vector<uint8_t> ScaleByTheRule(const TPixmap& s, int32_t nw, int32_t nh) {
+    std::vector<uint8_t> out;
+    const float xs = float(s.width) / float(nw), ys = float(s.height) / float(nh);
+    for (int32_t y = 0; y < nh; ++y) {
+        const float fy = (float(y) + 0.5f) * ys - 0.5f;
+        int32_t iy = int32_t(std::floor(fy));
+        float ty = fy - float(iy);
+        int32_t row_step = s.pitch;
+        if (iy < 0)
+            iy = 0, ty = 0, row_step = 0;
+        else if (iy >= s.height - 1)
+            iy = s.height - 1, ty = 0, row_step = 0;
+        for (int32_t x = 0; x < nw; ++x) {
+            const float fx = (float(x) + 0.5f) * xs - 0.5f;
+            int32_t ix = int32_t(std::floor(fx));
+            float tx = fx - float(ix);
+            int32_t col_step = 4;
+            if (ix < 0)
+                ix = 0, tx = 0, col_step = 0;
+            else if (ix >= s.width - 1)
+                ix = s.width - 1, tx = 0, col_step = 0;
+            const uint8_t* p = s.PixelPtr(ix, iy);
+            for (int k = 0; k < 4; ++k) {
+                const float q00 = p[k], q10 = p[k + col_step], q01 = p[k + row_step],
+                            q11 = p[k + row_step + col_step];
+                const float top = q00 + (q10 - q00) * tx;
+                const float bottom = q01 + (q11 - q01) * tx;
+                out.push_back(uint8_t(int32_t(top + (bottom - top) * ty)));
+            }
+        }
+    }
+    return out;
+}
+
+TEST(Pixmap, ScaleMatchesTheRuleAtAwkwardRatios) {
+    PixmapPtr picture = NewPixmap(37, 23, PIXEL_RGBA32, 4);
+    uint32_t state = 7;
+    for (int32_t i = 0; i < picture->capacity; ++i) {
+        state = state * 1103515245u + 12345u;
+        picture->pixels[i] = uint8_t(state >> 24);
+    }
+    for (const auto& [w, h] : std::vector<std::pair<int32_t, int32_t>>{
+             {16, 9}, {90, 50}, {37, 61}, {3, 23}, {1, 1}, {74, 46}, {29, 17}}) {
+        PixmapPtr scaled = ScalePixmap(*picture, w, h);
+        ASSERT_EQ(scaled->width, w);
+        std::vector<uint8_t> got;
+        for (int32_t y = 0; y < h; ++y) {
+            const Bytes row = Row(*scaled, y);
+            got.insert(got.end(), row.begin(), row.end());
+        }
+        EXPECT_EQ(got, ScaleByTheRule(*picture, w, h)) << w << "x" << h;
+    }
 }
 
 TEST(Pixmap, ScaleToNothingIsNull) {
