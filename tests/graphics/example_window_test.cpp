@@ -25,9 +25,7 @@ class ExampleWindow : public ::testing::Test {
     void SetUp() override {
         if (!testing::HaveDisplay()) GTEST_SKIP() << "no X display (set DISPLAY)";
         injector = std::make_unique<XInjector>();
-        XInternAtom(injector->display(), "_NET_WM_NAME", False);
-        XInternAtom(injector->display(), "UTF8_STRING", False);
-        XSync(injector->display(), False);
+        injector->InternDesktopAtoms();
         child = fork();
         if (child == 0) {
             execl(EXAMPLE_WINDOW, EXAMPLE_WINDOW, static_cast<char*>(nullptr));
@@ -99,15 +97,7 @@ TEST_F(ExampleWindow, ShowsItsWindowAndEndsOnEscape) {
 
 TEST_F(ExampleWindow, EndsWhenTheWindowIsClosed) {
     ASSERT_NE(window, 0u);
-    Display* display = injector->display();
-    XEvent message{};
-    message.xclient.type = ClientMessage;
-    message.xclient.window = window;
-    message.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
-    message.xclient.format = 32;
-    message.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
-    XSendEvent(display, window, False, NoEventMask, &message);
-    XSync(display, False);
+    injector->RequestClose(window);
     EXPECT_EQ(ExitStatus(), 0);
 }
 

@@ -36,10 +36,7 @@ class GLWindow : public ::testing::Test {
     void SetUp() override {
         if (!testing::HaveDisplay()) GTEST_SKIP() << "no X display (set DISPLAY)";
         injector = std::make_unique<XInjector>();
-        // A window manager would have made these; the title is only set when they exist.
-        XInternAtom(injector->display(), "_NET_WM_NAME", False);
-        XInternAtom(injector->display(), "UTF8_STRING", False);
-        XSync(injector->display(), False);
+        injector->InternDesktopAtoms();
         SelectGraphicsDriver(TheGLGraphicsDriver(), GfxFlagBackBuffer);
     }
     void TearDown() override {
@@ -114,14 +111,7 @@ TEST_F(GLWindow, HasTheTitleAFixedSizeAndTheCloseProtocol) {
 TEST_F(GLWindow, CloseRequestFromTheWindowManagerIsReportedOnce) {
     const GraphicsPtr g = OpenGraphics(320, 200, 0, 60, 0);
     ASSERT_TRUE(g);
-    Display* display = injector->display();
-    XEvent message{};
-    message.xclient.type = ClientMessage;
-    message.xclient.window = WindowOf(g);
-    message.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
-    message.xclient.format = 32;
-    message.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
-    XSendEvent(display, WindowOf(g), False, NoEventMask, &message);
+    injector->RequestClose(WindowOf(g));
     injector->Sync();
     EXPECT_EQ(AppTerminateRequested(), 1);
     EXPECT_EQ(AppTerminateRequested(), 0);

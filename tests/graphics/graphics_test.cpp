@@ -31,13 +31,14 @@ class RecordingDriver : public TGraphicsDriver {
     }
     GraphicsPtr CreateGraphics(int32_t width, int32_t height, int32_t depth, int32_t hertz,
                                int32_t flags) override;
-    void SetGraphics(const GraphicsPtr& graphics) override { selected.push_back(graphics); }
+    void SetGraphics(const GraphicsPtr& graphics) override { selected.push_back(graphics.get()); }
     void Flip(int32_t sync) override { flips.push_back({sync, ElapsedMillis()}); }
 
     int mode_queries = 0;
     bool fail = false;
     bool throw_on_create = false;
-    std::vector<GraphicsPtr> selected;
+    // Plain pointers: the contexts refer to the driver, so shared ones would keep both alive.
+    std::vector<TGraphics*> selected;
     std::vector<Presented> flips;
 };
 
@@ -99,7 +100,7 @@ TEST_F(GraphicsLayer, OpeningSelectsTheContextAndCopiesItsSettings) {
     ASSERT_TRUE(g);
     EXPECT_EQ(OpenedGraphics(), g);
     EXPECT_EQ(CurrentGraphics(), g);
-    EXPECT_EQ(driver->selected.back(), g);
+    EXPECT_EQ(driver->selected.back(), g.get());
     EXPECT_EQ(CurrentGraphicsWidth(), 1024);
     EXPECT_EQ(CurrentGraphicsHeight(), 512);
     EXPECT_EQ(CurrentGraphicsDepth(), 0);

@@ -235,15 +235,7 @@ TEST_F(PolledInput, FlushInputKeepsTheMouseAndFlushMouseInputResetsTheWheel) {
 }
 
 TEST_F(PolledInput, CloseRequestIsReportedOnce) {
-    Display* display = inject().display();
-    XEvent message{};
-    message.xclient.type = ClientMessage;
-    message.xclient.window = InputWindow();
-    message.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
-    message.xclient.format = 32;
-    message.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
-    message.xclient.data.l[1] = CurrentTime;
-    XSendEvent(display, InputWindow(), False, NoEventMask, &message);
+    inject().RequestClose(InputWindow());
     inject().Sync();
     EXPECT_EQ(AppTerminateRequested(), 1);
     EXPECT_EQ(AppTerminateRequested(), 0);

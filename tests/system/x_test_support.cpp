@@ -80,6 +80,24 @@ void XInjector::Sync() {
     XSync(SystemDisplay(), False);
 }
 
+void XInjector::InternDesktopAtoms() {
+    XInternAtom(display_, "_NET_WM_NAME", False);
+    XInternAtom(display_, "UTF8_STRING", False);
+    XSync(display_, False);
+}
+
+void XInjector::RequestClose(Window window) {
+    XEvent message{};
+    message.xclient.type = ClientMessage;
+    message.xclient.window = window;
+    message.xclient.message_type = XInternAtom(display_, "WM_PROTOCOLS", False);
+    message.xclient.format = 32;
+    message.xclient.data.l[0] = static_cast<long>(XInternAtom(display_, "WM_DELETE_WINDOW", False));
+    message.xclient.data.l[1] = CurrentTime;
+    XSendEvent(display_, window, False, NoEventMask, &message);
+    XSync(display_, False);
+}
+
 std::string XInjector::Property(Window window, const char* name) {
     const Atom atom = XInternAtom(display_, name, False);
     Atom type;

@@ -32,6 +32,12 @@ class XInjector {
     // driver's connection (both connections make a round trip).
     void Sync();
 
+    // Makes the atoms a window manager would have made ("_NET_WM_NAME", "UTF8_STRING");
+    // windows only get their title when these exist.
+    void InternDesktopAtoms();
+    // Asks `window` to close the way a window manager does (WM_DELETE_WINDOW).
+    void RequestClose(Window window);
+
     // A text property of `window` as raw bytes, e.g. "_NET_WM_NAME".
     std::string Property(Window window, const char* name);
 

@@ -1,6 +1,7 @@
 #include "graphics/gl/gl_window.h"
 
 #include <X11/Xutil.h>
+#include <X11/extensions/Xrandr.h>
 
 #include <algorithm>
 #include <cstring>
@@ -25,6 +26,10 @@ struct NativeState {
     int mode_count = 0;
     bool full_screen = false;
     bool has_video_modes = false;
+    // Set when the server refused the extension's switch and RandR made it: the extension
+    // then keeps reporting the old mode, so the desktop is restored through RandR too.
+    bool restore_with_randr = false;
+    int randr_saved_width = 0, randr_saved_height = 0, randr_saved_rate = 0;
     Window last_window = 0;
     SwapIntervalFunction swap_interval = nullptr;
 };
@@ -47,6 +52,121 @@ void SetTitle(Display* display, Window window) {
     XChangeProperty(display, window, name, utf8, 8, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(title.data()),
                     static_cast<int>(title.size()));
+}
+
+bool x_request_failed = false;
+
+int NoteXError(Display*, XErrorEvent*) {
+    x_request_failed = true;
+    return 0;
+}
+
+// Runs `requests` and reports whether the server accepted them all, instead of letting
+// Xlib's default handler end the process on a refused request.
+template <typename Requests>
+bool ServerAccepts(Display* display, Requests requests) {
+    XSync(display, False);
+    x_request_failed = false;
+    const auto previous = XSetErrorHandler(NoteXError);
+    requests();
+    XSync(display, False);
+    XSetErrorHandler(previous);
+    return !x_request_failed;
+}
+
+// The rounded refresh rate of a RandR mode.
+int RandRRate(const XRRModeInfo& mode) {
+    const double total = static_cast<double>(mode.hTotal) * mode.vTotal;
+    return total > 0 ? static_cast<int>(static_cast<double>(mode.dotClock) / total + 0.5) : 0;
+}
+
+// The mode of that size (at `hertz` when there is one) on the first active CRTC, with the
+// screen resized to match, through RandR.
+bool SwitchWithRandR(Display* display, int width, int height, int hertz) {
+    int event_base = 0, error_base = 0, major = 0, minor = 0;
+    if (!XRRQueryExtension(display, &event_base, &error_base) ||
+        !XRRQueryVersion(display, &major, &minor) || major * 100 + minor < 102) {
+        return false;
+    }
+    const Window root = DefaultRootWindow(display);
+    XRRScreenResources* resources = XRRGetScreenResourcesCurrent(display, root);
+    if (!resources) return false;
+    RRMode chosen = None;
+    for (int i = 0; i < resources->nmode; ++i) {
+        const XRRModeInfo& mode = resources->modes[i];
+        if (static_cast<int>(mode.width) != width || static_cast<int>(mode.height) != height) {
+            continue;
+        }
+        if (chosen == None || RandRRate(mode) == hertz) chosen = mode.id;
+        if (RandRRate(mode) == hertz) break;
+    }
+    bool switched = false;
+    for (int c = 0; c < resources->ncrtc && chosen != None && !switched; ++c) {
+        XRRCrtcInfo* crtc = XRRGetCrtcInfo(display, resources, resources->crtcs[c]);
+        if (crtc && crtc->noutput > 0) {
+            const int screen = DefaultScreen(display);
+            const int width_mm = DisplayWidthMM(display, screen) * width /
+                                 std::max(1, DisplayWidth(display, screen));
+            const int height_mm = DisplayHeightMM(display, screen) * height /
+                                  std::max(1, DisplayHeight(display, screen));
+            switched = ServerAccepts(display, [&] {
+                XGrabServer(display);
+                XRRSetCrtcConfig(display, resources, resources->crtcs[c], CurrentTime, 0, 0, None,
+                                 RR_Rotate_0, nullptr, 0);
+                XRRSetScreenSize(display, root, width, height, std::max(1, width_mm),
+                                 std::max(1, height_mm));
+                XRRSetCrtcConfig(display, resources, resources->crtcs[c], CurrentTime, 0, 0, chosen,
+                                 crtc->rotation, crtc->outputs, crtc->noutput);
+                XUngrabServer(display);
+            });
+        }
+        if (crtc) XRRFreeCrtcInfo(crtc);
+    }
+    XRRFreeScreenResources(resources);
+    return switched;
+}
+
+// The size and rounded rate of the mode on the first active CRTC, through RandR.
+bool CurrentRandRMode(Display* display, int& width, int& height, int& rate) {
+    XRRScreenResources* resources =
+        XRRGetScreenResourcesCurrent(display, DefaultRootWindow(display));
+    if (!resources) return false;
+    bool found = false;
+    for (int c = 0; c < resources->ncrtc && !found; ++c) {
+        XRRCrtcInfo* crtc = XRRGetCrtcInfo(display, resources, resources->crtcs[c]);
+        if (crtc && crtc->noutput > 0) {
+            for (int i = 0; i < resources->nmode && !found; ++i) {
+                if (resources->modes[i].id != crtc->mode) continue;
+                width = static_cast<int>(resources->modes[i].width);
+                height = static_cast<int>(resources->modes[i].height);
+                rate = RandRRate(resources->modes[i]);
+                found = true;
+            }
+        }
+        if (crtc) XRRFreeCrtcInfo(crtc);
+    }
+    XRRFreeScreenResources(resources);
+    return found;
+}
+
+// Switches to the full-screen `mode` with the video-mode extension. Servers whose drivers
+// set modes through RandR (the dummy driver among them) refuse that request; the same size
+// and rate is then set through RandR, and the desktop's mode is remembered in its terms.
+bool SwitchToMode(NativeState& n, XF86VidModeModeInfo& mode) {
+    n.restore_with_randr = false;
+    if (ServerAccepts(n.display, [&] {
+            XF86VidModeSwitchToMode(n.display, n.screen, &mode);
+            XF86VidModeSetViewPort(n.display, n.screen, 0, 0);
+        })) {
+        return true;
+    }
+    if (!CurrentRandRMode(n.display, n.randr_saved_width, n.randr_saved_height,
+                          n.randr_saved_rate)) {
+        return false;
+    }
+    n.restore_with_randr =
+        SwitchWithRandR(n.display, mode.hdisplay, mode.vdisplay, ModeRefreshRate(mode));
+    return n.restore_with_randr;
 }
 
 void FreeModeList(NativeState& n) {
@@ -92,18 +212,23 @@ bool SwitchToFullScreenMode(NativeState& n, int32_t width, int32_t height, int32
     for (int i = 0; i < n.mode_count && !chosen; ++i) {
         if (has_size(n.modes[i])) chosen = n.modes[i];
     }
-    if (!chosen) {
+    if (!chosen || !SwitchToMode(n, *chosen)) {
         FreeModeList(n);
         return false;
     }
-    XF86VidModeSwitchToMode(n.display, n.screen, chosen);
-    XF86VidModeSetViewPort(n.display, n.screen, 0, 0);
     return true;
 }
 
 void RestoreDesktopMode(NativeState& n) {
-    XF86VidModeSwitchToMode(n.display, n.screen, &n.saved_mode);
-    XF86VidModeSetViewPort(n.display, n.screen, 0, 0);
+    if (n.restore_with_randr) {
+        SwitchWithRandR(n.display, n.randr_saved_width, n.randr_saved_height, n.randr_saved_rate);
+        n.restore_with_randr = false;
+    } else {
+        ServerAccepts(n.display, [&] {
+            XF86VidModeSwitchToMode(n.display, n.screen, &n.saved_mode);
+            XF86VidModeSetViewPort(n.display, n.screen, 0, 0);
+        });
+    }
     XFlush(n.display);
     FreeModeList(n);
     n.full_screen = false;
