@@ -13,9 +13,10 @@ struct CheckState {
     int64_t checked = 0;
 };
 
+// Never destroyed: GL calls made by exit handlers still come through here.
 CheckState& State() {
-    static CheckState state;
-    return state;
+    static CheckState* const state = new CheckState;
+    return *state;
 }
 
 void ReportToStandardError(uint32_t error, const char* call) {

@@ -32,9 +32,11 @@ struct Vex2DModule {
     std::shared_ptr<TImageFont> default_font;
 };
 
+// Never destroyed: the exit handler that closes the opened window deselects the drawing
+// context after static destructors may already have run.
 Vex2DModule& Module() {
-    static Vex2DModule module;
-    return module;
+    static Vex2DModule* const module = new Vex2DModule;
+    return *module;
 }
 
 TVex2DGraphics& State() {
@@ -376,7 +378,9 @@ int32_t TextWidthOf(const String& text) {
     for (const char16_t unit : text) {
         const int32_t index = font->CharToGlyph(unit);
         if (index < 0) continue;
-        width = TruncateCoordinate(static_cast<float>(width) + font->LoadGlyph(index)->Advance());
+        const auto glyph = font->LoadGlyph(index);
+        if (!glyph) continue;
+        width = TruncateCoordinate(static_cast<float>(width) + glyph->Advance());
     }
     return width;
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "graphics/graphics.h"
+#include "graphics/image_font.h"
 
 namespace vexel {
 namespace {
@@ -268,6 +269,31 @@ TEST_F(DrawingLayer, ClosingForgetsTheWrappedWindow) {
     EXPECT_EQ(context->_graphics, nullptr);
     EXPECT_EQ(context->Driver(), nullptr);
     context->Close();  // a second close does nothing
+}
+
+// Every character is glyph 0, advancing 5.6 pixels; '?' has no glyph.
+class FractionalFont : public TImageFont {
+  public:
+    int32_t Height() override { return 21; }
+    int32_t CharToGlyph(int32_t character) override { return character == '?' ? -1 : 0; }
+    ImageGlyphPtr LoadGlyph(int32_t) override {
+        auto glyph = std::make_shared<TImageGlyph>();
+        glyph->_advance = 5.6f;
+        return glyph;
+    }
+};
+
+TEST_F(DrawingLayer, TextWidthTruncatesAfterEachGlyphAndHeightIsTheFonts) {
+    Open();
+    SetDrawFont(std::make_shared<FractionalFont>());
+    EXPECT_EQ(TextWidthOf(u""), 0);
+    EXPECT_EQ(TextWidthOf(u"ab"), 10);  // 0 + 5.6 -> 5, 5 + 5.6 -> 10
+    EXPECT_EQ(TextWidthOf(u"a?b?"), 10);
+    EXPECT_EQ(TextHeightOf(u"anything"), 21);
+    SetDrawFont(nullptr);
+    EXPECT_EQ(TextHeightOf(u""), 16);
+    EXPECT_EQ(TextWidthOf(u"AB"), 16);
+    EXPECT_EQ(TextWidthOf(u"A\x00c8"), 8);  // code 200 has no glyph in the built-in font
 }
 
 TEST(DrawingLayerWithoutContext, CallsChangeADetachedStateAndDrawNothing) {
