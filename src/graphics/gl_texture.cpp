@@ -11,6 +11,16 @@ PixmapPtr AsRGBA(const PixmapPtr& pixmap) {
     return pixmap->format == PIXEL_RGBA32 ? pixmap : ReformatPixmap(*pixmap, PIXEL_RGBA32);
 }
 
+void AllocateTextureLevels(int32_t width, int32_t height, bool mipmap) {
+    for (GLint level = 0, w = width, h = height;; ++level) {
+        VEXEL_GL(glTexImage2D(GL_TEXTURE_2D, level, GL_RGBA8, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                              nullptr));
+        if (!mipmap || (w == 1 && h == 1)) break;
+        w = w > 1 ? w / 2 : 1;
+        h = h > 1 ? h / 2 : 1;
+    }
+}
+
 void UploadTextureLevels(const TPixmap& pixmap, bool mipmap) {
     PixmapPtr level_pixmap;
     const TPixmap* current = &pixmap;
@@ -45,13 +55,7 @@ uint32_t TextureFromPixmap(const PixmapPtr& pixmap, int32_t mipmap) {
     // Without levels the default minification filter would leave the texture incomplete.
     VEXEL_GL(glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER,
                              mipmap ? GL_LINEAR_MIPMAP_LINEAR : GL_LINEAR));
-    for (GLint level = 0, w = width, h = height;; ++level) {
-        VEXEL_GL(glTexImage2D(GL_TEXTURE_2D, level, GL_RGBA8, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE,
-                              nullptr));
-        if (!mipmap || (w == 1 && h == 1)) break;
-        w = w > 1 ? w / 2 : 1;
-        h = h > 1 ? h / 2 : 1;
-    }
+    AllocateTextureLevels(width, height, mipmap != 0);
     UploadTextureLevels(*rgba, mipmap != 0);
     VEXEL_GL(glPixelStorei(GL_UNPACK_ROW_LENGTH, previous_row_length));
     VEXEL_GL(glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(previous_binding)));

@@ -106,13 +106,7 @@ GLuint CreateTexture(int32_t width, int32_t height, int32_t flags) {
     const GLint min_filter = filtered ? (mipmapped ? GL_LINEAR_MIPMAP_LINEAR : GL_LINEAR)
                                       : (mipmapped ? GL_NEAREST_MIPMAP_NEAREST : GL_NEAREST);
     VEXEL_GL(glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, min_filter));
-    for (GLint level = 0, w = width, h = height;; ++level) {
-        VEXEL_GL(glTexImage2D(GL_TEXTURE_2D, level, GL_RGBA8, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE,
-                              nullptr));
-        if (!mipmapped || (w == 1 && h == 1)) break;
-        w = w > 1 ? w / 2 : 1;
-        h = h > 1 ? h / 2 : 1;
-    }
+    AllocateTextureLevels(width, height, mipmapped);
     return name;
 }
 
