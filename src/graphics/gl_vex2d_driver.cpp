@@ -1,0 +1,425 @@
+#include "graphics/gl_vex2d_driver.h"
+
+#include <GL/gl.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <numbers>
+#include <vector>
+
+#include "graphics/gl/gl_graphics.h"
+#include "graphics/gl/gl_helpers.h"
+#include "graphics/gl_check.h"
+#include "graphics/gl_texture.h"
+#include "graphics/image.h"
+#include "graphics/truncate.h"
+
+namespace vexel {
+
+namespace {
+
+// Driver-wide state. The first three mirror GL state of the current context and are reset
+// whenever a drawing context is selected.
+struct GLDriverState {
+    int32_t blend = 0;
+    GLuint bound_texture = 0;
+    bool texturing = false;
+    float ix = 0, iy = 0, jx = 0, jy = 0;
+    GLubyte color[4] = {0, 0, 0, 0};
+    std::vector<GLuint> dead_textures;
+    int32_t dead_generation = 0;
+};
+
+// Never destroyed: frames held by long-lived images may be released during static
+// destruction and still queue their names here.
+GLDriverState& State() {
+    static GLDriverState* const state = new GLDriverState;
+    return *state;
+}
+
+void EnableTexturing(GLuint name) {
+    auto& s = State();
+    if (s.bound_texture != name) {
+        VEXEL_GL(glBindTexture(GL_TEXTURE_2D, name));
+        s.bound_texture = name;
+    }
+    if (!s.texturing) {
+        VEXEL_GL(glEnable(GL_TEXTURE_2D));
+        s.texturing = true;
+    }
+}
+
+void DisableTexturing() {
+    auto& s = State();
+    if (s.texturing) {
+        VEXEL_GL(glDisable(GL_TEXTURE_2D));
+        s.texturing = false;
+    }
+}
+
+// The local point (x, y) through the current matrix, then moved by (tx, ty).
+void TransformedVertex(float x, float y, float tx, float ty, float offset = 0) {
+    const auto& s = State();
+    glVertex2f(x * s.ix + y * s.iy + tx + offset, x * s.jx + y * s.jy + ty + offset);
+}
+
+float Clamp01(float value) {
+    if (value > 1) return 1;
+    if (!(value >= 0)) return 0;  // negative or NaN
+    return value;
+}
+
+GLubyte ClampByte(int32_t value) {
+    return static_cast<GLubyte>(std::clamp(value, 0, 255));
+}
+
+void LoadOrtho(float width, float height) {
+    VEXEL_GL(glMatrixMode(GL_PROJECTION));
+    VEXEL_GL(glLoadIdentity());
+    VEXEL_GL(glOrtho(0, width, height, 0, -1, 1));
+    VEXEL_GL(glMatrixMode(GL_MODELVIEW));
+}
+
+// A texture name of w × h with the levels the flags ask for. Names queued by released frames
+// are deleted here, on the main thread with a context current, unless they belong to an older
+// generation whose context is gone.
+GLuint CreateTexture(int32_t width, int32_t height, int32_t flags) {
+    auto& s = State();
+    GLuint name = 0;
+    VEXEL_GL(glGenTextures(1, &name));
+    const int32_t generation = GraphicsGeneration();
+    if (s.dead_generation == generation) {
+        for (GLuint dead : s.dead_textures)
+            VEXEL_GL(glDeleteTextures(1, &dead));
+    }
+    s.dead_textures.clear();
+    s.dead_generation = generation;
+
+    EnableTexturing(name);
+    VEXEL_GL(glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE));
+    VEXEL_GL(glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE));
+    const bool filtered = (flags & ImageFlagFiltered) != 0;
+    const bool mipmapped = (flags & ImageFlagMipmapped) != 0;
+    VEXEL_GL(
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filtered ? GL_LINEAR : GL_NEAREST));
+    const GLint min_filter = filtered ? (mipmapped ? GL_LINEAR_MIPMAP_LINEAR : GL_LINEAR)
+                                      : (mipmapped ? GL_NEAREST_MIPMAP_NEAREST : GL_NEAREST);
+    VEXEL_GL(glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, min_filter));
+    AllocateTextureLevels(width, height, mipmapped);
+    return name;
+}
+
+void CopyPixel(TPixmap& pixmap, int32_t from_x, int32_t from_y, int32_t to_x, int32_t to_y) {
+    std::memcpy(pixmap.PixelPtr(to_x, to_y), pixmap.PixelPtr(from_x, from_y), 4);
+}
+
+}  // namespace
+
+// ---- TGLImageFrame ----
+
+TGLImageFrame::~TGLImageFrame() {
+    if (seq == 0) return;
+    auto& s = State();
+    if (seq == s.dead_generation) s.dead_textures.push_back(name);
+    seq = 0;
+}
+
+void TGLImageFrame::Draw(float x0, float y0, float x1, float y1, float tx, float ty, float sx,
+                         float sy, float sw, float sh) {
+    const float s0 = sx * uscale;
+    const float t0 = sy * vscale;
+    const float s1 = (sx + sw) * uscale;
+    const float t1 = (sy + sh) * vscale;
+    EnableTexturing(name);
+    glBegin(GL_QUADS);
+    glTexCoord2f(s0, t0);
+    TransformedVertex(x0, y0, tx, ty);
+    glTexCoord2f(s1, t0);
+    TransformedVertex(x1, y0, tx, ty);
+    glTexCoord2f(s1, t1);
+    TransformedVertex(x1, y1, tx, ty);
+    glTexCoord2f(s0, t1);
+    TransformedVertex(x0, y1, tx, ty);
+    VEXEL_GL(glEnd());
+}
+
+std::shared_ptr<TGLImageFrame> TGLImageFrame::CreateFromPixmap(const PixmapPtr& pixmap,
+                                                               int32_t flags) {
+    if (!pixmap || pixmap->width <= 0 || pixmap->height <= 0) return nullptr;
+    int32_t texture_width = pixmap->width;
+    int32_t texture_height = pixmap->height;
+    FitGLTextureSize(texture_width, texture_height);
+    const int32_t w = std::min(pixmap->width, texture_width);
+    const int32_t h = std::min(pixmap->height, texture_height);
+    PixmapPtr source = pixmap;
+    if (w != pixmap->width || h != pixmap->height) source = ScalePixmap(*pixmap, w, h);
+
+    PixmapPtr upload;
+    if (w < texture_width || h < texture_height) {
+        upload = NewPixmap(texture_width, texture_height, PIXEL_RGBA32, 4);
+        upload->ClearPixels(0);
+        upload->Paste(*source, 0, 0);
+        // Repeat the last column and row once so that filtering at the image's edge reads
+        // image texels rather than the empty rest of the texture.
+        if (w < texture_width) {
+            for (int32_t y = 0; y < h; ++y)
+                CopyPixel(*upload, w - 1, y, w, y);
+        }
+        if (h < texture_height) {
+            for (int32_t x = 0; x < w; ++x)
+                CopyPixel(*upload, x, h - 1, x, h);
+        }
+        if (w < texture_width && h < texture_height) CopyPixel(*upload, w - 1, h - 1, w, h);
+    } else {
+        upload = AsRGBA(source);
+    }
+
+    auto frame = std::make_shared<TGLImageFrame>();
+    frame->name = CreateTexture(texture_width, texture_height, flags);
+    UploadTextureLevels(*upload, (flags & ImageFlagMipmapped) != 0);
+    frame->seq = GraphicsGeneration();
+    frame->uscale = 1.0f / static_cast<float>(texture_width);
+    frame->vscale = 1.0f / static_cast<float>(texture_height);
+    frame->u1 = static_cast<float>(w) * frame->uscale;
+    frame->v1 = static_cast<float>(h) * frame->vscale;
+    return frame;
+}
+
+// ---- TGLVex2DDriver ----
+
+std::vector<GraphicsModePtr> TGLVex2DDriver::GraphicsModes() {
+    return TheGLGraphicsDriver()->GraphicsModes();
+}
+
+GraphicsPtr TGLVex2DDriver::AttachGraphics(uintptr_t widget, int32_t flags) {
+    GraphicsPtr g = TheGLGraphicsDriver()->AttachGraphics(widget, flags);
+    if (!g) return nullptr;
+    return TVex2DGraphics::Create(g, std::static_pointer_cast<TVex2DDriver>(shared_from_this()));
+}
+
+GraphicsPtr TGLVex2DDriver::CreateGraphics(int32_t width, int32_t height, int32_t depth,
+                                           int32_t hertz, int32_t flags) {
+    GraphicsPtr g = TheGLGraphicsDriver()->CreateGraphics(width, height, depth, hertz, flags);
+    if (!g) return nullptr;
+    return TVex2DGraphics::Create(g, std::static_pointer_cast<TVex2DDriver>(shared_from_this()));
+}
+
+void TGLVex2DDriver::SetGraphics(const GraphicsPtr& graphics) {
+    const auto context = std::dynamic_pointer_cast<TVex2DGraphics>(graphics);
+    if (!context) {
+        TVex2DGraphics::ClearCurrent();
+        TheGLGraphicsDriver()->SetGraphics(nullptr);
+        return;
+    }
+    TheGLGraphicsDriver()->SetGraphics(context->_graphics);
+    ResetGLContext(context);
+    context->MakeCurrent();
+}
+
+void TGLVex2DDriver::Flip(int32_t sync) {
+    TheGLGraphicsDriver()->Flip(sync);
+}
+
+std::shared_ptr<TImageFrame> TGLVex2DDriver::CreateFrameFromPixmap(const PixmapPtr& pixmap,
+                                                                   int32_t flags) {
+    return TGLImageFrame::CreateFromPixmap(pixmap, flags);
+}
+
+void TGLVex2DDriver::SetBlend(int32_t blend) {
+    auto& s = State();
+    if (blend == s.blend) return;
+    s.blend = blend;
+    switch (blend) {
+        case BlendMask:
+            VEXEL_GL(glDisable(GL_BLEND));
+            VEXEL_GL(glEnable(GL_ALPHA_TEST));
+            VEXEL_GL(glAlphaFunc(GL_GEQUAL, 0.5f));
+            break;
+        case BlendAlpha:
+            VEXEL_GL(glEnable(GL_BLEND));
+            VEXEL_GL(glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA));
+            VEXEL_GL(glDisable(GL_ALPHA_TEST));
+            break;
+        case BlendLight:
+            VEXEL_GL(glEnable(GL_BLEND));
+            VEXEL_GL(glBlendFunc(GL_SRC_ALPHA, GL_ONE));
+            VEXEL_GL(glDisable(GL_ALPHA_TEST));
+            break;
+        case BlendShade:
+            VEXEL_GL(glEnable(GL_BLEND));
+            VEXEL_GL(glBlendFunc(GL_DST_COLOR, GL_ZERO));
+            VEXEL_GL(glDisable(GL_ALPHA_TEST));
+            break;
+        default:  // BlendSolid and anything unknown
+            VEXEL_GL(glDisable(GL_BLEND));
+            VEXEL_GL(glDisable(GL_ALPHA_TEST));
+            break;
+    }
+}
+
+void TGLVex2DDriver::SetAlpha(float alpha) {
+    auto& s = State();
+    s.color[3] = static_cast<GLubyte>(Clamp01(alpha) * 255.0f);
+    VEXEL_GL(glColor4ubv(s.color));
+}
+
+void TGLVex2DDriver::SetColor(int32_t red, int32_t green, int32_t blue) {
+    auto& s = State();
+    s.color[0] = ClampByte(red);
+    s.color[1] = ClampByte(green);
+    s.color[2] = ClampByte(blue);
+    VEXEL_GL(glColor4ubv(s.color));
+}
+
+void TGLVex2DDriver::SetClsColor(int32_t red, int32_t green, int32_t blue) {
+    VEXEL_GL(glClearColor(ClampByte(red) / 255.0f, ClampByte(green) / 255.0f,
+                          ClampByte(blue) / 255.0f, 1.0f));
+}
+
+void TGLVex2DDriver::SetViewport(int32_t x, int32_t y, int32_t width, int32_t height) {
+    const int32_t window_height = CurrentGraphicsHeight();
+    if (x == 0 && y == 0 && width == CurrentGraphicsWidth() && height == window_height) {
+        VEXEL_GL(glDisable(GL_SCISSOR_TEST));
+        return;
+    }
+    VEXEL_GL(glEnable(GL_SCISSOR_TEST));
+    VEXEL_GL(glScissor(x, window_height - y - height, width, height));
+}
+
+void TGLVex2DDriver::SetTransform(float ix, float iy, float jx, float jy) {
+    auto& s = State();
+    s.ix = ix;
+    s.iy = iy;
+    s.jx = jx;
+    s.jy = jy;
+}
+
+void TGLVex2DDriver::SetLineWidth(float width) {
+    VEXEL_GL(glLineWidth(width));
+}
+
+void TGLVex2DDriver::Cls() {
+    VEXEL_GL(glClear(GL_COLOR_BUFFER_BIT));
+}
+
+void TGLVex2DDriver::Plot(float x, float y) {
+    DisableTexturing();
+    glBegin(GL_POINTS);
+    glVertex2f(x + 0.5f, y + 0.5f);
+    VEXEL_GL(glEnd());
+}
+
+void TGLVex2DDriver::DrawLine(float x0, float y0, float x1, float y1, float tx, float ty) {
+    DisableTexturing();
+    glBegin(GL_LINES);
+    TransformedVertex(x0, y0, tx, ty, 0.5f);
+    TransformedVertex(x1, y1, tx, ty, 0.5f);
+    VEXEL_GL(glEnd());
+}
+
+void TGLVex2DDriver::DrawRect(float x0, float y0, float x1, float y1, float tx, float ty) {
+    DisableTexturing();
+    glBegin(GL_QUADS);
+    TransformedVertex(x0, y0, tx, ty);
+    TransformedVertex(x1, y0, tx, ty);
+    TransformedVertex(x1, y1, tx, ty);
+    TransformedVertex(x0, y1, tx, ty);
+    VEXEL_GL(glEnd());
+}
+
+void TGLVex2DDriver::DrawOval(float x0, float y0, float x1, float y1, float tx, float ty) {
+    const float rx = (x1 - x0) * 0.5f;
+    const float ry = (y1 - y0) * 0.5f;
+    int32_t segments = std::max(TruncateCoordinate(std::fabs(rx) + std::fabs(ry)), 12);
+    segments -= segments % 4;
+    const float cx = x0 + rx;
+    const float cy = y0 + ry;
+    DisableTexturing();
+    glBegin(GL_POLYGON);
+    for (int32_t i = 0; i < segments; ++i) {
+        const double radians = static_cast<double>(i) * 360.0 / segments * std::numbers::pi / 180;
+        TransformedVertex(cx + rx * static_cast<float>(std::cos(radians)),
+                          cy - ry * static_cast<float>(std::sin(radians)), tx, ty);
+    }
+    VEXEL_GL(glEnd());
+}
+
+void TGLVex2DDriver::DrawPoly(std::span<const float> xy, float hx, float hy, float tx, float ty) {
+    if (xy.size() < 6 || xy.size() % 2 != 0) return;
+    DisableTexturing();
+    glBegin(GL_POLYGON);
+    for (size_t i = 0; i < xy.size(); i += 2)
+        TransformedVertex(xy[i] + hx, xy[i + 1] + hy, tx, ty);
+    VEXEL_GL(glEnd());
+}
+
+void TGLVex2DDriver::DrawPixmap(const PixmapPtr& pixmap, int32_t x, int32_t y) {
+    if (!pixmap) return;
+    const int32_t blend = State().blend;
+    DisableTexturing();
+    SetBlend(BlendSolid);
+    const PixmapPtr rgba = AsRGBA(pixmap);
+    VEXEL_GL(glPixelZoom(1, -1));
+    VEXEL_GL(glRasterPos2i(0, 0));
+    VEXEL_GL(glBitmap(0, 0, 0, 0, static_cast<GLfloat>(x), static_cast<GLfloat>(-y), nullptr));
+    VEXEL_GL(glPixelStorei(GL_UNPACK_ROW_LENGTH, rgba->pitch / 4));
+    VEXEL_GL(glDrawPixels(rgba->width, rgba->height, GL_RGBA, GL_UNSIGNED_BYTE, rgba->pixels));
+    VEXEL_GL(glPixelStorei(GL_UNPACK_ROW_LENGTH, 0));
+    VEXEL_GL(glPixelZoom(1, 1));
+    SetBlend(blend);
+}
+
+PixmapPtr TGLVex2DDriver::GrabPixmap(int32_t x, int32_t y, int32_t width, int32_t height) {
+    if (width <= 0 || height <= 0) return nullptr;
+    const int32_t blend = State().blend;
+    SetBlend(BlendSolid);
+    const PixmapPtr pixmap = NewPixmap(width, height, PIXEL_RGBA32, 4);
+    VEXEL_GL(glReadPixels(x, CurrentGraphicsHeight() - height - y, width, height, GL_RGBA,
+                          GL_UNSIGNED_BYTE, pixmap->pixels));
+    SetBlend(blend);
+    return MirrorPixmapY(*pixmap);
+}
+
+void TGLVex2DDriver::SetResolution(float width, float height) {
+    LoadOrtho(width, height);
+}
+
+std::shared_ptr<TGLVex2DDriver> TGLVex2DDriver::Create() {
+    if (!TheGLGraphicsDriver()) return nullptr;
+    return std::static_pointer_cast<TGLVex2DDriver>(shared_from_this());
+}
+
+void TGLVex2DDriver::ResetGLContext(const GraphicsPtr& graphics) {
+    int32_t width = 0, height = 0, depth, hertz, flags;
+    graphics->GetSettings(width, height, depth, hertz, flags);
+    auto& s = State();
+    s.blend = 0;
+    s.bound_texture = 0;
+    s.texturing = false;
+    VEXEL_GL(glDisable(GL_TEXTURE_2D));
+    LoadOrtho(static_cast<float>(width), static_cast<float>(height));
+    VEXEL_GL(glLoadIdentity());
+    VEXEL_GL(glViewport(0, 0, width, height));
+}
+
+std::shared_ptr<TGLVex2DDriver> TheGLVex2DDriver() {
+    static const auto driver = std::make_shared<TGLVex2DDriver>();
+    return driver;
+}
+
+GLVex2DCaches CurrentGLVex2DCaches() {
+    const auto& s = State();
+    return {s.blend, s.bound_texture, s.texturing};
+}
+
+// Start-up: the 2-D driver takes over from the OpenGL graphics driver it wraps, so that
+// OpenGraphics yields drawing contexts.
+const bool gl_vex2d_driver_selected = [] {
+    if (auto driver = TheGLVex2DDriver()->Create()) {
+        SelectGraphicsDriver(driver, GfxFlagBackBuffer);
+    }
+    return true;
+}();
+
+}  // namespace vexel

@@ -1,0 +1,103 @@
+#pragma once
+
+// The OpenGL 2-D driver: the drawing layer's calls as fixed-function OpenGL, with the matrix
+// applied on the CPU, blend modes as blend and alpha-test state, the viewport as a scissor
+// rectangle and image frames as textures. Main thread only, with the current drawing
+// context's GL context current.
+
+#include <cstdint>
+#include <memory>
+
+#include "graphics/image_frame.h"
+#include "graphics/vex2d.h"
+#include "pixmap/pixmap.h"
+
+namespace vexel {
+
+// One image frame as a texture. The texture may be larger than the image (sizes are powers
+// of two); (u1, v1) is where the image ends in it.
+class TGLImageFrame : public TImageFrame {
+  public:
+    // Queues the texture name for deletion at the next texture creation, unless the texture
+    // belongs to an older graphics generation (its context is gone).
+    ~TGLImageFrame() override;
+
+    void Draw(float x0, float y0, float x1, float y1, float tx, float ty, float sx, float sy,
+              float sw, float sh) override;
+
+    // A texture of the fitted power-of-two size: an image larger than the largest accepted
+    // texture is scaled down, never cut; a smaller image gets its last column and row repeated
+    // once beyond its edge so filtering does not pull in undefined texels. Flags:
+    // ImageFlagFiltered, ImageFlagMipmapped. Throws "Unable to calculate tex size".
+    static std::shared_ptr<TGLImageFrame> CreateFromPixmap(const PixmapPtr& pixmap, int32_t flags);
+
+    float u0 = 0, v0 = 0, u1 = 0, v1 = 0;
+    float uscale = 0, vscale = 0;
+    uint32_t name = 0;
+    // GraphicsGeneration at creation; 0 once the name has been handed back.
+    int32_t seq = 0;
+};
+
+class TGLVex2DDriver : public TVex2DDriver {
+  public:
+    String ToString() const override { return u"OpenGL"; }
+
+    std::vector<GraphicsModePtr> GraphicsModes() override;
+    GraphicsPtr AttachGraphics(uintptr_t widget, int32_t flags) override;
+    GraphicsPtr CreateGraphics(int32_t width, int32_t height, int32_t depth, int32_t hertz,
+                               int32_t flags) override;
+    void SetGraphics(const GraphicsPtr& graphics) override;
+    void Flip(int32_t sync) override;
+
+    std::shared_ptr<TImageFrame> CreateFrameFromPixmap(const PixmapPtr& pixmap,
+                                                       int32_t flags) override;
+    // Issues GL state only when the mode differs from the last one sent.
+    void SetBlend(int32_t blend) override;
+    // Clamped to 0..1 (NaN is 0), sent as truncate(alpha × 255).
+    void SetAlpha(float alpha) override;
+    // Each component clamped to 0..255.
+    void SetColor(int32_t red, int32_t green, int32_t blue) override;
+    void SetClsColor(int32_t red, int32_t green, int32_t blue) override;
+    // The whole window turns the scissor test off.
+    void SetViewport(int32_t x, int32_t y, int32_t width, int32_t height) override;
+    void SetTransform(float ix, float iy, float jx, float jy) override;
+    void SetLineWidth(float width) override;
+    void Cls() override;
+    // Points and lines are drawn through pixel centres.
+    void Plot(float x, float y) override;
+    void DrawLine(float x0, float y0, float x1, float y1, float tx, float ty) override;
+    void DrawRect(float x0, float y0, float x1, float y1, float tx, float ty) override;
+    // truncate(|rx| + |ry|) segments, at least 12, rounded down to a multiple of 4.
+    void DrawOval(float x0, float y0, float x1, float y1, float tx, float ty) override;
+    // Nothing for fewer than three points or an odd count of numbers.
+    void DrawPoly(std::span<const float> xy, float hx, float hy, float tx, float ty) override;
+    void DrawPixmap(const PixmapPtr& pixmap, int32_t x, int32_t y) override;
+    // PIXEL_RGBA32, row 0 at the top.
+    PixmapPtr GrabPixmap(int32_t x, int32_t y, int32_t width, int32_t height) override;
+    void SetResolution(float width, float height) override;
+
+    // Itself, or null without the OpenGL graphics driver.
+    virtual std::shared_ptr<TGLVex2DDriver> Create();
+    // Forgets the GL state caches and sets up projection, modelview and viewport for the
+    // window of `graphics`.
+    virtual void ResetGLContext(const GraphicsPtr& graphics);
+};
+
+// The one OpenGL 2-D driver, made on first call. It is selected as the current graphics
+// driver (with a back buffer) when the program starts.
+std::shared_ptr<TGLVex2DDriver> TheGLVex2DDriver();
+
+// The driver's GL state caches, for tests: the last blend mode sent, the bound texture and
+// whether texturing is on.
+struct GLVex2DCaches {
+    int32_t blend;
+    uint32_t bound_texture;
+    bool texturing;
+};
+GLVex2DCaches CurrentGLVex2DCaches();
+
+// Referenced by the drawing layer so that every program drawing through it links this unit
+// and its start-up selection.
+extern const bool gl_vex2d_driver_selected;
+
+}  // namespace vexel

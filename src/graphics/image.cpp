@@ -1,0 +1,267 @@
+#include "graphics/image.h"
+
+#include <cmath>
+
+#include "graphics/graphics.h"
+#include "graphics/truncate.h"
+#include "graphics/vex2d.h"
+#include "pixmap/pixmap_loader.h"
+
+namespace vexel {
+
+namespace {
+
+struct ImageSettings {
+    int32_t key_red = 0, key_green = 0, key_blue = 0;
+    int32_t auto_mid_handle = 0;
+    int32_t auto_flags = ImageFlagMasked | ImageFlagFiltered;
+};
+
+ImageSettings& Settings() {
+    static ImageSettings settings;
+    return settings;
+}
+
+int32_t ResolveFlags(int32_t flags) {
+    return flags == -1 ? Settings().auto_flags : flags;
+}
+
+bool HasAlpha(int32_t format) {
+    return format >= 0 && format < PIXEL_FORMAT_COUNT && PixelFormatAlphaBits[format] > 0;
+}
+
+ImagePtr Finish(ImagePtr image) {
+    if (image && Settings().auto_mid_handle != 0) CentreImageHandle(*image);
+    return image;
+}
+
+}  // namespace
+
+PixmapPtr ImageSource::Pixmap() const {
+    return pixmap_ ? pixmap_ : LoadPixmapFrom(url_);
+}
+
+std::shared_ptr<TImageFrame> TImage::Frame(int32_t index) {
+    if (!Valid(index)) return nullptr;
+    const size_t i = static_cast<size_t>(index);
+    const int32_t generation = GraphicsGeneration();
+    if (seqs[i] == generation) return frames[i];
+    frames[i] = CurrentVex2DDriver().CreateFrameFromPixmap(Lock(index, 1, 0), flags);
+    seqs[i] = frames[i] ? generation : 0;
+    return frames[i];
+}
+
+PixmapPtr TImage::Lock(int32_t index, int32_t, int32_t write) {
+    if (!Valid(index)) return nullptr;
+    const size_t i = static_cast<size_t>(index);
+    if (write != 0) {
+        frames[i] = nullptr;
+        seqs[i] = 0;
+    }
+    if (!pixmaps[i]) pixmaps[i] = NewPixmap(width, height, PIXEL_RGBA32, 4);
+    return pixmaps[i];
+}
+
+void TImage::SetPixmap(int32_t index, PixmapPtr pixmap) {
+    if (!Valid(index)) return;
+    const size_t i = static_cast<size_t>(index);
+    if (pixmap && (flags & ImageFlagMasked) != 0 && !HasAlpha(pixmap->format)) {
+        pixmap = ColorKeyPixmap(*pixmap, mask_r, mask_g, mask_b);
+    }
+    pixmaps[i] = std::move(pixmap);
+    frames[i] = nullptr;
+    seqs[i] = 0;
+}
+
+ImagePtr TImage::Create(int32_t width, int32_t height, int32_t frame_count, int32_t flags,
+                        int32_t key_red, int32_t key_green, int32_t key_blue) {
+    auto image = std::make_shared<TImage>();
+    image->width = width;
+    image->height = height;
+    image->flags = flags;
+    image->mask_r = key_red;
+    image->mask_g = key_green;
+    image->mask_b = key_blue;
+    const size_t count = static_cast<size_t>(std::max(frame_count, 0));
+    image->pixmaps.resize(count);
+    image->frames.resize(count);
+    image->seqs.resize(count);
+    return image;
+}
+
+ImagePtr TImage::Load(const ImageSource& source, int32_t flags, int32_t key_red, int32_t key_green,
+                      int32_t key_blue) {
+    PixmapPtr pixmap = source.Pixmap();
+    if (!pixmap) return nullptr;
+    auto image = Create(pixmap->width, pixmap->height, 1, flags, key_red, key_green, key_blue);
+    image->SetPixmap(0, std::move(pixmap));
+    return image;
+}
+
+ImagePtr TImage::LoadAnim(const ImageSource& source, int32_t cell_width, int32_t cell_height,
+                          int32_t first_cell, int32_t cell_count, int32_t flags, int32_t key_red,
+                          int32_t key_green, int32_t key_blue) {
+    // Cells must have an area and lie inside the picture: anything else would divide by zero
+    // or cut windows outside its pixels.
+    if (cell_width <= 0 || cell_height <= 0 || first_cell < 0 || cell_count < 0) return nullptr;
+    PixmapPtr pixmap = source.Pixmap();
+    if (!pixmap) return nullptr;
+    const int32_t across = pixmap->width / cell_width;
+    const int32_t down = pixmap->height / cell_height;
+    if (static_cast<int64_t>(across) * down < static_cast<int64_t>(first_cell) + cell_count) {
+        return nullptr;
+    }
+    auto image = Create(cell_width, cell_height, cell_count, flags, key_red, key_green, key_blue);
+    for (int32_t i = first_cell; i < first_cell + cell_count; ++i) {
+        auto cell = pixmap->Window(cell_width * (i % across), cell_height * (i / across),
+                                   cell_width, cell_height);
+        image->SetPixmap(i - first_cell, cell->Copy());
+    }
+    return image;
+}
+
+ImagePtr LoadImageFrom(const ImageSource& source, int32_t flags) {
+    const auto& s = Settings();
+    return Finish(TImage::Load(source, ResolveFlags(flags), s.key_red, s.key_green, s.key_blue));
+}
+
+ImagePtr LoadImageStrip(const ImageSource& source, int32_t cell_width, int32_t cell_height,
+                        int32_t first_cell, int32_t cell_count, int32_t flags) {
+    const auto& s = Settings();
+    return Finish(TImage::LoadAnim(source, cell_width, cell_height, first_cell, cell_count,
+                                   ResolveFlags(flags), s.key_red, s.key_green, s.key_blue));
+}
+
+ImagePtr CreateBlankImage(int32_t width, int32_t height, int32_t frame_count, int32_t flags) {
+    const auto& s = Settings();
+    return Finish(TImage::Create(width, height, frame_count, ResolveFlags(flags) | ImageFlagDynamic,
+                                 s.key_red, s.key_green, s.key_blue));
+}
+
+void SetImageHandle(TImage& image, float x, float y) {
+    image.handle_x = x;
+    image.handle_y = y;
+}
+
+void CentreImageHandle(TImage& image) {
+    image.handle_x = static_cast<float>(image.width) * 0.5f;
+    image.handle_y = static_cast<float>(image.height) * 0.5f;
+}
+
+void SetAutoMidHandle(int32_t on) {
+    Settings().auto_mid_handle = on;
+}
+
+void SetAutoImageFlags(int32_t flags) {
+    if (flags != -1) Settings().auto_flags = flags;
+}
+
+void SetImageMaskColor(int32_t red, int32_t green, int32_t blue) {
+    auto& s = Settings();
+    s.key_red = red;
+    s.key_green = green;
+    s.key_blue = blue;
+}
+
+void GetImageMaskColor(int32_t& red, int32_t& green, int32_t& blue) {
+    const auto& s = Settings();
+    red = s.key_red;
+    green = s.key_green;
+    blue = s.key_blue;
+}
+
+int32_t ImageWidthOf(const TImage& image) {
+    return image.width;
+}
+int32_t ImageHeightOf(const TImage& image) {
+    return image.height;
+}
+
+PixmapPtr LockImageFrame(TImage& image, int32_t frame, int32_t read, int32_t write) {
+    return image.Lock(frame, read, write);
+}
+
+void UnlockImageFrame(TImage&, int32_t) {}
+
+void GrabImageFrame(TImage& image, int32_t x, int32_t y, int32_t frame) {
+    PixmapPtr pixmap = GrabPixmapRect(x, y, image.width, image.height);
+    if (!pixmap) return;
+    if ((image.flags & ImageFlagMasked) != 0) {
+        pixmap = ColorKeyPixmap(*pixmap, image.mask_r, image.mask_g, image.mask_b);
+    }
+    image.SetPixmap(frame, std::move(pixmap));
+}
+
+void DrawImageFrame(TImage& image, float x, float y, int32_t frame) {
+    const auto f = image.Frame(frame);
+    if (!f) return;
+    float ox, oy;
+    GetDrawOrigin(ox, oy);
+    const auto w = static_cast<float>(image.width);
+    const auto h = static_cast<float>(image.height);
+    f->Draw(-image.handle_x, -image.handle_y, -image.handle_x + w, -image.handle_y + h, x + ox,
+            y + oy, 0, 0, w, h);
+}
+
+void DrawImageFrameRect(TImage& image, float x, float y, float width, float height, int32_t frame) {
+    const auto f = image.Frame(frame);
+    if (!f) return;
+    float ox, oy;
+    GetDrawOrigin(ox, oy);
+    f->Draw(-image.handle_x, -image.handle_y, -image.handle_x + width, -image.handle_y + height,
+            x + ox, y + oy, 0, 0, static_cast<float>(image.width),
+            static_cast<float>(image.height));
+}
+
+void DrawImageSubRect(TImage& image, float x, float y, float w, float h, float sx, float sy,
+                      float sw, float sh, float hx, float hy, int32_t frame) {
+    if (sw == 0 || sh == 0) return;
+    const auto f = image.Frame(frame);
+    if (!f) return;
+    float ox, oy;
+    GetDrawOrigin(ox, oy);
+    const float x0 = -hx * w / sw;
+    const float y0 = -hy * h / sh;
+    f->Draw(x0, y0, x0 + w, y0 + h, x + ox, y + oy, sx, sy, sw, sh);
+}
+
+void TileImageFrame(TImage& image, float x, float y, int32_t frame) {
+    const int32_t w = image.width;
+    const int32_t h = image.height;
+    if (w <= 0 || h <= 0) return;
+    const auto f = image.Frame(frame);
+    if (!f) return;
+    int32_t vx, vy, vw, vh;
+    GetDrawViewport(vx, vy, vw, vh);
+    float ox, oy;
+    GetDrawOrigin(ox, oy);
+    CurrentVex2DDriver().SetTransform(1, 0, 0, 1);
+    const float px = x + ox - image.handle_x;
+    const float py = y + oy - image.handle_y;
+    const float fx = px - std::floor(px);
+    const float fy = py - std::floor(py);
+    // The first tile starts at most w - 1 (h - 1) pixels before the viewport's edge, on the
+    // grid through (px, py).
+    const int32_t tile_left = vx - w + 1;
+    const int32_t tile_top = vy - h + 1;
+    const int32_t dx = TruncateCoordinate(std::floor(px) - static_cast<float>(tile_left));
+    const int32_t dy = TruncateCoordinate(std::floor(py) - static_cast<float>(tile_top));
+    const auto positive_mod = [](int32_t a, int32_t b) { return ((a % b) + b) % b; };
+    const int64_t start_x = tile_left + positive_mod(dx, w);
+    const int64_t start_y = tile_top + positive_mod(dy, h);
+    const auto fw = static_cast<float>(w);
+    const auto fh = static_cast<float>(h);
+    for (int64_t ty = start_y; ty < static_cast<int64_t>(vy) + vh; ty += h) {
+        for (int64_t tx = start_x; tx < static_cast<int64_t>(vx) + vw; tx += w) {
+            f->Draw(0, 0, fw, fh, static_cast<float>(tx) + fx, static_cast<float>(ty) + fy, 0, 0,
+                    fw, fh);
+        }
+    }
+    RefreshDrawMatrix();
+}
+
+void ResetImageSettingsForTesting() {
+    Settings() = ImageSettings{};
+}
+
+}  // namespace vexel

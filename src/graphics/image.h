@@ -1,0 +1,114 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "graphics/image_frame.h"
+#include "pixmap/pixmap.h"
+#include "runtime/object.h"
+#include "stream/url.h"
+
+namespace vexel {
+
+// Image flags.
+inline constexpr int32_t ImageFlagMasked = 1;     // frames without alpha are colour-keyed
+inline constexpr int32_t ImageFlagFiltered = 2;   // linear texture filtering
+inline constexpr int32_t ImageFlagMipmapped = 4;  // textures carry mipmaps
+inline constexpr int32_t ImageFlagDynamic = 8;    // made by CreateBlankImage; nothing reads it
+
+// Where an image comes from: a pixmap used as it is, or a path, url or stream to load one from.
+class ImageSource {
+  public:
+    ImageSource(PixmapPtr pixmap) : pixmap_(std::move(pixmap)) {}
+    ImageSource(Url url) : url_(std::move(url)) {}
+    ImageSource(String path) : url_(std::move(path)) {}
+    ImageSource(const char16_t* path) : url_(path) {}
+    ImageSource(StreamPtr stream) : url_(std::move(stream)) {}
+
+    // The pixmap itself, or the one loaded from the url (null when it cannot be read).
+    PixmapPtr Pixmap() const;
+
+  private:
+    PixmapPtr pixmap_;
+    Url url_;
+};
+
+// An image of equally sized frames, each a pixmap in memory turned on demand into a driver
+// frame for the graphics generation in force. Frame numbers outside 0 .. count - 1 give null
+// and change nothing. Main thread only.
+class TImage : public Object {
+  public:
+    int32_t width = 0, height = 0;
+    int32_t flags = 0;
+    int32_t mask_r = 0, mask_g = 0, mask_b = 0;
+    float handle_x = 0, handle_y = 0;
+    std::vector<PixmapPtr> pixmaps;
+    std::vector<std::shared_ptr<TImageFrame>> frames;
+    // GraphicsGeneration at which each driver frame was made; 0 = none.
+    std::vector<int32_t> seqs;
+
+    virtual int _pad() { return 0; }
+    // The driver frame for the current generation, made from the pixmap when missing or stale;
+    // null when the driver makes none (nothing is drawn then; the next draw tries again).
+    virtual std::shared_ptr<TImageFrame> Frame(int32_t index);
+    // The frame's pixmap, made blank (PIXEL_RGBA32) when there is none. Writing drops the
+    // driver frame so the next draw uploads again.
+    virtual PixmapPtr Lock(int32_t index, int32_t read, int32_t write);
+    // Stores a frame's pixmap, colour-keyed first when the image is masked and the pixmap has
+    // no alpha.
+    virtual void SetPixmap(int32_t index, PixmapPtr pixmap);
+
+    static std::shared_ptr<TImage> Create(int32_t width, int32_t height, int32_t frame_count,
+                                          int32_t flags, int32_t key_red, int32_t key_green,
+                                          int32_t key_blue);
+    static std::shared_ptr<TImage> Load(const ImageSource& source, int32_t flags, int32_t key_red,
+                                        int32_t key_green, int32_t key_blue);
+    // Frames cut from a grid of cells numbered left to right, then top to bottom; null when the
+    // picture holds fewer than first + count cells.
+    static std::shared_ptr<TImage> LoadAnim(const ImageSource& source, int32_t cell_width,
+                                            int32_t cell_height, int32_t first_cell,
+                                            int32_t cell_count, int32_t flags, int32_t key_red,
+                                            int32_t key_green, int32_t key_blue);
+
+  private:
+    bool Valid(int32_t index) const { return index >= 0 && index < std::ssize(pixmaps); }
+};
+
+using ImagePtr = std::shared_ptr<TImage>;
+
+// Image module functions. A flags argument of -1 stands for the auto image flags (3 unless
+// changed).
+ImagePtr LoadImageFrom(const ImageSource& source, int32_t flags);
+ImagePtr LoadImageStrip(const ImageSource& source, int32_t cell_width, int32_t cell_height,
+                        int32_t first_cell, int32_t cell_count, int32_t flags);
+ImagePtr CreateBlankImage(int32_t width, int32_t height, int32_t frame_count, int32_t flags);
+void SetImageHandle(TImage& image, float x, float y);
+void CentreImageHandle(TImage& image);
+void SetAutoMidHandle(int32_t on);
+void SetAutoImageFlags(int32_t flags);
+void SetImageMaskColor(int32_t red, int32_t green, int32_t blue);
+void GetImageMaskColor(int32_t& red, int32_t& green, int32_t& blue);
+int32_t ImageWidthOf(const TImage& image);
+int32_t ImageHeightOf(const TImage& image);
+PixmapPtr LockImageFrame(TImage& image, int32_t frame, int32_t read, int32_t write);
+void UnlockImageFrame(TImage& image, int32_t frame);
+// Copies the window pixels at (x, y) of the image's size into the frame.
+void GrabImageFrame(TImage& image, int32_t x, int32_t y, int32_t frame);
+
+// The frame with its handle on (x, y) plus the drawing origin, through the drawing matrix.
+void DrawImageFrame(TImage& image, float x, float y, int32_t frame);
+// The whole frame stretched to width × height.
+void DrawImageFrameRect(TImage& image, float x, float y, float width, float height, int32_t frame);
+// The source rectangle (sx, sy, sw, sh) drawn into w × h with the handle (hx, hy) in source
+// pixels; an empty source rectangle draws nothing.
+void DrawImageSubRect(TImage& image, float x, float y, float w, float h, float sx, float sy,
+                      float sw, float sh, float hx, float hy, int32_t frame);
+// Covers the viewport with unrotated, unscaled copies on the grid through the frame's
+// position.
+void TileImageFrame(TImage& image, float x, float y, int32_t frame);
+
+// Restores the image settings to their start values, for tests.
+void ResetImageSettingsForTesting();
+
+}  // namespace vexel

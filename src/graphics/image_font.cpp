@@ -1,0 +1,104 @@
+#include "graphics/image_font.h"
+
+#include "font/builtin_font.h"
+#include "pixmap/pixel_format.h"
+
+namespace vexel {
+
+void TImageGlyph::GetRect(int32_t& x, int32_t& y, int32_t& width, int32_t& height) const {
+    x = _x;
+    y = _y;
+    width = _w;
+    height = _h;
+}
+
+int32_t TImageFont::Style() {
+    return _src_font ? _src_font->Style() : 0;
+}
+
+int32_t TImageFont::Height() {
+    return _src_font ? _src_font->Height() : kBuiltinFontCellHeight;
+}
+
+int32_t TImageFont::CountGlyphs() {
+    return static_cast<int32_t>(_glyphs.size());
+}
+
+int32_t TImageFont::CharToGlyph(int32_t character) {
+    if (_src_font) return _src_font->CharToGlyph(character);
+    const int32_t index = character - kBuiltinFontFirstCode;
+    return index >= 0 && index < kBuiltinFontGlyphs ? index : -1;
+}
+
+ImageGlyphPtr TImageFont::LoadGlyph(int32_t index) {
+    if (index < 0 || index >= CountGlyphs()) return nullptr;
+    ImageGlyphPtr& slot = _glyphs[static_cast<size_t>(index)];
+    if (slot || !_src_font) return slot;
+    slot = std::make_shared<TImageGlyph>();
+    const GlyphPtr source = _src_font->LoadGlyph(index);
+    if (!source) return slot;
+    slot->_advance = source->Advance();
+    source->GetRect(slot->_x, slot->_y, slot->_w, slot->_h);
+    // The image gets a copy: the source font keeps its own pixmap.
+    if (const auto pixmap = std::dynamic_pointer_cast<TPixmap>(source->Pixels()))
+        slot->_image = TImage::Load(pixmap->Copy(), _imageFlags, 0, 0, 0);
+    return slot;
+}
+
+int TImageFont::Draw(const String& text, float x, float y, float ix, float iy, float jx, float jy) {
+    for (const char16_t character : text) {
+        const int32_t index = CharToGlyph(character);
+        if (index < 0) continue;
+        const ImageGlyphPtr glyph = LoadGlyph(index);
+        if (!glyph) continue;
+        if (const ImagePtr& image = glyph->_image) {
+            if (const auto frame = image->Frame(0)) {
+                const auto width = static_cast<float>(image->width);
+                const auto height = static_cast<float>(image->height);
+                const auto gx = static_cast<float>(glyph->_x);
+                const auto gy = static_cast<float>(glyph->_y);
+                frame->Draw(0, 0, width, height, x + gx * ix + gy * iy, y + gx * jx + gy * jy, 0, 0,
+                            width, height);
+            }
+        }
+        x += ix * glyph->_advance;
+        y += jx * glyph->_advance;
+    }
+    return 0;
+}
+
+ImageFontPtr TImageFont::Load(const Url& url, int32_t size, int32_t style) {
+    FontPtr source = LoadFontFrom(url, size, style);
+    if (!source) return nullptr;
+    auto font = std::make_shared<TImageFont>();
+    font->_glyphs.resize(static_cast<size_t>(std::max(source->CountGlyphs(), 0)));
+    font->_imageFlags = (style & FONTSTYLE_SMOOTH) ? ImageFlagFiltered | ImageFlagMipmapped : 0;
+    font->_src_font = std::move(source);
+    return font;
+}
+
+ImageFontPtr TImageFont::CreateDefault() {
+    constexpr int32_t kCell = kBuiltinFontCellWidth;
+    constexpr int32_t kRows = kBuiltinFontCellHeight;
+    auto font = std::make_shared<TImageFont>();
+    PixmapPtr strip = NewPixmap(kCell * kBuiltinFontGlyphs, kRows, PIXEL_RGBA32, 4);
+    for (int32_t y = 0; y < kRows; ++y)
+        for (int32_t i = 0; i < kBuiltinFontGlyphs; ++i)
+            for (int32_t j = 0; j < kCell; ++j)
+                strip->WritePixel(kCell * i + j, y, BuiltinFontPixel(i, j, y) ? -1 : 0);
+    for (int32_t i = 0; i < kBuiltinFontGlyphs; ++i) {
+        auto glyph = std::make_shared<TImageGlyph>();
+        glyph->_advance = static_cast<float>(kCell);
+        glyph->_w = kCell;
+        glyph->_h = kRows;
+        glyph->_image = TImage::Load(strip->Window(kCell * i, 0, kCell, kRows)->Copy(), 0, 0, 0, 0);
+        font->_glyphs.push_back(std::move(glyph));
+    }
+    return font;
+}
+
+ImageFontPtr LoadFontFace(const Url& url, int32_t size, int32_t style) {
+    return TImageFont::Load(url, size, style);
+}
+
+}  // namespace vexel

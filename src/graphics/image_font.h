@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "font/font.h"
+#include "graphics/image.h"
+
+namespace vexel {
+
+// A glyph as a drawable image: the image sits at (_x, _y) from the pen position.
+class TImageGlyph : public Object {
+  public:
+    // The glyph's one-frame image, null for a glyph without pixels such as a space.
+    ImagePtr Pixels() const { return _image; }
+    float Advance() const { return _advance; }
+    void GetRect(int32_t& x, int32_t& y, int32_t& width, int32_t& height) const;
+
+    ImagePtr _image;
+    float _advance = 0;
+    int32_t _x = 0;
+    int32_t _y = 0;
+    int32_t _w = 0;
+    int32_t _h = 0;
+};
+using ImageGlyphPtr = std::shared_ptr<TImageGlyph>;
+
+// A font drawn as images: either over a source font, whose glyphs become images the first
+// time they are drawn or measured, or the built-in 8x16 font with all 96 images made up
+// front. Main thread only.
+class TImageFont : public Object {
+  public:
+    // The source font's values; without one 0, 16 and the 96 built-in glyphs.
+    virtual int32_t Style();
+    virtual int32_t Height();
+    virtual int32_t CountGlyphs();
+    // Without a source font codes 32..127 map to 0..95 and everything else to -1.
+    virtual int32_t CharToGlyph(int32_t character);
+    // The glyph at `index`, built once and kept (also when the source glyph has no pixels or
+    // failed); null outside 0 .. CountGlyphs() - 1.
+    virtual ImageGlyphPtr LoadGlyph(int32_t index);
+    // Draws `text` with the first glyph's pen position at (x, y) under the matrix (ix, iy;
+    // jx, jy). Characters without a glyph are skipped without moving the pen. Returns 0.
+    virtual int Draw(const String& text, float x, float y, float ix, float iy, float jx, float jy);
+
+    // The font at `url` from the font loaders, with glyph images filtered and mipmapped when
+    // `style` has FONTSTYLE_SMOOTH; null when no loader can open it.
+    static std::shared_ptr<TImageFont> Load(const Url& url, int32_t size, int32_t style);
+    // The built-in 8x16 font: lit pixels opaque white, the rest transparent black.
+    static std::shared_ptr<TImageFont> CreateDefault();
+
+    FontPtr _src_font;
+    std::vector<ImageGlyphPtr> _glyphs;
+    int32_t _imageFlags = 0;
+};
+using ImageFontPtr = std::shared_ptr<TImageFont>;
+
+// TImageFont::Load.
+ImageFontPtr LoadFontFace(const Url& url, int32_t size, int32_t style);
+
+}  // namespace vexel

@@ -1,0 +1,244 @@
+#include "graphics/image.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "graphics/graphics.h"
+#include "graphics/vex2d.h"
+#include "pixmap/pixmap.h"
+
+namespace vexel {
+namespace {
+
+class FakeWindow : public TGraphics {
+  public:
+    std::shared_ptr<TGraphicsDriver> Driver() override { return nullptr; }
+    void GetSettings(int32_t& w, int32_t& h, int32_t& d, int32_t& hz, int32_t& f) override {
+        w = 640;
+        h = 480;
+        d = hz = f = 0;
+    }
+    void Close() override {}
+};
+
+// A frame that records where it was asked to draw.
+class RecordedFrame : public TImageFrame {
+  public:
+    explicit RecordedFrame(std::vector<std::vector<float>>* draws) : draws(draws) {}
+    void Draw(float x0, float y0, float x1, float y1, float tx, float ty, float sx, float sy,
+              float sw, float sh) override {
+        draws->push_back({x0, y0, x1, y1, tx, ty, sx, sy, sw, sh});
+    }
+    std::vector<std::vector<float>>* draws;
+};
+
+// Makes recording frames and counts them; remembers the transforms sent.
+class FrameDriver : public TVex2DDriver {
+  public:
+    void SetGraphics(const GraphicsPtr& g) override {
+        if (auto context = std::dynamic_pointer_cast<TVex2DGraphics>(g)) {
+            context->MakeCurrent();
+        } else {
+            TVex2DGraphics::ClearCurrent();
+        }
+    }
+    std::shared_ptr<TImageFrame> CreateFrameFromPixmap(const PixmapPtr& pixmap,
+                                                       int32_t flags) override {
+        ++frames_made;
+        last_pixmap = pixmap;
+        last_flags = flags;
+        return std::make_shared<RecordedFrame>(&draws);
+    }
+    void SetTransform(float ix, float iy, float jx, float jy) override {
+        transforms.push_back({ix, iy, jx, jy});
+    }
+
+    int frames_made = 0;
+    PixmapPtr last_pixmap;
+    int32_t last_flags = -1;
+    std::vector<std::vector<float>> draws;
+    std::vector<std::vector<float>> transforms;
+};
+
+// A pixmap whose every pixel is (cell index, x % 256, y % 256) for cells of cw × ch.
+PixmapPtr CellPicture(int32_t width, int32_t height, int32_t cw, int32_t ch, int32_t format) {
+    auto pixmap = NewPixmap(width, height, format, 4);
+    const int32_t across = width / cw;
+    for (int32_t y = 0; y < height; ++y) {
+        for (int32_t x = 0; x < width; ++x) {
+            const int32_t cell = (y / ch) * across + x / cw;
+            pixmap->WritePixel(
+                x, y, static_cast<int32_t>(0xFF000000u) | cell << 16 | (x % 256) << 8 | (y % 256));
+        }
+    }
+    return pixmap;
+}
+
+class Images : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ResetImageSettingsForTesting();
+        driver = std::make_shared<FrameDriver>();
+        SelectGraphicsDriver(driver, 2);
+        context = TVex2DGraphics::Create(std::make_shared<FakeWindow>(), driver);
+        SelectGraphics(context);
+    }
+    void TearDown() override {
+        SelectGraphics(nullptr);
+        ResetImageSettingsForTesting();
+    }
+
+    std::shared_ptr<FrameDriver> driver;
+    std::shared_ptr<TVex2DGraphics> context;
+};
+
+TEST_F(Images, StripsAreCutLeftToRightThenTopToBottom) {
+    const auto picture = CellPicture(512, 128, 128, 64, PIXEL_RGBA32);
+    const auto strip = LoadImageStrip(picture, 128, 64, 2, 4, 0);
+    ASSERT_NE(strip, nullptr);
+    EXPECT_EQ(strip->width, 128);
+    EXPECT_EQ(strip->height, 64);
+    ASSERT_EQ(strip->pixmaps.size(), 4u);
+    // Cells at (256, 0), (384, 0), (0, 64), (128, 64).
+    const int32_t expected_top_left[4][3] = {{2, 0, 0}, {3, 128, 0}, {4, 0, 64}, {5, 128, 64}};
+    for (size_t i = 0; i < 4; ++i) {
+        const uint32_t pixel = static_cast<uint32_t>(strip->pixmaps[i]->ReadPixel(0, 0));
+        EXPECT_EQ((pixel >> 16) & 0xFF, static_cast<uint32_t>(expected_top_left[i][0]));
+        EXPECT_EQ((pixel >> 8) & 0xFF, static_cast<uint32_t>(expected_top_left[i][1]));
+        EXPECT_EQ(pixel & 0xFF, static_cast<uint32_t>(expected_top_left[i][2]));
+        EXPECT_NE(strip->pixmaps[i], picture);  // a copy, not a window
+    }
+    // Eight cells in the picture: count 6 from cell 2 fits, 7 does not.
+    EXPECT_NE(LoadImageStrip(picture, 128, 64, 2, 6, 0), nullptr);
+    EXPECT_EQ(LoadImageStrip(picture, 128, 64, 2, 7, 0), nullptr);
+    // Cells without area or before the first cell are refused rather than divided by.
+    EXPECT_EQ(LoadImageStrip(picture, 0, 64, 0, 1, 0), nullptr);
+    EXPECT_EQ(LoadImageStrip(picture, 128, 64, -1, 1, 0), nullptr);
+}
+
+TEST_F(Images, PicturesWithoutAlphaAreKeyedAndPicturesWithAlphaAreNot) {
+    auto rgb = NewPixmap(3, 1, PIXEL_RGB24, 4);
+    rgb->WritePixel(0, 0, static_cast<int32_t>(0xFF000000u));  // black: the default key
+    rgb->WritePixel(1, 0, static_cast<int32_t>(0xFF204060u));
+    rgb->WritePixel(2, 0, static_cast<int32_t>(0xFF000000u));
+    const auto keyed = LoadImageFrom(rgb, -1);  // auto flags 3: masked and filtered
+    ASSERT_NE(keyed, nullptr);
+    EXPECT_EQ(keyed->flags, 3);
+    const auto& pixmap = *keyed->pixmaps[0];
+    EXPECT_EQ(pixmap.format, PIXEL_RGBA32);
+    EXPECT_EQ(static_cast<uint32_t>(pixmap.ReadPixel(0, 0)), 0x00204060u);
+    EXPECT_EQ(static_cast<uint32_t>(pixmap.ReadPixel(1, 0)), 0xFF204060u);
+
+    auto rgba = NewPixmap(1, 1, PIXEL_RGBA32, 4);
+    rgba->WritePixel(0, 0, static_cast<int32_t>(0x80000000u));
+    const auto untouched = LoadImageFrom(rgba, -1);
+    EXPECT_EQ(untouched->pixmaps[0], rgba);
+
+    // Another key colour; without the masked flag nothing is keyed.
+    SetImageMaskColor(0x20, 0x40, 0x60);
+    int32_t r, g, b;
+    GetImageMaskColor(r, g, b);
+    EXPECT_EQ((std::vector{r, g, b}), (std::vector{0x20, 0x40, 0x60}));
+    EXPECT_EQ(static_cast<uint32_t>(LoadImageFrom(rgb, -1)->pixmaps[0]->ReadPixel(1, 0)) >> 24, 0u);
+    EXPECT_EQ(LoadImageFrom(rgb, 2)->pixmaps[0], rgb);
+}
+
+TEST_F(Images, AutoFlagsAndAutoMidHandle) {
+    SetAutoImageFlags(-1);
+    auto pixmap = NewPixmap(64, 32, PIXEL_RGBA32, 4);
+    EXPECT_EQ(LoadImageFrom(pixmap, -1)->flags, 3);
+    SetAutoImageFlags(4);
+    EXPECT_EQ(LoadImageFrom(pixmap, -1)->flags, 4);
+    EXPECT_EQ(LoadImageFrom(pixmap, 1)->flags, 1);
+    EXPECT_EQ(CreateBlankImage(8, 8, 2, -1)->flags, 4 | ImageFlagDynamic);
+
+    EXPECT_EQ(LoadImageFrom(pixmap, -1)->handle_x, 0.0f);
+    SetAutoMidHandle(1);
+    const auto centred = LoadImageFrom(pixmap, -1);
+    EXPECT_EQ(centred->handle_x, 32.0f);
+    EXPECT_EQ(centred->handle_y, 16.0f);
+    EXPECT_EQ(CreateBlankImage(9, 5, 1, 0)->handle_x, 4.5f);
+    EXPECT_EQ(LoadImageFrom(u"/nonexistent/picture.png", -1), nullptr);
+}
+
+TEST_F(Images, DrawingPutsTheHandleOnThePositionPlusOrigin) {
+    auto image = CreateBlankImage(64, 32, 1, 0);
+    SetImageHandle(*image, 32, 16);
+    SetDrawOrigin(5, 6);
+    DrawImageFrame(*image, 100, 100, 0);
+    DrawImageFrameRect(*image, 100, 100, 10, 20, 0);
+    DrawImageSubRect(*image, 100, 100, 20, 10, 8, 4, 40, 20, 20, 10, 0);
+    DrawImageSubRect(*image, 100, 100, 20, 10, 8, 4, 0, 20, 20, 10, 0);  // empty source
+    DrawImageFrame(*image, 0, 0, 1);                                     // no frame 1
+    const std::vector<std::vector<float>> expected = {
+        {-32, -16, 32, 16, 105, 106, 0, 0, 64, 32},
+        {-32, -16, -22, 4, 105, 106, 0, 0, 64, 32},
+        {-10, -5, 10, 5, 105, 106, 8, 4, 40, 20},
+    };
+    EXPECT_EQ(driver->draws, expected);
+    EXPECT_EQ(driver->frames_made, 1);
+}
+
+TEST_F(Images, FramesAreRemadeAfterAWriteLockANewPixmapOrANewGeneration) {
+    auto image = CreateBlankImage(4, 4, 1, 6);
+    DrawImageFrame(*image, 0, 0, 0);
+    DrawImageFrame(*image, 0, 0, 0);
+    EXPECT_EQ(driver->frames_made, 1);
+    EXPECT_EQ(driver->last_flags, 6 | ImageFlagDynamic);
+    EXPECT_EQ(driver->last_pixmap->format, PIXEL_RGBA32);
+
+    LockImageFrame(*image, 0, 1, 0);
+    DrawImageFrame(*image, 0, 0, 0);
+    EXPECT_EQ(driver->frames_made, 1);
+    LockImageFrame(*image, 0, 1, 1);
+    DrawImageFrame(*image, 0, 0, 0);
+    EXPECT_EQ(driver->frames_made, 2);
+
+    image->SetPixmap(0, NewPixmap(4, 4, PIXEL_RGBA32, 4));
+    DrawImageFrame(*image, 0, 0, 0);
+    EXPECT_EQ(driver->frames_made, 3);
+
+    // A new window (a new generation) makes every frame stale.
+    SelectGraphicsDriver(driver, 2);
+    context = TVex2DGraphics::Create(std::make_shared<FakeWindow>(), driver);
+    SelectGraphics(context);
+    DrawImageFrame(*image, 0, 0, 0);
+    EXPECT_EQ(driver->frames_made, 4);
+}
+
+TEST_F(Images, TilesCoverTheViewportOnTheGridThroughThePosition) {
+    auto image = CreateBlankImage(32, 16, 1, 0);
+    SetDrawViewport(0, 0, 64, 16);
+    SetDrawRotation(45);
+    driver->transforms.clear();
+    TileImageFrame(*image, -63, 0, 0);
+    // x = -63: the first tile starts at -31 and covers column 0; then 1 and 33. y = 0 is on
+    // the grid, so one row starting at 0 (the tile at -15 would start h - 1 = 15 before).
+    std::vector<float> starts;
+    for (const auto& draw : driver->draws) {
+        EXPECT_EQ(draw[0], 0.0f);
+        EXPECT_EQ(draw[2], 32.0f);
+        EXPECT_EQ(draw[5], 0.0f);
+        starts.push_back(draw[4]);
+    }
+    EXPECT_EQ(starts, (std::vector<float>{-31, 1, 33}));
+    // Tiles are drawn unrotated; the rotation is sent again afterwards.
+    ASSERT_EQ(driver->transforms.size(), 2u);
+    EXPECT_EQ(driver->transforms[0], (std::vector<float>{1, 0, 0, 1}));
+    EXPECT_NEAR(driver->transforms[1][0], 0.7071f, 1e-4f);
+
+    // Sub-pixel positions carry their fraction into every tile; a handle shifts the grid.
+    driver->draws.clear();
+    SetDrawViewport(0, 0, 32, 16);
+    SetImageHandle(*image, 10, 0);
+    TileImageFrame(*image, 0.25f, 0, 0);
+    starts.clear();
+    for (const auto& draw : driver->draws)
+        starts.push_back(draw[4]);
+    EXPECT_EQ(starts, (std::vector<float>{-9.75f, 22.25f}));
+}
+
+}  // namespace
+}  // namespace vexel
