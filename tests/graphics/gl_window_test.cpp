@@ -156,6 +156,31 @@ TEST_F(GLWindow, ClearedFramesReachTheScreen) {
     EXPECT_EQ(PixelAt(WindowOf(g), 319, 199), 0x0000fful);
 }
 
+TEST_F(GLWindow, MakingASecondContextLeavesTheSelectedOneToDrawInto) {
+    const GraphicsPtr first = OpenGraphics(320, 200, 0, 60, 0);
+    ASSERT_TRUE(first);
+    const GraphicsPtr second = CreateGraphicsContext(160, 100, 0, 0, 0);
+    ASSERT_TRUE(second);
+    SelectGraphics(first);
+    EXPECT_EQ(glXGetCurrentContext(),
+              std::static_pointer_cast<TGLGraphics>(first)->_context->context);
+    glClearColor(0.0f, 1.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    FlipGraphics(0);
+    glFinish();
+    // The second window covers the top left corner of the first.
+    EXPECT_EQ(PixelAt(WindowOf(first), 300, 150), 0x00ff00ul);
+    // Closing the other context leaves the selected one current.
+    CloseGraphicsContext(second);
+    EXPECT_EQ(glXGetCurrentContext(),
+              std::static_pointer_cast<TGLGraphics>(first)->_context->context);
+    glClearColor(0.0f, 0.0f, 1.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    FlipGraphics(0);
+    glFinish();
+    EXPECT_EQ(PixelAt(WindowOf(first), 10, 10), 0x0000fful);
+}
+
 TEST_F(GLWindow, DrawGLRectFillsExactlyItsPixels) {
     ASSERT_TRUE(OpenGraphics(320, 200, 0, 60, 0));
     glClearColor(0, 0, 0, 1);
