@@ -159,26 +159,25 @@ TEST_F(GLWindow, ClearedFramesReachTheScreen) {
 TEST_F(GLWindow, MakingASecondContextLeavesTheSelectedOneToDrawInto) {
     const GraphicsPtr first = OpenGraphics(320, 200, 0, 60, 0);
     ASSERT_TRUE(first);
+    const GLXContext context = std::static_pointer_cast<TGLGraphics>(first)->_context->context;
+    // Clears the selected context, presents it and reads the first window at (x, y).
+    auto present = [&](float red, float green, float blue, int x, int y) {
+        glClearColor(red, green, blue, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT);
+        FlipGraphics(0);
+        glFinish();
+        return PixelAt(WindowOf(first), x, y);
+    };
     const GraphicsPtr second = CreateGraphicsContext(160, 100, 0, 0, 0);
     ASSERT_TRUE(second);
     SelectGraphics(first);
-    EXPECT_EQ(glXGetCurrentContext(),
-              std::static_pointer_cast<TGLGraphics>(first)->_context->context);
-    glClearColor(0.0f, 1.0f, 0.0f, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT);
-    FlipGraphics(0);
-    glFinish();
+    EXPECT_EQ(glXGetCurrentContext(), context);
     // The second window covers the top left corner of the first.
-    EXPECT_EQ(PixelAt(WindowOf(first), 300, 150), 0x00ff00ul);
+    EXPECT_EQ(present(0, 1, 0, 300, 150), 0x00ff00ul);
     // Closing the other context leaves the selected one current.
     CloseGraphicsContext(second);
-    EXPECT_EQ(glXGetCurrentContext(),
-              std::static_pointer_cast<TGLGraphics>(first)->_context->context);
-    glClearColor(0.0f, 0.0f, 1.0f, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT);
-    FlipGraphics(0);
-    glFinish();
-    EXPECT_EQ(PixelAt(WindowOf(first), 10, 10), 0x0000fful);
+    EXPECT_EQ(glXGetCurrentContext(), context);
+    EXPECT_EQ(present(0, 0, 1, 10, 10), 0x0000fful);
 }
 
 TEST_F(GLWindow, DrawGLRectFillsExactlyItsPixels) {
