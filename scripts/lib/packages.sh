@@ -8,7 +8,7 @@ BUILD_PACKAGES=(
   libpng-dev libjpeg62-turbo-dev zlib1g-dev
   libvorbis-dev libogg-dev libopenal-dev
   libfreetype-dev
-  libx11-dev libxxf86vm-dev libxrandr-dev libxtst-dev libgl-dev libgl1-mesa-dri libglx-mesa0
+  libx11-dev libxxf86vm-dev libxrandr-dev libxtst-dev libxfixes-dev libgl-dev libgl1-mesa-dri libglx-mesa0
 )
 
 # Running the game: the font it draws with.

@@ -43,6 +43,19 @@ String FormatNow(const char* format) {
     return FromUtf8(std::string(buffer, length));
 }
 
+// `text` in double quotes for the shell, with the four characters the shell still reads
+// inside double quotes escaped, so that the text arrives as one argument byte for byte and
+// never runs a command of its own.
+std::string DoubleQuoted(const std::string& text) {
+    std::string quoted = "\"";
+    for (const char c : text) {
+        if (c == '"' || c == '\\' || c == '$' || c == '`') quoted.push_back('\\');
+        quoted.push_back(c);
+    }
+    quoted.push_back('"');
+    return quoted;
+}
+
 template <typename Step>
 void Guarded(Step step) {
     if (pump_in_progress) return;
@@ -109,9 +122,9 @@ String TLinuxSystemDriver::RequestDir(const String&, const String&) {
 int32_t TLinuxSystemDriver::OpenURL(const String& url) {
     std::string command;
     if (!GetEnvVar(u"KDE_FULL_DESKTOP").empty()) {
-        command = "kfmclient exec \"" + ToUtf8(url) + "\"";
+        command = "kfmclient exec " + DoubleQuoted(ToUtf8(url));
     } else if (!GetEnvVar(u"GNOME_DESKTOP_SESSION_ID").empty()) {
-        command = "gnome-open \"" + ToUtf8(url) + "\"";
+        command = "gnome-open " + DoubleQuoted(ToUtf8(url));
     }
     if (!command.empty()) {
         const int ignored = std::system(command.c_str());

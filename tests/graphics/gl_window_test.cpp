@@ -49,13 +49,18 @@ class GLWindow : public ::testing::Test {
     }
 
     bool IsTopLevel(Window window) {
+        const std::vector<Window> windows = TopLevelWindows();
+        return std::find(windows.begin(), windows.end(), window) != windows.end();
+    }
+
+    std::vector<Window> TopLevelWindows() {
         Window root, parent, *children = nullptr;
         unsigned int count = 0;
         XQueryTree(injector->display(), DefaultRootWindow(injector->display()), &root, &parent,
                    &children, &count);
-        const bool found = std::find(children, children + count, window) != children + count;
+        std::vector<Window> windows(children, children + count);
         if (children) XFree(children);
-        return found;
+        return windows;
     }
 
     // The colour of a window pixel as 0xRRGGBB, read from the server by the second
@@ -149,6 +154,30 @@ TEST_F(GLWindow, ClearedFramesReachTheScreen) {
     FlipGraphics(0);
     glFinish();
     EXPECT_EQ(PixelAt(WindowOf(g), 319, 199), 0x0000fful);
+}
+
+TEST_F(GLWindow, MakingASecondContextLeavesTheSelectedOneToDrawInto) {
+    const GraphicsPtr first = OpenGraphics(320, 200, 0, 60, 0);
+    ASSERT_TRUE(first);
+    const GLXContext context = std::static_pointer_cast<TGLGraphics>(first)->_context->context;
+    // Clears the selected context, presents it and reads the first window at (x, y).
+    auto present = [&](float red, float green, float blue, int x, int y) {
+        glClearColor(red, green, blue, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT);
+        FlipGraphics(0);
+        glFinish();
+        return PixelAt(WindowOf(first), x, y);
+    };
+    const GraphicsPtr second = CreateGraphicsContext(160, 100, 0, 0, 0);
+    ASSERT_TRUE(second);
+    SelectGraphics(first);
+    EXPECT_EQ(glXGetCurrentContext(), context);
+    // The second window covers the top left corner of the first.
+    EXPECT_EQ(present(0, 1, 0, 300, 150), 0x00ff00ul);
+    // Closing the other context leaves the selected one current.
+    CloseGraphicsContext(second);
+    EXPECT_EQ(glXGetCurrentContext(), context);
+    EXPECT_EQ(present(0, 0, 1, 10, 10), 0x0000fful);
 }
 
 TEST_F(GLWindow, DrawGLRectFillsExactlyItsPixels) {
@@ -277,6 +306,68 @@ TEST_F(GLWindow, AttachedWindowsFollowTheirSizeAndAreNeverDestroyed) {
     EXPECT_TRUE(IsTopLevel(foreign));
     XDestroyWindow(display, foreign);
     XFreeColormap(display, set.colormap);
+}
+
+// Whether a texture made in `maker`'s context is a texture in `user`'s context too.
+bool TextureIsShared(const GLWindowPtr& maker, const GLWindowPtr& user) {
+    SelectGLWindow(maker);
+    GLuint texture = 0;
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    const GLubyte pixels[2 * 2 * 4] = {};
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 2, 2, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
+    glFinish();
+    SelectGLWindow(user);
+    const bool shared = glIsTexture(texture);
+    SelectGLWindow(maker);
+    glDeleteTextures(1, &texture);
+    return shared;
+}
+
+TEST_F(GLWindow, ContextsMadeAfterTheSharedContextShareTheirObjects) {
+    Display* display = injector->display();
+    const GLWindowPtr a = CreateGLWindow(64, 64, 0, 0, GfxFlagBackBuffer);
+    const GLWindowPtr b = CreateGLWindow(64, 64, 0, 0, GfxFlagBackBuffer);
+    ASSERT_TRUE(a && b);
+    EXPECT_FALSE(TextureIsShared(a, b));
+    const Window input = InputWindow();
+    const GLXContext current = glXGetCurrentContext();
+    XSync(SystemDisplay(), False);
+    const std::vector<Window> before = TopLevelWindows();
+
+    EnsureSharedGLContext();
+    EnsureSharedGLContext();
+    XSync(SystemDisplay(), False);
+    // One hidden 100x100 window, never mapped; the current context and the input window
+    // stay as they were.
+    std::vector<Window> added;
+    for (const Window window : TopLevelWindows()) {
+        if (std::find(before.begin(), before.end(), window) == before.end())
+            added.push_back(window);
+    }
+    ASSERT_EQ(added.size(), 1u);
+    XWindowAttributes attributes;
+    XGetWindowAttributes(display, added[0], &attributes);
+    EXPECT_EQ(attributes.width, 100);
+    EXPECT_EQ(attributes.height, 100);
+    EXPECT_EQ(attributes.map_state, IsUnmapped);
+    EXPECT_EQ(glXGetCurrentContext(), current);
+    EXPECT_EQ(InputWindow(), input);
+
+    // Contexts made before it share nothing; those made after share with each other.
+    EXPECT_FALSE(TextureIsShared(a, b));
+    const GLWindowPtr c = CreateGLWindow(64, 64, 0, 0, GfxFlagBackBuffer);
+    const GLWindowPtr d = CreateGLWindow(64, 64, 0, 0, GfxFlagBackBuffer | GfxFlagDepthBuffer);
+    ASSERT_TRUE(c && d);
+    EXPECT_TRUE(TextureIsShared(c, d));
+    EXPECT_TRUE(TextureIsShared(d, c));
+    for (const GLWindowPtr& record : {a, b, c, d})
+        CloseGLWindow(record);
+
+    // The exit handler closes the hidden window too.
+    CloseAllGLWindows();
+    XSync(SystemDisplay(), False);
+    EXPECT_FALSE(IsTopLevel(added[0]));
 }
 
 }  // namespace

@@ -3,7 +3,11 @@
 #include <X11/keysym.h>
 #include <gtest/gtest.h>
 
+// After gtest: Xlib defines None as a macro, which gtest uses as a type name.
+#include <X11/extensions/Xfixes.h>
+
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -262,15 +266,175 @@ TEST_F(PolledInput, EventsFromOtherSourcesAreIgnoredWhenASourceIsSet) {
     EXPECT_EQ(KeyWasHit(13), 1);
 }
 
+// Runs `inject` on a second thread every 50 ms until the main thread's wait has returned.
+// Input injected before the wait began is flushed by the wait, so one injection is not
+// enough when the main thread is slow to get there.
+template <typename Inject>
+class RepeatedInjection {
+  public:
+    explicit RepeatedInjection(Inject inject)
+        : thread_([this, inject] {
+              XInjector other;
+              while (!done_) {
+                  inject(other);
+                  XSync(other.display(), False);
+                  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+              }
+          }) {}
+    ~RepeatedInjection() {
+        done_ = true;
+        thread_.join();
+    }
+
+  private:
+    std::atomic<bool> done_{false};
+    std::thread thread_;
+};
+
 TEST_F(PolledInput, WaitForKeyReturnsTheKeyPressedLater) {
-    std::thread typist([] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        XInjector other;
-        other.Tap(XK_space);
-        XSync(other.display(), False);
-    });
+    RepeatedInjection typist([](XInjector& other) { other.Tap(XK_space); });
     EXPECT_EQ(WaitForKey(), 32);
-    typist.join();
+}
+
+TEST_F(PolledInput, WaitForTypedCharReturnsTheCharacterTypedLater) {
+    RepeatedInjection typist([](XInjector& other) { other.Tap(XK_udiaeresis); });
+    EXPECT_EQ(WaitForTypedChar(), 252);
+}
+
+TEST_F(PolledInput, WaitForMouseReturnsTheButtonClickedLater) {
+    RepeatedInjection clicker([](XInjector& other) { other.Click(3); });
+    EXPECT_EQ(WaitForMouse(), 2);
+}
+
+// Events emitted in steps on the main thread: each step runs from the post queue, emits its
+// events and posts the next step, which then runs on the following pump. A wait's own
+// flush pumps once, so the first step's events are the ones a wait must forget.
+struct EmittedEvent {
+    int32_t id, data;
+};
+std::vector<std::vector<EmittedEvent>> script;
+
+void RunScriptStep(const ObjectPtr&, void* data) {
+    const size_t step = reinterpret_cast<size_t>(data);
+    for (const EmittedEvent& event : script[step])
+        NewEvent(event.id, nullptr, event.data)->Emit();
+    if (step + 1 < script.size()) {
+        PostToMainThread(RunScriptStep, nullptr, reinterpret_cast<void*>(step + 1));
+    }
+}
+
+void PlayScript(std::vector<std::vector<EmittedEvent>> steps) {
+    script = std::move(steps);
+    PostToMainThread(RunScriptStep, nullptr, nullptr);
+}
+
+TEST_F(PolledInput, WaitForKeyForgetsEarlierKeysAndReturnsTheLowestCodeHit) {
+    PlayScript({
+        {{EVENT_KEYDOWN, 27}},                         // before the wait: flushed
+        {{EVENT_MOUSEDOWN, 1}, {EVENT_KEYCHAR, 'a'}},  // no key hit yet
+        {{EVENT_KEYDOWN, 65}, {EVENT_KEYDOWN, 13}},
+    });
+    EXPECT_EQ(WaitForKey(), 13);
+    EXPECT_EQ(KeyWasHit(65), 1);
+    EXPECT_EQ(KeyWasHit(27), 0);
+    EXPECT_EQ(MouseWasHit(1), 1);
+    EXPECT_EQ(NextTypedChar(), 'a');
+}
+
+TEST_F(PolledInput, WaitForTypedCharForgetsEarlierCharactersButNotTheMouse) {
+    PlayScript({
+        {{EVENT_KEYCHAR, 'x'}, {EVENT_MOUSEDOWN, 3}},  // before the wait
+        {{EVENT_KEYDOWN, 160}},                        // Shift types nothing
+        {{EVENT_KEYCHAR, 252}, {EVENT_KEYCHAR, 'b'}},
+    });
+    EXPECT_EQ(WaitForTypedChar(), 252);
+    EXPECT_EQ(NextTypedChar(), 'b');
+    EXPECT_EQ(NextTypedChar(), 0);
+    EXPECT_EQ(KeyWasHit(160), 1);
+    EXPECT_EQ(MouseWasHit(3), 1);
+    EXPECT_EQ(MouseIsDown(3), 1);
+}
+
+TEST_F(PolledInput, WaitForMouseForgetsEarlierButtonsButNotTheKeys) {
+    PlayScript({
+        {{EVENT_MOUSEDOWN, 1}, {EVENT_MOUSEWHEEL, 3}, {EVENT_KEYDOWN, 27}},  // before the wait
+        {{EVENT_MOUSEWHEEL, 1}, {EVENT_MOUSEMOVE, 0}},                       // no button yet
+        {{EVENT_MOUSEDOWN, 3}, {EVENT_MOUSEDOWN, 2}},
+    });
+    EXPECT_EQ(WaitForMouse(), 2);
+    EXPECT_EQ(MouseWasHit(3), 1);
+    EXPECT_EQ(MouseWasHit(1), 0);
+    EXPECT_EQ(MouseIsDown(1), 0);
+    EXPECT_EQ(MouseWheelPos(), 1);
+    EXPECT_EQ(KeyWasHit(27), 1);
+}
+
+TEST_F(PolledInput, SuspendAndResumeForgetHeldInputAndKeepThePointer) {
+    inject().Key(XK_x, true);
+    inject().Button(1, true);
+    inject().Click(4);
+    inject().Click(4);
+    inject().MoveTo(50, 60);
+    inject().Sync();
+    MouseXDelta();  // the references are kept by every flush
+    EXPECT_EQ(MouseWheelDelta(), 2);
+    NewEvent(EVENT_APPTERMINATE)->Emit();
+    NewEvent(EVENT_APPSUSPEND)->Emit();
+
+    EXPECT_EQ(AppIsSuspended(), 1);
+    EXPECT_EQ(AppIsSuspended(), 1);  // not cleared by reading
+    EXPECT_EQ(KeyIsDown(88), 0);
+    EXPECT_EQ(KeyWasHit(88), 0);
+    EXPECT_EQ(NextTypedChar(), 0);
+    EXPECT_EQ(MouseIsDown(1), 0);
+    EXPECT_EQ(MouseWasHit(1), 0);
+    EXPECT_EQ(MouseWheelPos(), 0);
+    EXPECT_EQ(MouseWheelDelta(), -2);
+    EXPECT_EQ(MouseXPos(), 50);
+    EXPECT_EQ(MouseYPos(), 60);
+    EXPECT_EQ(MouseXDelta(), 0);
+    EXPECT_EQ(AppTerminateRequested(), 1);
+
+    // Input is still recorded while suspended; a release of a key that was held across the
+    // suspend changes nothing, and pressing it again is a new hit.
+    inject().Key(XK_x, false);
+    inject().Button(1, false);
+    inject().Sync();
+    EXPECT_EQ(KeyIsDown(88), 0);
+    EXPECT_EQ(MouseIsDown(1), 0);
+    inject().Key(XK_x, true);
+    inject().Tap(XK_q);
+    inject().Click(5);
+    inject().Sync();
+    EXPECT_EQ(KeyWasHit(88), 1);
+    EXPECT_EQ(KeyIsDown(88), 1);
+    EXPECT_EQ(MouseWheelPos(), -1);
+
+    NewEvent(EVENT_APPRESUME)->Emit();
+    EXPECT_EQ(AppIsSuspended(), 0);
+    EXPECT_EQ(KeyIsDown(88), 0);
+    EXPECT_EQ(KeyWasHit(81), 0);
+    EXPECT_EQ(NextTypedChar(), 0);
+    EXPECT_EQ(MouseWheelPos(), 0);
+    EXPECT_EQ(MouseXPos(), 50);
+    inject().Key(XK_x, false);
+    inject().Sync();
+}
+
+// Only AppSuspend and AppResume events suspend; the X focus moving away emits neither.
+TEST_F(PolledInput, FocusLeavingTheWindowDoesNotSuspend) {
+    inject().Key(XK_x, true);
+    inject().Sync();
+    XSetInputFocus(inject().display(), None, RevertToNone, CurrentTime);
+    inject().Sync();
+    EXPECT_EQ(AppIsSuspended(), 0);
+    EXPECT_EQ(KeyIsDown(88), 1);
+    XSetInputFocus(inject().display(), InputWindow(), RevertToParent, CurrentTime);
+    inject().Sync();
+    EXPECT_EQ(AppIsSuspended(), 0);
+    inject().Key(XK_x, false);
+    inject().Sync();
+    EXPECT_EQ(KeyIsDown(88), 0);
 }
 
 TEST_F(PolledInput, MoveMousePointerWarpsWithinTheInputWindow) {
@@ -285,6 +449,69 @@ TEST_F(PolledInput, MoveMousePointerWarpsWithinTheInputWindow) {
     EXPECT_EQ(y, 40);
     EXPECT_EQ(MouseXPos(), 30);
     EXPECT_EQ(MouseYPos(), 40);
+}
+
+// The cursor the server shows at the pointer, read through XFixes from the second
+// connection: its serial (one per cursor made), size, hot spot and whether any pixel of it
+// can be seen.
+struct ShownCursor {
+    unsigned long serial = 0;
+    int width = 0, height = 0, hot_x = -1, hot_y = -1;
+    bool visible = false;
+};
+
+ShownCursor CursorShown(Display* display) {
+    ShownCursor shown;
+    XFixesCursorImage* image = XFixesGetCursorImage(display);
+    if (!image) return shown;
+    shown.serial = image->cursor_serial;
+    shown.width = image->width;
+    shown.height = image->height;
+    shown.hot_x = image->xhot;
+    shown.hot_y = image->yhot;
+    for (int i = 0; i < image->width * image->height; ++i) {
+        if (image->pixels[i] >> 24) shown.visible = true;  // any alpha
+    }
+    XFree(image);
+    return shown;
+}
+
+TEST_F(PolledInput, HiddenPointerShowsTheBlankCursorOverTheInputWindow) {
+    int event_base, error_base;
+    if (!XFixesQueryExtension(inject().display(), &event_base, &error_base)) {
+        GTEST_SKIP() << "the X server has no XFIXES extension";
+    }
+    // The pointer rests at (100, 100), inside the input window.
+    const ShownCursor normal = CursorShown(inject().display());
+    ASSERT_TRUE(normal.visible);
+
+    HideMousePointer();
+    inject().Sync();
+    const ShownCursor blank = CursorShown(inject().display());
+    EXPECT_NE(blank.serial, normal.serial);
+    EXPECT_EQ(blank.width, 8);
+    EXPECT_EQ(blank.height, 8);
+    EXPECT_EQ(blank.hot_x, 0);
+    EXPECT_EQ(blank.hot_y, 0);
+    EXPECT_FALSE(blank.visible);
+
+    ShowMousePointer();
+    inject().Sync();
+    EXPECT_EQ(CursorShown(inject().display()).serial, normal.serial);
+
+    // The blank cursor is made once and reused.
+    HideMousePointer();
+    inject().Sync();
+    EXPECT_EQ(CursorShown(inject().display()).serial, blank.serial);
+    ShowMousePointer();
+
+    // Without an input window there is nothing to change.
+    const Window window = InputWindow();
+    SetInputWindow(0);
+    HideMousePointer();
+    inject().Sync();
+    EXPECT_EQ(CursorShown(inject().display()).serial, normal.serial);
+    SetInputWindow(window);
 }
 
 }  // namespace

@@ -1,9 +1,12 @@
 #include "system/system_driver.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <optional>
 #include <regex>
 #include <thread>
 #include <vector>
@@ -134,6 +137,98 @@ TEST(ConsoleRequesters, AskOnStandardOutputAndReadAnswers) {
     EXPECT_EQ(WithConsole("Data\n", [&] { line = driver.RequestDir(u"", u""); }),
               "Enter a directory name:");
     EXPECT_EQ(line, u"Data");
+}
+
+// Sets an environment variable (null: unsets it) for the life of the object.
+class ScopedEnv {
+  public:
+    ScopedEnv(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name)) old_ = old;
+        if (value) {
+            setenv(name, value, 1);
+        } else {
+            unsetenv(name);
+        }
+    }
+    ~ScopedEnv() {
+        if (old_) {
+            setenv(name_, old_->c_str(), 1);
+        } else {
+            unsetenv(name_);
+        }
+    }
+
+  private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+// Fake "kfmclient" and "gnome-open" first on PATH: each writes its arguments, one a line,
+// to <name>.args in the directory and fails, as an opener without a desktop would.
+class FakeOpeners {
+  public:
+    FakeOpeners() : path_("PATH", (dir_.path() + ":" + std::getenv("PATH")).c_str()) {
+        for (const char* name : {"kfmclient", "gnome-open"}) {
+            const std::string script =
+                "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + dir_ / name + ".args'\nexit 3\n";
+            testing::WriteFileBytes(dir_ / name,
+                                    std::vector<uint8_t>(script.begin(), script.end()));
+            chmod((dir_ / name).c_str(), 0755);
+        }
+    }
+
+    // The arguments `name` was run with, or "not run".
+    std::string ArgumentsOf(const std::string& name) const {
+        const std::string path = dir_ / (name + ".args");
+        if (access(path.c_str(), F_OK) != 0) return "not run";
+        const auto bytes = testing::ReadFileBytes(path);
+        std::remove(path.c_str());
+        return std::string(bytes.begin(), bytes.end());
+    }
+    const testing::TempDir& dir() const { return dir_; }
+
+  private:
+    testing::TempDir dir_;
+    ScopedEnv path_;
+};
+
+TEST(OpenURL, RunsTheOpenerOfTheDesktopWithTheUrl) {
+    FakeOpeners openers;
+    TSystemDriver& driver = CurrentSystemDriver();
+    const String url = u"http://example.org/a b?x=1&y=2";
+    {
+        ScopedEnv kde("KDE_FULL_DESKTOP", nullptr), gnome("GNOME_DESKTOP_SESSION_ID", nullptr);
+        EXPECT_EQ(driver.OpenURL(url), 0);
+    }
+    {
+        ScopedEnv kde("KDE_FULL_DESKTOP", ""), gnome("GNOME_DESKTOP_SESSION_ID", "");
+        EXPECT_EQ(driver.OpenURL(url), 0);
+    }
+    EXPECT_EQ(openers.ArgumentsOf("kfmclient"), "not run");
+    EXPECT_EQ(openers.ArgumentsOf("gnome-open"), "not run");
+    {
+        ScopedEnv kde("KDE_FULL_DESKTOP", nullptr), gnome("GNOME_DESKTOP_SESSION_ID", "1");
+        EXPECT_EQ(driver.OpenURL(url), 0);
+    }
+    EXPECT_EQ(openers.ArgumentsOf("gnome-open"), "http://example.org/a b?x=1&y=2\n");
+    EXPECT_EQ(openers.ArgumentsOf("kfmclient"), "not run");
+    {
+        ScopedEnv kde("KDE_FULL_DESKTOP", "true"), gnome("GNOME_DESKTOP_SESSION_ID", "1");
+        EXPECT_EQ(driver.OpenURL(url), 0);
+    }
+    EXPECT_EQ(openers.ArgumentsOf("kfmclient"), "exec\nhttp://example.org/a b?x=1&y=2\n");
+    EXPECT_EQ(openers.ArgumentsOf("gnome-open"), "not run");
+}
+
+TEST(OpenURL, PassesShellCharactersThroughUntouched) {
+    FakeOpeners openers;
+    ScopedEnv kde("KDE_FULL_DESKTOP", nullptr), gnome("GNOME_DESKTOP_SESSION_ID", "1");
+    const std::string marker = openers.dir() / "ran";
+    const std::string url = "http://x/\"; touch '" + marker + "'; \"$(touch " + marker +
+                            ")`touch " + marker + "`\\$HOME\\";
+    EXPECT_EQ(CurrentSystemDriver().OpenURL(FromUtf8(url)), 0);
+    EXPECT_EQ(openers.ArgumentsOf("gnome-open"), url + "\n");
+    EXPECT_NE(access(marker.c_str(), F_OK), 0) << "the url ran a command";
 }
 
 TEST(LinuxSystemDriver, CannotEmit) {

@@ -83,6 +83,7 @@ void XInjector::Sync() {
 void XInjector::InternDesktopAtoms() {
     XInternAtom(display_, "_NET_WM_NAME", False);
     XInternAtom(display_, "UTF8_STRING", False);
+    XInternAtom(display_, "WM_DELETE_WINDOW", False);
     XSync(display_, False);
 }
 

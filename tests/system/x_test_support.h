@@ -32,8 +32,8 @@ class XInjector {
     // driver's connection (both connections make a round trip).
     void Sync();
 
-    // Makes the atoms a window manager would have made ("_NET_WM_NAME", "UTF8_STRING");
-    // windows only get their title when these exist.
+    // Makes the atoms a window manager would have made ("_NET_WM_NAME", "UTF8_STRING",
+    // "WM_DELETE_WINDOW"); windows only get their title and close protocol when these exist.
     void InternDesktopAtoms();
     // Asks `window` to close the way a window manager does (WM_DELETE_WINDOW).
     void RequestClose(Window window);

@@ -404,7 +404,9 @@ void SelectGLWindow(const GLWindowPtr& record) {
         glXMakeCurrent(n.display, record->window, record->context);
         SetInputWindow(record->window);
     }
-    if (record != n.current && record->context) {
+    // Making another record's context (CreateGLWindow does) leaves the remembered current
+    // record stale, so GL's own answer is asked as well.
+    if (record->context && (record != n.current || glXGetCurrentContext() != record->context)) {
         glXMakeCurrent(n.display, record->window, record->context);
         n.current = record;
         n.last_selected = record;
@@ -443,7 +445,9 @@ void CloseGLWindow(const GLWindowPtr& record) {
     const GLWindowKind kind = record->kind;
     record->kind = GLWindowKind::Closed;
     if (record->context) {
-        glXMakeCurrent(n.display, None, nullptr);
+        // Only this record's own context is unbound: closing another must not leave the
+        // selected one without a context.
+        if (glXGetCurrentContext() == record->context) glXMakeCurrent(n.display, None, nullptr);
         glXDestroyContext(n.display, record->context);
         record->context = nullptr;
     }
