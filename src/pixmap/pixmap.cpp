@@ -63,11 +63,6 @@ TPixmap::~TPixmap() {
     if (capacity >= 0 && pixels) ::operator delete(pixels, kPixelAlignment);
 }
 
-uint8_t* TPixmap::PixelPtr(int32_t x, int32_t y) const {
-    return pixels + static_cast<ptrdiff_t>(y) * pitch +
-           static_cast<ptrdiff_t>(x) * BytesPerPixel(format);
-}
-
 PixmapPtr TPixmap::Window(int32_t x, int32_t y, int32_t w, int32_t h) {
     PixmapPtr window = CreateStatic(PixelPtr(x, y), w, h, pitch, format);
     window->_source = shared_from_this();
