@@ -24,32 +24,26 @@ void SwapRowAVX2(const uint8_t* src, uint8_t* dst, int32_t count) {
     }
 }
 
-void WidenRowAVX2(const uint8_t* row, int32_t bytes, float* out) {
-    int32_t i = 0;
-    for (; i + 8 <= bytes; i += 8) {
-        const __m128i b = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + i));
-        _mm256_storeu_ps(out + i, _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(b)));
-    }
-    for (; i < bytes; ++i)
-        out[i] = row[i];
-}
-
-void BlendColumnsAVX2(const float* widened, const int32_t* offset, const float* fraction,
+void BlendColumnsAVX2(const uint8_t* row, const int32_t* offset, const float* fraction,
                       int32_t begin, int32_t end, float* out) {
     int32_t x = begin;
-    // Two columns at a time: each load holds a column's left and right pixel.
     for (; x + 2 <= end; x += 2) {
-        const __m256 a = _mm256_loadu_ps(widened + offset[x]);
-        const __m256 b = _mm256_loadu_ps(widened + offset[x + 1]);
-        const __m256 left = _mm256_permute2f128_ps(a, b, 0x20);
-        const __m256 right = _mm256_permute2f128_ps(a, b, 0x31);
+        // Left and right pixel of two columns, then both left pixels and both right ones.
+        const __m128i a = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + offset[x]));
+        const __m128i b = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + offset[x + 1]));
+        const __m128i lefts_rights = _mm_unpacklo_epi32(a, b);
+        const __m256 left = _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(lefts_rights));
+        const __m256 right =
+            _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(_mm_srli_si128(lefts_rights, 8)));
         const __m256 t = _mm256_loadu_ps(fraction + 4 * x);
         _mm256_storeu_ps(out + 4 * x,
                          _mm256_add_ps(left, _mm256_mul_ps(_mm256_sub_ps(right, left), t)));
     }
     if (x < end) {
-        const __m128 left = _mm_loadu_ps(widened + offset[x]);
-        const __m128 right = _mm_loadu_ps(widened + offset[x] + 4);
+        const __m128i a = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + offset[x]));
+        const __m256 pair = _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(a));
+        const __m128 left = _mm256_castps256_ps128(pair);
+        const __m128 right = _mm256_extractf128_ps(pair, 1);
         const __m128 t = _mm_loadu_ps(fraction + 4 * x);
         _mm_storeu_ps(out + 4 * x, _mm_add_ps(left, _mm_mul_ps(_mm_sub_ps(right, left), t)));
     }

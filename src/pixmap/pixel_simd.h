@@ -22,13 +22,10 @@ void AllowAVX2(bool allowed);
 // Exchanges red and blue of `count` pixels; src may equal dst.
 void SwapRowAVX2(const uint8_t* src, uint8_t* dst, int32_t count);
 
-// out[i] = row[i] for `bytes` bytes, as floats.
-void WidenRowAVX2(const uint8_t* row, int32_t bytes, float* out);
-
 // The horizontal blend of ScalePixmap for output columns begin..end-1, all of which have
 // a right neighbour: for column x with o = offset[x] and t = fraction[4x],
-// out[4x + k] = widened[o + k] + (widened[o + 4 + k] - widened[o + k]) * t.
-void BlendColumnsAVX2(const float* widened, const int32_t* offset, const float* fraction,
+// out[4x + k] = row[o + k] + (row[o + 4 + k] - row[o + k]) * t, in floats.
+void BlendColumnsAVX2(const uint8_t* row, const int32_t* offset, const float* fraction,
                       int32_t begin, int32_t end, float* out);
 
 // The vertical blend: out[i] = low byte of (int)(top[i] + (bottom[i] - top[i]) * ty), for

@@ -8,6 +8,7 @@
 #include <new>
 #include <vector>
 
+#include "pixmap/pixel_simd.h"
 #include "pixmap/pixel_word.h"
 #include "runtime/error.h"
 
@@ -309,28 +310,72 @@ namespace {
 // One source row blended horizontally for every output column, as floats: for channel k of
 // column x, q0 + (q1 - q0) * tx with q0, q1 the channel at the column's two source pixels.
 // These are exactly the "top" and "bottom" values of the bilinear blend, so each source row
-// is blended once and shared by the output rows that use it.
+// is blended once and shared by the output rows that use it. The columns clamped at either
+// edge (tx 0, no right pixel) come first and last; those in between, [first, last), have
+// both pixels.
 struct ScaleColumns {
-    std::vector<int32_t> offset;  // byte offset of the left source pixel
-    std::vector<int32_t> step;    // 4, or 0 at the clamped edges
-    std::vector<float> fraction;  // tx
+    std::vector<int32_t> offset;  // byte offset of the left source pixel in the row
+    std::vector<float> fraction;  // tx, four times per column to match the channels
+    int32_t first = 0;
+    int32_t last = 0;
 };
 
-// `row` widened to floats once, so that each column's blend is one 4-lane operation.
-void BlendRow(const uint8_t* row, int32_t source_width, const ScaleColumns& columns, float* widened,
-              float* out) {
-    for (int32_t i = 0; i < source_width * 4; ++i)
-        widened[i] = row[i];
+ScaleColumns ColumnsFor(int32_t source_width, int32_t new_width) {
+    const float xs = static_cast<float>(source_width) / static_cast<float>(new_width);
+    ScaleColumns columns;
+    columns.offset.resize(static_cast<size_t>(new_width));
+    columns.fraction.resize(static_cast<size_t>(new_width) * 4);
+    for (int32_t x = 0; x < new_width; ++x) {
+        const float fx = (static_cast<float>(x) + 0.5f) * xs - 0.5f;
+        int32_t ix = static_cast<int32_t>(std::floor(fx));
+        float tx = fx - static_cast<float>(ix);
+        // fx grows with x, so the clamped columns sit at the two ends.
+        if (ix < 0) {
+            ix = 0, tx = 0, columns.first = x + 1;
+        } else if (ix >= source_width - 1) {
+            ix = source_width - 1, tx = 0;
+        } else {
+            columns.last = x + 1;
+        }
+        columns.offset[x] = ix * 4;
+        std::fill_n(&columns.fraction[4 * static_cast<size_t>(x)], 4, tx);
+    }
+    columns.last = std::max(columns.last, columns.first);
+    return columns;
+}
+
+// A clamped column blends its pixel with itself by 0, which leaves the pixel as it is.
+void BlendRow(const uint8_t* row, const ScaleColumns& columns, float* out) {
     const auto count = static_cast<int32_t>(columns.offset.size());
-    for (int32_t x = 0; x < count; ++x) {
-        const float* q0 = widened + columns.offset[x];
-        const float* q1 = q0 + columns.step[x];
-        const float tx = columns.fraction[x];
-        float* o = out + 4 * x;
-        o[0] = q0[0] + (q1[0] - q0[0]) * tx;
-        o[1] = q0[1] + (q1[1] - q0[1]) * tx;
-        o[2] = q0[2] + (q1[2] - q0[2]) * tx;
-        o[3] = q0[3] + (q1[3] - q0[3]) * tx;
+    auto copy_pixel = [&](int32_t x) {
+        std::copy_n(row + columns.offset[x], 4, out + 4 * static_cast<ptrdiff_t>(x));
+    };
+    for (int32_t x = 0; x < columns.first; ++x)
+        copy_pixel(x);
+    for (int32_t x = columns.last; x < count; ++x)
+        copy_pixel(x);
+    if (VEXEL_AVX2_ROWS && UseAVX2()) {
+        return BlendColumnsAVX2(row, columns.offset.data(), columns.fraction.data(), columns.first,
+                                columns.last, out);
+    }
+    for (int32_t x = columns.first; x < columns.last; ++x) {
+        const uint8_t* q0 = row + columns.offset[x];
+        const uint8_t* q1 = q0 + 4;
+        const float* tx = &columns.fraction[4 * static_cast<size_t>(x)];
+        float* o = out + 4 * static_cast<ptrdiff_t>(x);
+        for (int k = 0; k < 4; ++k) {
+            const float left = q0[k];
+            o[k] = left + (static_cast<float>(q1[k]) - left) * tx[k];
+        }
+    }
+}
+
+// value = top + (bottom - top) * ty, truncated, kept to its low byte.
+void BlendRows(const float* top, const float* bottom, float ty, uint8_t* out, int32_t count) {
+    if (VEXEL_AVX2_ROWS && UseAVX2()) return BlendRowsAVX2(top, bottom, ty, out, count);
+    for (int32_t i = 0; i < count; ++i) {
+        const float value = top[i] + (bottom[i] - top[i]) * ty;
+        out[i] = static_cast<uint8_t>(static_cast<int32_t>(value));
     }
 }
 
@@ -344,32 +389,12 @@ PixmapPtr ScalePixmap(const TPixmap& pixmap, int32_t new_width, int32_t new_heig
     PixmapPtr converted;
     const TPixmap& source = AsRGBA(pixmap, converted);
     PixmapPtr result = NewPixmap(new_width, new_height, pixmap.format, 4);
-    const float xs = static_cast<float>(source.width) / static_cast<float>(new_width);
     const float ys = static_cast<float>(source.height) / static_cast<float>(new_height);
-
-    ScaleColumns columns;
-    columns.offset.resize(static_cast<size_t>(new_width));
-    columns.step.resize(static_cast<size_t>(new_width));
-    columns.fraction.resize(static_cast<size_t>(new_width));
-    for (int32_t x = 0; x < new_width; ++x) {
-        const float fx = (static_cast<float>(x) + 0.5f) * xs - 0.5f;
-        int32_t ix = static_cast<int32_t>(std::floor(fx));
-        float tx = fx - static_cast<float>(ix);
-        int32_t step = 4;
-        if (ix < 0) {
-            ix = 0, tx = 0, step = 0;
-        } else if (ix >= source.width - 1) {
-            ix = source.width - 1, tx = 0, step = 0;
-        }
-        columns.offset[x] = ix * 4;
-        columns.step[x] = step;
-        columns.fraction[x] = tx;
-    }
+    const ScaleColumns columns = ColumnsFor(source.width, new_width);
 
     // Two blended source rows (top and bottom) and the index of the source row each holds.
     const size_t floats = static_cast<size_t>(new_width) * 4;
     std::vector<float> blended(2 * floats);
-    std::vector<float> widened(static_cast<size_t>(source.width) * 4);
     float* top = blended.data();
     float* bottom = blended.data() + floats;
     int32_t top_row = -1, bottom_row = -1;
@@ -379,7 +404,7 @@ PixmapPtr ScalePixmap(const TPixmap& pixmap, int32_t new_width, int32_t new_heig
         if (other_row == want) {
             std::copy(other, other + floats, slot);
         } else {
-            BlendRow(source.PixelPtr(0, want), source.width, columns, widened.data(), slot);
+            BlendRow(source.PixelPtr(0, want), columns, slot);
         }
         slot_row = want;
     };
@@ -404,10 +429,7 @@ PixmapPtr ScalePixmap(const TPixmap& pixmap, int32_t new_width, int32_t new_heig
         blended_row(next, bottom, bottom_row, top, top_row);
 
         uint8_t* out = work.empty() ? result->PixelPtr(0, y) : work.data();
-        for (size_t i = 0; i < floats; ++i) {
-            const float value = top[i] + (bottom[i] - top[i]) * ty;
-            out[i] = static_cast<uint8_t>(static_cast<int32_t>(value));
-        }
+        BlendRows(top, bottom, ty, out, static_cast<int32_t>(floats));
         if (!work.empty()) {
             PackRowFromRGBA(work.data(), result->PixelPtr(0, y), result->format, new_width);
         }

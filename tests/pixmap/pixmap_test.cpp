@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "image_test_support.h"
 #include "runtime/error.h"
 
 namespace vexel {
@@ -293,24 +294,53 @@ std::vector<uint8_t> ScaleByTheRule(const TPixmap& s, int32_t nw, int32_t nh) {
     return out;
 }
 
-TEST(Pixmap, ScaleMatchesTheRuleAtAwkwardRatios) {
-    PixmapPtr picture = NewPixmap(37, 23, PIXEL_RGBA32, 4);
-    uint32_t state = 7;
+// Random bytes, so that every channel blends between values far apart.
+PixmapPtr Noise(int32_t width, int32_t height, uint32_t seed) {
+    PixmapPtr picture = NewPixmap(width, height, PIXEL_RGBA32, 4);
     for (int32_t i = 0; i < picture->capacity; ++i) {
-        state = state * 1103515245u + 12345u;
-        picture->pixels[i] = uint8_t(state >> 24);
+        seed = seed * 1103515245u + 12345u;
+        picture->pixels[i] = uint8_t(seed >> 24);
     }
-    for (const auto& [w, h] : std::vector<std::pair<int32_t, int32_t>>{
-             {16, 9}, {90, 50}, {37, 61}, {3, 23}, {1, 1}, {74, 46}, {29, 17}}) {
-        PixmapPtr scaled = ScalePixmap(*picture, w, h);
-        ASSERT_EQ(scaled->width, w);
-        std::vector<uint8_t> got;
-        for (int32_t y = 0; y < h; ++y) {
-            const Bytes row = Row(*scaled, y);
-            got.insert(got.end(), row.begin(), row.end());
+    return picture;
+}
+
+std::vector<uint8_t> AllRows(const TPixmap& pixmap) {
+    std::vector<uint8_t> all;
+    for (int32_t y = 0; y < pixmap.height; ++y) {
+        const Bytes row = Row(pixmap, y);
+        all.insert(all.end(), row.begin(), row.end());
+    }
+    return all;
+}
+
+TEST(Pixmap, ScaleMatchesTheRuleAtAwkwardRatios) {
+    testing::WithEachRowPath([] {
+        PixmapPtr picture = Noise(37, 23, 7);
+        for (const auto& [w, h] : std::vector<std::pair<int32_t, int32_t>>{
+                 {16, 9}, {90, 50}, {37, 61}, {3, 23}, {1, 1}, {74, 46}, {29, 17}}) {
+            PixmapPtr scaled = ScalePixmap(*picture, w, h);
+            ASSERT_EQ(scaled->width, w);
+            EXPECT_EQ(AllRows(*scaled), ScaleByTheRule(*picture, w, h)) << w << "x" << h;
         }
-        EXPECT_EQ(got, ScaleByTheRule(*picture, w, h)) << w << "x" << h;
-    }
+    });
+}
+
+// Many random sizes both ways, so that the vector loops meet every count of columns left
+// over at their ends and every mix of clamped and blended columns.
+TEST(Pixmap, ScaleMatchesTheRuleAtRandomSizes) {
+    testing::WithEachRowPath([] {
+        uint32_t state = 99;
+        auto next = [&](uint32_t limit) {
+            state = state * 1664525u + 1013904223u;
+            return int32_t(1 + (state >> 8) % limit);
+        };
+        for (int i = 0; i < 300; ++i) {
+            const int32_t sw = next(70), sh = next(12), w = next(150), h = next(12);
+            PixmapPtr picture = Noise(sw, sh, state);
+            EXPECT_EQ(AllRows(*ScalePixmap(*picture, w, h)), ScaleByTheRule(*picture, w, h))
+                << sw << "x" << sh << " -> " << w << "x" << h;
+        }
+    });
 }
 
 TEST(Pixmap, ScaleToNothingIsNull) {
