@@ -1,6 +1,7 @@
 #include "pixmap/pixmap.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstddef>
 #include <cstring>
@@ -256,6 +257,47 @@ uint32_t KeyNeighbourAverage(const uint8_t* const rows[3], int32_t x, int32_t wi
     return (sum_r * m >> 20) | (sum_g * m >> 20) << 8 | (sum_b * m >> 20) << 16;
 }
 
+#if VEXEL_SSE2
+
+// sum div n = (4 sum * ceil(2^14 / n)) >> 16 for every sum below 2^11 and n up to 8: with
+// M n = 2^14 + e, e < n, the excess sum e / (n 2^14) stays below 1 / n. 0 for n = 0.
+alignas(16) constexpr uint16_t kKeyReciprocal[9][8] = {
+    {0, 0, 0, 0, 0, 0, 0, 0},
+    {16384, 16384, 16384, 16384, 16384, 16384, 16384, 16384},
+    {8192, 8192, 8192, 8192, 8192, 8192, 8192, 8192},
+    {5462, 5462, 5462, 5462, 5462, 5462, 5462, 5462},
+    {4096, 4096, 4096, 4096, 4096, 4096, 4096, 4096},
+    {3277, 3277, 3277, 3277, 3277, 3277, 3277, 3277},
+    {2731, 2731, 2731, 2731, 2731, 2731, 2731, 2731},
+    {2341, 2341, 2341, 2341, 2341, 2341, 2341, 2341},
+    {2048, 2048, 2048, 2048, 2048, 2048, 2048, 2048}};
+
+// KeyNeighbourAverage for a pixel with a neighbour on both sides and one more pixel to its
+// right (x >= 1, x + 2 < width), where a missing row is a row of key pixels. The four
+// pixels from x - 1 of each row are one load; each becomes (R, G, B, 1) or nothing, so the
+// alpha sum is the count. The pixel at x + 2 is summed too and left out at the end.
+uint32_t KeyNeighbourAverageSSE2(const uint8_t* const rows[3], int32_t x, __m128i key) {
+    const __m128i colour = _mm_set1_epi32(0x00FFFFFF);
+    const __m128i one = _mm_set1_epi32(0x01000000);
+    const __m128i zero = _mm_setzero_si128();
+    __m128i left = zero, right = zero;  // 16-bit sums of pixels x - 1, x and x + 1, x + 2
+    for (int r = 0; r < 3; ++r) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[r] + 4 * (x - 1)));
+        const __m128i rgb = _mm_and_si128(v, colour);
+        const __m128i counted = _mm_andnot_si128(_mm_cmpeq_epi32(rgb, key), _mm_or_si128(rgb, one));
+        left = _mm_add_epi16(left, _mm_unpacklo_epi8(counted, zero));
+        right = _mm_add_epi16(right, _mm_unpackhi_epi8(counted, zero));
+    }
+    const __m128i sum = _mm_add_epi16(_mm_add_epi16(left, _mm_srli_si128(left, 8)), right);
+    const int count = _mm_extract_epi16(sum, 3);
+    const __m128i reciprocal =
+        _mm_load_si128(reinterpret_cast<const __m128i*>(kKeyReciprocal[count]));
+    const __m128i average = _mm_mulhi_epu16(_mm_slli_epi16(sum, 2), reciprocal);
+    return static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(average, zero))) & 0xFFFFFFu;
+}
+
+#endif
+
 }  // namespace
 
 PixmapPtr ColorKeyPixmap(const TPixmap& pixmap, int32_t red, int32_t green, int32_t blue) {
@@ -266,17 +308,49 @@ PixmapPtr ColorKeyPixmap(const TPixmap& pixmap, int32_t red, int32_t green, int3
     const uint32_t key = (red & 0xFF) | (green & 0xFF) << 8 | (blue & 0xFF) << 16;
     const int32_t w = source.width;
     const int32_t h = source.height;
+#if VEXEL_SSE2
+    const __m128i key4 = _mm_set1_epi32(static_cast<int32_t>(key));
+    const __m128i colour = _mm_set1_epi32(0x00FFFFFF);
+    const __m128i opaque = _mm_set1_epi32(static_cast<int32_t>(0xFF000000u));
+    // Stands in for the rows above the first and below the last: key pixels count for nothing.
+    const std::vector<uint32_t> key_row(static_cast<size_t>(w), key);
+    const auto* outside = reinterpret_cast<const uint8_t*>(key_row.data());
+#endif
     for (int32_t y = 0; y < h; ++y) {
         const uint8_t* const rows[3] = {y > 0 ? source.PixelPtr(0, y - 1) : nullptr,
                                         source.PixelPtr(0, y),
                                         y + 1 < h ? source.PixelPtr(0, y + 1) : nullptr};
         uint8_t* out = result->PixelPtr(0, y);
-        // Every pixel opaque first, in one branch-free pass, then the few key pixels fixed.
-        for (int32_t x = 0; x < w; ++x)
-            StoreWord(out + 4 * x, LoadWord(rows[1] + 4 * x) | 0xFF000000u);
-        for (int32_t x = 0; x < w; ++x) {
-            if ((LoadWord(rows[1] + 4 * x) & 0xFFFFFFu) == key) {
-                StoreWord(out + 4 * x, KeyNeighbourAverage(rows, x, w, key));
+        auto fix = [&](int32_t x) { StoreWord(out + 4 * x, KeyNeighbourAverage(rows, x, w, key)); };
+        int32_t x = 0;
+#if VEXEL_SSE2
+        const uint8_t* const filled[3] = {rows[0] ? rows[0] : outside, rows[1],
+                                          rows[2] ? rows[2] : outside};
+        // Eight pixels made opaque at a time; the key pixels among them are then fixed.
+        auto opaque_keys = [&](int32_t at) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[1] + 4 * at));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * at), _mm_or_si128(v, opaque));
+            return static_cast<unsigned>(
+                _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(_mm_and_si128(v, colour), key4))));
+        };
+        for (; x + 8 <= w; x += 8) {
+            for (unsigned keys = opaque_keys(x) | opaque_keys(x + 4) << 4; keys != 0;
+                 keys &= keys - 1) {
+                const int32_t at = x + std::countr_zero(keys);
+                if (at >= 1 && at + 2 < w) {
+                    StoreWord(out + 4 * at, KeyNeighbourAverageSSE2(filled, at, key4));
+                } else {
+                    fix(at);
+                }
+            }
+        }
+#endif
+        for (; x < w; ++x) {
+            const uint32_t word = LoadWord(rows[1] + 4 * x);
+            if ((word & 0xFFFFFFu) == key) {
+                fix(x);
+            } else {
+                StoreWord(out + 4 * x, word | 0xFF000000u);
             }
         }
     }

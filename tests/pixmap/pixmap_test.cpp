@@ -20,6 +20,16 @@ Bytes Row(const TPixmap& pixmap, int32_t y) {
     return Bytes(p, p + pixmap.width * PixelFormatBytes[pixmap.format]);
 }
 
+// Every row one after the other, without padding.
+std::vector<uint8_t> AllRows(const TPixmap& pixmap) {
+    std::vector<uint8_t> all;
+    for (int32_t y = 0; y < pixmap.height; ++y) {
+        const Bytes row = Row(pixmap, y);
+        all.insert(all.end(), row.begin(), row.end());
+    }
+    return all;
+}
+
 // A pixmap filled from `rows`, each row's bytes in the pixmap's format.
 PixmapPtr Make(int32_t format, int32_t width, const std::vector<Bytes>& rows) {
     PixmapPtr pixmap = NewPixmap(width, static_cast<int32_t>(rows.size()), format, 4);
@@ -208,6 +218,74 @@ TEST(Pixmap, ColorKeyAveragesTheNeighboursOfKeyPixels) {
     EXPECT_EQ(Row(*keyed, 2), (Bytes{1, 1, 1, 255, 2, 2, 2, 255, 3, 3, 3, 255}));
 }
 
+// The colour-key rule pixel by pixel, as written, on an RGBA32 pixmap.
+std::vector<uint8_t> KeyByTheRule(const TPixmap& s, uint8_t red, uint8_t green, uint8_t blue) {
+    auto is_key = [&](const uint8_t* p) { return p[0] == red && p[1] == green && p[2] == blue; };
+    std::vector<uint8_t> out;
+    for (int32_t y = 0; y < s.height; ++y) {
+        for (int32_t x = 0; x < s.width; ++x) {
+            const uint8_t* p = s.PixelPtr(x, y);
+            if (!is_key(p)) {
+                out.insert(out.end(), {p[0], p[1], p[2], 255});
+                continue;
+            }
+            int n = 0, sum[3] = {0, 0, 0};
+            for (int32_t ny = y - 1; ny <= y + 1; ++ny) {
+                for (int32_t nx = x - 1; nx <= x + 1; ++nx) {
+                    if (nx < 0 || ny < 0 || nx >= s.width || ny >= s.height) continue;
+                    const uint8_t* q = s.PixelPtr(nx, ny);
+                    if (is_key(q)) continue;
+                    ++n;
+                    for (int k = 0; k < 3; ++k)
+                        sum[k] += q[k];
+                }
+            }
+            if (n == 0) {
+                out.insert(out.end(), {0, 0, 0, 0});
+            } else {
+                out.insert(out.end(),
+                           {uint8_t(sum[0] / n), uint8_t(sum[1] / n), uint8_t(sum[2] / n), 0});
+            }
+        }
+    }
+    return out;
+}
+
+// Random pictures from few values (the key, 0, 1, 254, 255 and noise in each channel, and
+// near-keys differing in one channel) at key shares from none to nearly all, so that sums
+// reach their extremes and every count of neighbours from 0 to 8 occurs, also at the edges.
+TEST(Pixmap, ColorKeyMatchesTheRuleOnRandomPictures) {
+    uint32_t state = 5;
+    auto next = [&](uint32_t limit) {
+        state = state * 1664525u + 1013904223u;
+        return (state >> 8) % limit;
+    };
+    const uint8_t key[3] = {255, 0, 255};
+    for (int i = 0; i < 400; ++i) {
+        const auto w = int32_t(1 + next(40)), h = int32_t(1 + next(9));
+        const uint32_t key_share = next(101);
+        PixmapPtr picture = NewPixmap(w, h, PIXEL_RGBA32, 4);
+        for (int32_t y = 0; y < h; ++y) {
+            for (int32_t x = 0; x < w; ++x) {
+                uint8_t* p = picture->PixelPtr(x, y);
+                p[3] = uint8_t(next(256));
+                if (next(100) < key_share) {
+                    std::copy_n(key, 3, p);
+                    if (next(8) == 0) p[next(3)] ^= 1;  // a near-key, which is not the key
+                    continue;
+                }
+                for (int k = 0; k < 3; ++k) {
+                    const uint8_t extremes[4] = {0, 1, 254, 255};
+                    p[k] = next(3) == 0 ? uint8_t(next(256)) : extremes[next(4)];
+                }
+            }
+        }
+        PixmapPtr keyed = ColorKeyPixmap(*picture, key[0], key[1], key[2]);
+        ASSERT_EQ(AllRows(*keyed), KeyByTheRule(*picture, key[0], key[1], key[2]))
+            << w << "x" << h << ", key share " << key_share << "%";
+    }
+}
+
 TEST(Pixmap, MirrorsKeepTheFormat) {
     PixmapPtr picture =
         Make(PIXEL_RGB24, 3, {{1, 2, 3, 4, 5, 6, 7, 8, 9}, {10, 11, 12, 13, 14, 15, 16, 17, 18}});
@@ -302,15 +380,6 @@ PixmapPtr Noise(int32_t width, int32_t height, uint32_t seed) {
         picture->pixels[i] = uint8_t(seed >> 24);
     }
     return picture;
-}
-
-std::vector<uint8_t> AllRows(const TPixmap& pixmap) {
-    std::vector<uint8_t> all;
-    for (int32_t y = 0; y < pixmap.height; ++y) {
-        const Bytes row = Row(pixmap, y);
-        all.insert(all.end(), row.begin(), row.end());
-    }
-    return all;
 }
 
 TEST(Pixmap, ScaleMatchesTheRuleAtAwkwardRatios) {
