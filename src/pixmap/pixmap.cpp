@@ -428,10 +428,12 @@ void BlendRow(const uint8_t* row, const ScaleColumns& columns, float* out) {
         copy_pixel(x);
     for (int32_t x = columns.last; x < count; ++x)
         copy_pixel(x);
-    if (VEXEL_AVX2_ROWS && UseAVX2()) {
+#if VEXEL_AVX2_ROWS
+    if (UseAVX2()) {
         return BlendColumnsAVX2(row, columns.offset.data(), columns.fraction.data(), columns.first,
                                 columns.last, out);
     }
+#endif
     for (int32_t x = columns.first; x < columns.last; ++x) {
         const uint8_t* q0 = row + columns.offset[x];
         const uint8_t* q1 = q0 + 4;
@@ -446,7 +448,9 @@ void BlendRow(const uint8_t* row, const ScaleColumns& columns, float* out) {
 
 // value = top + (bottom - top) * ty, truncated, kept to its low byte.
 void BlendRows(const float* top, const float* bottom, float ty, uint8_t* out, int32_t count) {
-    if (VEXEL_AVX2_ROWS && UseAVX2()) return BlendRowsAVX2(top, bottom, ty, out, count);
+#if VEXEL_AVX2_ROWS
+    if (UseAVX2()) return BlendRowsAVX2(top, bottom, ty, out, count);
+#endif
     for (int32_t i = 0; i < count; ++i) {
         const float value = top[i] + (bottom[i] - top[i]) * ty;
         out[i] = static_cast<uint8_t>(static_cast<int32_t>(value));
