@@ -33,8 +33,9 @@ inline int32_t BytesPerPixel(int32_t format) {
     return format >= 0 && format < PIXEL_FORMAT_COUNT ? PixelFormatBytes[format] : 0;
 }
 
-// Row operations over `count` pixels. Source and destination must not overlap (except that
-// CopyPixelRow tolerates it). Formats outside 1..12 expand to zero words and pack nothing.
+// Row operations over `count` pixels. Source and destination must not overlap, except that
+// CopyPixelRow tolerates it and a row may be converted onto itself between PIXEL_BGRA32 and
+// PIXEL_RGBA32. Formats outside 1..12 expand to zero words and pack nothing.
 void CopyPixelRow(const void* src, void* dst, int32_t format, int32_t count);
 void ConvertPixelRow(const void* src, int32_t src_format, void* dst, int32_t dst_format,
                      int32_t count);

@@ -3,6 +3,15 @@
 #include <cstdint>
 #include <cstring>
 
+// SSE2 is part of every x86-64 processor; the row loops use it there and fall back to plain
+// word loops elsewhere.
+#if defined(__x86_64__) || defined(_M_X64)
+#define VEXEL_SSE2 1
+#include <emmintrin.h>
+#else
+#define VEXEL_SSE2 0
+#endif
+
 namespace vexel {
 
 // An RGBA32 (or BGRA32) pixel read as a little-endian word: the first byte in bits 0-7, the

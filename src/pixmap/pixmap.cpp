@@ -1,6 +1,7 @@
 #include "pixmap/pixmap.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstddef>
 #include <cstring>
@@ -8,6 +9,7 @@
 #include <new>
 #include <vector>
 
+#include "pixmap/pixel_simd.h"
 #include "pixmap/pixel_word.h"
 #include "runtime/error.h"
 
@@ -61,11 +63,6 @@ const TPixmap& AsRGBA(const TPixmap& pixmap, PixmapPtr& converted) {
 
 TPixmap::~TPixmap() {
     if (capacity >= 0 && pixels) ::operator delete(pixels, kPixelAlignment);
-}
-
-uint8_t* TPixmap::PixelPtr(int32_t x, int32_t y) const {
-    return pixels + static_cast<ptrdiff_t>(y) * pitch +
-           static_cast<ptrdiff_t>(x) * BytesPerPixel(format);
 }
 
 PixmapPtr TPixmap::Window(int32_t x, int32_t y, int32_t w, int32_t h) {
@@ -260,6 +257,47 @@ uint32_t KeyNeighbourAverage(const uint8_t* const rows[3], int32_t x, int32_t wi
     return (sum_r * m >> 20) | (sum_g * m >> 20) << 8 | (sum_b * m >> 20) << 16;
 }
 
+#if VEXEL_SSE2
+
+// sum div n = (4 sum * ceil(2^14 / n)) >> 16 for every sum below 2^11 and n up to 8: with
+// M n = 2^14 + e, e < n, the excess sum e / (n 2^14) stays below 1 / n. 0 for n = 0.
+alignas(16) constexpr uint16_t kKeyReciprocal[9][8] = {
+    {0, 0, 0, 0, 0, 0, 0, 0},
+    {16384, 16384, 16384, 16384, 16384, 16384, 16384, 16384},
+    {8192, 8192, 8192, 8192, 8192, 8192, 8192, 8192},
+    {5462, 5462, 5462, 5462, 5462, 5462, 5462, 5462},
+    {4096, 4096, 4096, 4096, 4096, 4096, 4096, 4096},
+    {3277, 3277, 3277, 3277, 3277, 3277, 3277, 3277},
+    {2731, 2731, 2731, 2731, 2731, 2731, 2731, 2731},
+    {2341, 2341, 2341, 2341, 2341, 2341, 2341, 2341},
+    {2048, 2048, 2048, 2048, 2048, 2048, 2048, 2048}};
+
+// KeyNeighbourAverage for a pixel with a neighbour on both sides and one more pixel to its
+// right (x >= 1, x + 2 < width), where a missing row is a row of key pixels. The four
+// pixels from x - 1 of each row are one load; each becomes (R, G, B, 1) or nothing, so the
+// alpha sum is the count. The pixel at x + 2 is summed too and left out at the end.
+uint32_t KeyNeighbourAverageSSE2(const uint8_t* const rows[3], int32_t x, __m128i key) {
+    const __m128i colour = _mm_set1_epi32(0x00FFFFFF);
+    const __m128i one = _mm_set1_epi32(0x01000000);
+    const __m128i zero = _mm_setzero_si128();
+    __m128i left = zero, right = zero;  // 16-bit sums of pixels x - 1, x and x + 1, x + 2
+    for (int r = 0; r < 3; ++r) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[r] + 4 * (x - 1)));
+        const __m128i rgb = _mm_and_si128(v, colour);
+        const __m128i counted = _mm_andnot_si128(_mm_cmpeq_epi32(rgb, key), _mm_or_si128(rgb, one));
+        left = _mm_add_epi16(left, _mm_unpacklo_epi8(counted, zero));
+        right = _mm_add_epi16(right, _mm_unpackhi_epi8(counted, zero));
+    }
+    const __m128i sum = _mm_add_epi16(_mm_add_epi16(left, _mm_srli_si128(left, 8)), right);
+    const int count = _mm_extract_epi16(sum, 3);
+    const __m128i reciprocal =
+        _mm_load_si128(reinterpret_cast<const __m128i*>(kKeyReciprocal[count]));
+    const __m128i average = _mm_mulhi_epu16(_mm_slli_epi16(sum, 2), reciprocal);
+    return static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(average, zero))) & 0xFFFFFFu;
+}
+
+#endif
+
 }  // namespace
 
 PixmapPtr ColorKeyPixmap(const TPixmap& pixmap, int32_t red, int32_t green, int32_t blue) {
@@ -270,17 +308,49 @@ PixmapPtr ColorKeyPixmap(const TPixmap& pixmap, int32_t red, int32_t green, int3
     const uint32_t key = (red & 0xFF) | (green & 0xFF) << 8 | (blue & 0xFF) << 16;
     const int32_t w = source.width;
     const int32_t h = source.height;
+#if VEXEL_SSE2
+    const __m128i key4 = _mm_set1_epi32(static_cast<int32_t>(key));
+    const __m128i colour = _mm_set1_epi32(0x00FFFFFF);
+    const __m128i opaque = _mm_set1_epi32(static_cast<int32_t>(0xFF000000u));
+    // Stands in for the rows above the first and below the last: key pixels count for nothing.
+    const std::vector<uint32_t> key_row(static_cast<size_t>(w), key);
+    const auto* outside = reinterpret_cast<const uint8_t*>(key_row.data());
+#endif
     for (int32_t y = 0; y < h; ++y) {
         const uint8_t* const rows[3] = {y > 0 ? source.PixelPtr(0, y - 1) : nullptr,
                                         source.PixelPtr(0, y),
                                         y + 1 < h ? source.PixelPtr(0, y + 1) : nullptr};
         uint8_t* out = result->PixelPtr(0, y);
-        // Every pixel opaque first, in one branch-free pass, then the few key pixels fixed.
-        for (int32_t x = 0; x < w; ++x)
-            StoreWord(out + 4 * x, LoadWord(rows[1] + 4 * x) | 0xFF000000u);
-        for (int32_t x = 0; x < w; ++x) {
-            if ((LoadWord(rows[1] + 4 * x) & 0xFFFFFFu) == key) {
-                StoreWord(out + 4 * x, KeyNeighbourAverage(rows, x, w, key));
+        auto fix = [&](int32_t x) { StoreWord(out + 4 * x, KeyNeighbourAverage(rows, x, w, key)); };
+        int32_t x = 0;
+#if VEXEL_SSE2
+        const uint8_t* const filled[3] = {rows[0] ? rows[0] : outside, rows[1],
+                                          rows[2] ? rows[2] : outside};
+        // Eight pixels made opaque at a time; the key pixels among them are then fixed.
+        auto opaque_keys = [&](int32_t at) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[1] + 4 * at));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * at), _mm_or_si128(v, opaque));
+            return static_cast<unsigned>(
+                _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(_mm_and_si128(v, colour), key4))));
+        };
+        for (; x + 8 <= w; x += 8) {
+            for (unsigned keys = opaque_keys(x) | opaque_keys(x + 4) << 4; keys != 0;
+                 keys &= keys - 1) {
+                const int32_t at = x + std::countr_zero(keys);
+                if (at >= 1 && at + 2 < w) {
+                    StoreWord(out + 4 * at, KeyNeighbourAverageSSE2(filled, at, key4));
+                } else {
+                    fix(at);
+                }
+            }
+        }
+#endif
+        for (; x < w; ++x) {
+            const uint32_t word = LoadWord(rows[1] + 4 * x);
+            if ((word & 0xFFFFFFu) == key) {
+                fix(x);
+            } else {
+                StoreWord(out + 4 * x, word | 0xFF000000u);
             }
         }
     }
@@ -314,28 +384,76 @@ namespace {
 // One source row blended horizontally for every output column, as floats: for channel k of
 // column x, q0 + (q1 - q0) * tx with q0, q1 the channel at the column's two source pixels.
 // These are exactly the "top" and "bottom" values of the bilinear blend, so each source row
-// is blended once and shared by the output rows that use it.
+// is blended once and shared by the output rows that use it. The columns clamped at either
+// edge (tx 0, no right pixel) come first and last; those in between, [first, last), have
+// both pixels.
 struct ScaleColumns {
-    std::vector<int32_t> offset;  // byte offset of the left source pixel
-    std::vector<int32_t> step;    // 4, or 0 at the clamped edges
-    std::vector<float> fraction;  // tx
+    std::vector<int32_t> offset;  // byte offset of the left source pixel in the row
+    std::vector<float> fraction;  // tx, four times per column to match the channels
+    int32_t first = 0;
+    int32_t last = 0;
 };
 
-// `row` widened to floats once, so that each column's blend is one 4-lane operation.
-void BlendRow(const uint8_t* row, int32_t source_width, const ScaleColumns& columns, float* widened,
-              float* out) {
-    for (int32_t i = 0; i < source_width * 4; ++i)
-        widened[i] = row[i];
+ScaleColumns ColumnsFor(int32_t source_width, int32_t new_width) {
+    const float xs = static_cast<float>(source_width) / static_cast<float>(new_width);
+    ScaleColumns columns;
+    columns.offset.resize(static_cast<size_t>(new_width));
+    columns.fraction.resize(static_cast<size_t>(new_width) * 4);
+    for (int32_t x = 0; x < new_width; ++x) {
+        const float fx = (static_cast<float>(x) + 0.5f) * xs - 0.5f;
+        int32_t ix = static_cast<int32_t>(std::floor(fx));
+        float tx = fx - static_cast<float>(ix);
+        // fx grows with x, so the clamped columns sit at the two ends.
+        if (ix < 0) {
+            ix = 0, tx = 0, columns.first = x + 1;
+        } else if (ix >= source_width - 1) {
+            ix = source_width - 1, tx = 0;
+        } else {
+            columns.last = x + 1;
+        }
+        columns.offset[x] = ix * 4;
+        std::fill_n(&columns.fraction[4 * static_cast<size_t>(x)], 4, tx);
+    }
+    columns.last = std::max(columns.last, columns.first);
+    return columns;
+}
+
+// A clamped column blends its pixel with itself by 0, which leaves the pixel as it is.
+void BlendRow(const uint8_t* row, const ScaleColumns& columns, float* out) {
     const auto count = static_cast<int32_t>(columns.offset.size());
-    for (int32_t x = 0; x < count; ++x) {
-        const float* q0 = widened + columns.offset[x];
-        const float* q1 = q0 + columns.step[x];
-        const float tx = columns.fraction[x];
-        float* o = out + 4 * x;
-        o[0] = q0[0] + (q1[0] - q0[0]) * tx;
-        o[1] = q0[1] + (q1[1] - q0[1]) * tx;
-        o[2] = q0[2] + (q1[2] - q0[2]) * tx;
-        o[3] = q0[3] + (q1[3] - q0[3]) * tx;
+    auto copy_pixel = [&](int32_t x) {
+        std::copy_n(row + columns.offset[x], 4, out + 4 * static_cast<ptrdiff_t>(x));
+    };
+    for (int32_t x = 0; x < columns.first; ++x)
+        copy_pixel(x);
+    for (int32_t x = columns.last; x < count; ++x)
+        copy_pixel(x);
+#if VEXEL_AVX2_ROWS
+    if (UseAVX2()) {
+        return BlendColumnsAVX2(row, columns.offset.data(), columns.fraction.data(), columns.first,
+                                columns.last, out);
+    }
+#endif
+    for (int32_t x = columns.first; x < columns.last; ++x) {
+        const uint8_t* q0 = row + columns.offset[x];
+        const uint8_t* q1 = q0 + 4;
+        const float* tx = &columns.fraction[4 * static_cast<size_t>(x)];
+        float* o = out + 4 * static_cast<ptrdiff_t>(x);
+        for (int k = 0; k < 4; ++k) {
+            const float left = q0[k];
+            o[k] = left + (static_cast<float>(q1[k]) - left) * tx[k];
+        }
+    }
+}
+
+// value = top + (bottom - top) * ty, truncated, kept to its low byte.
+void BlendRows(const float* top, const float* bottom, float ty, uint8_t* out, int32_t count) {
+#if VEXEL_AVX2_ROWS
+    if (UseAVX2()) return BlendRowsAVX2(top, bottom, ty, out, count);
+#endif
+    for (int32_t i = 0; i < count; ++i) {
+        const float value = top[i] + (bottom[i] - top[i]) * ty;
+        out[i] = static_cast<uint8_t>(static_cast<int32_t>(value));
     }
 }
 
@@ -349,32 +467,12 @@ PixmapPtr ScalePixmap(const TPixmap& pixmap, int32_t new_width, int32_t new_heig
     PixmapPtr converted;
     const TPixmap& source = AsRGBA(pixmap, converted);
     PixmapPtr result = NewPixmap(new_width, new_height, pixmap.format, 4);
-    const float xs = static_cast<float>(source.width) / static_cast<float>(new_width);
     const float ys = static_cast<float>(source.height) / static_cast<float>(new_height);
-
-    ScaleColumns columns;
-    columns.offset.resize(static_cast<size_t>(new_width));
-    columns.step.resize(static_cast<size_t>(new_width));
-    columns.fraction.resize(static_cast<size_t>(new_width));
-    for (int32_t x = 0; x < new_width; ++x) {
-        const float fx = (static_cast<float>(x) + 0.5f) * xs - 0.5f;
-        int32_t ix = static_cast<int32_t>(std::floor(fx));
-        float tx = fx - static_cast<float>(ix);
-        int32_t step = 4;
-        if (ix < 0) {
-            ix = 0, tx = 0, step = 0;
-        } else if (ix >= source.width - 1) {
-            ix = source.width - 1, tx = 0, step = 0;
-        }
-        columns.offset[x] = ix * 4;
-        columns.step[x] = step;
-        columns.fraction[x] = tx;
-    }
+    const ScaleColumns columns = ColumnsFor(source.width, new_width);
 
     // Two blended source rows (top and bottom) and the index of the source row each holds.
     const size_t floats = static_cast<size_t>(new_width) * 4;
     std::vector<float> blended(2 * floats);
-    std::vector<float> widened(static_cast<size_t>(source.width) * 4);
     float* top = blended.data();
     float* bottom = blended.data() + floats;
     int32_t top_row = -1, bottom_row = -1;
@@ -384,7 +482,7 @@ PixmapPtr ScalePixmap(const TPixmap& pixmap, int32_t new_width, int32_t new_heig
         if (other_row == want) {
             std::copy(other, other + floats, slot);
         } else {
-            BlendRow(source.PixelPtr(0, want), source.width, columns, widened.data(), slot);
+            BlendRow(source.PixelPtr(0, want), columns, slot);
         }
         slot_row = want;
     };
@@ -409,10 +507,7 @@ PixmapPtr ScalePixmap(const TPixmap& pixmap, int32_t new_width, int32_t new_heig
         blended_row(next, bottom, bottom_row, top, top_row);
 
         uint8_t* out = work.empty() ? result->PixelPtr(0, y) : work.data();
-        for (size_t i = 0; i < floats; ++i) {
-            const float value = top[i] + (bottom[i] - top[i]) * ty;
-            out[i] = static_cast<uint8_t>(static_cast<int32_t>(value));
-        }
+        BlendRows(top, bottom, ty, out, static_cast<int32_t>(floats));
         if (!work.empty()) {
             PackRowFromRGBA(work.data(), result->PixelPtr(0, y), result->format, new_width);
         }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
@@ -22,7 +23,11 @@ class TPixmap : public Object {
 
     virtual int _pad() { return 0; }
     // pixels + y * pitch + x * bytes per pixel.
-    virtual uint8_t* PixelPtr(int32_t x, int32_t y) const;
+    // Defined here so that calls on a known TPixmap can be inlined.
+    virtual uint8_t* PixelPtr(int32_t x, int32_t y) const {
+        return pixels + static_cast<ptrdiff_t>(y) * pitch +
+               static_cast<ptrdiff_t>(x) * BytesPerPixel(format);
+    }
     // A pixmap over the same memory that keeps this one alive.
     virtual PixmapPtr Window(int32_t x, int32_t y, int32_t width, int32_t height);
     // An owned copy with pitch aligned to 4 bytes; row padding is not copied.

@@ -111,11 +111,16 @@ PixmapPtr TPixmapLoaderTGA::LoadPixmap(TStream& stream) {
         // already; only the 5-bit channels need widening word by word.
         std::vector<uint8_t> stored(static_cast<size_t>(width) * bytes_per_pixel);
         for (int32_t i = 0; i < height; ++i) {
-            stream.ReadBytes(stored.data(), static_cast<int64_t>(stored.size()));
             uint8_t* out = pixmap->PixelPtr(0, height - 1 - i);
-            if (psize >= 24) {
-                ConvertPixelRow(stored.data(), psize == 24 ? PIXEL_BGR24 : PIXEL_BGRA32, out,
-                                format, width);
+            if (psize == 32) {
+                // Straight into the pixmap, then red and blue exchanged where they lie.
+                stream.ReadBytes(out, static_cast<int64_t>(stored.size()));
+                ConvertPixelRow(out, PIXEL_BGRA32, out, PIXEL_RGBA32, width);
+                continue;
+            }
+            stream.ReadBytes(stored.data(), static_cast<int64_t>(stored.size()));
+            if (psize == 24) {
+                ConvertPixelRow(stored.data(), PIXEL_BGR24, out, format, width);
                 continue;
             }
             for (int32_t x = 0; x < width; ++x)

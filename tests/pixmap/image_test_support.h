@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "pixmap/pixel_simd.h"
 #include "pixmap/pixmap.h"
 #include "runtime/string.h"
 #include "support/test_support.h"
@@ -30,6 +31,18 @@ inline uint8_t PictureGrey(int32_t x, int32_t y) {
 
 inline uint8_t PictureBit(int32_t x, int32_t y) {
     return (x + 2 * y) % 3 == 0 ? 255 : 0;
+}
+
+// Runs `body` once with the AVX2 row loops and once without them (twice without on a
+// processor that lacks them), so that both paths are held to the same expectations.
+template <typename Body>
+void WithEachRowPath(Body body) {
+    for (const bool avx2 : {true, false}) {
+        AllowAVX2(avx2);
+        SCOPED_TRACE(avx2 && UseAVX2() ? "AVX2 rows" : "plain rows");
+        body();
+    }
+    AllowAVX2(true);
 }
 
 // Pixel (x, y) of any pixmap expanded to RGBA.

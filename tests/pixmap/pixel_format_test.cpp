@@ -5,6 +5,8 @@
 #include <array>
 #include <vector>
 
+#include "image_test_support.h"
+
 namespace vexel {
 namespace {
 
@@ -200,6 +202,28 @@ TEST(PixelFormat, WholeWordPathsMatchThePixelRules) {
         ASSERT_EQ(again[4 * i + 3], 255);
     for (int i = 0; i < n; ++i)
         ASSERT_EQ(again[4 * i], rgb[3 * i]);
+}
+
+// The red-blue swap runs eight, then four, then one pixel at a time: every count up to 40
+// crosses each of those boundaries, and converting a row onto itself is allowed.
+TEST(PixelFormat, SwapOfRedAndBlueAtEveryLength) {
+    testing::WithEachRowPath([] {
+        for (int32_t n = 0; n <= 40; ++n) {
+            Bytes bgra(n * 4 + 1, 0xEE), rgba(n * 4 + 1, 0xEE);
+            for (int32_t i = 0; i < n * 4; ++i)
+                bgra[i] = uint8_t(i * 53 + n);
+            ConvertPixelRow(bgra.data(), PIXEL_BGRA32, rgba.data(), PIXEL_RGBA32, n);
+            for (int32_t i = 0; i < n; ++i) {
+                const uint8_t* p = &bgra[4 * i];
+                ASSERT_EQ(Bytes(rgba.begin() + 4 * i, rgba.begin() + 4 * i + 4),
+                          (Bytes{p[2], p[1], p[0], p[3]}))
+                    << n << " pixels, pixel " << i;
+            }
+            EXPECT_EQ(rgba[n * 4], 0xEE) << n;
+            ConvertPixelRow(rgba.data(), PIXEL_RGBA32, rgba.data(), PIXEL_BGRA32, n);
+            EXPECT_EQ(rgba, bgra) << n;
+        }
+    });
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "image_test_support.h"
 #include "runtime/error.h"
 
 namespace vexel {
@@ -17,6 +18,16 @@ using Bytes = std::vector<uint8_t>;
 Bytes Row(const TPixmap& pixmap, int32_t y) {
     const uint8_t* p = pixmap.PixelPtr(0, y);
     return Bytes(p, p + pixmap.width * PixelFormatBytes[pixmap.format]);
+}
+
+// Every row one after the other, without padding.
+std::vector<uint8_t> AllRows(const TPixmap& pixmap) {
+    std::vector<uint8_t> all;
+    for (int32_t y = 0; y < pixmap.height; ++y) {
+        const Bytes row = Row(pixmap, y);
+        all.insert(all.end(), row.begin(), row.end());
+    }
+    return all;
 }
 
 // A pixmap filled from `rows`, each row's bytes in the pixmap's format.
@@ -207,6 +218,74 @@ TEST(Pixmap, ColorKeyAveragesTheNeighboursOfKeyPixels) {
     EXPECT_EQ(Row(*keyed, 2), (Bytes{1, 1, 1, 255, 2, 2, 2, 255, 3, 3, 3, 255}));
 }
 
+// The colour-key rule pixel by pixel, as written, on an RGBA32 pixmap.
+std::vector<uint8_t> KeyByTheRule(const TPixmap& s, uint8_t red, uint8_t green, uint8_t blue) {
+    auto is_key = [&](const uint8_t* p) { return p[0] == red && p[1] == green && p[2] == blue; };
+    std::vector<uint8_t> out;
+    for (int32_t y = 0; y < s.height; ++y) {
+        for (int32_t x = 0; x < s.width; ++x) {
+            const uint8_t* p = s.PixelPtr(x, y);
+            if (!is_key(p)) {
+                out.insert(out.end(), {p[0], p[1], p[2], 255});
+                continue;
+            }
+            int n = 0, sum[3] = {0, 0, 0};
+            for (int32_t ny = y - 1; ny <= y + 1; ++ny) {
+                for (int32_t nx = x - 1; nx <= x + 1; ++nx) {
+                    if (nx < 0 || ny < 0 || nx >= s.width || ny >= s.height) continue;
+                    const uint8_t* q = s.PixelPtr(nx, ny);
+                    if (is_key(q)) continue;
+                    ++n;
+                    for (int k = 0; k < 3; ++k)
+                        sum[k] += q[k];
+                }
+            }
+            if (n == 0) {
+                out.insert(out.end(), {0, 0, 0, 0});
+            } else {
+                out.insert(out.end(),
+                           {uint8_t(sum[0] / n), uint8_t(sum[1] / n), uint8_t(sum[2] / n), 0});
+            }
+        }
+    }
+    return out;
+}
+
+// Random pictures from few values (the key, 0, 1, 254, 255 and noise in each channel, and
+// near-keys differing in one channel) at key shares from none to nearly all, so that sums
+// reach their extremes and every count of neighbours from 0 to 8 occurs, also at the edges.
+TEST(Pixmap, ColorKeyMatchesTheRuleOnRandomPictures) {
+    uint32_t state = 5;
+    auto next = [&](uint32_t limit) {
+        state = state * 1664525u + 1013904223u;
+        return (state >> 8) % limit;
+    };
+    const uint8_t key[3] = {255, 0, 255};
+    for (int i = 0; i < 400; ++i) {
+        const auto w = int32_t(1 + next(40)), h = int32_t(1 + next(9));
+        const uint32_t key_share = next(101);
+        PixmapPtr picture = NewPixmap(w, h, PIXEL_RGBA32, 4);
+        for (int32_t y = 0; y < h; ++y) {
+            for (int32_t x = 0; x < w; ++x) {
+                uint8_t* p = picture->PixelPtr(x, y);
+                p[3] = uint8_t(next(256));
+                if (next(100) < key_share) {
+                    std::copy_n(key, 3, p);
+                    if (next(8) == 0) p[next(3)] ^= 1;  // a near-key, which is not the key
+                    continue;
+                }
+                for (int k = 0; k < 3; ++k) {
+                    const uint8_t extremes[4] = {0, 1, 254, 255};
+                    p[k] = next(3) == 0 ? uint8_t(next(256)) : extremes[next(4)];
+                }
+            }
+        }
+        PixmapPtr keyed = ColorKeyPixmap(*picture, key[0], key[1], key[2]);
+        ASSERT_EQ(AllRows(*keyed), KeyByTheRule(*picture, key[0], key[1], key[2]))
+            << w << "x" << h << ", key share " << key_share << "%";
+    }
+}
+
 TEST(Pixmap, MirrorsKeepTheFormat) {
     PixmapPtr picture =
         Make(PIXEL_RGB24, 3, {{1, 2, 3, 4, 5, 6, 7, 8, 9}, {10, 11, 12, 13, 14, 15, 16, 17, 18}});
@@ -293,24 +372,44 @@ std::vector<uint8_t> ScaleByTheRule(const TPixmap& s, int32_t nw, int32_t nh) {
     return out;
 }
 
-TEST(Pixmap, ScaleMatchesTheRuleAtAwkwardRatios) {
-    PixmapPtr picture = NewPixmap(37, 23, PIXEL_RGBA32, 4);
-    uint32_t state = 7;
+// Random bytes, so that every channel blends between values far apart.
+PixmapPtr Noise(int32_t width, int32_t height, uint32_t seed) {
+    PixmapPtr picture = NewPixmap(width, height, PIXEL_RGBA32, 4);
     for (int32_t i = 0; i < picture->capacity; ++i) {
-        state = state * 1103515245u + 12345u;
-        picture->pixels[i] = uint8_t(state >> 24);
+        seed = seed * 1103515245u + 12345u;
+        picture->pixels[i] = uint8_t(seed >> 24);
     }
-    for (const auto& [w, h] : std::vector<std::pair<int32_t, int32_t>>{
-             {16, 9}, {90, 50}, {37, 61}, {3, 23}, {1, 1}, {74, 46}, {29, 17}}) {
-        PixmapPtr scaled = ScalePixmap(*picture, w, h);
-        ASSERT_EQ(scaled->width, w);
-        std::vector<uint8_t> got;
-        for (int32_t y = 0; y < h; ++y) {
-            const Bytes row = Row(*scaled, y);
-            got.insert(got.end(), row.begin(), row.end());
+    return picture;
+}
+
+TEST(Pixmap, ScaleMatchesTheRuleAtAwkwardRatios) {
+    testing::WithEachRowPath([] {
+        PixmapPtr picture = Noise(37, 23, 7);
+        for (const auto& [w, h] : std::vector<std::pair<int32_t, int32_t>>{
+                 {16, 9}, {90, 50}, {37, 61}, {3, 23}, {1, 1}, {74, 46}, {29, 17}}) {
+            PixmapPtr scaled = ScalePixmap(*picture, w, h);
+            ASSERT_EQ(scaled->width, w);
+            EXPECT_EQ(AllRows(*scaled), ScaleByTheRule(*picture, w, h)) << w << "x" << h;
         }
-        EXPECT_EQ(got, ScaleByTheRule(*picture, w, h)) << w << "x" << h;
-    }
+    });
+}
+
+// Many random sizes both ways, so that the vector loops meet every count of columns left
+// over at their ends and every mix of clamped and blended columns.
+TEST(Pixmap, ScaleMatchesTheRuleAtRandomSizes) {
+    testing::WithEachRowPath([] {
+        uint32_t state = 99;
+        auto next = [&](uint32_t limit) {
+            state = state * 1664525u + 1013904223u;
+            return int32_t(1 + (state >> 8) % limit);
+        };
+        for (int i = 0; i < 300; ++i) {
+            const int32_t sw = next(70), sh = next(12), w = next(150), h = next(12);
+            PixmapPtr picture = Noise(sw, sh, state);
+            EXPECT_EQ(AllRows(*ScalePixmap(*picture, w, h)), ScaleByTheRule(*picture, w, h))
+                << sw << "x" << sh << " -> " << w << "x" << h;
+        }
+    });
 }
 
 TEST(Pixmap, ScaleToNothingIsNull) {

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdint>
+
+#ifndef VEXEL_AVX2_ROWS
+#define VEXEL_AVX2_ROWS 0
+#endif
+
+namespace vexel {
+
+// Row loops for processors with AVX2, in a unit of their own that is compiled for AVX2 on
+// x86-64 (VEXEL_AVX2_ROWS is then 1). They are called only when UseAVX2() says so; the
+// callers keep a plain loop for every other processor. None of them may be called unless
+// UseAVX2() is true.
+
+// True when the processor has AVX2 and the AVX2 loops have not been switched off.
+bool UseAVX2();
+// Switches the AVX2 loops off (or back on when the processor has them), so that tests can
+// hold both paths to the same results.
+void AllowAVX2(bool allowed);
+
+// Exchanges red and blue of `count` pixels; src may equal dst.
+void SwapRowAVX2(const uint8_t* src, uint8_t* dst, int32_t count);
+
+// The horizontal blend of ScalePixmap for output columns begin..end-1, all of which have
+// a right neighbour: for column x with o = offset[x] and t = fraction[4x],
+// out[4x + k] = row[o + k] + (row[o + 4 + k] - row[o + k]) * t, in floats.
+void BlendColumnsAVX2(const uint8_t* row, const int32_t* offset, const float* fraction,
+                      int32_t begin, int32_t end, float* out);
+
+// The vertical blend: out[i] = low byte of (int)(top[i] + (bottom[i] - top[i]) * ty), for
+// values that lie in 0..255.
+void BlendRowsAVX2(const float* top, const float* bottom, float ty, uint8_t* out, int32_t count);
+
+}  // namespace vexel
