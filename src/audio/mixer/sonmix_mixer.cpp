@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cassert>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace vexel {
 
 namespace {
@@ -141,6 +145,29 @@ void MixRun(const SonmixCoreSound& sound, VoiceRun& run, uint32_t* out, int32_t 
         volume_fixed += volume_delta;
         step_fixed += step_delta;
     }
+}
+
+// The sums carry 4 fraction bits: each output value is sum >> 4 saturated to 16 bits. The
+// sums are cleared for the next block on the way.
+void StoreAndClear(uint32_t* sums, int16_t* out) {
+    static_assert(SonmixMixer::kBlockValues % 8 == 0);
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    for (int32_t i = 0; i < SonmixMixer::kBlockValues; i += 8) {
+        __m128i* sum = reinterpret_cast<__m128i*>(sums + i);
+        const __m128i low = _mm_srai_epi32(_mm_loadu_si128(sum), 4);
+        const __m128i high = _mm_srai_epi32(_mm_loadu_si128(sum + 1), 4);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packs_epi32(low, high));
+        _mm_storeu_si128(sum, zero);
+        _mm_storeu_si128(sum + 1, zero);
+    }
+#else
+    for (int32_t i = 0; i < SonmixMixer::kBlockValues; ++i) {
+        out[i] =
+            static_cast<int16_t>(std::clamp(static_cast<int32_t>(sums[i]) >> 4, -32768, 32767));
+        sums[i] = 0;
+    }
+#endif
 }
 
 }  // namespace
@@ -498,11 +525,7 @@ void SonmixMixer::MixBlock(int16_t* out, int32_t now) {
         }
     }
 
-    for (int32_t i = 0; i < kBlockValues; ++i) {
-        const int32_t sum = static_cast<int32_t>(mix_[i]);
-        out[i] = static_cast<int16_t>(sum > 524271 ? 32767 : sum < -524288 ? -32768 : sum >> 4);
-        mix_[i] = 0;
-    }
+    StoreAndClear(mix_.data(), out);
 }
 
 }  // namespace vexel
