@@ -119,6 +119,28 @@ TEST(SonmixMixer, StereoAndEightBitLayouts) {
     EXPECT_EQ(block.Right(1), -200 + 256);
 }
 
+TEST(SonmixMixer, SoundsAtTheirOwnRatePlayEveryFrameInOrder) {
+    std::vector<int16_t> stereo, mono;
+    for (int i = 0; i < 601; ++i) {
+        stereo.push_back(static_cast<int16_t>(i * 97 - 29000));
+        stereo.push_back(static_cast<int16_t>(15000 - i * 53));
+        mono.push_back(static_cast<int16_t>((i * 7919) % 65536 - 32768));
+    }
+    SonmixMixer two, one;
+    two.Start(Sound16(stereo, 44100, 2), false, 0, kNow);
+    one.SetPan(one.Start(Sound16(mono), false, 0, kNow), -2048);
+    const Block both = Mix(two);
+    const Block single = Mix(one);
+    for (int i = 0; i < 601; ++i) {
+        ASSERT_EQ(both.Left(i), stereo[2 * i]) << i;
+        ASSERT_EQ(both.Right(i), stereo[2 * i + 1]) << i;
+        ASSERT_EQ(single.Left(i), mono[i]) << i;
+        ASSERT_EQ(single.Right(i), mono[i] >> 1) << i;  // half volume on the right
+    }
+    EXPECT_EQ(both.Left(601), 0);
+    EXPECT_EQ(single.Right(601), 0);
+}
+
 TEST(SonmixMixer, SetVolumeDuringPlayRampsOverTheNextBlock) {
     SonmixMixer mixer;
     const uint32_t handle = mixer.Start(Constant(16000, 4 * kFrames), false, 0, kNow);
@@ -373,8 +395,10 @@ TEST(SonmixMixer, BlocksMatchTheFrameByFrameArithmetic) {
                 b = static_cast<uint8_t>(random());
             // Full-scale values at both ends now and then.
             if (bits == 16 && bytes.size() >= 4) bytes[1] = 0x80, bytes[0] = 0, bytes[3] = 0x7f;
-            model.sound = SonmixCoreSound::Create(bytes.data(), length, rates[pick(0, 5)], channels,
-                                                  bits, pick(0, 1) == 1);
+            // The output rate half the time.
+            const int32_t hertz = pick(0, 1) == 0 ? 44100 : rates[pick(0, 5)];
+            model.sound = SonmixCoreSound::Create(bytes.data(), length, hertz, channels, bits,
+                                                  pick(0, 1) == 1);
             handles.push_back(mixer.AllocHandle());
             ASSERT_NE(mixer.Start(model.sound, false, handles.back(), kNow), 0u);
         }
@@ -383,7 +407,11 @@ TEST(SonmixMixer, BlocksMatchTheFrameByFrameArithmetic) {
                 ModelVoice& model = models[v];
                 if (block > 0 && pick(0, 2) != 0) continue;  // keeps its settings: no ramp
                 model.target_volume = pick(0, 4) == 0 ? pick(-32768, 32767) : pick(0, 8192);
-                model.target_rate = pick(0, 6) == 0 ? 0 : pick(1, 3 * 65536);
+                // The sound's own rate now and then, which plays whole frames without
+                // interpolating.
+                model.target_rate = pick(0, 6) == 0   ? 0
+                                    : pick(0, 3) == 0 ? 65536
+                                                      : pick(1, 3 * 65536);
                 model.pan = pick(0, 4) == 0 ? pick(-32768, 32767) : pick(-4096, 4096);
                 model.depth = pick(-4096, 4096);
                 mixer.SetVolume(handles[v], model.target_volume);

@@ -122,30 +122,35 @@ class Sse2Mix16 {
             const __m128i coarse =
                 _mm_add_epi32(_mm_sub_epi32(_mm_slli_epi32(fh, 16), fh), _mm_set1_epi32(256));
             const __m128i fine = _mm_sub_epi16(_mm_slli_epi32(fl, 16), fl);
-            __m128i first, second;  // 16-bit [v, v] pairs: left then right of two frames
             if constexpr (kChannels == 2) {
-                const __m128i values = _mm_packs_epi32(
-                    Interpolate(_mm_unpacklo_epi64(Pairs2(frame[0]), Pairs2(frame[1])),
-                                _mm_unpacklo_epi32(coarse, coarse), _mm_unpacklo_epi32(fine, fine)),
-                    Interpolate(_mm_unpacklo_epi64(Pairs2(frame[2]), Pairs2(frame[3])),
-                                _mm_unpackhi_epi32(coarse, coarse),
-                                _mm_unpackhi_epi32(fine, fine)));
-                first = _mm_unpacklo_epi16(values, values);
-                second = _mm_unpackhi_epi16(values, values);
+                AddFour<2>(out,
+                           _mm_packs_epi32(
+                               Interpolate(_mm_unpacklo_epi64(Pairs2(frame[0]), Pairs2(frame[1])),
+                                           _mm_unpacklo_epi32(coarse, coarse),
+                                           _mm_unpacklo_epi32(fine, fine)),
+                               Interpolate(_mm_unpacklo_epi64(Pairs2(frame[2]), Pairs2(frame[3])),
+                                           _mm_unpackhi_epi32(coarse, coarse),
+                                           _mm_unpackhi_epi32(fine, fine))));
             } else {
                 const __m128i pairs =
                     _mm_unpacklo_epi64(_mm_unpacklo_epi32(Pair1(frame[0]), Pair1(frame[1])),
                                        _mm_unpacklo_epi32(Pair1(frame[2]), Pair1(frame[3])));
                 const __m128i values = Interpolate(pairs, coarse, fine);
-                const __m128i doubled = _mm_unpacklo_epi16(_mm_packs_epi32(values, values),
-                                                           _mm_packs_epi32(values, values));
-                first = _mm_unpacklo_epi32(doubled, doubled);
-                second = _mm_unpackhi_epi32(doubled, doubled);
+                AddFour<1>(out, _mm_packs_epi32(values, values));
             }
-            Add(out, first);
-            Add(out + 4, second);
         }
         return position;
+    }
+
+    // The same for groups of four consecutive frames that need no interpolation: the
+    // sound's own rate from a whole frame, where every fraction is 0 and the value is a.
+    template <int kChannels>
+    void MixConsecutive(const int16_t* pcm, uint32_t* out, int32_t groups) const {
+        for (int32_t g = 0; g < groups; ++g, out += 8, pcm += 4 * kChannels) {
+            const auto* values = reinterpret_cast<const __m128i*>(pcm);
+            AddFour<kChannels>(out,
+                               kChannels == 2 ? _mm_loadu_si128(values) : _mm_loadl_epi64(values));
+        }
     }
 
   private:
@@ -169,6 +174,19 @@ class Sse2Mix16 {
         const __m128i low = _mm_srai_epi32(_mm_madd_epi16(pairs, fine), 8);
         return _mm_srai_epi32(_mm_add_epi32(_mm_madd_epi16(pairs, coarse), low), 8);
     }
+    // Adds four frames' 16-bit values (left, right, ... or, for mono, one each in the low
+    // half) to their eight sums.
+    template <int kChannels>
+    void AddFour(uint32_t* out, __m128i values) const {
+        const __m128i doubled = _mm_unpacklo_epi16(values, values);
+        if constexpr (kChannels == 2) {
+            Add(out, doubled);
+            Add(out + 4, _mm_unpackhi_epi16(values, values));
+        } else {
+            Add(out, _mm_unpacklo_epi32(doubled, doubled));
+            Add(out + 4, _mm_unpackhi_epi32(doubled, doubled));
+        }
+    }
     // Adds gain × value >> 8 for four [v, v] pairs to four sums.
     void Add(uint32_t* out, __m128i values) const {
         __m128i* sum = reinterpret_cast<__m128i*>(out);
@@ -188,7 +206,13 @@ void MixSteady(const Reader<kChannels, kBits>& reader, uint64_t position, uint64
 #if defined(__SSE2__)
     if constexpr (kBits == 16) {
         k = count & ~3;
-        position = Sse2Mix16(gains).Mix<kChannels>(reader.pcm16, position, advance, out, k / 4);
+        const Sse2Mix16 mix(gains);
+        if (advance == uint64_t{1} << 32 && static_cast<uint32_t>(position) == 0) {
+            mix.MixConsecutive<kChannels>(reader.pcm16 + (position >> 32) * kChannels, out, k / 4);
+            position += advance * static_cast<uint64_t>(k);
+        } else {
+            position = mix.Mix<kChannels>(reader.pcm16, position, advance, out, k / 4);
+        }
         out += 2 * k;
     }
 #endif
