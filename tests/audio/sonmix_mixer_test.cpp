@@ -438,6 +438,16 @@ TEST(SonmixMixer, BlocksMatchTheFrameByFrameArithmetic) {
     }
 }
 
+TEST(SonmixMixer, SoundWithANegativeRateHoldsStill) {
+    SonmixMixer mixer;
+    const uint32_t handle = mixer.Start(Sound16({500, 600, 700}, -22050), false, 0, kNow);
+    const Block block = Mix(mixer);
+    EXPECT_EQ(block.Left(0), 500);
+    EXPECT_EQ(block.Right(kFrames - 1), 500);
+    EXPECT_EQ(mixer.Position(handle), 0);
+    EXPECT_EQ(mixer.Playing(handle), 1);
+}
+
 TEST(SonmixCoreSound, GuardFrameRepeatsLastOrFirstFrame) {
     const uint8_t bytes[] = {1, 0, 2, 0, 3, 0, 4, 0};  // two stereo frames
     const auto once = SonmixCoreSound::Create(bytes, 2, 8000, 2, 16, false);
