@@ -60,6 +60,32 @@ void BM_SonmixMixBlock(benchmark::State& state) {
                            benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
+// The same with every voice's volume changed before each block (as a game moving its sound
+// sources every frame does), so that every block ramps.
+void BM_SonmixMixBlockRamping(benchmark::State& state) {
+    vexel::SonmixMixer mixer;
+    const auto sound =
+        vexel::SonmixCoreSound::Create(StereoPcm().data(), kSoundFrames, 44100, 2, 16, true);
+    std::vector<uint32_t> handles;
+    for (int v = 0; v < state.range(0); ++v) {
+        handles.push_back(mixer.Start(sound, false, 0, -1000));
+        mixer.SetRate(handles.back(), static_cast<int32_t>(state.range(1) * 65536 / 100));
+        mixer.SetPan(handles.back(), 1200 - 40 * v);
+    }
+    int16_t out[vexel::SonmixMixer::kBlockValues];
+    int32_t volume = 3072;
+    for (auto _ : state) {
+        volume = 5120 - volume;  // 3072, 2048, 3072, ...
+        for (const uint32_t handle : handles)
+            mixer.SetVolume(handle, volume);
+        mixer.MixBlock(out, 0);
+        benchmark::DoNotOptimize(out);
+    }
+    state.counters["ns_per_voice_block"] =
+        benchmark::Counter(static_cast<double>(state.iterations() * state.range(0)),
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
 void BM_SdlMixAudioFormat(benchmark::State& state) {
     std::vector<uint8_t> out(kFrames * 4);
     const int voices = static_cast<int>(state.range(0));
@@ -126,6 +152,7 @@ void MixArgs(benchmark::internal::Benchmark* b) {
 }
 
 BENCHMARK(BM_SonmixMixBlock)->Apply(MixArgs);
+BENCHMARK(BM_SonmixMixBlockRamping)->Apply(MixArgs);
 BENCHMARK(BM_ScalarInterpolatingLoop)->Apply(MixArgs);
 BENCHMARK(BM_SdlMixAudioFormat)->Arg(1)->Arg(8)->Arg(64);
 

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <random>
 #include <vector>
 
 #include "audio/mixer/sonmix_mixer.h"
@@ -115,6 +117,28 @@ TEST(SonmixMixer, StereoAndEightBitLayouts) {
     EXPECT_EQ(block.Right(0), 100 - 128 * 256);
     EXPECT_EQ(block.Left(1), 200 + 0);
     EXPECT_EQ(block.Right(1), -200 + 256);
+}
+
+TEST(SonmixMixer, SoundsAtTheirOwnRatePlayEveryFrameInOrder) {
+    std::vector<int16_t> stereo, mono;
+    for (int i = 0; i < 601; ++i) {
+        stereo.push_back(static_cast<int16_t>(i * 97 - 29000));
+        stereo.push_back(static_cast<int16_t>(15000 - i * 53));
+        mono.push_back(static_cast<int16_t>((i * 7919) % 65536 - 32768));
+    }
+    SonmixMixer two, one;
+    two.Start(Sound16(stereo, 44100, 2), false, 0, kNow);
+    one.SetPan(one.Start(Sound16(mono), false, 0, kNow), -2048);
+    const Block both = Mix(two);
+    const Block single = Mix(one);
+    for (int i = 0; i < 601; ++i) {
+        ASSERT_EQ(both.Left(i), stereo[2 * i]) << i;
+        ASSERT_EQ(both.Right(i), stereo[2 * i + 1]) << i;
+        ASSERT_EQ(single.Left(i), mono[i]) << i;
+        ASSERT_EQ(single.Right(i), mono[i] >> 1) << i;  // half volume on the right
+    }
+    EXPECT_EQ(both.Left(601), 0);
+    EXPECT_EQ(single.Right(601), 0);
 }
 
 TEST(SonmixMixer, SetVolumeDuringPlayRampsOverTheNextBlock) {
@@ -301,6 +325,127 @@ TEST(SonmixMixer, ZeroVolumeStillAdvances) {
     EXPECT_EQ(mixer.Position(handle), kFrames);
     Mix(mixer);
     EXPECT_EQ(mixer.Playing(handle), 0);
+}
+
+// One voice mixed frame by frame with the plain arithmetic, to hold the block mix (which
+// works in runs and several frames at a time) against.
+struct ModelVoice {
+    SonmixSoundRef sound;
+    int32_t volume = 4096, target_volume = 4096, rate = 65536, target_rate = 65536;
+    int32_t pan = 0, depth = 0;
+    uint64_t position = 0, advanced = 0;
+    bool ended = false;
+
+    int32_t Value(uint64_t at, int32_t channel) const {
+        const size_t index = static_cast<size_t>(at >> 32) * sound->channels +
+                             std::min(channel, sound->channels - 1);
+        const int32_t fraction = static_cast<int32_t>((at >> 16) & 0xffff);
+        if (sound->bits == 8) {
+            const int32_t a = sound->pcm8[index], b = sound->pcm8[index + sound->channels];
+            return (a - 128) * 256 + (((b - a) * fraction) >> 8);
+        }
+        const int32_t a = sound->pcm16[index], b = sound->pcm16[index + sound->channels];
+        return a + static_cast<int32_t>((static_cast<int64_t>(b - a) * fraction) >> 16);
+    }
+
+    void Mix(std::vector<int32_t>& sum) {
+        const int64_t step = int64_t{rate} * sound->hertz / 44100;
+        const int64_t target_step = int64_t{target_rate} * sound->hertz / 44100;
+        const uint64_t end = static_cast<uint64_t>(sound->length) << 32;
+        for (int32_t i = 0; i < kFrames && !ended; ++i) {
+            const int32_t v = (volume * 256 + (target_volume - volume) * 256 / kFrames * i) >> 8;
+            int32_t left = pan >= 1 ? (v * (4096 - pan)) >> 12 : v;
+            int32_t right = pan < 0 ? (v * (4096 + pan)) >> 12 : v;
+            if (depth < 0) right = -right;
+            left = std::clamp(left, -32768, 32768);
+            right = std::clamp(right, -32768, 32768);
+            sum[2 * i] += (left * Value(position, 0)) >> 8;
+            sum[2 * i + 1] += (right * Value(position, 1)) >> 8;
+            const int64_t s = (step * 256 + (target_step - step) * 256 / kFrames * i) >> 8;
+            position += static_cast<uint64_t>(s) << 16;
+            advanced += static_cast<uint64_t>(s) << 16;
+            if (position >= end) {
+                if (sound->loop) {
+                    position %= end;
+                } else {
+                    ended = true;
+                }
+            }
+        }
+        volume = target_volume;
+        rate = target_rate;
+    }
+};
+
+TEST(SonmixMixer, BlocksMatchTheFrameByFrameArithmetic) {
+    std::mt19937 random(7);
+    const auto pick = [&](int32_t low, int32_t high) {
+        return low + static_cast<int32_t>(random() % static_cast<uint32_t>(high - low + 1));
+    };
+    const int32_t rates[] = {8000, 11025, 22050, 44100, 48000, 96000};
+    for (int round = 0; round < 12; ++round) {
+        SonmixMixer mixer;
+        std::vector<ModelVoice> models(6);
+        std::vector<uint32_t> handles;
+        for (ModelVoice& model : models) {
+            const int32_t channels = pick(1, 2), bits = pick(0, 3) == 0 ? 8 : 16;
+            const int32_t length = pick(0, 3) == 0 ? pick(1, 9) : pick(10, 3000);
+            std::vector<uint8_t> bytes(static_cast<size_t>(length) * channels * bits / 8);
+            for (uint8_t& b : bytes)
+                b = static_cast<uint8_t>(random());
+            // Full-scale values at both ends now and then.
+            if (bits == 16 && bytes.size() >= 4) bytes[1] = 0x80, bytes[0] = 0, bytes[3] = 0x7f;
+            // The output rate half the time.
+            const int32_t hertz = pick(0, 1) == 0 ? 44100 : rates[pick(0, 5)];
+            model.sound = SonmixCoreSound::Create(bytes.data(), length, hertz, channels, bits,
+                                                  pick(0, 1) == 1);
+            handles.push_back(mixer.AllocHandle());
+            ASSERT_NE(mixer.Start(model.sound, false, handles.back(), kNow), 0u);
+        }
+        for (int block = 0; block < 8; ++block) {
+            for (size_t v = 0; v < models.size(); ++v) {
+                ModelVoice& model = models[v];
+                if (block > 0 && pick(0, 2) != 0) continue;  // keeps its settings: no ramp
+                model.target_volume = pick(0, 4) == 0 ? pick(-32768, 32767) : pick(0, 8192);
+                // The sound's own rate now and then, which plays whole frames without
+                // interpolating.
+                model.target_rate = pick(0, 6) == 0   ? 0
+                                    : pick(0, 3) == 0 ? 65536
+                                                      : pick(1, 3 * 65536);
+                model.pan = pick(0, 4) == 0 ? pick(-32768, 32767) : pick(-4096, 4096);
+                model.depth = pick(-4096, 4096);
+                mixer.SetVolume(handles[v], model.target_volume);
+                mixer.SetRate(handles[v], model.target_rate);
+                mixer.SetPan(handles[v], model.pan);
+                mixer.SetDepth(handles[v], model.depth);
+            }
+            std::vector<int32_t> sum(SonmixMixer::kBlockValues, 0);
+            for (ModelVoice& model : models)
+                model.Mix(sum);
+            const Block mixed = Mix(mixer);
+            for (int i = 0; i < SonmixMixer::kBlockValues; ++i) {
+                const int16_t expected =
+                    static_cast<int16_t>(std::clamp(sum[i] >> 4, -32768, 32767));
+                ASSERT_EQ(mixed.values[i], expected)
+                    << "round " << round << " block " << block << " value " << i;
+            }
+            for (size_t v = 0; v < models.size(); ++v) {
+                ASSERT_EQ(mixer.Position(handles[v]),
+                          static_cast<int64_t>(models[v].advanced >> 32))
+                    << "round " << round << " voice " << v;
+            }
+        }
+    }
+}
+
+TEST(SonmixMixer, SoundWithANegativeRateHoldsStill) {
+    SonmixMixer mixer;
+    const uint32_t handle = mixer.Start(Sound16({500, 600, 700}, -22050), false, 0, kNow);
+    const Block block = Mix(mixer);
+    EXPECT_EQ(block.Left(0), 500);
+    EXPECT_EQ(block.Right(kFrames - 1), 500);
+    EXPECT_EQ(mixer.Position(handle), 0);
+    EXPECT_EQ(mixer.Playing(handle), 1);
 }
 
 TEST(SonmixCoreSound, GuardFrameRepeatsLastOrFirstFrame) {

@@ -135,13 +135,17 @@ TEST_F(SonmixOutputTest, DeviceBytesAreExactlyWhatTheCoreMixes) {
 
 TEST_F(SonmixOutputTest, ImplicitChannelPlaysOnceAndStopsPlaying) {
     ASSERT_EQ(SelectAudioDriver(u"SONMIX"), 1);
-    auto sample = NewAudioSample(100, 44100, SF_MONO8);
-    std::fill(sample->samples, sample->samples + 100, 200);
+    // The mixer thread runs ahead of the reader by as much as the FIFO holds (16 blocks
+    // by default), so the sound lasts far longer than that: it must still be playing when
+    // asked right after the start, however the threads are scheduled.
+    constexpr int kFrames = 100 * 1024;
+    auto sample = NewAudioSample(kFrames, 44100, SF_MONO8);
+    std::fill(sample->samples, sample->samples + kFrames, 200);
     const auto sound = LoadSoundFile(sample, 0);
     const auto channel = StartSound(sound, nullptr);
     ASSERT_NE(channel, nullptr);
     EXPECT_EQ(ChannelIsPlaying(channel), 1);
-    for (int i = 0; i < 100 && ChannelIsPlaying(channel) == 1; ++i)
+    for (int i = 0; i < 300 && ChannelIsPlaying(channel) == 1; ++i)
         ReadBlock();
     EXPECT_EQ(ChannelIsPlaying(channel), 0);
 }
