@@ -340,8 +340,9 @@ TEST_F(GLWindow, ContextsMadeAfterTheSharedContextShareTheirObjects) {
     XSync(SystemDisplay(), False);
     // One hidden 100x100 window, never mapped; the current context and the input window
     // stay as they were.
+    const std::vector<Window> after = TopLevelWindows();
     std::vector<Window> added;
-    for (const Window window : TopLevelWindows()) {
+    for (const Window window : after) {
         if (std::find(before.begin(), before.end(), window) == before.end())
             added.push_back(window);
     }
