@@ -80,6 +80,9 @@ TEST_F(GLWindow, HasTheTitleAFixedSizeAndTheCloseProtocol) {
     const GraphicsPtr g = OpenGraphics(1024, 512, 0, 60, 0);
     ASSERT_TRUE(g);
     const Window window = WindowOf(g);
+    // The second connection sees the window's properties once the server has handled
+    // everything the program's connection sent.
+    injector->Sync();
     EXPECT_EQ(injector->Property(window, "_NET_WM_NAME"), "Hühnerbrühe – Fenster");
 
     XSizeHints hints{};

@@ -52,6 +52,8 @@ void SetTitle(Display* display, Window window) {
     XChangeProperty(display, window, name, utf8, 8, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(title.data()),
                     static_cast<int>(title.size()));
+    // Send it now: the window manager should not wait for our next request to see the title.
+    XFlush(display);
 }
 
 bool x_request_failed = false;
