@@ -78,6 +78,10 @@ bool ReadPngLayout(PngIo& io, PngLayout& layout) {
     if (setjmp(png_jmpbuf(io.png))) return false;
     png_set_sig_bytes(io.png, 8);
     png_set_user_limits(io.png, kMaxImageSide, kMaxImageSide);
+    // Only the chunks the pixels need are processed (header, palette, transparency, data);
+    // every other one is passed over unread. libpng would otherwise allocate whatever size a
+    // text or profile chunk announces before finding out that the file does not hold it.
+    png_set_keep_unknown_chunks(io.png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
     png_read_info(io.png, io.info);
     const png_uint_32 width = png_get_image_width(io.png, io.info);
     const png_uint_32 height = png_get_image_height(io.png, io.info);
