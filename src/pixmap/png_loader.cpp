@@ -60,7 +60,9 @@ void WriteCallback(png_structp png, png_bytep data, size_t length) {
 }
 
 void FlushCallback(png_structp png) {
-    WithStream(png, [](TStream& stream) { stream.Flush(); });
+    WithStream(png, [](TStream& stream) {
+        if (stream.Flush() != 0) throw TStreamWriteException();
+    });
 }
 
 // The decoded layout, after the transforms.
@@ -270,7 +272,8 @@ bool SavePNGPixmap(const TPixmap& pixmap, const Url& url, int32_t level) {
     if (!handle.Ok()) return false;
     const bool written = WritePng(io, settings, rows.data());
     if (io.error) std::rethrow_exception(io.error);
-    return written;
+    // A full disk may refuse the last buffered bytes only when the file is closed.
+    return stream->Close() == 0 && written;
 }
 
 PixmapPtr TPixmapLoaderPNG::LoadPixmap(TStream& stream) {
