@@ -11,89 +11,13 @@
 
 #include "graphics/graphics.h"
 #include "graphics/image_font.h"
+#include "support/recording_vex2d.h"
 
 namespace vexel {
 namespace {
 
-// A window of a given size that draws nothing.
-class FakeWindow : public TGraphics {
-  public:
-    FakeWindow(int32_t width, int32_t height) : width(width), height(height) {}
-    std::shared_ptr<TGraphicsDriver> Driver() override { return nullptr; }
-    void GetSettings(int32_t& w, int32_t& h, int32_t& d, int32_t& hz, int32_t& f) override {
-        w = width;
-        h = height;
-        d = 24;
-        hz = 0;
-        f = 2;
-    }
-    void Close() override { closed = true; }
-
-    int32_t width, height;
-    bool closed = false;
-};
-
-std::string Numbers(std::initializer_list<float> values) {
-    std::ostringstream out;
-    for (float v : values)
-        out << ' ' << v;
-    return out.str();
-}
-
-// Writes every driver call as one line of text, numbers as printed by iostreams.
-class RecordingDriver : public TVex2DDriver {
-  public:
-    void SetGraphics(const GraphicsPtr& g) override {
-        calls.push_back(g ? "SetGraphics" : "SetGraphics null");
-        if (auto context = std::dynamic_pointer_cast<TVex2DGraphics>(g)) {
-            context->MakeCurrent();
-        } else {
-            TVex2DGraphics::ClearCurrent();
-        }
-    }
-    void Flip(int32_t sync) override { calls.push_back("Flip" + Numbers({float(sync)})); }
-    void SetBlend(int32_t blend) override { calls.push_back("Blend" + Numbers({float(blend)})); }
-    void SetAlpha(float a) override { calls.push_back("Alpha" + Numbers({a})); }
-    void SetColor(int32_t r, int32_t g, int32_t b) override {
-        calls.push_back("Color" + Numbers({float(r), float(g), float(b)}));
-    }
-    void SetClsColor(int32_t r, int32_t g, int32_t b) override {
-        calls.push_back("ClsColor" + Numbers({float(r), float(g), float(b)}));
-    }
-    void SetViewport(int32_t x, int32_t y, int32_t w, int32_t h) override {
-        calls.push_back("Viewport" + Numbers({float(x), float(y), float(w), float(h)}));
-    }
-    void SetTransform(float ix, float iy, float jx, float jy) override {
-        calls.push_back("Transform" + Numbers({Round(ix), Round(iy), Round(jx), Round(jy)}));
-    }
-    void SetLineWidth(float w) override { calls.push_back("LineWidth" + Numbers({w})); }
-    void Cls() override { calls.push_back("Cls"); }
-    void Plot(float x, float y) override { calls.push_back("Plot" + Numbers({x, y})); }
-    void DrawLine(float a, float b, float c, float d, float tx, float ty) override {
-        calls.push_back("Line" + Numbers({a, b, c, d, tx, ty}));
-    }
-    void DrawRect(float a, float b, float c, float d, float tx, float ty) override {
-        calls.push_back("Rect" + Numbers({a, b, c, d, tx, ty}));
-    }
-    void DrawOval(float a, float b, float c, float d, float tx, float ty) override {
-        calls.push_back("Oval" + Numbers({a, b, c, d, tx, ty}));
-    }
-    void DrawPoly(std::span<const float> xy, float hx, float hy, float tx, float ty) override {
-        calls.push_back("Poly " + std::to_string(xy.size()) + Numbers({hx, hy, tx, ty}));
-    }
-    void SetResolution(float w, float h) override {
-        calls.push_back("Resolution" + Numbers({w, h}));
-    }
-
-    // Matrix entries rounded to 6 places so that cos 90° prints as 0.
-    static float Round(float v) {
-        const float r = std::round(v * 1e6f) / 1e6f;
-        return r == 0 ? 0.0f : r;
-    }
-
-    std::vector<std::string> TakeCalls() { return std::exchange(calls, {}); }
-    std::vector<std::string> calls;
-};
+using testing::FakeWindow;
+using testing::RecordingDriver;
 
 class DrawingLayer : public ::testing::Test {
   protected:

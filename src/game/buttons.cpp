@@ -1,0 +1,33 @@
+#include "game/buttons.h"
+
+#include "game/screen_support.h"
+
+namespace morvelle {
+
+bool PointInRect(int32_t px, int32_t py, int32_t x, int32_t y, int32_t w, int32_t h) {
+    return x < px && px < x + w && y < py && py < y + h;
+}
+
+bool MouseInRect(int32_t x, int32_t y, int32_t w, int32_t h) {
+    const GameState& game = Game();
+    return PointInRect(game.PointerX, game.PointerY, x, y, w, h);
+}
+
+bool DrawButton(vexel::TImage& image, int32_t frame, int32_t x, int32_t y) {
+    const int32_t width = vexel::ImageWidthOf(image);
+    const int32_t height = vexel::ImageHeightOf(image);
+    if (!MouseInRect(x - width / 2, y - height / 2, width, height)) {
+        vexel::DrawImageFrame(image, static_cast<float>(x), static_cast<float>(y), frame);
+        return false;
+    }
+    vexel::DrawImageFrame(image, static_cast<float>(x), static_cast<float>(y), frame + 1);
+    if (Game().LeftClicks == 0) return false;
+    PlayEffect(Game().ClickSound);
+    return true;
+}
+
+String SoundLabel(int32_t flag) {
+    return flag != 0 ? u"An" : u"Aus";
+}
+
+}  // namespace morvelle

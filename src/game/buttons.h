@@ -1,0 +1,23 @@
+#pragma once
+
+// Image buttons of the menus and the strict rectangle tests behind them.
+
+#include <cstdint>
+
+#include "game/game_state.h"
+
+namespace morvelle {
+
+// True when the point lies strictly inside the rectangle: its border pixels do not count.
+bool PointInRect(int32_t px, int32_t py, int32_t x, int32_t y, int32_t w, int32_t h);
+// PointInRect for the pointer position of this frame.
+bool MouseInRect(int32_t x, int32_t y, int32_t w, int32_t h);
+
+// Draws frame `frame` of `image` centred on (x, y), or frame + 1 while the pointer is over
+// it. A click on it plays the click sound and returns true.
+bool DrawButton(vexel::TImage& image, int32_t frame, int32_t x, int32_t y);
+
+// The sound toggle's label: "An" for on, "Aus" for off.
+String SoundLabel(int32_t flag);
+
+}  // namespace morvelle
