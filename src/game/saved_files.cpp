@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <signal.h>
+
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -36,15 +38,41 @@ void SyncFolder(const std::string& folder) {
     close(fd);
 }
 
+// New files are named ".<name>.<pid>.<n>.new" beside the file they replace.
+constexpr char kSiblingEnd[] = ".new";
+
+// Removes new files that a save of `name` left behind when its process was killed before
+// the rename: those of processes that no longer exist.
+void RemoveAbandonedSiblings(const std::string& folder, const std::string& name) {
+    const std::string prefix = "." + name + ".";
+    for (const String& entry : vexel::ListDirectoryNames(vexel::FromUtf8(folder), true)) {
+        const std::string file = vexel::ToUtf8(entry);
+        if (file.size() <= prefix.size() + 4 || file.compare(0, prefix.size(), prefix) != 0 ||
+            !file.ends_with(kSiblingEnd)) {
+            continue;
+        }
+        const std::string pid_text =
+            file.substr(prefix.size(), file.find('.', prefix.size()) - prefix.size());
+        if (pid_text.empty() || pid_text.find_first_not_of("0123456789") != std::string::npos ||
+            pid_text.size() > 9) {
+            continue;
+        }
+        if (kill(static_cast<pid_t>(std::stol(pid_text)), 0) != 0 && errno == ESRCH) {
+            unlink((folder + "/" + file).c_str());
+        }
+    }
+}
+
 // Opens a file of a new, unused name next to `path`; -1 when none can be made.
 int CreateSibling(const std::string& path, std::string& sibling) {
     static std::atomic<unsigned> counter{0};
     const size_t slash = path.rfind('/');
     const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    RemoveAbandonedSiblings(folder.empty() ? "." : folder.substr(0, folder.size() - 1), name);
     for (int attempt = 0; attempt < 100; ++attempt) {
         sibling = folder + "." + name + "." + std::to_string(getpid()) + "." +
-                  std::to_string(counter.fetch_add(1, std::memory_order_relaxed)) + ".new";
+                  std::to_string(counter.fetch_add(1, std::memory_order_relaxed)) + kSiblingEnd;
         const int fd = open(sibling.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0 || errno != EEXIST) return fd;
     }
