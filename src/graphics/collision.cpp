@@ -1,6 +1,7 @@
 #include "graphics/collision.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "graphics/image.h"
 #include "graphics/vex2d.h"
@@ -68,8 +69,8 @@ std::unique_ptr<TQuad> MakeImageQuad(TImage* image, int32_t frame, float x, floa
         if (format > 0 && format < PIXEL_FORMAT_COUNT && PixelFormatAlphaBits[format] > 0) {
             // The overlap test reads 32-bit words with alpha in the top byte; a one-byte
             // alpha format would be read past the end of its rows, so it is widened first.
-            quad->mask =
-                PixelFormatBytes[format] == 4 ? pixmap : ReformatPixmap(*pixmap, PIXEL_RGBA32);
+            quad->mask = PixelFormatBytes[format] == 4 ? std::move(pixmap)
+                                                       : ReformatPixmap(*pixmap, PIXEL_RGBA32);
         }
     }
     quad->SetCoords(screen[0][0], screen[0][1], screen[1][0], screen[1][1], screen[2][0],

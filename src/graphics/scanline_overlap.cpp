@@ -35,7 +35,9 @@ struct RasterPolygon {
     const float* Vertex(int32_t index) const {
         return &data[static_cast<size_t>(index) * kChannels];
     }
-    int32_t Row(int32_t index) const { return TruncateCoordinate(Vertex(index)[1]); }
+    // truncate(y) of each vertex, worked out once when the polygon is loaded.
+    std::array<int32_t, kMaxVertices> rows{};
+    int32_t Row(int32_t index) const { return rows[static_cast<size_t>(index)]; }
 };
 
 void Load(RasterPolygon& polygon, const OverlapPolygon& source) {
@@ -65,6 +67,8 @@ void Load(RasterPolygon& polygon, const OverlapPolygon& source) {
         }
     }
 
+    for (int32_t i = 0; i < polygon.count; ++i)
+        polygon.rows[static_cast<size_t>(i)] = TruncateCoordinate(polygon.Vertex(i)[1]);
     int32_t top_index = 0;
     for (int32_t i = 1; i < polygon.count; ++i) {
         if (polygon.Row(i) < polygon.Row(top_index)) top_index = i;
@@ -195,14 +199,13 @@ bool ConsecutiveColumns(const SpanWalk& walk, int64_t n, ColumnRun& run) {
     }
     // u must be a multiple of grain = du / 2, and |u| + n × du below 2^24 grains.
     const double grains = static_cast<double>(walk.u) * 2.0 * width;
-    if (!(grains == std::floor(grains)) ||
-        std::fabs(grains) + 2.0 * static_cast<double>(n) >= 16777216.0) {
-        return false;
-    }
+    if (!(std::fabs(grains) + 2.0 * static_cast<double>(n) < 16777216.0)) return false;
+    const auto whole = static_cast<int64_t>(grains);
+    if (static_cast<double>(whole) != grains) return false;
     run.kind = ColumnRun::kRow;
     run.mask = &mask;
     run.row = MaskRowPixels(mask, MaskRow(mask, walk.v));
-    run.first = static_cast<int64_t>(std::floor(grains / 2));
+    run.first = whole >= 0 ? whole / 2 : -((1 - whole) / 2);  // floor(grains / 2)
     run.width = width;
     return true;
 }
@@ -222,7 +225,10 @@ class WordSpan {
             cuts_[count_++] = std::clamp<int64_t>(-run->first, 0, n);
             cuts_[count_++] = std::clamp<int64_t>(run->width - run->first, 0, n);
         }
-        std::sort(cuts_.begin(), cuts_.begin() + count_);
+        for (int i = 1; i < count_; ++i) {  // at most six: insertion sort
+            for (int j = i; j > 0 && cuts_[j] < cuts_[j - 1]; --j)
+                std::swap(cuts_[j], cuts_[j - 1]);
+        }
     }
 
     const ColumnRun& First() const { return a_; }
