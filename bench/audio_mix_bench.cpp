@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "audio/audio_driver.h"
-#include "audio/mixer/sonmix_mixer.h"
+#include "audio/mixer/internal/sonmix_mixer.h"
 #include "bench_support.h"
 
 namespace {

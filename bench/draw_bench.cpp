@@ -24,7 +24,7 @@
 
 #include "bench_support.h"
 #include "graphics/collision.h"
-#include "graphics/gl_vex2d_driver.h"
+#include "graphics/gl/gl_vex2d_driver.h"
 #include "graphics/graphics.h"
 #include "graphics/image.h"
 #include "graphics/vex2d.h"

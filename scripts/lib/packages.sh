@@ -9,11 +9,20 @@ BUILD_PACKAGES=(
   libvorbis-dev libogg-dev libopenal-dev
   libfreetype-dev
   libx11-dev libxxf86vm-dev libxrandr-dev libxtst-dev libxfixes-dev libgl-dev libgl1-mesa-dri libglx-mesa0
+  # The game's pictures are rendered from SVG, whose lettering is set in FreeSans.
+  librsvg2-bin fonts-freefont-ttf
 )
 
-# Running the game: the font it draws with.
+# Running the game: the font it draws with, and padsp, which carries its sound to
+# PulseAudio or PipeWire on desktops without OSS.
 RUN_PACKAGES=(
-  fonts-freefont-ttf
+  fonts-freefont-ttf pulseaudio-utils
+)
+
+# Making the Debian package: dpkg-shlibdeps and file, which CPack uses to find the
+# packages of the libraries the game links.
+PACKAGE_PACKAGES=(
+  dpkg-dev file
 )
 
 # Running the tests: X servers, fuzzing with clang, real files made by other programs.
@@ -22,6 +31,7 @@ TEST_PACKAGES=(
   xvfb xserver-xorg-core xserver-xorg-video-dummy x11-utils
   clang-14 libclang-rt-14-dev
   libopenal1 sound-theme-freedesktop alsa-utils xfonts-base
+  desktop-file-utils appstream lintian man-db "${PACKAGE_PACKAGES[@]}"
 )
 
 # Measuring: Google Benchmark and the libraries we compare ourselves with.

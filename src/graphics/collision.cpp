@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "graphics/image.h"
+#include "graphics/internal/scanline_overlap.h"
 #include "graphics/vex2d.h"
 
 namespace vexel {

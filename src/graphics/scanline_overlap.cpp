@@ -1,4 +1,4 @@
-#include "graphics/scanline_overlap.h"
+#include "graphics/internal/scanline_overlap.h"
 
 #include <algorithm>
 #include <array>
@@ -6,7 +6,7 @@
 #include <cstring>
 #include <optional>
 
-#include "graphics/truncate.h"
+#include "graphics/internal/truncate.h"
 
 namespace vexel {
 
