@@ -1,6 +1,6 @@
 // Compiled with -mssse3 on x86-64 and empty elsewhere. Only intrinsics and functions of this
 // unit belong here, for the same reason as in pixel_avx2.cpp.
-#include "pixmap/pixel_simd.h"
+#include "pixmap/internal/pixel_simd.h"
 
 #if defined(__SSSE3__)
 
