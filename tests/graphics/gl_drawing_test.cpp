@@ -181,6 +181,13 @@ TEST_F(GLDrawing, OvalSegmentsGrowWithTheRadiiInStepsOfFour) {
     DrawEllipse(400, 200, 100, 60);
     EXPECT_EQ(Pixel(450, 230), kWhite);
     EXPECT_EQ(Pixel(401, 201), kBlack);
+    // Enormous radii stop at the cap; such an oval still covers what it should.
+    EXPECT_EQ(OvalSegments(4000, 4000), 8000);
+    EXPECT_EQ(OvalSegments(4100.5f, -4100), 8192);
+    EXPECT_EQ(OvalSegments(1e30f, 1e30f), 8192);
+    ClearScreen();
+    DrawEllipse(-1e7f, -1e7f, 2e7f + 1024, 2e7f + 512);
+    EXPECT_TRUE(Filled(0, 0, 1024, 512, kWhite));
 }
 
 TEST_F(GLDrawing, PolygonsNeedThreeWholePoints) {

@@ -67,7 +67,7 @@ class TGLVex2DDriver : public TVex2DDriver {
     void Plot(float x, float y) override;
     void DrawLine(float x0, float y0, float x1, float y1, float tx, float ty) override;
     void DrawRect(float x0, float y0, float x1, float y1, float tx, float ty) override;
-    // truncate(|rx| + |ry|) segments, at least 12, rounded down to a multiple of 4.
+    // OvalSegments(rx, ry) segments.
     void DrawOval(float x0, float y0, float x1, float y1, float tx, float ty) override;
     // Nothing for fewer than three points or an odd count of numbers.
     void DrawPoly(std::span<const float> xy, float hx, float hy, float tx, float ty) override;
@@ -82,6 +82,14 @@ class TGLVex2DDriver : public TVex2DDriver {
     // window of `graphics`.
     virtual void ResetGLContext(const GraphicsPtr& graphics);
 };
+
+// Segments of an oval with radii rx and ry: truncate(|rx| + |ry|), at least 12, rounded down
+// to a multiple of 4, and at most kMaxOvalSegments.
+int32_t OvalSegments(float rx, float ry);
+// With this many segments an arc and its chord differ by less than 2^-23 of the radius, less
+// than a float coordinate of that size can tell apart, so more segments change no pixel;
+// they would only make an enormous oval take seconds to draw.
+inline constexpr int32_t kMaxOvalSegments = 8192;
 
 // The one OpenGL 2-D driver, made on first call. It is selected as the current graphics
 // driver (with a back buffer) when the program starts.
