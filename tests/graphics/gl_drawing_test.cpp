@@ -16,6 +16,7 @@
 #include "graphics/graphics.h"
 #include "graphics/image.h"
 #include "graphics/vex2d.h"
+#include "support/test_support.h"
 #include "system/polled_input.h"
 #include "system/system_driver.h"
 
@@ -76,6 +77,14 @@ class GLDrawing : public ::testing::Test {
     }
     void TearDown() override { CloseOpenedGraphics(); }
 };
+
+// Building the program's statics does no work of the graphics module: the display is opened,
+// and the OpenGL 2-D driver chosen, by the first call into it.
+TEST(GraphicsStartUp, TheDisplayIsOpenedOnFirstUseAndTheDrawingDriverIsCurrent) {
+    const auto result = testing::RunProcess({STARTUP_PROBE});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, "0 1 2-D driver");
+}
 
 TEST_F(GLDrawing, OpeningGivesTheDefaultsAndBothBuffersCleared) {
     auto context = TVex2DGraphics::Current();

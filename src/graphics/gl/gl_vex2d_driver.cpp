@@ -418,13 +418,4 @@ GLVex2DCaches CurrentGLVex2DCaches() {
     return {s.blend, s.bound_texture, s.texturing};
 }
 
-// Start-up: the 2-D driver takes over from the OpenGL graphics driver it wraps, so that
-// OpenGraphics yields drawing contexts.
-const bool gl_vex2d_driver_selected = [] {
-    if (auto driver = TheGLVex2DDriver()->Create()) {
-        SelectGraphicsDriver(driver, GfxFlagBackBuffer);
-    }
-    return true;
-}();
-
 }  // namespace vexel

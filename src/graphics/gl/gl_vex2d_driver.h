@@ -91,8 +91,8 @@ int32_t OvalSegments(float rx, float ry);
 // they would only make an enormous oval take seconds to draw.
 inline constexpr int32_t kMaxOvalSegments = 8192;
 
-// The one OpenGL 2-D driver, made on first call. It is selected as the current graphics
-// driver (with a back buffer) when the program starts.
+// The one OpenGL 2-D driver, made on first call. It is the current graphics driver (with a
+// back buffer) from the first use of the graphics module.
 std::shared_ptr<TGLVex2DDriver> TheGLVex2DDriver();
 
 // The driver's GL state caches, for tests: the last blend mode sent, the bound texture and
@@ -103,9 +103,5 @@ struct GLVex2DCaches {
     bool texturing;
 };
 GLVex2DCaches CurrentGLVex2DCaches();
-
-// Referenced by the drawing layer so that every program drawing through it links this unit
-// and its start-up selection.
-extern const bool gl_vex2d_driver_selected;
 
 }  // namespace vexel
