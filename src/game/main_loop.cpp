@@ -100,7 +100,7 @@ void RunScreenHandler(int32_t screen_state) {
     kHandlers[screen_state]();
 }
 
-void RunFrame() {
+void DrawFrame() {
     GameState& game = Game();
     vexel::ClearScreen();
     game.FrameTime = static_cast<float>(MillisSinceStart(game.ClockBase));
@@ -110,7 +110,11 @@ void RunFrame() {
     game.RightClicks = vexel::MouseWasHit(2);
     RunScreenHandler(game.ScreenState);
     vexel::FlipGraphics(0);
-    game.FrameTimer->Wait();
+}
+
+void RunFrame() {
+    DrawFrame();
+    Game().FrameTimer->Wait();
     if (vexel::KeyWasHit(kEscapeKey) != 0 || vexel::AppTerminateRequested() != 0 ||
         TerminationRequested()) {
         vexel::EndProgram();
