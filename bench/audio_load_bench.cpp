@@ -44,8 +44,8 @@ void BM_BareOvReadLoop(benchmark::State& state) {
     }
 }
 
-BENCHMARK(BM_BareOvReadLoop)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_LoadSoundFileOgg)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BareOvReadLoop)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+BENCHMARK(BM_LoadSoundFileOgg)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 const bool compared = vexel::bench::CompareWith("BM_LoadSoundFileOgg", "BM_BareOvReadLoop");
 
 }  // namespace

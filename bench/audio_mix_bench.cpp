@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "audio/audio_driver.h"
-#include "audio/mixer/sonmix_mixer.h"
+#include "audio/mixer/internal/sonmix_mixer.h"
 #include "bench_support.h"
 
 namespace {
@@ -151,10 +151,10 @@ void MixArgs(benchmark::internal::Benchmark* b) {
     }
 }
 
-BENCHMARK(BM_SonmixMixBlock)->Apply(MixArgs);
-BENCHMARK(BM_SonmixMixBlockRamping)->Apply(MixArgs);
-BENCHMARK(BM_ScalarInterpolatingLoop)->Apply(MixArgs);
-BENCHMARK(BM_SdlMixAudioFormat)->Arg(1)->Arg(8)->Arg(64);
+BENCHMARK(BM_SonmixMixBlock)->Apply(MixArgs)->MeasureProcessCPUTime();
+BENCHMARK(BM_SonmixMixBlockRamping)->Apply(MixArgs)->MeasureProcessCPUTime();
+BENCHMARK(BM_ScalarInterpolatingLoop)->Apply(MixArgs)->MeasureProcessCPUTime();
+BENCHMARK(BM_SdlMixAudioFormat)->Arg(1)->Arg(8)->Arg(64)->MeasureProcessCPUTime();
 
 const bool compared = [] {
     for (int voices : {1, 8, 64}) {
@@ -217,6 +217,9 @@ void BM_MixerThreadCpuPerAudioSecond(benchmark::State& state) {
     state.counters["cpu_ms_per_audio_second"] = cpu * 1000 / audio_seconds;
 }
 
-BENCHMARK(BM_MixerThreadCpuPerAudioSecond)->Iterations(5)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MixerThreadCpuPerAudioSecond)
+    ->Iterations(5)
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime();
 
 }  // namespace

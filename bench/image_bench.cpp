@@ -179,12 +179,12 @@ void BM_LoadStbPng(benchmark::State& state, const std::vector<uint8_t>& (*file)(
     }
 }
 
-BENCHMARK_CAPTURE(BM_LoadOurs, PngRGBA4608x512, PngRGBA);
-BENCHMARK_CAPTURE(BM_LoadBarePng, PngRGBA4608x512, PngRGBA);
-BENCHMARK_CAPTURE(BM_LoadStbPng, PngRGBA4608x512, PngRGBA);
-BENCHMARK_CAPTURE(BM_LoadOurs, PngRGB1536x1536, PngRGB);
-BENCHMARK_CAPTURE(BM_LoadBarePng, PngRGB1536x1536, PngRGB);
-BENCHMARK_CAPTURE(BM_LoadStbPng, PngRGB1536x1536, PngRGB);
+BENCHMARK_CAPTURE(BM_LoadOurs, PngRGBA4608x512, PngRGBA)->MeasureProcessCPUTime();
+BENCHMARK_CAPTURE(BM_LoadBarePng, PngRGBA4608x512, PngRGBA)->MeasureProcessCPUTime();
+BENCHMARK_CAPTURE(BM_LoadStbPng, PngRGBA4608x512, PngRGBA)->MeasureProcessCPUTime();
+BENCHMARK_CAPTURE(BM_LoadOurs, PngRGB1536x1536, PngRGB)->MeasureProcessCPUTime();
+BENCHMARK_CAPTURE(BM_LoadBarePng, PngRGB1536x1536, PngRGB)->MeasureProcessCPUTime();
+BENCHMARK_CAPTURE(BM_LoadStbPng, PngRGB1536x1536, PngRGB)->MeasureProcessCPUTime();
 
 void BM_LoadBareJpeg(benchmark::State& state) {
     const auto& bytes = Jpeg();
@@ -207,8 +207,8 @@ void BM_LoadBareJpeg(benchmark::State& state) {
     }
 }
 
-BENCHMARK_CAPTURE(BM_LoadOurs, Jpeg1536x1536, Jpeg);
-BENCHMARK(BM_LoadBareJpeg);
+BENCHMARK_CAPTURE(BM_LoadOurs, Jpeg1536x1536, Jpeg)->MeasureProcessCPUTime();
+BENCHMARK(BM_LoadBareJpeg)->MeasureProcessCPUTime();
 
 void BM_LoadSdlBmp(benchmark::State& state) {
     const auto& bytes = Bmp();
@@ -232,10 +232,10 @@ void BM_LoadSdlTga(benchmark::State& state) {
     }
 }
 
-BENCHMARK_CAPTURE(BM_LoadOurs, Bmp1536x1536, Bmp);
-BENCHMARK(BM_LoadSdlBmp);
-BENCHMARK_CAPTURE(BM_LoadOurs, Tga1536x1536, Tga);
-BENCHMARK(BM_LoadSdlTga);
+BENCHMARK_CAPTURE(BM_LoadOurs, Bmp1536x1536, Bmp)->MeasureProcessCPUTime();
+BENCHMARK(BM_LoadSdlBmp)->MeasureProcessCPUTime();
+BENCHMARK_CAPTURE(BM_LoadOurs, Tga1536x1536, Tga)->MeasureProcessCPUTime();
+BENCHMARK(BM_LoadSdlTga)->MeasureProcessCPUTime();
 
 const bool compared =
     vexel::bench::CompareWith("BM_LoadOurs/PngRGBA4608x512", "BM_LoadBarePng/PngRGBA4608x512") &&

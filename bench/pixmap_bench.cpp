@@ -102,20 +102,26 @@ constexpr int32_t RGB24 = vexel::PIXEL_RGB24;
 constexpr int32_t BGRA32 = vexel::PIXEL_BGRA32;
 constexpr int32_t RGBA32 = vexel::PIXEL_RGBA32;
 
-#define CONVERSION(name, from, to)                                                                 \
-    BENCHMARK(BM_ConvertOurs<from, to>)                                                            \
-        ->Name("BM_" name "_Ours")                                                                 \
-        ->Args({1536, 512})                                                                        \
-        ->Args({64, 64});                                                                          \
-    BENCHMARK(BM_ConvertSDL<from, to>)                                                             \
-        ->Name("BM_" name "_SDL")                                                                  \
-        ->Args({1536, 512})                                                                        \
-        ->Args({64, 64});                                                                          \
-    BENCHMARK(BM_MemcpyOutput<to>)->Name("BM_" name "_Memcpy")->Args({1536, 512})->Args({64, 64}); \
-    const bool compared_##from##to =                                                               \
-        vexel::bench::CompareWith("BM_" name "_Ours/1536/512", "BM_" name "_SDL/1536/512") &&      \
-        vexel::bench::CompareWith("BM_" name "_Ours/1536/512", "BM_" name "_Memcpy/1536/512") &&   \
-        vexel::bench::CompareWith("BM_" name "_Ours/64/64", "BM_" name "_SDL/64/64") &&            \
+#define CONVERSION(name, from, to)                                                               \
+    BENCHMARK(BM_ConvertOurs<from, to>)                                                          \
+        ->Name("BM_" name "_Ours")                                                               \
+        ->Args({1536, 512})                                                                      \
+        ->Args({64, 64})                                                                         \
+        ->MeasureProcessCPUTime();                                                               \
+    BENCHMARK(BM_ConvertSDL<from, to>)                                                           \
+        ->Name("BM_" name "_SDL")                                                                \
+        ->Args({1536, 512})                                                                      \
+        ->Args({64, 64})                                                                         \
+        ->MeasureProcessCPUTime();                                                               \
+    BENCHMARK(BM_MemcpyOutput<to>)                                                               \
+        ->Name("BM_" name "_Memcpy")                                                             \
+        ->Args({1536, 512})                                                                      \
+        ->Args({64, 64})                                                                         \
+        ->MeasureProcessCPUTime();                                                               \
+    const bool compared_##from##to =                                                             \
+        vexel::bench::CompareWith("BM_" name "_Ours/1536/512", "BM_" name "_SDL/1536/512") &&    \
+        vexel::bench::CompareWith("BM_" name "_Ours/1536/512", "BM_" name "_Memcpy/1536/512") && \
+        vexel::bench::CompareWith("BM_" name "_Ours/64/64", "BM_" name "_SDL/64/64") &&          \
         vexel::bench::CompareWith("BM_" name "_Ours/64/64", "BM_" name "_Memcpy/64/64");
 
 CONVERSION("RGB24ToRGBA32", RGB24, RGBA32)
@@ -159,8 +165,8 @@ void BM_ColorKeySDL(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * 1536 * 512);
 }
 
-BENCHMARK(BM_ColorKeyOurs);
-BENCHMARK(BM_ColorKeySDL);
+BENCHMARK(BM_ColorKeyOurs)->MeasureProcessCPUTime();
+BENCHMARK(BM_ColorKeySDL)->MeasureProcessCPUTime();
 const bool compared_key = vexel::bench::CompareWith("BM_ColorKeyOurs", "BM_ColorKeySDL");
 
 void BM_ScaleOurs(benchmark::State& state) {
@@ -216,9 +222,9 @@ void BM_ScalePixman(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * width * height);
 }
 
-BENCHMARK(BM_ScaleOurs)->Args({1024, 341})->Args({3072, 1024});
-BENCHMARK(BM_ScaleSDL)->Args({1024, 341})->Args({3072, 1024});
-BENCHMARK(BM_ScalePixman)->Args({1024, 341})->Args({3072, 1024});
+BENCHMARK(BM_ScaleOurs)->Args({1024, 341})->Args({3072, 1024})->MeasureProcessCPUTime();
+BENCHMARK(BM_ScaleSDL)->Args({1024, 341})->Args({3072, 1024})->MeasureProcessCPUTime();
+BENCHMARK(BM_ScalePixman)->Args({1024, 341})->Args({3072, 1024})->MeasureProcessCPUTime();
 const bool compared_scale =
     vexel::bench::CompareWith("BM_ScaleOurs/1024/341", "BM_ScaleSDL/1024/341") &&
     vexel::bench::CompareWith("BM_ScaleOurs/1024/341", "BM_ScalePixman/1024/341") &&

@@ -58,8 +58,8 @@ void BM_FreadBaseline(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kFileSize));
 }
 
-BENCHMARK(BM_FreadBaseline);
-BENCHMARK(BM_TCStreamReadBytes);
+BENCHMARK(BM_FreadBaseline)->MeasureProcessCPUTime();
+BENCHMARK(BM_TCStreamReadBytes)->MeasureProcessCPUTime();
 const bool compared = vexel::bench::CompareWith("BM_TCStreamReadBytes", "BM_FreadBaseline");
 
 }  // namespace

@@ -4,8 +4,8 @@
 
 #include <cstdio>
 
-#include "graphics/gl_text.h"
-#include "graphics/gl_vex2d_driver.h"
+#include "graphics/gl/gl_text.h"
+#include "graphics/gl/gl_vex2d_driver.h"
 #include "graphics/graphics.h"
 #include "graphics/image_font.h"
 #include "graphics/vex2d.h"

@@ -9,6 +9,8 @@ BUILD_PACKAGES=(
   libvorbis-dev libogg-dev libopenal-dev
   libfreetype-dev
   libx11-dev libxxf86vm-dev libxrandr-dev libxtst-dev libxfixes-dev libgl-dev libgl1-mesa-dri libglx-mesa0
+  # The game's pictures are rendered from SVG, whose lettering is set in FreeSans.
+  librsvg2-bin fonts-freefont-ttf
 )
 
 # Running the game: the font it draws with.

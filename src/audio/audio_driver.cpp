@@ -1,6 +1,6 @@
 #include "audio/audio_driver.h"
 
-#include "audio/builtin_drivers.h"
+#include "audio/internal/builtin_drivers.h"
 #include "runtime/startup.h"
 
 namespace vexel {

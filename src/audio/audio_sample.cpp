@@ -3,7 +3,7 @@
 #include <array>
 #include <cstring>
 
-#include "audio/builtin_loaders.h"
+#include "audio/internal/builtin_loaders.h"
 #include "runtime/error.h"
 #include "stream/stream_factory.h"
 

@@ -1,8 +1,8 @@
-#include "audio/builtin_drivers.h"
+#include "audio/internal/builtin_drivers.h"
 
+#include "audio/internal/openal_library.h"
 #include "audio/mixer/sonmix_driver.h"
 #include "audio/openal_driver.h"
-#include "audio/openal_library.h"
 
 namespace vexel {
 

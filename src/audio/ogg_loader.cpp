@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "audio/audio_sample.h"
-#include "audio/builtin_loaders.h"
+#include "audio/internal/builtin_loaders.h"
 
 namespace vexel {
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <numbers>
 
-#include "audio/openal_library.h"
+#include "audio/internal/openal_library.h"
 
 namespace vexel {
 

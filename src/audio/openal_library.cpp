@@ -1,4 +1,4 @@
-#include "audio/openal_library.h"
+#include "audio/internal/openal_library.h"
 
 #include <dlfcn.h>
 

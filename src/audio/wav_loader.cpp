@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "audio/audio_sample.h"
-#include "audio/builtin_loaders.h"
+#include "audio/internal/builtin_loaders.h"
 
 namespace vexel {
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "graphics/image.h"
+#include "graphics/internal/scanline_overlap.h"
 #include "graphics/vex2d.h"
 
 namespace vexel {

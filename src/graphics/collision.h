@@ -5,7 +5,6 @@
 #include <memory>
 #include <vector>
 
-#include "graphics/scanline_overlap.h"
 #include "pixmap/pixmap.h"
 #include "runtime/object.h"
 

@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "graphics/graphics.h"
-#include "graphics/truncate.h"
+#include "graphics/internal/truncate.h"
 #include "graphics/vex2d.h"
 #include "pixmap/pixmap_loader.h"
 

@@ -1,11 +1,11 @@
-#include "graphics/scanline_overlap.h"
+#include "graphics/internal/scanline_overlap.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
 
-#include "graphics/truncate.h"
+#include "graphics/internal/truncate.h"
 
 namespace vexel {
 

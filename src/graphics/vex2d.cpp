@@ -3,9 +3,9 @@
 #include <cmath>
 #include <numbers>
 
-#include "graphics/gl_vex2d_driver.h"
+#include "graphics/gl/gl_vex2d_driver.h"
 #include "graphics/image_font.h"
-#include "graphics/truncate.h"
+#include "graphics/internal/truncate.h"
 #include "system/polled_input.h"
 #include "system/system_driver.h"
 

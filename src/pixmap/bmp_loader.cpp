@@ -4,8 +4,8 @@
 #include <cstring>
 #include <vector>
 
-#include "pixmap/image_loaders.h"
-#include "pixmap/loader_support.h"
+#include "pixmap/internal/image_loaders.h"
+#include "pixmap/internal/loader_support.h"
 
 namespace vexel {
 

@@ -8,8 +8,8 @@
 #include <csetjmp>
 #include <exception>
 
-#include "pixmap/image_loaders.h"
-#include "pixmap/loader_support.h"
+#include "pixmap/internal/image_loaders.h"
+#include "pixmap/internal/loader_support.h"
 #include "stream/stream_factory.h"
 
 namespace vexel {

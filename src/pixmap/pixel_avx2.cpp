@@ -1,7 +1,7 @@
 // Compiled with -mavx2 on x86-64 and empty elsewhere. Only intrinsics and functions of this
 // unit belong here: an inline function shared with other units could be emitted with AVX2
 // instructions and then be picked by the linker for processors without them.
-#include "pixmap/pixel_simd.h"
+#include "pixmap/internal/pixel_simd.h"
 
 #if defined(__AVX2__)
 

@@ -3,8 +3,8 @@
 #include <cstddef>
 #include <cstring>
 
-#include "pixmap/pixel_simd.h"
-#include "pixmap/pixel_word.h"
+#include "pixmap/internal/pixel_simd.h"
+#include "pixmap/internal/pixel_word.h"
 
 namespace vexel {
 

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "pixmap/image_loaders.h"
+#include "pixmap/internal/image_loaders.h"
 #include "stream/stream_factory.h"
 
 namespace vexel {

@@ -7,8 +7,8 @@
 #include <exception>
 #include <vector>
 
-#include "pixmap/image_loaders.h"
-#include "pixmap/loader_support.h"
+#include "pixmap/internal/image_loaders.h"
+#include "pixmap/internal/loader_support.h"
 #include "stream/stream_factory.h"
 
 namespace vexel {

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <vector>
 
-#include "pixmap/image_loaders.h"
-#include "pixmap/loader_support.h"
+#include "pixmap/internal/image_loaders.h"
+#include "pixmap/internal/loader_support.h"
 
 namespace vexel {
 

@@ -2,7 +2,7 @@
 
 #include <map>
 
-#include "stream/builtin_factories.h"
+#include "stream/internal/builtin_factories.h"
 #include "stream/memory_stream.h"
 #include "stream/stream_factory.h"
 

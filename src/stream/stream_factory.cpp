@@ -1,7 +1,7 @@
 #include "stream/stream_factory.h"
 
-#include "stream/builtin_factories.h"
 #include "stream/c_stream.h"
+#include "stream/internal/builtin_factories.h"
 
 namespace vexel {
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "runtime/error.h"
-#include "stream/builtin_factories.h"
+#include "stream/internal/builtin_factories.h"
 #include "stream/whole_file.h"
 
 namespace vexel {

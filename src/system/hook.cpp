@@ -4,7 +4,7 @@
 
 #include "runtime/error.h"
 #include "system/event.h"
-#include "system/hook_table.h"
+#include "system/internal/hook_table.h"
 
 namespace vexel {
 

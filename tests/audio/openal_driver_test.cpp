@@ -10,8 +10,8 @@
 #include <thread>
 
 #include "audio/audio_driver.h"
+#include "audio/internal/openal_library.h"
 #include "audio/openal_driver.h"
-#include "audio/openal_library.h"
 #include "support/test_support.h"
 
 namespace vexel {

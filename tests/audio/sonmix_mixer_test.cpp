@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-#include "audio/mixer/sonmix_mixer.h"
+#include "audio/mixer/internal/sonmix_mixer.h"
 
 namespace vexel {
 namespace {

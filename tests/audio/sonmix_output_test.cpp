@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "audio/audio_driver.h"
+#include "audio/mixer/internal/sonmix_mixer.h"
 #include "audio/mixer/sonmix_driver.h"
-#include "audio/mixer/sonmix_mixer.h"
 #include "support/test_support.h"
 
 namespace vexel {

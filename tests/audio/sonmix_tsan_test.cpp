@@ -8,8 +8,8 @@
 #include <thread>
 #include <vector>
 
-#include "audio/mixer/sonmix_mixer.h"
-#include "audio/mixer/spsc_ring.h"
+#include "audio/mixer/internal/sonmix_mixer.h"
+#include "audio/mixer/internal/spsc_ring.h"
 
 namespace {
 

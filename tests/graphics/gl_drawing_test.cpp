@@ -11,8 +11,8 @@
 #include <thread>
 #include <vector>
 
-#include "graphics/gl_check.h"
-#include "graphics/gl_vex2d_driver.h"
+#include "graphics/gl/gl_vex2d_driver.h"
+#include "graphics/gl/internal/gl_check.h"
 #include "graphics/graphics.h"
 #include "graphics/image.h"
 #include "graphics/vex2d.h"

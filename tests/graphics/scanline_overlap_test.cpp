@@ -1,4 +1,4 @@
-#include "graphics/scanline_overlap.h"
+#include "graphics/internal/scanline_overlap.h"
 
 #include <gtest/gtest.h>
 

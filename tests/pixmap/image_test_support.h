@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "pixmap/pixel_simd.h"
+#include "pixmap/internal/pixel_simd.h"
 #include "pixmap/pixmap.h"
 #include "runtime/string.h"
 #include "support/test_support.h"

@@ -1,4 +1,4 @@
-#include "audio/mixer/oss_output.h"
+#include "audio/mixer/internal/oss_output.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -12,7 +12,7 @@
 #include <csignal>
 #include <thread>
 
-#include "audio/mixer/sonmix_mixer.h"
+#include "audio/mixer/internal/sonmix_mixer.h"
 #include "runtime/startup.h"
 
 namespace vexel {

@@ -2,7 +2,8 @@
 
 #include <cmath>
 
-#include "audio/mixer/oss_output.h"
+#include "audio/mixer/internal/oss_output.h"
+#include "audio/mixer/internal/sonmix_mixer.h"
 #include "runtime/startup.h"
 
 namespace vexel {

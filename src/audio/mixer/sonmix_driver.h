@@ -4,11 +4,13 @@
 #include <memory>
 
 #include "audio/audio_driver.h"
-#include "audio/mixer/sonmix_mixer.h"
 
 namespace vexel {
 
 class OssOutput;
+class SonmixMixer;
+struct SonmixCoreSound;
+using SonmixSoundRef = std::shared_ptr<const SonmixCoreSound>;
 
 // One started output: the mixer core with its handle table and the device thread. Sounds
 // and channels keep it alive; once the driver shuts down it is closed and they do nothing.

@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "audio/mixer/spsc_ring.h"
+#include "audio/mixer/internal/spsc_ring.h"
 
 namespace vexel {
 

@@ -1,4 +1,4 @@
-#include "graphics/gl_check.h"
+#include "graphics/gl/internal/gl_check.h"
 
 #include <GL/gl.h>
 

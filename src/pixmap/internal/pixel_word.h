@@ -1,7 +1,10 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
+
+#include "pixmap/pixel_format.h"
 
 // SSE2 is part of every x86-64 processor; the row loops use it there and fall back to plain
 // word loops elsewhere.
@@ -29,6 +32,11 @@ inline void StoreWord(uint8_t* p, uint32_t w) {
 // Exchanges bytes 0 and 2: BGRA <-> RGBA.
 inline uint32_t SwapRedBlue(uint32_t w) {
     return (w & 0xFF00FF00u) | ((w >> 16) & 0xFFu) | ((w & 0xFFu) << 16);
+}
+
+// Bytes of one row's pixels, without the padding up to the pitch.
+inline size_t RowBytes(int32_t width, int32_t format) {
+    return static_cast<size_t>(width) * static_cast<size_t>(BytesPerPixel(format));
 }
 
 }  // namespace vexel

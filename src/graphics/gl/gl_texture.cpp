@@ -1,9 +1,9 @@
-#include "graphics/gl_texture.h"
+#include "graphics/gl/internal/gl_texture.h"
 
 #include <GL/gl.h>
 
 #include "graphics/gl/gl_helpers.h"
-#include "graphics/gl_check.h"
+#include "graphics/gl/internal/gl_check.h"
 
 namespace vexel {
 

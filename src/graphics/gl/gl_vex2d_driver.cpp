@@ -1,4 +1,4 @@
-#include "graphics/gl_vex2d_driver.h"
+#include "graphics/gl/gl_vex2d_driver.h"
 
 #include <GL/gl.h>
 
@@ -10,10 +10,10 @@
 
 #include "graphics/gl/gl_graphics.h"
 #include "graphics/gl/gl_helpers.h"
-#include "graphics/gl_check.h"
-#include "graphics/gl_texture.h"
+#include "graphics/gl/internal/gl_check.h"
+#include "graphics/gl/internal/gl_texture.h"
 #include "graphics/image.h"
-#include "graphics/truncate.h"
+#include "graphics/internal/truncate.h"
 
 namespace vexel {
 

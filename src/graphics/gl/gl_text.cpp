@@ -1,10 +1,10 @@
-#include "graphics/gl_text.h"
+#include "graphics/gl/gl_text.h"
 
 #include <GL/gl.h>
 
 #include "font/builtin_font.h"
 #include "graphics/gl/gl_helpers.h"
-#include "graphics/gl_texture.h"
+#include "graphics/gl/internal/gl_texture.h"
 #include "graphics/graphics.h"
 #include "pixmap/pixel_format.h"
 #include "stream/incbin.h"

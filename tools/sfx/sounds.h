@@ -1,0 +1,18 @@
+// The game's sound effects, each a function that renders it from scratch.
+#pragma once
+
+#include <string_view>
+
+#include "synth.h"
+
+namespace sfx {
+
+struct SoundDesign {
+    std::string_view name;  // file name without ".ogg"
+    Stereo (*render)();
+};
+
+// klick, peng, noshot, reload, high, vote.
+const SoundDesign* FindSound(std::string_view name);
+
+}  // namespace sfx
