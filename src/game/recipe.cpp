@@ -41,7 +41,9 @@ void TRecipe::Draw() {
     const float height = static_cast<float>(game.ScreenHeight);
     const int32_t progress = ToInt(100.0f - (static_cast<float>(Zutaten.size()) * 100.0f) /
                                                 static_cast<float>(Source.size()));
-    String text = Zutaten.back();
+    String text;
+    text.reserve(Zutaten.back().size() + 8);  // one allocation for the whole line
+    text += Zutaten.back();
     text += u" (";
     text += vexel::IntToString(progress);
     text += u"%)";
@@ -52,7 +54,11 @@ void TRecipe::Draw() {
                          width * 0.28f + static_cast<float>(vexel::TextWidthOf(text)), 32);
     vexel::SetDrawAlpha(1);
     vexel::SetDrawColor(64, 64, 64);
-    DrawTextAligned(Name + u": ", 32, height - 32, 0, 0.5f);
+    String label;
+    label.reserve(Name.size() + 2);
+    label += Name;
+    label += u": ";
+    DrawTextAligned(label, 32, height - 32, 0, 0.5f);
     DrawTextAligned(text, width * 0.33f, height - 32, 0.5f, 0.5f);
 }
 
