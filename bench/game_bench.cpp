@@ -150,6 +150,8 @@ class TracingDriver : public TVex2DDriver {
             : driver_(driver), inner_(std::move(inner)) {}
         void Draw(float x0, float y0, float x1, float y1, float tx, float ty, float sx, float sy,
                   float sw, float sh) override {
+            inner_->Draw(x0, y0, x1, y1, tx, ty, sx, sy, sw, sh);
+            if (!driver_.ops) return;
             Op op{Op::Quad};
             op.texture = inner_->name;
             op.texcoord[0] = sx * inner_->uscale;
@@ -158,7 +160,6 @@ class TracingDriver : public TVex2DDriver {
             op.texcoord[3] = (sy + sh) * inner_->vscale;
             driver_.Corners(op, x0, y0, x1, y1, tx, ty);
             driver_.ops->push_back(op);
-            inner_->Draw(x0, y0, x1, y1, tx, ty, sx, sy, sw, sh);
         }
 
       private:
@@ -371,6 +372,7 @@ void Record(Scene& s, int count, std::vector<std::vector<uint8_t>>* pixels) {
         images[i]->frames = saved[i].first;
         images[i]->seqs = saved[i].second;
     }
+    tracer->ops = nullptr;
     SelectGraphics(s.context);
     // Keep the textures of frames made during recording alive for the replay.
     static std::vector<std::shared_ptr<TracingDriver>> tracers;
@@ -409,6 +411,11 @@ Scene& TheScene() {
         SetDrawColor(255, 255, 255);
         SetClearColor(0, 0, 0);
         SetDrawBlend(BlendAlpha);
+        // Every glyph the texts can use, made now: recording must find them all in place.
+        String latin1;
+        for (char16_t c = 32; c < 256; ++c)
+            latin1 += c;
+        TextWidthOf(latin1);
         CreateRecipes();
         StartGame();
         // The first frames make every texture and glyph and top the chickens up to five.

@@ -13,9 +13,16 @@ BUILD_PACKAGES=(
   librsvg2-bin fonts-freefont-ttf
 )
 
-# Running the game: the font it draws with.
+# Running the game: the font it draws with, and padsp, which carries its sound to
+# PulseAudio or PipeWire on desktops without OSS.
 RUN_PACKAGES=(
-  fonts-freefont-ttf
+  fonts-freefont-ttf pulseaudio-utils
+)
+
+# Making the Debian package: dpkg-shlibdeps and file, which CPack uses to find the
+# packages of the libraries the game links.
+PACKAGE_PACKAGES=(
+  dpkg-dev file
 )
 
 # Running the tests: X servers, fuzzing with clang, real files made by other programs.
@@ -24,6 +31,7 @@ TEST_PACKAGES=(
   xvfb xserver-xorg-core xserver-xorg-video-dummy x11-utils
   clang-14 libclang-rt-14-dev
   libopenal1 sound-theme-freedesktop alsa-utils xfonts-base
+  desktop-file-utils appstream lintian man-db "${PACKAGE_PACKAGES[@]}"
 )
 
 # Measuring: Google Benchmark and the libraries we compare ourselves with.

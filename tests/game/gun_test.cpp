@@ -171,7 +171,7 @@ TEST_F(Shots, TheMagazineShowsDimmedIconsWithTheShotsLeftOverThem) {
     expected.push_back("Color 255 255 255");
     expected.push_back(icon(0));
     expected.push_back(icon(1));
-    EXPECT_EQ(driver->TakeCalls(), expected);
+    EXPECT_EQ(driver_->TakeCalls(), expected);
 }
 
 }  // namespace

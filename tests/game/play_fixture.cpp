@@ -66,32 +66,14 @@ vexel::ImagePtr TerrainImage(const std::vector<TerrainBlock>& blocks) {
 }
 
 void GameFixture::SetUp() {
-    ResetGameState();
-    driver = vexel::testing::OpenRecordingGraphics(1024, 512);
+    GameTest::SetUp();
     vexel::SetAutoMidHandle(1);
     vexel::SetDrawFont(std::make_shared<TextLogFont>(texts));
     vexel::StartInputPolling(nullptr);
     vexel::SeedRandom(20261207);
 
     GameState& game = Game();
-    game.LayerScale = {0.25f, 0.5f, 1.0f};
-    game.SkyImage = OpaqueImage(256, 128);
     game.TerrainImage = TerrainImage({});
-    game.CursorImage = OpaqueImage(16, 16);
-    game.CrosshairImage = vexel::LoadImageStrip(
-        [] {
-            auto strip = vexel::NewPixmap(256, 64, vexel::PIXEL_RGBA32, 4);
-            strip->ClearPixels(-1);
-            return strip;
-        }(),
-        64, 64, 0, 4, -1);
-    game.MenuButtonsImage = vexel::LoadImageStrip(
-        [] {
-            auto strip = vexel::NewPixmap(256, 640, vexel::PIXEL_RGBA32, 4);
-            strip->ClearPixels(-1);
-            return strip;
-        }(),
-        256, 64, 0, 10, -1);
     auto point = vexel::NewPixmap(1, 1, 5, 4);
     point->ClearPixels(-1);
     game.PointImage = vexel::LoadImageFrom(point, -1);
@@ -116,7 +98,7 @@ void GameFixture::SetUp() {
     game.GunList = {gun};
     game.CurrentGun = gun;
     CreateRecipes();
-    driver->TakeCalls();
+    driver_->TakeCalls();
 }
 
 void GameFixture::TearDown() {
@@ -124,9 +106,8 @@ void GameFixture::TearDown() {
     vexel::SetDrawFont(nullptr);
     vexel::SetDrawTransform(0, 1, 1);
     vexel::ClearCollisionLayers(0);
-    vexel::testing::CloseRecordingGraphics();
     vexel::ResetImageSettingsForTesting();
-    ResetGameState();
+    GameTest::TearDown();
 }
 
 std::vector<std::string> GameFixture::TakeSounds() {
@@ -139,7 +120,7 @@ std::vector<DrawnText> GameFixture::TakeTexts() {
 
 std::vector<const vexel::TPixmap*> GameFixture::DrawnPixmaps() const {
     std::vector<const vexel::TPixmap*> drawn;
-    for (const auto& draw : driver->frame_draws) {
+    for (const auto& draw : driver_->frame_draws) {
         drawn.push_back(draw.pixmap);
     }
     return drawn;

@@ -1,8 +1,8 @@
 #pragma once
 
-// A game state for testing the play screen and its objects without a window: the recording
-// 2-D driver, pictures made in memory with known sizes, sounds and a font that record what
-// they play and draw, and input fed as events.
+// The game state of GameTest made ready for play: opaque target pictures of known sizes, a
+// terrain with opaque blocks where a test wants them, the gun and the recipes, sounds and a
+// font that record what they play and draw, and input fed as events.
 
 #include <gtest/gtest.h>
 
@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "game/game_state.h"
+#include "game_test_support.h"
 #include "graphics/image.h"
 #include "graphics/image_font.h"
-#include "support/recording_vex2d.h"
 
 namespace morvelle::testing {
 
@@ -43,7 +43,7 @@ struct DrawnText {
     bool operator==(const DrawnText&) const = default;
 };
 
-class GameFixture : public ::testing::Test {
+class GameFixture : public GameTest {
   protected:
     void SetUp() override;
     void TearDown() override;
@@ -60,7 +60,6 @@ class GameFixture : public ::testing::Test {
     // A key pressed and released.
     static void Tap(int32_t key);
 
-    std::shared_ptr<vexel::testing::RecordingDriver> driver;
     std::shared_ptr<std::vector<std::string>> sounds = std::make_shared<std::vector<std::string>>();
     std::shared_ptr<std::vector<DrawnText>> texts = std::make_shared<std::vector<DrawnText>>();
 };

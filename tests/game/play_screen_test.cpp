@@ -38,7 +38,7 @@ class PlayScreen : public GameFixture {
         game.PointerX = 512;
         game.PointerY = 281;
         StartGame();
-        driver->TakeCalls();
+        driver_->TakeCalls();
     }
 
     // One frame of the play screen at `frame_time`.
@@ -88,7 +88,7 @@ TEST_F(PlayScreen, LayersInterleaveTerrainAndTargetsUnderTheTextsGunAndCrosshair
     TApple::Create(500, 300, 0);
     game.PointerX = 600;
     game.PointerY = 200;
-    driver->TakeCalls();
+    driver_->TakeCalls();
     Frame(1000);
 
     // The order of the pictures drawn, each run of one picture counted once.
@@ -104,7 +104,7 @@ TEST_F(PlayScreen, LayersInterleaveTerrainAndTargetsUnderTheTextsGunAndCrosshair
             terrain[1].get(), game.CherryImage->pixmaps[0].get(), terrain[2].get(),
             game.MushroomImage->pixmaps[0].get(), game.CurrentGun->img->pixmaps[0].get(),
             game.CrosshairImage->pixmaps[2].get()}));
-    const auto& crosshair = driver->frame_draws.back();
+    const auto& crosshair = driver_->frame_draws.back();
     EXPECT_EQ(crosshair.tx, 600);
     EXPECT_EQ(crosshair.ty, 200);
     // Nothing else happens at rest: no scroll, no shot, no sound.
@@ -185,13 +185,13 @@ TEST_F(PlayScreen, TheGameOverFrameDrawsNothingFlushesInputAndClearsTheTargets) 
     ASSERT_EQ(game.GameEndTime, 91500);
     Frame(91499.75f);
     EXPECT_EQ(game.ScreenState, SCREEN_TITLE);
-    driver->TakeCalls();
+    driver_->TakeCalls();
     TakeTexts();
     Type('x');
     Tap(13);
     Frame(91500);
     EXPECT_EQ(game.ScreenState, SCREEN_NAME_ENTRY);
-    EXPECT_TRUE(driver->TakeCalls().empty());
+    EXPECT_TRUE(driver_->TakeCalls().empty());
     EXPECT_TRUE(TakeTexts().empty());
     EXPECT_EQ(vexel::NextTypedChar(), 0);
     EXPECT_EQ(vexel::KeyWasHit(13), 0);
@@ -289,7 +289,7 @@ TEST_F(GameFixture, TheNoticeScreenShowsItsTextAndGoesBackOnAClick) {
     EXPECT_EQ(texts[0].text, u"Diese Funktionalität ist aus kostengründen entfallen!");
     EXPECT_EQ(texts[0].y, 248);
     EXPECT_EQ(game.ScreenState, SCREEN_NOTICE);
-    const auto& cursor = driver->frame_draws.back();
+    const auto& cursor = driver_->frame_draws.back();
     EXPECT_EQ(cursor.pixmap, game.CursorImage->pixmaps[0].get());
     EXPECT_EQ(cursor.tx, 384);
 

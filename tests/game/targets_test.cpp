@@ -150,7 +150,7 @@ TEST_F(Targets_, AShotTargetReturnsInTheFirstFrameAfterItsRespawnTimeAndShowsFro
     EXPECT_EQ(mushroom->respawntime, 123456 + mushroom_delay * 1000);
 
     // Not yet at exactly the respawn time.
-    driver->TakeCalls();
+    driver_->TakeCalls();
     game.FrameTime = static_cast<float>(mushroom->respawntime);
     TEnemy::DrawAll(2);
     EXPECT_EQ(mushroom->active, 0);
@@ -171,12 +171,12 @@ TEST_F(Targets_, DrawingScalesAndScrollsEachLayerAndMirrorsLeftWalkingChickens) 
     game.ScrollOffset = -40;
     TMushroom::Create(300, 200, 0);
     TChicken::Create(800, 100, 1);
-    driver->TakeCalls();
+    driver_->TakeCalls();
     TEnemy::DrawAll(0);
     TEnemy::DrawAll(1);
     // Far mushroom at 300 - 40 x 0.25 with its 40x36 picture quartered around its centre;
     // the chicken walks 3 pixels left first and is drawn mirrored.
-    EXPECT_EQ(driver->TakeCalls(),
+    EXPECT_EQ(driver_->TakeCalls(),
               (std::vector<std::string>{
                   "Transform 0.25 0 0 0.25", "Frame -20 -18 20 18 290 200 0 0 40 36",
                   "Transform 1 0 0 1", "Transform -0.5 0 0 0.5",
@@ -272,7 +272,7 @@ TEST_F(Targets_, AChickenAppendedToTheLayerBeingWalkedIsMovedAndDrawnInTheSamePa
     const Spawn spawn = NextSpawn();
     vexel::SeedRandom(seed);
     TMushroom::Create(500, 300, 2);
-    driver->TakeCalls();
+    driver_->TakeCalls();
     TEnemy::DrawAll(2);
     const auto list = Targets(2);
     ASSERT_EQ(list.size(), 2u);

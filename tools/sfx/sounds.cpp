@@ -28,7 +28,7 @@ Stereo Klick() {
     sound.Add(Tone(Wave::kSine, {1500, 1150, 0.02}, {0.0008, 0.012, 0.06}), 0, 0.55f);
     sound.Add(Tone(Wave::kTriangle, {520, 420, 0.03}, {0.001, 0.016, 0.06}), 0, 0.4f);
     Reverb(sound, 0.55f, 0.5f, 0.12f);
-    Master(sound, 0.45f, 0.0005, 0.012, 0.004);
+    Master(sound, 0.45f, 0.001, 0.012, 0.004);
     return sound;
 }
 
@@ -47,7 +47,7 @@ Stereo Peng() {
     Filter(air, Kind::kLowPass, {7000, 700, 0.18}, 1.2);
     sound.Add(air, 0.002, 0.45f, -0.15f);
     Reverb(sound, 0.74f, 0.35f, 0.3f);
-    Master(sound, 0.75f, 0.0005, 0.05, 0.005);
+    Master(sound, 0.75f, 0.001, 0.05, 0.005);
     return sound;
 }
 
@@ -67,7 +67,7 @@ Stereo NoShot() {
     sound.Add(DryClick(31, 3100, 2750), 0, 0.7f);
     sound.Add(DryClick(37, 2300, 2050), 0.042, 1.0f);
     Reverb(sound, 0.4f, 0.6f, 0.05f);
-    Master(sound, 0.5f, 0.0005, 0.02, 0.004);
+    Master(sound, 0.5f, 0.001, 0.02, 0.004);
     return sound;
 }
 
@@ -120,8 +120,8 @@ Stereo High() {
     sound.Add(Brass(kE5, 1.05, 0.5, 7), chord, 0.4f, -0.35f);
     sound.Add(Brass(kC5, 1.05, 0.5, 7), chord, 0.4f, 0.35f);
     sound.Add(Brass(kC5 / 2, 1.05, 0.45, 6), chord, 0.35f, 0.0f);
-    sound.Add(Fm(kC6 * 2, 3.5, 1.6, 0.05, {0.002, 0.18, 0.9}), chord + 0.01, 0.12f, 0.4f);
-    sound.Add(Fm(kG5 * 2, 3.5, 1.6, 0.05, {0.002, 0.16, 0.8}), chord + 0.08, 0.09f, -0.4f);
+    sound.Add(Fm(kC6 * 2, 2.0, 1.2, 0.05, {0.002, 0.18, 0.9}), chord + 0.01, 0.1f, 0.4f);
+    sound.Add(Fm(kG5 * 2, 2.0, 1.2, 0.05, {0.002, 0.16, 0.8}), chord + 0.08, 0.08f, -0.4f);
     Reverb(sound, 0.8f, 0.4f, 0.45f);
     Master(sound, 0.6f, 0.001, 0.3, 0.01);
     return sound;

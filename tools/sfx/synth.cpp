@@ -268,9 +268,11 @@ void Master(Stereo& sound, float peak, double fade_in, double fade_out, double t
         sound.left[i] *= level;
         sound.right[i] *= level;
     }
-    const size_t padded = sound.size() + Frames(tail);
-    sound.left.resize(padded, 0.0f);
-    sound.right.resize(padded, 0.0f);
+    const size_t lead = Frames(0.003);
+    for (std::vector<float>* channel : {&sound.left, &sound.right}) {
+        channel->insert(channel->begin(), lead, 0.0f);
+        channel->resize(channel->size() + Frames(tail), 0.0f);
+    }
 }
 
 }  // namespace sfx

@@ -88,8 +88,8 @@ void Filter(std::vector<float>& voice, Biquad::Kind kind, const Glide& cutoff, d
 void Reverb(Stereo& sound, float room, float damp, float mix);
 
 // Final shaping: removes any DC offset, scales the loudest sample to `peak`, fades the first
-// `fade_in` and the last `fade_out` seconds with a raised cosine and pads `tail` seconds of
-// silence after the end.
+// `fade_in` and the last `fade_out` seconds with a raised cosine, and pads 3 ms of silence
+// before (so the codec's pre-echo of a sharp attack stays quiet) and `tail` seconds after.
 void Master(Stereo& sound, float peak, double fade_in, double fade_out, double tail);
 
 }  // namespace sfx

@@ -1,0 +1,209 @@
+// The generated pictures, loaded the way the game loads them.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "data_files.h"
+#include "graphics/image.h"
+
+namespace morvelle_assets {
+namespace {
+
+using vexel::ImagePtr;
+using vexel::LoadImageFrom;
+using vexel::LoadImageStrip;
+
+struct Picture {
+    const char* file;
+    int32_t width, height;  // of one frame
+    int32_t frames;         // 0: loaded whole as one frame
+};
+
+// Every picture of Data/gfx with the cell geometry the game asks for.
+constexpr Picture kPictures[] = {
+    {"Title.png", 640, 112, 0}, {"MenuButtons.png", 256, 64, 10}, {"SndButton.png", 64, 64, 2},
+    {"Sky.png", 1024, 512, 0},  {"Terrain.png", 1536, 512, 3},    {"cur.png", 32, 32, 0},
+    {"vexel.png", 144, 48, 0},  {"Cross.png", 64, 64, 4},         {"Pilz.png", 64, 64, 0},
+    {"Kirsch.png", 64, 64, 0},  {"Apfel.png", 64, 64, 0},         {"Rübe.png", 64, 64, 0},
+    {"Huhn.png", 64, 64, 0},    {"Cherry.png", 32, 32, 0},
+};
+
+ImagePtr Load(const Picture& p) {
+    const vexel::String path = DataPath(std::string("gfx/") + p.file);
+    return p.frames == 0 ? LoadImageFrom(path, -1)
+                         : LoadImageStrip(path, p.width, p.height, 0, p.frames, -1);
+}
+
+ImagePtr Load(const char* file) {
+    for (const Picture& p : kPictures)
+        if (std::string(p.file) == file) return Load(p);
+    return nullptr;
+}
+
+double Luminance(const Rgba& c) {
+    return 0.2126 * c.r + 0.7152 * c.g + 0.0722 * c.b;
+}
+
+// Mean luminance of the pixels of a frame that are at least half opaque.
+double MeanLuminance(const vexel::TImage& image, int32_t frame) {
+    double sum = 0;
+    int64_t count = 0;
+    for (int32_t y = 0; y < image.height; ++y) {
+        for (int32_t x = 0; x < image.width; ++x) {
+            const Rgba c = PixelAt(image, frame, x, y);
+            if (c.a < 128) continue;
+            sum += Luminance(c);
+            ++count;
+        }
+    }
+    return count ? sum / count : 0;
+}
+
+double OpaqueShare(const vexel::TImage& image, int32_t frame) {
+    int64_t count = 0;
+    for (int32_t y = 0; y < image.height; ++y)
+        for (int32_t x = 0; x < image.width; ++x)
+            count += PixelAt(image, frame, x, y).a >= 128 ? 1 : 0;
+    return static_cast<double>(count) / (image.width * image.height);
+}
+
+TEST(Pictures, EachLoadsWithTheCellsTheGameCutsFromIt) {
+    for (const Picture& p : kPictures) {
+        SCOPED_TRACE(p.file);
+        const ImagePtr image = Load(p);
+        ASSERT_NE(image, nullptr);
+        EXPECT_EQ(image->width, p.width);
+        EXPECT_EQ(image->height, p.height);
+        EXPECT_EQ(image->pixmaps.size(), static_cast<size_t>(p.frames == 0 ? 1 : p.frames));
+        if (p.frames > 0) {
+            // Exactly as many cells as the game uses: no stray row or column of cells.
+            const vexel::String path = DataPath(std::string("gfx/") + p.file);
+            EXPECT_EQ(LoadImageStrip(path, p.width, p.height, 0, p.frames + 1, -1), nullptr);
+            const vexel::PixmapPtr whole = vexel::ImageSource(path).Pixmap();
+            ASSERT_NE(whole, nullptr);
+            EXPECT_EQ(whole->width % p.width, 0);
+            EXPECT_EQ(whole->height % p.height, 0);
+        }
+    }
+}
+
+TEST(Pictures, PointerTipIsTheTopLeftPixel) {
+    const ImagePtr cursor = Load("cur.png");
+    ASSERT_NE(cursor, nullptr);
+    EXPECT_GE(PixelAt(*cursor, 0, 0, 0).a, 128);
+    // The arrow points up and left: nothing to the right of the tip on the top row, nor
+    // in the bottom-right corner.
+    EXPECT_EQ(PixelAt(*cursor, 0, 8, 0).a, 0);
+    EXPECT_EQ(PixelAt(*cursor, 0, 31, 31).a, 0);
+}
+
+TEST(Pictures, TargetsAndIconsAreCutOutShapes) {
+    struct Shape {
+        const char* file;
+        int32_t frame;
+    };
+    for (const Shape s :
+         {Shape{"Pilz.png", 0}, Shape{"Kirsch.png", 0}, Shape{"Apfel.png", 0}, Shape{"Rübe.png", 0},
+          Shape{"Huhn.png", 0}, Shape{"Cherry.png", 0}, Shape{"Cross.png", 0},
+          Shape{"Cross.png", 1}, Shape{"Cross.png", 2}, Shape{"Cross.png", 3}}) {
+        SCOPED_TRACE(std::string(s.file) + " frame " + std::to_string(s.frame));
+        const ImagePtr image = Load(s.file);
+        ASSERT_NE(image, nullptr);
+        const int32_t w = image->width, h = image->height;
+        // Clear corners, so that a shot beside the shape but inside its square finds nothing.
+        EXPECT_EQ(PixelAt(*image, s.frame, 0, 0).a, 0);
+        EXPECT_EQ(PixelAt(*image, s.frame, w - 1, 0).a, 0);
+        EXPECT_EQ(PixelAt(*image, s.frame, 0, h - 1).a, 0);
+        EXPECT_EQ(PixelAt(*image, s.frame, w - 1, h - 1).a, 0);
+        const double share = OpaqueShare(*image, s.frame);
+        EXPECT_GT(share, 0.08);
+        EXPECT_LT(share, 0.85);
+    }
+    // The targets fill most of their square, so their footprint is mostly the food itself.
+    for (const char* food : {"Pilz.png", "Kirsch.png", "Apfel.png", "Rübe.png", "Huhn.png"}) {
+        const ImagePtr image = Load(food);
+        ASSERT_NE(image, nullptr);
+        EXPECT_GT(OpaqueShare(*image, 0), 0.35) << food;
+    }
+}
+
+TEST(Pictures, ChickenFacesRight) {
+    // The game mirrors the chicken to walk left, so the picture must look right: its yellow
+    // beak is in the upper right.
+    const ImagePtr chicken = Load("Huhn.png");
+    ASSERT_NE(chicken, nullptr);
+    double sum_x = 0;
+    int32_t count = 0;
+    for (int32_t y = 0; y < 32; ++y) {
+        for (int32_t x = 0; x < 64; ++x) {
+            const Rgba c = PixelAt(*chicken, 0, x, y);
+            if (c.a >= 128 && c.r > 200 && c.g > 130 && c.b < 90) {
+                sum_x += x;
+                ++count;
+            }
+        }
+    }
+    ASSERT_GT(count, 6);
+    EXPECT_GT(sum_x / count, 52.0);
+}
+
+TEST(Pictures, ButtonsLightUpUnderThePointer) {
+    const ImagePtr menu = Load("MenuButtons.png");
+    const ImagePtr sound = Load("SndButton.png");
+    ASSERT_NE(menu, nullptr);
+    ASSERT_NE(sound, nullptr);
+    for (int32_t rest = 0; rest < 10; rest += 2) {
+        SCOPED_TRACE("menu button frame " + std::to_string(rest));
+        const double at_rest = MeanLuminance(*menu, rest);
+        const double lit = MeanLuminance(*menu, rest + 1);
+        // Same lettering, clearly different plate: the lit frame is warmer and brighter
+        // in its colour, not merely shifted.
+        EXPECT_GT(at_rest, 120.0);
+        EXPECT_GT(OpaqueShare(*menu, rest), 0.5);
+        EXPECT_GT(OpaqueShare(*menu, rest + 1), OpaqueShare(*menu, rest));
+        int64_t different = 0;
+        for (int32_t y = 0; y < 64; ++y)
+            for (int32_t x = 0; x < 256; ++x) {
+                const Rgba a = PixelAt(*menu, rest, x, y), b = PixelAt(*menu, rest + 1, x, y);
+                different += std::abs(a.r - b.r) + std::abs(a.g - b.g) + std::abs(a.b - b.b) > 60;
+            }
+        EXPECT_GT(different, 256 * 64 / 3);
+        EXPECT_NE(at_rest, lit);
+    }
+    EXPECT_GT(OpaqueShare(*sound, 1), OpaqueShare(*sound, 0));
+}
+
+TEST(Pictures, SkyIsOpaqueAndTilesWithoutASeam) {
+    const ImagePtr sky = Load("Sky.png");
+    ASSERT_NE(sky, nullptr);
+    for (int32_t y = 0; y < sky->height; ++y) {
+        for (int32_t x = 0; x < sky->width; ++x)
+            ASSERT_EQ(PixelAt(*sky, 0, x, y).a, 255) << x << "," << y;
+        // The last column runs into the first of the next tile.
+        const Rgba last = PixelAt(*sky, 0, sky->width - 1, y), first = PixelAt(*sky, 0, 0, y);
+        EXPECT_LE(
+            std::abs(last.r - first.r) + std::abs(last.g - first.g) + std::abs(last.b - first.b), 6)
+            << "row " << y;
+    }
+}
+
+TEST(Pictures, TitleLetteringIsCentredOnItsPicture) {
+    // The game centres the picture at the top of the screen; the lettering must be centred
+    // in it, leaving only its soft shadow near the edges.
+    const ImagePtr title = Load("Title.png");
+    ASSERT_NE(title, nullptr);
+    int32_t left = title->width, right = -1;
+    for (int32_t y = 0; y < title->height; ++y)
+        for (int32_t x = 0; x < title->width; ++x)
+            if (PixelAt(*title, 0, x, y).a >= 128) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+            }
+    ASSERT_GE(right, left);
+    EXPECT_NEAR((left + right) / 2.0, title->width / 2.0, 12.0);
+    EXPECT_GT(right - left, title->width * 3 / 4);
+}
+
+}  // namespace
+}  // namespace morvelle_assets

@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# Builds the Debian package from the build tree with CPack and checks it: its name, its
+# control fields (the libraries' packages found by dpkg-shlibdeps, the font, padsp
+# recommended), that it holds exactly the installed tree owned by root, and that lintian
+# finds no error. Lintian's other findings are printed.
+#
+# Usage: package_test.sh <build dir> <version>
+set -u
+source "$(dirname "$0")/assert.sh"
+build=$1
+version=$2
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+if ! cpack --config "$build/CPackConfig.cmake" -B "$work/package" >"$work/cpack.log" 2>&1; then
+  cat "$work/cpack.log" >&2
+  echo "FAILED: cpack" >&2
+  exit 1
+fi
+arch=$(dpkg --print-architecture)
+deb=$work/package/morvelle_${version}_${arch}.deb
+expect_eq "package files" "$deb" "$(ls "$work"/package/*.deb)"
+[ -f "$deb" ] || finish
+
+field() { dpkg-deb --field "$deb" "$1"; }
+expect_eq Package morvelle "$(field Package)"
+expect_eq Version "$version" "$(field Version)"
+expect_eq Architecture "$arch" "$(field Architecture)"
+expect_eq Section games "$(field Section)"
+expect_eq Priority optional "$(field Priority)"
+expect_eq Recommends pulseaudio-utils "$(field Recommends)"
+
+# Depends: the font, and the package of every library the executable links.
+depends=$(field Depends | tr ',' '\n' | sed 's/^ *//; s/ .*//; s/:.*//' | LC_ALL=C sort -u)
+expect "Depends names fonts-freefont-ttf" grep -qx fonts-freefont-ttf <<<"$depends"
+needed=$(readelf -d "$build/game/morvelle" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p')
+expect "the executable links libraries" test -n "$needed"
+for soname in $needed; do
+  library=$(ldconfig -p | awk -v so="$soname" '$1 == so && $0 ~ /x86-64|64bit/ { print $NF; exit }')
+  [ -n "$library" ] || library=$(ldconfig -p | awk -v so="$soname" '$1 == so { print $NF; exit }')
+  owner=$(dpkg -S "$(realpath "$library")" 2>/dev/null | head -n 1 | sed 's/:.*//')
+  [ -n "$owner" ] || owner=$(dpkg -S "$library" 2>/dev/null | head -n 1 | sed 's/:.*//')
+  expect "Depends names $owner for $soname" grep -qx "$owner" <<<"$depends"
+done
+
+# Contents: exactly the tree that cmake --install makes, owned by root.
+DESTDIR=$work/stage cmake --install "$build" --prefix /usr >/dev/null
+(cd "$work/stage" && find . -mindepth 1 \( -type f -o -type l \) -printf '%M %p %l\n') |
+  sed 's/ $//' | LC_ALL=C sort -k2 >"$work/expected"
+dpkg-deb --contents "$deb" | awk '$1 !~ /^d/ { owner = $2; $2 = $3 = $4 = $5 = ""; print owner "|" $0 }' \
+  >"$work/listed"
+expect_eq "owners" "root/root" "$(cut -d'|' -f1 "$work/listed" | sort -u)"
+cut -d'|' -f2 "$work/listed" | sed 's/  */ /g; s/ -> / /' | LC_ALL=C sort -k2 >"$work/actual"
+expect_eq "package contents" "$(cat "$work/expected")" "$(cat "$work/actual")"
+
+# Lintian: no error; everything else it says is shown.
+lintian --tag-display-limit 0 "$deb" >"$work/lintian" 2>&1
+grep -v 'running with root privileges' "$work/lintian" || true
+expect_eq "lintian errors" "" "$(grep '^E:' "$work/lintian")"
+
+finish
