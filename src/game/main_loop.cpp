@@ -67,6 +67,10 @@ void StartUp() {
     vexel::SetAutoMidHandle(1);
     const String missing = LoadResources();
     if (!missing.empty()) StopStarting(MissingResourceMessage(missing));
+    // The gun loads its own picture, last of all.
+    game.GunList = {TGun_Cherry::Create()};
+    game.CurrentGun = game.GunList[0];
+    if (!game.CurrentGun->img) StopStarting(MissingResourceMessage(u"Data/gfx/Cherry.png"));
 
     if (!vexel::OpenGraphics(game.ScreenWidth, game.ScreenHeight, 0, 60, 0)) {
         StopStarting(NoWindowMessage());
@@ -79,9 +83,6 @@ void StartUp() {
 
     game.PlayerName = vexel::GetEnvVar(u"USERNAME");
     game.LayerScale = {0.25f, 0.5f, 1.0f};
-    game.GunList = {TGun_Cherry::Create()};
-    game.CurrentGun = game.GunList[0];
-    if (!game.CurrentGun->img) StopStarting(MissingResourceMessage(u"Data/gfx/Cherry.png"));
     ChooseSaveFolder();
     LoadOptions();
     THighscore::Load();
