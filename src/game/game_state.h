@@ -79,6 +79,9 @@ struct GameState {
     int32_t ChickenCount = 0;
     int32_t ChickenLimit = 5;
     vexel::TimerPtr FrameTimer;
+    // Where Options and High.Score are kept: "Data", or a per-user folder when "Data" cannot
+    // be written (an installed game).
+    String SaveFolder = u"Data";
 
     // Pictures; every one but the cursor has its handle at its centre.
     vexel::ImagePtr TitleImage;

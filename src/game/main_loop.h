@@ -2,9 +2,28 @@
 
 // The game's entry point: start-up, the frame loop and the exit handlers.
 
+#include <cstdint>
+
 namespace morvelle {
 
 // Runs the game until the player quits; ends the process through the exit handlers.
 [[noreturn]] void RunGame(int argc, char** argv);
+
+// Builds the game state, loads the resources, opens the window and registers the exit
+// handlers. A file that cannot be loaded, or no X display, ends the process with status 1
+// and a one-line message before any window opens.
+void StartUp();
+
+// One frame: clear, sample the clock and the mouse, run the current screen's handler,
+// present, wait for the next tick, and end the program on Escape, a close request or a
+// termination signal.
+void RunFrame();
+
+// The frame handler of `screen_state`; a state without a screen does nothing.
+void RunScreenHandler(int32_t screen_state);
+
+// The first exit handler: with sound on, waits half a second, plays the farewell sound and
+// lets it play out for 1.8 seconds; with sound off it returns at once.
+void PlayFarewell();
 
 }  // namespace morvelle

@@ -120,8 +120,8 @@ Stereo High() {
     sound.Add(Brass(kE5, 1.05, 0.5, 7), chord, 0.4f, -0.35f);
     sound.Add(Brass(kC5, 1.05, 0.5, 7), chord, 0.4f, 0.35f);
     sound.Add(Brass(kC5 / 2, 1.05, 0.45, 6), chord, 0.35f, 0.0f);
-    sound.Add(Fm(kC6 * 2, 3.5, 1.6, 0.05, {0.002, 0.18, 0.9}), chord + 0.01, 0.12f, 0.4f);
-    sound.Add(Fm(kG5 * 2, 3.5, 1.6, 0.05, {0.002, 0.16, 0.8}), chord + 0.08, 0.09f, -0.4f);
+    sound.Add(Fm(kC6 * 2, 2.0, 1.2, 0.05, {0.002, 0.18, 0.9}), chord + 0.01, 0.1f, 0.4f);
+    sound.Add(Fm(kG5 * 2, 2.0, 1.2, 0.05, {0.002, 0.16, 0.8}), chord + 0.08, 0.08f, -0.4f);
     Reverb(sound, 0.8f, 0.4f, 0.45f);
     Master(sound, 0.6f, 0.001, 0.3, 0.01);
     return sound;

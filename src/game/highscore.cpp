@@ -1,0 +1,126 @@
+#include "game/highscore.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <limits>
+
+#include "game/buttons.h"
+#include "game/saved_files.h"
+#include "game/screen_support.h"
+#include "graphics/vex2d.h"
+#include "stream/stream_factory.h"
+
+namespace morvelle {
+namespace {
+
+constexpr char16_t kHighscoreFile[] = u"High.Score";
+
+}  // namespace
+
+String THighscore::ToString() const {
+    return Name + u" ~ " + vexel::IntToString(Points);
+}
+
+int THighscore::Compare(const vexel::Object& other) const {
+    const auto& entry = static_cast<const THighscore&>(other);
+    const int64_t difference = int64_t{entry.Points} - Points;
+    return static_cast<int>(std::clamp<int64_t>(difference, std::numeric_limits<int>::min(),
+                                                std::numeric_limits<int>::max()));
+}
+
+void THighscore::Add(const String& name, int32_t points) {
+    GameState& game = Game();
+    auto entry = std::make_shared<THighscore>();
+    entry->Name = name;
+    entry->Points = points;
+    game.HighscoreList.AddFirst(entry);
+    game.HighscoreList.Sort(
+        [](const HighscorePtr& a, const HighscorePtr& b) { return a->Compare(*b) < 0; });
+    game.LastHighscore = std::move(entry);
+}
+
+bool THighscore::WriteTo(vexel::TStream& stream) {
+    int32_t written = 0;
+    for (const HighscorePtr& entry : Game().HighscoreList) {
+        if (written++ == kShownEntries) break;
+        if (!stream.WriteLine(entry->Name)) return false;
+        stream.WriteInt(entry->Points);
+    }
+    return true;
+}
+
+void THighscore::Save() {
+    const String path = SavedFilePath(kHighscoreFile);
+    if (!SaveFileAtomically(path, WriteTo)) {
+        std::fprintf(stderr, "Morvelle: could not save %s\n", vexel::ToUtf8(path).c_str());
+    }
+}
+
+void THighscore::ReadFrom(vexel::TStream& stream) {
+    for (int32_t records = 0; records < kMaxLoadedRecords && !stream.Eof(); ++records) {
+        String name;
+        if (!ReadBoundedLine(stream, kMaxNameBytes, name)) return;
+        int32_t points = 0;
+        try {
+            points = stream.ReadInt();
+        } catch (const vexel::TStreamReadException&) {
+            return;
+        }
+        Add(name, points);
+    }
+}
+
+void THighscore::Load() {
+    const vexel::StreamPtr stream = vexel::OpenFileRead(SavedFileToRead(kHighscoreFile));
+    if (!stream) {
+        Fill();
+        return;
+    }
+    ReadFrom(*stream);
+    Game().LastHighscore = nullptr;
+    stream->Close();
+}
+
+void THighscore::Fill() {
+    for (int32_t i = 0; i < 10; ++i) {
+        Add(u"Orlan", 15 * i * i + 10 * i + 10);
+    }
+    Game().LastHighscore = nullptr;
+}
+
+void THighscore::Draw() {
+    GameState& game = Game();
+    const float width = static_cast<float>(game.ScreenWidth);
+    const float height = static_cast<float>(game.ScreenHeight);
+    int32_t rank = 0;
+    for (const HighscorePtr& entry : game.HighscoreList) {
+        if (++rank > kShownEntries) break;
+        const int32_t y = ToInt(height * 0.025f + height * 0.07f * static_cast<float>(rank));
+        const float row = static_cast<float>(y);
+        if (entry == game.LastHighscore) {
+            vexel::SetDrawColor(64, 200, 64);
+            vexel::DrawRectangle(width * 0.2f, row - 16, width * 0.6f, 32);
+            vexel::SetDrawColor(0, 0, 0);
+        } else {
+            vexel::SetDrawColor(255, 255, 255);
+        }
+        DrawTextAligned(vexel::IntToString(rank) + u".", width * 0.25f, row, 1, 0.5f);
+        DrawTextAligned(entry->Name, width * 0.5f, row, 0.5f, 0.5f);
+        DrawTextAligned(vexel::IntToString(entry->Points), width * 0.77f, row, 1, 0.5f);
+    }
+    vexel::SetDrawColor(255, 255, 255);
+}
+
+void UpdateHighscoreScreen() {
+    GameState& game = Game();
+    DrawScenery();
+    THighscore::Draw();
+    if (DrawButton(*game.MenuButtonsImage, 8, ToInt(static_cast<float>(game.ScreenWidth) * 0.5f),
+                   ToInt(static_cast<float>(game.ScreenHeight) * 0.85f))) {
+        game.ScreenState = SCREEN_TITLE;
+    }
+    vexel::DrawImageFrame(*game.CursorImage, static_cast<float>(game.PointerX),
+                          static_cast<float>(game.PointerY), 0);
+}
+
+}  // namespace morvelle

@@ -1,0 +1,136 @@
+#include "game/main_loop.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "game/game_state.h"
+#include "game/highscore.h"
+#include "game/options.h"
+#include "game/play_screen.h"
+#include "game/resources.h"
+#include "game/saved_files.h"
+#include "game/screen_support.h"
+#include "game/termination.h"
+#include "game/title_screen.h"
+#include "graphics/graphics.h"
+#include "graphics/image.h"
+#include "graphics/vex2d.h"
+#include "runtime/startup.h"
+#include "system/polled_input.h"
+#include "system/random.h"
+#include "system/system_driver.h"
+#include "system/timer.h"
+
+namespace morvelle {
+namespace {
+
+constexpr int32_t kEscapeKey = 27;
+
+[[noreturn]] void StopStarting(const std::string& message) {
+    std::fputs(message.c_str(), stderr);
+    std::exit(1);
+}
+
+std::string NoWindowMessage() {
+    const String display = vexel::GetEnvVar(u"DISPLAY");
+    if (display.empty()) {
+        return "Morvelle: no X display (DISPLAY is not set); start it from a desktop session.\n";
+    }
+    return "Morvelle: cannot open a window on the X display " + vexel::ToUtf8(display) +
+           " (no X server there, or no OpenGL).\n";
+}
+
+// Milliseconds since start-up, counted in 32 bits so that the wrap of the boot clock after
+// 24.8 days does not disturb it.
+int32_t MillisSinceStart(int32_t clock_base) {
+    return static_cast<int32_t>(static_cast<uint32_t>(vexel::ElapsedMillis()) -
+                                static_cast<uint32_t>(clock_base));
+}
+
+}  // namespace
+
+void StartUp() {
+    CatchTerminationSignals();
+    GameState& game = Game();
+    // The game clock counts from here: as a float it keeps whole milliseconds for hours,
+    // while milliseconds since boot lose them after a few hours of uptime.
+    game.ClockBase = vexel::ElapsedMillis();
+    // The framework's modules initialise themselves on first use; the state record starts
+    // with its lists empty.
+    vexel::SetAppTitle(u"Morvelle");
+
+    // The pictures, sounds and font load before the window opens, so that a missing file
+    // stops the start with a message instead of a window that flashes up and vanishes.
+    vexel::SetAutoMidHandle(1);
+    const String missing = LoadResources();
+    if (!missing.empty()) StopStarting(MissingResourceMessage(missing));
+
+    if (!vexel::OpenGraphics(game.ScreenWidth, game.ScreenHeight, 0, 60, 0)) {
+        StopStarting(NoWindowMessage());
+    }
+    // The current font belongs to the window's drawing context.
+    vexel::SetDrawFont(game.Font);
+    vexel::SeedRandom(vexel::ElapsedMillis());
+    vexel::HideMousePointer();
+    game.FrameTimer = vexel::TTimer::Create(60, nullptr);
+
+    game.PlayerName = vexel::GetEnvVar(u"USERNAME");
+    game.LayerScale = {0.25f, 0.5f, 1.0f};
+    ChooseSaveFolder();
+    LoadOptions();
+    THighscore::Load();
+
+    // Exit handlers run in reverse order: the farewell, then the options, then the scores.
+    vexel::AddExitHandler(THighscore::Save);
+    vexel::AddExitHandler(SaveOptions);
+    vexel::AddExitHandler(PlayFarewell);
+    vexel::AddExitHandler(MarkProgramEnding);
+
+    vexel::SetDrawColor(255, 255, 255);
+    vexel::SetClearColor(0, 0, 0);
+    vexel::SetDrawBlend(vexel::BlendAlpha);
+    vexel::MoveMousePointer(ToInt(static_cast<float>(game.ScreenWidth) * 0.5f),
+                            ToInt(static_cast<float>(game.ScreenHeight) * 0.55f));
+}
+
+void RunScreenHandler(int32_t screen_state) {
+    static constexpr void (*kHandlers[])() = {UpdateTitleScreen, UpdatePlayScreen, UpdateNameEntry,
+                                              UpdateHighscoreScreen, UpdateNoticeScreen};
+    if (screen_state < 0 || screen_state >= static_cast<int32_t>(std::size(kHandlers))) return;
+    kHandlers[screen_state]();
+}
+
+void RunFrame() {
+    GameState& game = Game();
+    vexel::ClearScreen();
+    game.FrameTime = static_cast<float>(MillisSinceStart(game.ClockBase));
+    game.PointerX = vexel::MouseXPos();
+    game.PointerY = vexel::MouseYPos();
+    game.LeftClicks = vexel::MouseWasHit(1);
+    game.RightClicks = vexel::MouseWasHit(2);
+    RunScreenHandler(game.ScreenState);
+    vexel::FlipGraphics(0);
+    game.FrameTimer->Wait();
+    if (vexel::KeyWasHit(kEscapeKey) != 0 || vexel::AppTerminateRequested() != 0 ||
+        TerminationRequested()) {
+        vexel::EndProgram();
+    }
+}
+
+void PlayFarewell() {
+    const GameState& game = Game();
+    if (game.SoundOn == 0) return;
+    vexel::SleepMillis(500);
+    PlayEffect(game.FarewellSound);
+    vexel::SleepMillis(1800);
+}
+
+[[noreturn]] void RunGame(int argc, char** argv) {
+    vexel::RunProgram(argc, argv, [] {
+        StartUp();
+        for (;;)
+            RunFrame();
+    });
+}
+
+}  // namespace morvelle

@@ -1,0 +1,26 @@
+#pragma once
+
+// The options file: the player's name and the sound switch, read once at start-up and
+// written once at exit.
+//
+// Layout: the name, one byte per character (the low 8 bits), then CR LF, then SoundOn as a
+// signed 32-bit little-endian integer.
+
+#include "stream/stream.h"
+
+namespace morvelle {
+
+inline constexpr char16_t kOptionsFile[] = u"Options";
+
+// Reads the options file, replacing PlayerName and SoundOn; keeps the defaults when there
+// is no file. A damaged file never stops the game: a name without its integer keeps the
+// name and leaves SoundOn alone, and a name line longer than any name keeps both defaults.
+void LoadOptions();
+// Writes PlayerName and SoundOn, replacing the file atomically. Run at exit.
+void SaveOptions();
+
+// The reading and writing of the bytes, over any stream.
+void ReadOptions(vexel::TStream& stream);
+bool WriteOptions(vexel::TStream& stream);
+
+}  // namespace morvelle

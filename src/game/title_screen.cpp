@@ -1,0 +1,52 @@
+#include "game/title_screen.h"
+
+#include "game/buttons.h"
+#include "game/game_state.h"
+#include "game/play_screen.h"
+#include "game/screen_support.h"
+#include "graphics/vex2d.h"
+#include "runtime/startup.h"
+
+namespace morvelle {
+
+void UpdateTitleScreen() {
+    GameState& game = Game();
+    const float width = static_cast<float>(game.ScreenWidth);
+    const float height = static_cast<float>(game.ScreenHeight);
+    DrawScenery();
+    vexel::DrawImageFrame(*game.TitleImage, width * 0.5f, height * 0.1f, 0);
+    const float logo_width = static_cast<float>(vexel::ImageWidthOf(*game.LogoImage));
+    const float logo_height = static_cast<float>(vexel::ImageHeightOf(*game.LogoImage));
+    vexel::DrawImageFrame(*game.LogoImage, logo_width * 0.75f, height - logo_height * 0.5f, 0);
+
+    const int32_t centre_x = ToInt(width * 0.5f);
+    if (DrawButton(*game.MenuButtonsImage, 0, centre_x, ToInt(height * 0.25f))) {
+        StartGame();
+        game.ScreenState = SCREEN_PLAY;
+    }
+    if (DrawButton(*game.MenuButtonsImage, 2, centre_x, ToInt(height * 0.45f))) {
+        game.ScreenState = SCREEN_HIGHSCORES;
+    }
+    if (DrawButton(*game.MenuButtonsImage, 4, centre_x, ToInt(height * 0.65f))) {
+        game.ScreenState = SCREEN_NOTICE;
+    }
+    if (DrawButton(*game.MenuButtonsImage, 6, centre_x, ToInt(height * 0.85f))) {
+        vexel::EndProgram();
+    }
+
+    vexel::TImage& toggle = *game.SoundButtonImage;
+    const int32_t toggle_width = vexel::ImageWidthOf(toggle);
+    const int32_t toggle_height = vexel::ImageHeightOf(toggle);
+    // The click plays before the switch flips: turning sound off is heard, turning it on is
+    // silent.
+    if (DrawButton(toggle, 0, game.ScreenWidth - toggle_width, game.ScreenHeight - toggle_height)) {
+        game.SoundOn ^= 1;
+    }
+    DrawTextAligned(SoundLabel(game.SoundOn), static_cast<float>(game.ScreenWidth - toggle_width),
+                    height - static_cast<float>(toggle_height) * 0.25f, 0.5f, 0.5f);
+
+    vexel::DrawImageFrame(*game.CursorImage, static_cast<float>(game.PointerX),
+                          static_cast<float>(game.PointerY), 0);
+}
+
+}  // namespace morvelle

@@ -1,0 +1,192 @@
+// Saving survives failures: a full disk, a kill in the middle of a save, a read-only "Data".
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <random>
+#include <thread>
+
+#include "game/highscore.h"
+#include "game/options.h"
+#include "game/saved_files.h"
+#include "game_test_support.h"
+#include "stream/file_system.h"
+#include "stream/stream_exception.h"
+
+namespace morvelle::testing {
+namespace {
+
+using vexel::testing::ReadFileBytes;
+using vexel::testing::WriteFileBytes;
+using Bytes = std::vector<uint8_t>;
+
+// Runs `body` in a child process and returns its exit status (-1 when it did not exit).
+template <typename Body>
+int InChild(Body body) {
+    const pid_t child = fork();
+    if (child == 0) {
+        _exit(body());
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::vector<std::string> FolderEntries(const std::string& path) {
+    std::vector<std::string> names;
+    for (const String& name : vexel::ListDirectoryNames(vexel::FromUtf8(path), true))
+        names.push_back(vexel::ToUtf8(name));
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+Bytes OptionsBytes(const std::string& name, uint8_t sound) {
+    Bytes bytes(name.begin(), name.end());
+    bytes.insert(bytes.end(), {0x0D, 0x0A, sound, 0, 0, 0});
+    return bytes;
+}
+
+using Saves = GameFolderTest;
+
+TEST_F(Saves, FailedWritesLeaveThePreviousFileIntact) {
+    const Bytes previous = OptionsBytes("alt", 1);
+    WriteFileBytes(DataPath("Options"), previous);
+
+    // A file system that runs out of room after 64 bytes: the write fails at the flush.
+    Game().PlayerName = String(300, u'n');
+    const int status = InChild([] {
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{};
+        getrlimit(RLIMIT_FSIZE, &limit);
+        limit.rlim_cur = 64;
+        setrlimit(RLIMIT_FSIZE, &limit);
+        return SaveFileAtomically(u"Data/Options", WriteOptions) ? 0 : 1;
+    });
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(ReadFileBytes(DataPath("Options")), previous);
+
+    // A writer that gives up, or one whose stream throws, changes nothing either.
+    EXPECT_FALSE(SaveFileAtomically(u"Data/Options", [](vexel::TStream& stream) {
+        stream.WriteLine(u"half");
+        return false;
+    }));
+    EXPECT_FALSE(SaveFileAtomically(
+        u"Data/Options", [](vexel::TStream&) -> bool { throw vexel::TStreamWriteException(); }));
+    EXPECT_EQ(ReadFileBytes(DataPath("Options")), previous);
+    EXPECT_EQ(FolderEntries(folder_ / "Data"), std::vector<std::string>{"Options"});
+
+    // Without a folder to write into nothing is saved, and nothing is thrown.
+    EXPECT_FALSE(SaveFileAtomically(u"Missing/Options", WriteOptions));
+}
+
+TEST_F(Saves, KillingTheProcessMidSaveNeverLeavesADamagedFile) {
+    const std::string first(4000, 'a'), second(9000, 'b');
+    const Bytes initial = OptionsBytes("start", 1);
+    const Bytes first_bytes = OptionsBytes(first, 1), second_bytes = OptionsBytes(second, 0);
+    WriteFileBytes(DataPath("Options"), initial);
+    std::mt19937 random(7);
+    int killed_mid_save = 0;
+    for (int round = 0; round < 60; ++round) {
+        const pid_t child = fork();
+        if (child == 0) {
+            GameState& game = Game();
+            for (;;) {
+                game.PlayerName = vexel::FromBytes(first);
+                game.SoundOn = 1;
+                SaveOptions();
+                game.PlayerName = vexel::FromBytes(second);
+                game.SoundOn = 0;
+                SaveOptions();
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(500 + random() % 4000));
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+        const Bytes now = ReadFileBytes(DataPath("Options"));
+        ASSERT_TRUE(now == initial || now == first_bytes || now == second_bytes)
+            << "round " << round << ": " << now.size() << " bytes";
+        // A new file beside it means this kill came between its creation and the rename.
+        if (FolderEntries(folder_ / "Data").size() > 1) ++killed_mid_save;
+    }
+    // Most kills land inside a save: a save is almost all the child does.
+    EXPECT_GT(killed_mid_save, 0);
+    // The next save clears away what the killed saves left behind.
+    SaveOptions();
+    EXPECT_EQ(FolderEntries(folder_ / "Data"), std::vector<std::string>{"Options"});
+}
+
+// Runs `body` as an unprivileged user when the tests run as root, for whom nothing is
+// read-only.
+template <typename Body>
+int AsUnprivilegedChild(Body body) {
+    return InChild([&] {
+        if (getuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) return 99;
+        return body();
+    });
+}
+
+TEST_F(Saves, ReadOnlyDataMovesTheFilesToTheUserDataFolder) {
+    ASSERT_EQ(chmod(folder_.path().c_str(), 0777), 0);
+    // The game ships a table; the user's folder holds none yet.
+    WriteFileBytes(DataPath("High.Score"), {'S', 0x0D, 0x0A, 5, 0, 0, 0});
+    ASSERT_EQ(chmod(DataPath("").c_str(), 0555), 0);
+    setenv("XDG_DATA_HOME", (folder_ / "xdg").c_str(), 1);
+    const int status = AsUnprivilegedChild([] {
+        ChooseSaveFolder();
+        THighscore::Load();
+        if (Game().HighscoreList.Count() != 1) return 2;  // the shipped table was read
+        THighscore::Add(u"Neu", 9);
+        THighscore::Save();
+        Game().PlayerName = u"Ute";
+        SaveOptions();
+        return 0;
+    });
+    unsetenv("XDG_DATA_HOME");
+    ASSERT_EQ(status, 0);
+    EXPECT_EQ(ReadFileBytes(folder_ / "xdg/morvelle/Options"), OptionsBytes("Ute", 1));
+    EXPECT_EQ(ReadFileBytes(folder_ / "xdg/morvelle/High.Score"),
+              (Bytes{'N', 'e', 'u', 0x0D, 0x0A, 9, 0, 0, 0, 'S', 0x0D, 0x0A, 5, 0, 0, 0}));
+    EXPECT_EQ(FolderEntries(DataPath("")), std::vector<std::string>{"High.Score"});
+
+    // Next time both files are read from there.
+    setenv("XDG_DATA_HOME", (folder_ / "xdg").c_str(), 1);
+    const int second = AsUnprivilegedChild([] {
+        ChooseSaveFolder();
+        LoadOptions();
+        THighscore::Load();
+        return Game().PlayerName == u"Ute" && Game().HighscoreList.Count() == 2 ? 0 : 3;
+    });
+    unsetenv("XDG_DATA_HOME");
+    EXPECT_EQ(second, 0);
+
+    // Without XDG_DATA_HOME the folder is made under HOME.
+    const char* previous_home = getenv("HOME");
+    const std::string saved_home = previous_home ? previous_home : "";
+    setenv("HOME", (folder_ / "home").c_str(), 1);
+    const int third = AsUnprivilegedChild([] {
+        ChooseSaveFolder();
+        SaveOptions();
+        return 0;
+    });
+    setenv("HOME", saved_home.c_str(), 1);
+    EXPECT_EQ(third, 0);
+    EXPECT_EQ(ReadFileBytes(folder_ / "home/.local/share/morvelle/Options"), OptionsBytes("", 1));
+    chmod(DataPath("").c_str(), 0755);
+}
+
+TEST_F(Saves, WritableDataKeepsTheFilesThere) {
+    setenv("XDG_DATA_HOME", (folder_ / "xdg").c_str(), 1);
+    ChooseSaveFolder();
+    unsetenv("XDG_DATA_HOME");
+    EXPECT_EQ(Game().SaveFolder, u"Data");
+    SaveOptions();
+    EXPECT_EQ(FolderEntries(folder_.path()), std::vector<std::string>{"Data"});
+}
+
+}  // namespace
+}  // namespace morvelle::testing
