@@ -52,20 +52,30 @@ fi
 "${run[@]}" >"$work/game.out" 2>&1 &
 game_pid=$!
 
+# The game names its window through _NET_WM_NAME only when the server knows that atom, as
+# it does under any window manager; a bare Xvfb learns it here.
+xprop -root -f _NET_WM_NAME 8u -set _NET_WM_NAME Desktop && xprop -root -remove _NET_WM_NAME
+
 # The title screen: the window appears, then the play button shows its rest frame with its
 # top-left corner at (384, 96). Compare the opaque pixels of the frame's middle row.
-window=$(timeout 30 xdotool search --sync --onlyvisible --name '^Morvelle$' | head -n 1)
+# xwininfo lists the window by its _NET_WM_NAME, with its size.
+window=""
+for attempt in $(seq 1 150); do
+  window=$(xwininfo -root -tree | awk '/ "Morvelle": .* 1024x512\+/ { print $1; exit }')
+  [ -n "$window" ] && break
+  sleep 0.2
+done
 expect "the game's window appears" test -n "$window"
 menu=$build/game/Data/gfx/MenuButtons.png
 # "x RRGGBB" for each pixel of a one-row ImageMagick text dump; opaque ones only when asked.
 pixels() { awk -v opaque="$1" 'NR > 1 && (!opaque || substr($3, 8, 2) == "FF") {
   split($1, xy, ","); print xy[1], substr($3, 2, 6) }'; }
-convert "$menu" -crop 256x1+0+32 +repage txt:- | pixels 1 >"$work/button.txt"
+convert "$menu" -crop 256x1+0+32 +repage -depth 8 txt:- | pixels 1 >"$work/button.txt"
 expect "the button's row has opaque pixels" test "$(wc -l <"$work/button.txt")" -gt 100
 shown=""
 for attempt in $(seq 1 50); do
   if [ -n "$window" ] &&
-    import -window "$window" -crop 256x1+384+128 +repage txt:- 2>/dev/null | pixels 0 >"$work/window.txt" &&
+    import -window "$window" -crop 256x1+384+128 +repage -depth 8 txt:- 2>/dev/null | pixels 0 >"$work/window.txt" &&
     awk 'NR == FNR { want[$1] = $2; wanted++; next }
          ($1 in want) && want[$1] == $2 { same++ }
          END { exit !(wanted > 0 && same == wanted) }' "$work/button.txt" "$work/window.txt"; then
