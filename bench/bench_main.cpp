@@ -7,7 +7,8 @@
 // Options of our own (the rest go to Google Benchmark):
 //   --rounds=N              rounds of the compared benchmarks (default 5)
 //   --instructions          only run the code registered with CountInstructions, between
-//                           callgrind client requests (run it under valgrind --tool=callgrind)
+//                           callgrind client requests (run it under valgrind --tool=callgrind);
+//                           --benchmark_filter selects among them
 //   --list-instructions     print the names registered with CountInstructions
 #include <benchmark/benchmark.h>
 #include <valgrind/callgrind.h>
@@ -18,6 +19,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -232,7 +234,11 @@ int RunRounds(int rounds) {
 
 int RunInstructionCounts() {
     int status = 0;
+    const std::string filter = benchmark::GetBenchmarkFilter();
+    const std::regex selected(filter.empty() || filter == "all" ? "." : filter,
+                              std::regex::extended);
     for (const auto& counted : TheRegistry().counted) {
+        if (!std::regex_search(counted.name, selected)) continue;
         if (!counted.warm_up()) {
             std::printf("failed %s\n", counted.name.c_str());
             status = 1;

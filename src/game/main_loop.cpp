@@ -4,9 +4,11 @@
 #include <cstdlib>
 
 #include "game/game_state.h"
+#include "game/gun.h"
 #include "game/highscore.h"
 #include "game/options.h"
 #include "game/play_screen.h"
+#include "game/recipe.h"
 #include "game/resources.h"
 #include "game/saved_files.h"
 #include "game/screen_support.h"
@@ -57,6 +59,7 @@ void StartUp() {
     game.ClockBase = vexel::ElapsedMillis();
     // The framework's modules initialise themselves on first use; the state record starts
     // with its lists empty.
+    CreateRecipes();
     vexel::SetAppTitle(u"Morvelle");
 
     // The pictures, sounds and font load before the window opens, so that a missing file
@@ -76,6 +79,9 @@ void StartUp() {
 
     game.PlayerName = vexel::GetEnvVar(u"USERNAME");
     game.LayerScale = {0.25f, 0.5f, 1.0f};
+    game.GunList = {TGun_Cherry::Create()};
+    game.CurrentGun = game.GunList[0];
+    if (!game.CurrentGun->img) StopStarting(MissingResourceMessage(u"Data/gfx/Cherry.png"));
     ChooseSaveFolder();
     LoadOptions();
     THighscore::Load();

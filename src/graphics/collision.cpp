@@ -1,6 +1,7 @@
 #include "graphics/collision.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "graphics/image.h"
 #include "graphics/internal/scanline_overlap.h"
@@ -69,8 +70,8 @@ std::unique_ptr<TQuad> MakeImageQuad(TImage* image, int32_t frame, float x, floa
         if (format > 0 && format < PIXEL_FORMAT_COUNT && PixelFormatAlphaBits[format] > 0) {
             // The overlap test reads 32-bit words with alpha in the top byte; a one-byte
             // alpha format would be read past the end of its rows, so it is widened first.
-            quad->mask =
-                PixelFormatBytes[format] == 4 ? pixmap : ReformatPixmap(*pixmap, PIXEL_RGBA32);
+            quad->mask = PixelFormatBytes[format] == 4 ? std::move(pixmap)
+                                                       : ReformatPixmap(*pixmap, PIXEL_RGBA32);
         }
     }
     quad->SetCoords(screen[0][0], screen[0][1], screen[1][0], screen[1][1], screen[2][0],
@@ -115,6 +116,30 @@ std::vector<ObjectPtr> CollideQuad(std::unique_ptr<TQuad> quad, int32_t collide_
     return found;
 }
 
+void ClearLayer(int layer) {
+    auto& quads = Module().layers[static_cast<size_t>(layer)];
+    for (auto& quad : quads)
+        ReturnQuad(std::move(quad));
+    quads.clear();
+}
+
+// The pair test behind ImagesOverlap: layer 31 is emptied and then holds the first quad, as a
+// query writing it there would leave it, and the second quad is tested against it alone. The
+// same quads are taken from and returned to the pool as by those queries, without the id
+// list.
+bool OverlapInLayer31(std::unique_ptr<TQuad> first, TImage& image2, float x2, float y2,
+                      int32_t frame2) {
+    constexpr int kLayer31 = 31;
+    ClearLayer(kLayer31);
+    auto& layer = Module().layers[kLayer31];
+    layer.push_back(std::move(first));
+    auto second = MakeImageQuad(&image2, frame2, x2, y2, static_cast<float>(image2.width),
+                                static_cast<float>(image2.height), nullptr);
+    const bool hit = QuadsOverlap(*second, *layer.back());
+    ReturnQuad(std::move(second));
+    return hit;
+}
+
 }  // namespace
 
 void TQuad::SetCoords(float x0, float y0, float x1, float y1, float x2, float y2, float x3,
@@ -142,40 +167,33 @@ std::vector<ObjectPtr> CollideRectangle(float x, float y, float width, float hei
 }
 
 void ClearCollisionLayers(int32_t mask) {
-    auto& module = Module();
     const auto bits = static_cast<uint32_t>(mask);
     for (int layer = 0; layer < kLayers; ++layer) {
-        if (bits != 0 && !LayerSelected(bits, layer)) continue;
-        auto& quads = module.layers[static_cast<size_t>(layer)];
-        for (auto& quad : quads)
-            ReturnQuad(std::move(quad));
-        quads.clear();
+        if (bits == 0 || LayerSelected(bits, layer)) ClearLayer(layer);
     }
 }
 
 int32_t ImagesOverlap(TImage& image1, float x1, float y1, int32_t frame1, TImage& image2, float x2,
                       float y2, int32_t frame2) {
-    constexpr auto kLayer31 = static_cast<int32_t>(0x80000000u);
-    ClearCollisionLayers(kLayer31);
-    CollideImageFrame(image1, x1, y1, frame1, 0, kLayer31, nullptr);
-    return CollideImageFrame(image2, x2, y2, frame2, kLayer31, 0, nullptr).empty() ? 0 : 1;
+    auto first = MakeImageQuad(&image1, frame1, x1, y1, static_cast<float>(image1.width),
+                               static_cast<float>(image1.height), nullptr);
+    return OverlapInLayer31(std::move(first), image2, x2, y2, frame2) ? 1 : 0;
 }
 
 int32_t ImagesOverlapTransformed(TImage& image1, float x1, float y1, int32_t frame1,
                                  float rotation1, float scale_x1, float scale_y1, TImage& image2,
                                  float x2, float y2, int32_t frame2, float rotation2,
                                  float scale_x2, float scale_y2) {
-    constexpr auto kLayer31 = static_cast<int32_t>(0x80000000u);
     const float rotation = GetDrawRotation();
     float scale_x, scale_y;
     GetDrawScale(scale_x, scale_y);
-    ClearCollisionLayers(kLayer31);
     SetDrawRotation(rotation1);
     SetDrawScale(scale_x1, scale_y1);
-    CollideImageFrame(image1, x1, y1, frame1, 0, kLayer31, nullptr);
+    auto first = MakeImageQuad(&image1, frame1, x1, y1, static_cast<float>(image1.width),
+                               static_cast<float>(image1.height), nullptr);
     SetDrawRotation(rotation2);
     SetDrawScale(scale_x2, scale_y2);
-    const bool hit = !CollideImageFrame(image2, x2, y2, frame2, kLayer31, 0, nullptr).empty();
+    const bool hit = OverlapInLayer31(std::move(first), image2, x2, y2, frame2);
     SetDrawRotation(rotation);
     SetDrawScale(scale_x, scale_y);
     return hit ? 1 : 0;

@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <optional>
 
 #include "graphics/internal/truncate.h"
 
@@ -34,7 +35,9 @@ struct RasterPolygon {
     const float* Vertex(int32_t index) const {
         return &data[static_cast<size_t>(index) * kChannels];
     }
-    int32_t Row(int32_t index) const { return TruncateCoordinate(Vertex(index)[1]); }
+    // truncate(y) of each vertex, worked out once when the polygon is loaded.
+    std::array<int32_t, kMaxVertices> rows{};
+    int32_t Row(int32_t index) const { return rows[static_cast<size_t>(index)]; }
 };
 
 void Load(RasterPolygon& polygon, const OverlapPolygon& source) {
@@ -64,6 +67,8 @@ void Load(RasterPolygon& polygon, const OverlapPolygon& source) {
         }
     }
 
+    for (int32_t i = 0; i < polygon.count; ++i)
+        polygon.rows[static_cast<size_t>(i)] = TruncateCoordinate(polygon.Vertex(i)[1]);
     int32_t top_index = 0;
     for (int32_t i = 1; i < polygon.count; ++i) {
         if (polygon.Row(i) < polygon.Row(top_index)) top_index = i;
@@ -73,10 +78,32 @@ void Load(RasterPolygon& polygon, const OverlapPolygon& source) {
     polygon.state = kNotStarted;
 }
 
+// The polygons being rasterised, in the order they started: at most two, kept without
+// allocating.
+class ActiveList {
+  public:
+    void push_back(RasterPolygon* polygon) { polygons_[size_++] = polygon; }
+    void Remove(RasterPolygon* polygon) {
+        size_t kept = 0;
+        for (size_t i = 0; i < size_; ++i) {
+            if (polygons_[i] != polygon) polygons_[kept++] = polygons_[i];
+        }
+        size_ = kept;
+    }
+    size_t size() const { return size_; }
+    RasterPolygon* operator[](size_t i) const { return polygons_[i]; }
+    RasterPolygon* const* begin() const { return polygons_.data(); }
+    RasterPolygon* const* end() const { return polygons_.data() + size_; }
+
+  private:
+    std::array<RasterPolygon*, 2> polygons_{};
+    size_t size_ = 0;
+};
+
 // Moves one edge of `polygon` on to the vertex it heads for once scanline `y` has reached the
 // vertex it was heading to. Returns false when the edge has nowhere left to go, which finishes
 // the polygon.
-bool WalkEdge(RasterPolygon& polygon, int32_t y, bool left, std::vector<RasterPolygon*>& active) {
+bool WalkEdge(RasterPolygon& polygon, int32_t y, bool left, ActiveList& active) {
     int32_t& cursor = left ? polygon.Left : polygon.Right;
     if (y < polygon.Row(cursor)) return true;
     const auto step = [&](int32_t index) {
@@ -114,22 +141,280 @@ struct SpanWalk {
     float u = 0, v = 0, du = 0, dv = 0;
 };
 
+// The row a texture coordinate v samples, clamped to the mask, as MaskOpaque reads it.
+int32_t MaskRow(const CollisionMask& mask, float v) {
+    if (!(v >= 0)) v = 0;
+    if (v > 1) v = 1;
+    return std::min(static_cast<int32_t>(v * static_cast<float>(mask.height)), mask.height - 1);
+}
+
+const uint8_t* MaskRowPixels(const CollisionMask& mask, int32_t row) {
+    return mask.pixels + static_cast<size_t>(row) * static_cast<size_t>(mask.pitch / 4) * 4;
+}
+
+bool PixelOpaque(const uint8_t* row, int32_t column) {
+    uint32_t word;
+    std::memcpy(&word, row + static_cast<size_t>(column) * 4, sizeof word);
+    return (word & 0x80000000u) != 0;
+}
+
 bool MaskOpaque(const CollisionMask& mask, float u, float v) {
     if (!mask.pixels || mask.width <= 0 || mask.height <= 0) return false;
     if (!(u >= 0)) u = 0;
     if (u > 1) u = 1;
-    if (!(v >= 0)) v = 0;
-    if (v > 1) v = 1;
     const int32_t column =
         std::min(static_cast<int32_t>(u * static_cast<float>(mask.width)), mask.width - 1);
-    const int32_t row =
-        std::min(static_cast<int32_t>(v * static_cast<float>(mask.height)), mask.height - 1);
-    uint32_t word;
-    std::memcpy(&word,
-                mask.pixels + static_cast<size_t>(row) * static_cast<size_t>(mask.pitch / 4) * 4 +
-                    static_cast<size_t>(column) * 4,
-                sizeof word);
-    return (word & 0x80000000u) != 0;
+    return PixelOpaque(MaskRowPixels(mask, MaskRow(mask, v)), column);
+}
+
+// What one polygon's walk samples along a span of n columns, when that can be said without
+// sampling column by column: every column opaque (no mask), none, or one mask row read at
+// consecutive columns first, first + 1, ..., clamped to the row's ends.
+struct ColumnRun {
+    enum Kind { kOpaque, kClear, kRow } kind = kOpaque;
+    const CollisionMask* mask = nullptr;
+    const uint8_t* row = nullptr;
+    int64_t first = 0;
+    int32_t width = 0;
+};
+
+// Fills `run` and returns true when the walk's columns are consecutive. The walk adds du to u
+// once per column in single precision; that equals the exact sum u + i × du only while no sum
+// is rounded, which holds when u and du are multiples of one power of two small enough for
+// every sum to fit the 24-bit significand. With du = 1 / width (a power of two) the column of
+// step i is then floor(u × width) + i before clamping, exactly as the walk would find it.
+bool ConsecutiveColumns(const SpanWalk& walk, int64_t n, ColumnRun& run) {
+    if (!walk.mask) {
+        run.kind = ColumnRun::kOpaque;
+        return true;
+    }
+    const CollisionMask& mask = *walk.mask;
+    if (!mask.pixels || mask.width <= 0 || mask.height <= 0) {
+        run.kind = ColumnRun::kClear;
+        return true;
+    }
+    const int32_t width = mask.width;
+    if ((width & (width - 1)) != 0 || walk.dv != 0 || walk.du != 1.0f / static_cast<float>(width)) {
+        return false;
+    }
+    // u must be a multiple of grain = du / 2, and |u| + n × du below 2^24 grains.
+    const double grains = static_cast<double>(walk.u) * 2.0 * width;
+    if (!(std::fabs(grains) + 2.0 * static_cast<double>(n) < 16777216.0)) return false;
+    const auto whole = static_cast<int64_t>(grains);
+    if (static_cast<double>(whole) != grains) return false;
+    run.kind = ColumnRun::kRow;
+    run.mask = &mask;
+    run.row = MaskRowPixels(mask, MaskRow(mask, walk.v));
+    run.first = whole >= 0 ? whole / 2 : -((1 - whole) / 2);  // floor(grains / 2)
+    run.width = width;
+    return true;
+}
+
+// The word test of spans whose two runs keep their kinds and first columns from scanline to
+// scanline; only the mask rows change (SetRows).
+class WordSpan {
+  public:
+    // Cuts the span of n columns where either run stops being clamped to its first column or
+    // starts being clamped to its last; between the cuts each run is constant or consecutive.
+    WordSpan(const ColumnRun& a, const ColumnRun& b, int64_t n) : a_(a), b_(b) {
+        cuts_[0] = 0;
+        cuts_[1] = n;
+        count_ = 2;
+        for (const ColumnRun* run : {&a_, &b_}) {
+            if (run->kind != ColumnRun::kRow) continue;
+            cuts_[count_++] = std::clamp<int64_t>(-run->first, 0, n);
+            cuts_[count_++] = std::clamp<int64_t>(run->width - run->first, 0, n);
+        }
+        for (int i = 1; i < count_; ++i) {  // at most six: insertion sort
+            for (int j = i; j > 0 && cuts_[j] < cuts_[j - 1]; --j)
+                std::swap(cuts_[j], cuts_[j - 1]);
+        }
+    }
+
+    const ColumnRun& First() const { return a_; }
+    const ColumnRun& Second() const { return b_; }
+    void SetRows(const uint8_t* a, const uint8_t* b) {
+        a_.row = a;
+        b_.row = b;
+    }
+
+    // Whether some column of the span is opaque in both runs.
+    bool AnyCommonOpaque() const {
+        if (a_.kind == ColumnRun::kClear || b_.kind == ColumnRun::kClear) return false;
+        for (int i = 0; i + 1 < count_; ++i) {
+            if (cuts_[i] < cuts_[i + 1] && SegmentHit(cuts_[i], cuts_[i + 1])) return true;
+        }
+        return false;
+    }
+
+  private:
+    // The column of `run` at step i when it is clamped there, or -1 when it is consecutive
+    // from i on up to the next cut.
+    static int64_t ClampedColumn(const ColumnRun& run, int64_t i) {
+        const int64_t column = run.first + i;
+        if (column < 0) return 0;
+        if (column >= run.width) return run.width - 1;
+        return -1;
+    }
+
+    // Any opaque pixel among `count` consecutive pixels of a row.
+    static bool AnyOpaque(const uint8_t* pixels, int64_t count) {
+        for (int64_t i = 0; i < count; ++i) {
+            if (PixelOpaque(pixels, static_cast<int32_t>(i))) return true;
+        }
+        return false;
+    }
+
+    // Any pixel opaque in both of two rows of `count` pixels: two pixels per 64-bit word, the
+    // words of a block ANDed and ORed together before one test.
+    static bool AnyBothOpaque(const uint8_t* a, const uint8_t* b, int64_t count) {
+        constexpr uint64_t kTopBits = 0x8000000080000000u;
+        const auto word_and = [&](int64_t pixel) {
+            uint64_t wa, wb;
+            std::memcpy(&wa, a + pixel * 4, 8);
+            std::memcpy(&wb, b + pixel * 4, 8);
+            return wa & wb;
+        };
+        constexpr int64_t kBlock = 16;  // pixels
+        int64_t i = 0;
+        for (; i + kBlock <= count; i += kBlock) {
+            uint64_t any = 0;
+            for (int64_t k = 0; k < kBlock; k += 2)
+                any |= word_and(i + k);
+            if ((any & kTopBits) != 0) return true;
+        }
+        uint64_t any = 0;
+        for (; i + 2 <= count; i += 2)
+            any |= word_and(i);
+        if (i < count)
+            any |=
+                PixelOpaque(a, static_cast<int32_t>(i)) && PixelOpaque(b, static_cast<int32_t>(i))
+                    ? kTopBits
+                    : 0;
+        return (any & kTopBits) != 0;
+    }
+
+    // One run is clamped (or all opaque) over [begin, end): it is one pixel, so the segment
+    // hits when that pixel is opaque and the other run has any opaque pixel there.
+    static bool ConstantAgainst(const ColumnRun& constant, int64_t column, const ColumnRun& other,
+                                int64_t begin, int64_t end) {
+        if (constant.kind == ColumnRun::kRow &&
+            !PixelOpaque(constant.row, static_cast<int32_t>(column))) {
+            return false;
+        }
+        if (other.kind == ColumnRun::kOpaque) return true;
+        const int64_t other_column = ClampedColumn(other, begin);
+        if (other_column >= 0) return PixelOpaque(other.row, static_cast<int32_t>(other_column));
+        return AnyOpaque(other.row + (other.first + begin) * 4, end - begin);
+    }
+
+    bool SegmentHit(int64_t begin, int64_t end) const {
+        const int64_t column_a = a_.kind == ColumnRun::kRow ? ClampedColumn(a_, begin) : 0;
+        const int64_t column_b = b_.kind == ColumnRun::kRow ? ClampedColumn(b_, begin) : 0;
+        if (a_.kind != ColumnRun::kRow || column_a >= 0) {
+            return ConstantAgainst(a_, column_a, b_, begin, end);
+        }
+        if (b_.kind != ColumnRun::kRow || column_b >= 0) {
+            return ConstantAgainst(b_, column_b, a_, begin, end);
+        }
+        return AnyBothOpaque(a_.row + (a_.first + begin) * 4, b_.row + (b_.first + begin) * 4,
+                             end - begin);
+    }
+
+    ColumnRun a_;
+    ColumnRun b_;
+    std::array<int64_t, 6> cuts_{};
+    int count_ = 0;
+};
+
+// The word test set up for one scanline's span, and what it was set up for. An unrotated quad
+// keeps its span and texture columns from scanline to scanline, with v the same all along the
+// span, so a later scanline that matches only needs its own mask rows.
+struct WordSpanPlan {
+    std::array<int32_t, 4> bounds{};
+    std::array<float, 4> columns{};
+    std::optional<WordSpan> test;
+};
+
+// The mask row a run reads on the current scanline of `polygon`, where v is the same along
+// the whole span.
+const uint8_t* RunRow(const ColumnRun& run, const RasterPolygon& polygon) {
+    if (run.kind != ColumnRun::kRow) return nullptr;
+    return MaskRowPixels(*run.mask, MaskRow(*run.mask, polygon.ldat[3]));
+}
+
+// Whether the two active polygons share an opaque column on the current scanline.
+bool SpanHit(const RasterPolygon& a, const RasterPolygon& b, bool word_spans, WordSpanPlan& plan,
+             std::vector<int32_t>& line) {
+    // The columns both polygons cover on this scanline, [start, end).
+    const int32_t l1 = TruncateCoordinate(a.ldat[0]);
+    const int32_t r1 = TruncateCoordinate(a.rdat[0]);
+    const int32_t l2 = TruncateCoordinate(b.ldat[0]);
+    const int32_t r2 = TruncateCoordinate(b.rdat[0]);
+    const int64_t start = std::max(l1, l2);
+    const int64_t width = static_cast<int64_t>(std::min(r1, r2)) - start;
+    if (!(l2 < r1 && r2 > l1 && width > 0)) return false;
+
+    const std::array<int32_t, 4> bounds = {l1, r1, l2, r2};
+    const std::array<float, 4> columns = {a.ldat[2], a.rdat[2], b.ldat[2], b.rdat[2]};
+    if (plan.test && plan.bounds == bounds && plan.columns == columns && a.ldat[3] == a.rdat[3] &&
+        b.ldat[3] == b.rdat[3]) {
+        plan.test->SetRows(RunRow(plan.test->First(), a), RunRow(plan.test->Second(), b));
+        return plan.test->AnyCommonOpaque();
+    }
+    plan.test.reset();
+
+    std::array<SpanWalk, 2> walks;
+    for (size_t p = 0; p < walks.size(); ++p) {
+        const RasterPolygon& polygon = p == 0 ? a : b;
+        SpanWalk& walk = walks[p];
+        walk.mask = polygon.texture;
+        if (!walk.mask) continue;
+        const int32_t left = TruncateCoordinate(polygon.ldat[0]);
+        const int64_t n = static_cast<int64_t>(TruncateCoordinate(polygon.rdat[0])) - left;
+        if (n < 1) {
+            walk.skip = true;
+            continue;
+        }
+        walk.du = (polygon.rdat[2] - polygon.ldat[2]) / static_cast<float>(n);
+        walk.dv = (polygon.rdat[3] - polygon.ldat[3]) / static_cast<float>(n);
+        const float t = static_cast<float>(start - left) + 0.5f;
+        walk.u = polygon.ldat[2] + walk.du * t;
+        walk.v = polygon.ldat[3] + walk.dv * t;
+    }
+
+    std::array<ColumnRun, 2> runs;
+    if (word_spans && !walks[0].skip && !walks[1].skip &&
+        ConsecutiveColumns(walks[0], width, runs[0]) &&
+        ConsecutiveColumns(walks[1], width, runs[1])) {
+        plan.test.emplace(runs[0], runs[1], width);
+        plan.bounds = bounds;
+        plan.columns = columns;
+        return plan.test->AnyCommonOpaque();
+    }
+
+    for (int64_t done = 0; done < width; done += kSpanChunk) {
+        const size_t piece = static_cast<size_t>(std::min(kSpanChunk, width - done));
+        if (line.size() < piece) line.resize(piece);
+        std::fill_n(line.begin(), piece, 0);
+        for (SpanWalk& walk : walks) {
+            if (walk.skip) continue;
+            for (size_t i = 0; i < piece; ++i) {
+                if (!walk.mask) {
+                    if (line[i] != 0) return true;
+                    line[i] = -1;
+                    continue;
+                }
+                if (MaskOpaque(*walk.mask, walk.u, walk.v)) {
+                    if (line[i] != 0) return true;
+                    line[i] = 1;
+                }
+                walk.u += walk.du;
+                walk.v += walk.dv;
+            }
+        }
+    }
+    return false;
 }
 
 }  // namespace
@@ -151,67 +436,19 @@ bool ScanlineOverlap::PolygonsOverlap(const OverlapPolygon& first, const Overlap
         }
     }
 
-    std::vector<RasterPolygon*> active;
-    active.reserve(polygons.size());
+    ActiveList active;
+    WordSpanPlan plan;
     for (int32_t y = ymin; y < ymax; ++y) {
         for (auto& polygon : polygons) {
             if (polygon.state == kFinished) continue;
             if (polygon.state == kNotStarted && polygon.top > y) continue;
             if (!WalkEdge(polygon, y, true, active) || !WalkEdge(polygon, y, false, active)) {
                 polygon.state = kFinished;
-                active.erase(std::remove(active.begin(), active.end(), &polygon), active.end());
+                active.Remove(&polygon);
             }
         }
-        if (active.size() >= 2) {
-            // Span test: the columns both polygons cover on this scanline, [start, end).
-            const int32_t l1 = TruncateCoordinate(active[0]->ldat[0]);
-            const int32_t r1 = TruncateCoordinate(active[0]->rdat[0]);
-            const int32_t l2 = TruncateCoordinate(active[1]->ldat[0]);
-            const int32_t r2 = TruncateCoordinate(active[1]->rdat[0]);
-            const int64_t start = std::max(l1, l2);
-            const int64_t width = static_cast<int64_t>(std::min(r1, r2)) - start;
-            if (l2 < r1 && r2 > l1 && width > 0) {
-                std::array<SpanWalk, 2> walks;
-                for (size_t p = 0; p < walks.size(); ++p) {
-                    const RasterPolygon& polygon = *active[p];
-                    SpanWalk& walk = walks[p];
-                    walk.mask = polygon.texture;
-                    if (!walk.mask) continue;
-                    const int32_t left = TruncateCoordinate(polygon.ldat[0]);
-                    const int64_t n =
-                        static_cast<int64_t>(TruncateCoordinate(polygon.rdat[0])) - left;
-                    if (n < 1) {
-                        walk.skip = true;
-                        continue;
-                    }
-                    walk.du = (polygon.rdat[2] - polygon.ldat[2]) / static_cast<float>(n);
-                    walk.dv = (polygon.rdat[3] - polygon.ldat[3]) / static_cast<float>(n);
-                    const float t = static_cast<float>(start - left) + 0.5f;
-                    walk.u = polygon.ldat[2] + walk.du * t;
-                    walk.v = polygon.ldat[3] + walk.dv * t;
-                }
-                for (int64_t done = 0; done < width; done += kSpanChunk) {
-                    const size_t piece = static_cast<size_t>(std::min(kSpanChunk, width - done));
-                    if (line_.size() < piece) line_.resize(piece);
-                    std::fill_n(line_.begin(), piece, 0);
-                    for (SpanWalk& walk : walks) {
-                        if (walk.skip) continue;
-                        for (size_t i = 0; i < piece; ++i) {
-                            if (!walk.mask) {
-                                if (line_[i] != 0) return true;
-                                line_[i] = -1;
-                                continue;
-                            }
-                            if (MaskOpaque(*walk.mask, walk.u, walk.v)) {
-                                if (line_[i] != 0) return true;
-                                line_[i] = 1;
-                            }
-                            walk.u += walk.du;
-                            walk.v += walk.dv;
-                        }
-                    }
-                }
-            }
+        if (active.size() >= 2 && SpanHit(*active[0], *active[1], word_spans_, plan, line_)) {
+            return true;
         }
         for (RasterPolygon* polygon : active) {
             for (int k = 0; k < kChannels; ++k) {

@@ -24,6 +24,28 @@ void SwapRowAVX2(const uint8_t* src, uint8_t* dst, int32_t count) {
     }
 }
 
+int32_t ExpandThreeAVX2(const uint8_t* src, uint8_t* dst, int32_t count, bool reversed) {
+    // Each 128-bit lane takes four pixels (twelve bytes) from its own load; the loads of one
+    // step cover bytes 0..15 and 12..27, and later loads must stay within the row, so a step
+    // of eight pixels needs ten left.
+    const __m256i order =
+        reversed ? _mm256_setr_epi8(2, 1, 0, -1, 5, 4, 3, -1, 8, 7, 6, -1, 11, 10, 9, -1, 2, 1, 0,
+                                    -1, 5, 4, 3, -1, 8, 7, 6, -1, 11, 10, 9, -1)
+                 : _mm256_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1, 0, 1, 2,
+                                    -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
+    const __m256i alpha = _mm256_set1_epi32(static_cast<int32_t>(0xFF000000u));
+    int32_t i = 0;
+    for (; i + 10 <= count; i += 8) {
+        const uint8_t* p = src + 3 * i;
+        const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 12));
+        const __m256i both = _mm256_inserti128_si256(_mm256_castsi128_si256(low), high, 1);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 4 * i),
+                            _mm256_or_si256(_mm256_shuffle_epi8(both, order), alpha));
+    }
+    return i;
+}
+
 void BlendColumnsAVX2(const uint8_t* row, const int32_t* offset, const float* fraction,
                       int32_t begin, int32_t end, float* out) {
     int32_t x = begin;

@@ -19,8 +19,18 @@ bool ProcessorHasAVX2() {
 #endif
 }
 
-// Zero (no AVX2) until set, should a row loop run before this unit is initialised.
+bool ProcessorHasSSSE3() {
+#if VEXEL_SSSE3_ROWS
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("ssse3") != 0;
+#else
+    return false;
+#endif
+}
+
+// Zero (no AVX2, no SSSE3) until set, should a row loop run before this unit is initialised.
 bool avx2_allowed = ProcessorHasAVX2();
+bool ssse3_allowed = ProcessorHasSSSE3();
 
 // Each one-byte format expands by a multiplier and a constant: v * mul | add.
 template <uint32_t kMul, uint32_t kAdd>
@@ -38,6 +48,12 @@ void ExpandThree(const uint8_t* src, uint8_t* dst, int32_t count) {
         StoreWord(p, (kReversed ? SwapRedBlue(w) : w) | 0xFF000000u);
     };
     int32_t i = 0;
+#if VEXEL_AVX2_ROWS
+    if (UseAVX2()) i = ExpandThreeAVX2(src, dst, count, kReversed);
+#endif
+#if VEXEL_SSSE3_ROWS
+    if (i == 0 && UseSSSE3()) i = ExpandThreeSSSE3(src, dst, count, kReversed);
+#endif
     for (; i + 4 <= count; i += 4) {
         const uint8_t* p = src + 3 * i;
         const uint32_t w0 = LoadWord(p), w1 = LoadWord(p + 4), w2 = LoadWord(p + 8);
@@ -128,6 +144,14 @@ bool UseAVX2() {
 
 void AllowAVX2(bool allowed) {
     avx2_allowed = allowed && ProcessorHasAVX2();
+}
+
+bool UseSSSE3() {
+    return ssse3_allowed;
+}
+
+void AllowSSSE3(bool allowed) {
+    ssse3_allowed = allowed && ProcessorHasSSSE3();
 }
 
 const char* PixelFormatName(int32_t format) {

@@ -87,6 +87,22 @@ TEST_F(Collision, SolidImagesTouchingAlongAnEdgeDoNotCollide) {
     EXPECT_EQ(ImagesOverlap(*a, 0, 0, 0, *b, 14, 5, 0), 1);
 }
 
+TEST_F(Collision, ImagesOverlapKeepsTheFirstQuadInLayer31AndRecyclesTheRest) {
+    const auto a = SolidImage(10, 10);
+    const auto b = SolidImage(10, 10);
+    EXPECT_EQ(ImagesOverlap(*a, 0, 0, 0, *b, 50, 0, 0), 0);
+    const int32_t pooled = CollisionPoolSize();
+    EXPECT_EQ(ImagesOverlap(*a, 20, 0, 0, *b, 25, 0, 0), 1);
+    // Only the first image's quad stays, where it was drawn; the old one went back to the
+    // pool and the second image's quad came from it and returned.
+    EXPECT_EQ(CollisionLayerSize(31), 1);
+    EXPECT_EQ(CollisionPoolSize(), pooled);
+    EXPECT_EQ(CollideRectangle(21, 1, 1, 1, static_cast<int32_t>(0x80000000u), 0, Id(u"q")).size(),
+              1u);
+    EXPECT_TRUE(
+        CollideRectangle(1, 1, 1, 1, static_cast<int32_t>(0x80000000u), 0, nullptr).empty());
+}
+
 TEST_F(Collision, MirroredAndRotatedQuadsFollowTheDrawingMatrix) {
     // Opaque only in its left column; mirrored, that column lands left of the position.
     const auto edge = MaskImage({"#...", "#...", "#...", "#..."});

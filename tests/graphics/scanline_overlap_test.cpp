@@ -5,6 +5,8 @@
 #include <array>
 #include <cmath>
 #include <limits>
+#include <numbers>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -181,6 +183,74 @@ TEST(MaskedQuads, StretchedMasksSampleAtPixelCentresWithinRowPadding) {
     Quad empty = Box(0, 0, 4, 4);
     empty.masked = true;
     EXPECT_FALSE(Overlap(empty, Box(0, 0, 4, 4)));
+}
+
+// Word spans against the column walk. Most cases are unrotated quads of power-of-two masks
+// drawn unscaled at whole, half and quarter pixels, some with texture coordinates running past
+// the mask's edges, which is where the word test takes over; the rest (stretched, turned,
+// unmasked, odd widths) must keep to the column walk and agree trivially.
+TEST(WordSpans, AgreeWithTheColumnWalkOnRandomQuads) {
+    std::mt19937 random(16);
+    const auto uniform = [&](int low, int high) {
+        return std::uniform_int_distribution<int>(low, high)(random);
+    };
+    const auto random_mask = [&](int width, int height) {
+        std::vector<std::string> rows(static_cast<size_t>(height));
+        const int density = uniform(1, 9);
+        for (auto& row : rows) {
+            for (int x = 0; x < width; ++x)
+                row += uniform(0, 9) < density ? "#+-."[uniform(0, 1)] : "#+-."[uniform(2, 3)];
+        }
+        return Mask(rows, width * 4 + 4 * uniform(0, 2));
+    };
+    const auto random_quad = [&](const Mask& mask) {
+        const float x = static_cast<float>(uniform(-40, 80)) / 4;
+        const float y = static_cast<float>(uniform(-40, 80)) / 4;
+        const auto w = static_cast<float>(mask.view.width);
+        const auto h = static_cast<float>(mask.view.height);
+        Quad quad;
+        switch (uniform(0, 9)) {
+            case 0:  // stretched
+                quad = Box(x, y, w * static_cast<float>(uniform(2, 3)) / 2, h);
+                break;
+            case 1: {  // turned about its corner
+                const double angle = uniform(1, 359) * std::numbers::pi / 180;
+                const auto c = static_cast<float>(std::cos(angle));
+                const auto s = static_cast<float>(std::sin(angle));
+                quad = Corners({x, y, x + w * c, y + w * s, x + w * c - h * s, y + w * s + h * c,
+                                x - h * s, y + h * c});
+                break;
+            }
+            case 2:  // twice as wide, u from -0.5 to 1.5: clamped at both ends
+                quad = Box(x, y, w * 2, h);
+                for (int i = 0; i < 4; ++i)
+                    quad.xyuv[i * 4 + 2] = quad.xyuv[i * 4 + 2] * 2 - 0.5f;
+                break;
+            case 3:
+                quad = MirroredBox(x, y, w, h);
+                break;
+            default:
+                quad = Box(x, y, w, h);
+        }
+        if (uniform(0, 9) > 0) quad = WithMask(quad, mask);
+        return quad;
+    };
+    ScanlineOverlap words(true), columns(false);
+    int hits = 0, misses = 0;
+    for (int test = 0; test < 6000; ++test) {
+        const int shift_a = uniform(0, 6), shift_b = uniform(0, 6);
+        const int width_a = uniform(0, 11) == 0 ? uniform(3, 40) | 1 : 1 << shift_a;
+        const Mask a = random_mask(width_a, uniform(1, 40));
+        const Mask b = random_mask(1 << shift_b, uniform(1, 40));
+        const Quad qa = random_quad(a);
+        const Quad qb = random_quad(b);
+        const bool expected = columns.PolygonsOverlap(qa.Polygon(), qb.Polygon());
+        ASSERT_EQ(words.PolygonsOverlap(qa.Polygon(), qb.Polygon()), expected) << "case " << test;
+        (expected ? hits : misses) += 1;
+    }
+    // Both verdicts must be common for the comparison to mean anything.
+    EXPECT_GT(hits, 1500);
+    EXPECT_GT(misses, 1500);
 }
 
 }  // namespace

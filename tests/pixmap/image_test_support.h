@@ -33,16 +33,19 @@ inline uint8_t PictureBit(int32_t x, int32_t y) {
     return (x + 2 * y) % 3 == 0 ? 255 : 0;
 }
 
-// Runs `body` once with the AVX2 row loops and once without them (twice without on a
-// processor that lacks them), so that both paths are held to the same expectations.
+// Runs `body` with the AVX2 row loops, with the SSSE3 ones and with neither (a path the
+// processor lacks runs as the plain one), so that every path is held to the same
+// expectations.
 template <typename Body>
 void WithEachRowPath(Body body) {
-    for (const bool avx2 : {true, false}) {
-        AllowAVX2(avx2);
-        SCOPED_TRACE(avx2 && UseAVX2() ? "AVX2 rows" : "plain rows");
+    for (const int path : {0, 1, 2}) {
+        AllowAVX2(path == 0);
+        AllowSSSE3(path <= 1);
+        SCOPED_TRACE(UseAVX2() ? "AVX2 rows" : UseSSSE3() ? "SSSE3 rows" : "plain rows");
         body();
     }
     AllowAVX2(true);
+    AllowSSSE3(true);
 }
 
 // Pixel (x, y) of any pixmap expanded to RGBA.

@@ -204,6 +204,31 @@ TEST(PixelFormat, WholeWordPathsMatchThePixelRules) {
         ASSERT_EQ(again[4 * i], rgb[3 * i]);
 }
 
+// Three-byte pixels expand sixteen (SSSE3) or eight (AVX2, with ten left) at a time, then
+// four, then one: every count up to 40 crosses each of those boundaries, and nothing past
+// the row is written.
+TEST(PixelFormat, ThreeBytePixelsExpandAtEveryLength) {
+    testing::WithEachRowPath([] {
+        for (int32_t n = 0; n <= 40; ++n) {
+            Bytes three(n * 3);
+            for (int32_t i = 0; i < n * 3; ++i)
+                three[i] = uint8_t(i * 71 + n);
+            for (const int32_t format : {PIXEL_RGB24, PIXEL_BGR24}) {
+                Bytes rgba(n * 4 + 1, 0xEE);
+                ExpandRowToRGBA(three.data(), rgba.data(), format, n);
+                for (int32_t i = 0; i < n; ++i) {
+                    const uint8_t* p = &three[3 * i];
+                    const Bytes expected = format == PIXEL_RGB24 ? Bytes{p[0], p[1], p[2], 255}
+                                                                 : Bytes{p[2], p[1], p[0], 255};
+                    ASSERT_EQ(Bytes(rgba.begin() + 4 * i, rgba.begin() + 4 * i + 4), expected)
+                        << PixelFormatName(format) << ", " << n << " pixels, pixel " << i;
+                }
+                EXPECT_EQ(rgba[n * 4], 0xEE) << n;
+            }
+        }
+    });
+}
+
 // The red-blue swap runs eight, then four, then one pixel at a time: every count up to 40
 // crosses each of those boundaries, and converting a row onto itself is allowed.
 TEST(PixelFormat, SwapOfRedAndBlueAtEveryLength) {

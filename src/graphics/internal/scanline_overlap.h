@@ -30,9 +30,16 @@ struct OverlapPolygon {
 // calls so repeated tests allocate little. Main thread only.
 class ScanlineOverlap {
   public:
+    // Where both polygons read consecutive columns of one mask row along a span (a mask of
+    // power-of-two width drawn unscaled and unrotated), the span is tested a word of pixels
+    // at a time; otherwise column by column. With `word_spans` false every span is tested
+    // column by column; the verdicts are the same either way.
+    explicit ScanlineOverlap(bool word_spans = true) : word_spans_(word_spans) {}
+
     bool PolygonsOverlap(const OverlapPolygon& first, const OverlapPolygon& second);
 
   private:
+    bool word_spans_;
     std::vector<int32_t> line_;
 };
 

@@ -5,6 +5,9 @@
 #ifndef VEXEL_AVX2_ROWS
 #define VEXEL_AVX2_ROWS 0
 #endif
+#ifndef VEXEL_SSSE3_ROWS
+#define VEXEL_SSSE3_ROWS 0
+#endif
 
 namespace vexel {
 
@@ -18,6 +21,17 @@ bool UseAVX2();
 // Switches the AVX2 loops off (or back on when the processor has them), so that tests can
 // hold both paths to the same results.
 void AllowAVX2(bool allowed);
+
+// The same for the SSSE3 loops (byte shuffles), in a unit compiled for SSSE3 on x86-64
+// (VEXEL_SSSE3_ROWS is then 1).
+bool UseSSSE3();
+void AllowSSSE3(bool allowed);
+
+// Three-byte pixels to RGBA words with alpha 255, bytes exchanged 0 <-> 2 when `reversed`
+// (BGR24). They convert a whole number of blocks and never read past the pixels they
+// convert; the return value is the count done, the rest is the caller's.
+int32_t ExpandThreeSSSE3(const uint8_t* src, uint8_t* dst, int32_t count, bool reversed);
+int32_t ExpandThreeAVX2(const uint8_t* src, uint8_t* dst, int32_t count, bool reversed);
 
 // Exchanges red and blue of `count` pixels; src may equal dst.
 void SwapRowAVX2(const uint8_t* src, uint8_t* dst, int32_t count);
