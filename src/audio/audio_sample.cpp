@@ -230,7 +230,10 @@ AudioSamplePtr LoadAudioSampleFile(const Url& url) {
     const StreamPtr stream = OpenFileRead(url);
     if (!stream) return nullptr;
     const int64_t start = stream->Pos();
-    if (start == -1) throw RuntimeError(u"Stream is not seekable");
+    if (start == -1) {
+        stream->Close();
+        throw RuntimeError(u"Stream is not seekable");
+    }
     AudioSamplePtr sample;
     for (auto loader = Loaders().head; loader && !sample; loader = loader->_succ) {
         stream->Seek(start);

@@ -268,7 +268,8 @@ bool SaveJPGPixmap(const TPixmap& pixmap, const Url& url, int32_t quality) {
                             static_cast<JDIMENSION>(rgb->height), quality};
     const bool written = WriteJpeg(cinfo, error, destination, output);
     if (destination.error) std::rethrow_exception(destination.error);
-    return written;
+    // A full disk may refuse the last buffered bytes only when the file is closed.
+    return stream->Close() == 0 && written;
 }
 
 std::shared_ptr<TPixmapLoader> MakeJPGLoader() {

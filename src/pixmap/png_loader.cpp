@@ -60,7 +60,9 @@ void WriteCallback(png_structp png, png_bytep data, size_t length) {
 }
 
 void FlushCallback(png_structp png) {
-    WithStream(png, [](TStream& stream) { stream.Flush(); });
+    WithStream(png, [](TStream& stream) {
+        if (stream.Flush() != 0) throw TStreamWriteException();
+    });
 }
 
 // The decoded layout, after the transforms.
@@ -78,6 +80,10 @@ bool ReadPngLayout(PngIo& io, PngLayout& layout) {
     if (setjmp(png_jmpbuf(io.png))) return false;
     png_set_sig_bytes(io.png, 8);
     png_set_user_limits(io.png, kMaxImageSide, kMaxImageSide);
+    // Only the chunks the pixels need are processed (header, palette, transparency, data);
+    // every other one is passed over unread. libpng would otherwise allocate whatever size a
+    // text or profile chunk announces before finding out that the file does not hold it.
+    png_set_keep_unknown_chunks(io.png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
     png_read_info(io.png, io.info);
     const png_uint_32 width = png_get_image_width(io.png, io.info);
     const png_uint_32 height = png_get_image_height(io.png, io.info);
@@ -266,7 +272,8 @@ bool SavePNGPixmap(const TPixmap& pixmap, const Url& url, int32_t level) {
     if (!handle.Ok()) return false;
     const bool written = WritePng(io, settings, rows.data());
     if (io.error) std::rethrow_exception(io.error);
-    return written;
+    // A full disk may refuse the last buffered bytes only when the file is closed.
+    return stream->Close() == 0 && written;
 }
 
 PixmapPtr TPixmapLoaderPNG::LoadPixmap(TStream& stream) {

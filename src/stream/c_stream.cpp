@@ -71,14 +71,16 @@ std::shared_ptr<TCStream> TCStream::CreateWithCStream(std::FILE* cstream, int mo
     stream->_cstream = cstream;
     stream->_mode = mode;
     stream->_pos = ftello(cstream);
-    fseeko(cstream, 0, SEEK_END);
-    stream->_size = ftello(cstream);
-    fseeko(cstream, stream->_pos, SEEK_SET);
-    if (stream->_pos < 0 || stream->_size < 0) {
-        // Pipes and terminals have no position; treat them as an open-ended stream at 0.
-        stream->_pos = 0;
+    if (stream->_pos < 0) {
+        // Pipes and terminals have no position: -1 tells every caller that this stream
+        // cannot seek, and its size stays 0, so only a Read of 0 bytes ends the data.
+        stream->_pos = -1;
         stream->_size = 0;
+        return stream;
     }
+    fseeko(cstream, 0, SEEK_END);
+    stream->_size = std::max<int64_t>(ftello(cstream), stream->_pos);
+    fseeko(cstream, stream->_pos, SEEK_SET);
     return stream;
 }
 
@@ -100,7 +102,7 @@ int64_t TCStream::Read(void* buffer, int64_t count) {
     if (!_cstream || count <= 0) return 0;
     const auto n =
         static_cast<int64_t>(std::fread(buffer, 1, static_cast<size_t>(count), _cstream));
-    _pos += n;
+    if (_pos >= 0) _pos += n;
     return n;
 }
 
@@ -108,24 +110,30 @@ int64_t TCStream::Write(const void* buffer, int64_t count) {
     if (!_cstream || count <= 0) return 0;
     const auto n =
         static_cast<int64_t>(std::fwrite(buffer, 1, static_cast<size_t>(count), _cstream));
-    _pos += n;
-    if (_pos > _size) _size = _pos;
-    return n;
+    if (_pos >= 0) {
+        _pos += n;
+        if (_pos > _size) _size = _pos;
+    }
+    // stdio keeps the bytes in its buffer and reports a failed write to the file only when
+    // it empties the buffer, perhaps during a later call. Once that has happened nothing
+    // written here can be trusted to arrive, so this and every later write reports failure.
+    return std::ferror(_cstream) ? 0 : n;
 }
 
 int TCStream::Flush() {
-    if (_cstream) std::fflush(_cstream);
-    return 0;
+    if (!_cstream) return 0;
+    const bool flushed = std::fflush(_cstream) == 0;
+    return flushed && !std::ferror(_cstream) ? 0 : -1;
 }
 
 int TCStream::Close() {
     if (!_cstream) return 0;
-    Flush();
-    std::fclose(_cstream);
+    int result = Flush();
+    if (std::fclose(_cstream) != 0) result = -1;
     _cstream = nullptr;
     _pos = 0;
     _size = 0;
-    return 0;
+    return result;
 }
 
 }  // namespace vexel

@@ -8,7 +8,13 @@
 namespace vexel {
 
 // A stream over a stdio FILE handle. The position and size are tracked by the stream
-// itself. Destroying it closes the handle.
+// itself; a handle without a position (a pipe, a terminal) has position -1 and size 0.
+// Destroying it closes the handle.
+//
+// stdio buffers what is written, so a file system that is full may reject the bytes only
+// when the buffer is emptied: Write returns 0 from the first failure on, and Flush and Close
+// return -1 when any written byte did not reach the file (0 otherwise). Code that must know
+// its data arrived checks the result of Close.
 class TCStream : public TStream {
   public:
     static constexpr int MODE_READ = 1;

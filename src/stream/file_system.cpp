@@ -310,7 +310,14 @@ bool DuplicateFile(const Url& from, const Url& to) {
         written = false;
     }
     source->Close();
-    target->Close();
+    // The last bytes of the copy may be refused only when the target is closed.
+    if (target->Close() != 0) written = false;
+    // A partial copy would pass for the whole file later; only a file of our own making is
+    // removed, never a device or a caller's stream.
+    if (!written && !to.IsStream() && to.Text().find(u"::") == String::npos &&
+        PathKind(to.Text()) == PATH_FILE) {
+        RemoveFile(to.Text());
+    }
     return written;
 }
 

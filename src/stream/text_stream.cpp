@@ -348,7 +348,8 @@ bool SaveTextFile(const String& text, const Url& url) {
     stream->WriteByte(0xFF);
     stream->WriteByte(0xFE);
     TTextStream::Create(stream, TTextStream::UTF16LE)->WriteString(text);
-    stream->Close();
+    // A full disk may refuse the buffered bytes only now.
+    if (stream->Close() != 0) throw TStreamWriteException();
     return true;
 }
 

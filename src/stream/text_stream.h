@@ -103,7 +103,8 @@ String PromptLine(const String& prompt);
 // TStreamReadException when the url cannot be opened.
 String LoadTextFile(const Url& url);
 // Latin-1 without a mark when every character is below 256; otherwise UTF-16LE after the
-// mark FF FE. TStreamWriteException when the url cannot be opened. Returns true.
+// mark FF FE. TStreamWriteException when the url cannot be opened or the text does not all
+// reach the file. Returns true.
 bool SaveTextFile(const String& text, const Url& url);
 
 }  // namespace vexel

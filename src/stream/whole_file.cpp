@@ -20,6 +20,11 @@ StreamPtr OpenForSave(const Url& url) {
     return stream;
 }
 
+// Bytes a file system could not take may come to light only when the stream is closed.
+void CloseSaved(TStream& stream) {
+    if (stream.Close() != 0) throw TStreamWriteException();
+}
+
 }  // namespace
 
 std::vector<uint8_t> LoadBytesFrom(const Url& url) {
@@ -41,7 +46,7 @@ std::vector<uint8_t> LoadBytesFrom(const Url& url) {
 void SaveBytesTo(const std::vector<uint8_t>& bytes, const Url& url) {
     const auto stream = OpenForSave(url);
     stream->WriteBytes(bytes.data(), static_cast<int64_t>(bytes.size()));
-    stream->Close();
+    CloseSaved(*stream);
 }
 
 String LoadByteString(const Url& url) {
@@ -52,7 +57,7 @@ String LoadByteString(const Url& url) {
 void SaveByteString(const String& text, const Url& url) {
     const auto stream = OpenForSave(url);
     stream->WriteString(text);
-    stream->Close();
+    CloseSaved(*stream);
 }
 
 ObjectPtr LoadObjectFrom(const Url& url) {
@@ -65,7 +70,7 @@ ObjectPtr LoadObjectFrom(const Url& url) {
 void SaveObjectTo(const ObjectPtr& object, const Url& url) {
     const auto stream = OpenForSave(url);
     stream->WriteObject(object);
-    stream->Close();
+    CloseSaved(*stream);
 }
 
 void CopyStreamData(TStream& from, TStream& to, int64_t buffer_size) {

@@ -10,7 +10,9 @@ namespace vexel {
 
 // Every byte of the url until end of data. TStreamReadException when it cannot be opened.
 std::vector<uint8_t> LoadBytesFrom(const Url& url);
-// Writes all bytes, then closes. TStreamWriteException when it cannot be opened.
+// Writes all bytes, then closes. TStreamWriteException when it cannot be opened, when a write
+// fails, or when closing shows that bytes did not reach the file (a full disk); the save
+// helpers below report failures the same way.
 void SaveBytesTo(const std::vector<uint8_t>& bytes, const Url& url);
 // As LoadBytesFrom / SaveBytesTo with one character per byte.
 String LoadByteString(const Url& url);

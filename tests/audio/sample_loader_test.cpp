@@ -7,6 +7,7 @@
 #include "audio/audio_sample.h"
 #include "runtime/error.h"
 #include "stream/memory_stream.h"
+#include "stream/stream_factory.h"
 #include "support/test_support.h"
 
 namespace vexel {
@@ -239,17 +240,40 @@ TEST(SampleLoaders, OggIsOfferedToWavFirstThenDecodedFromTheStart) {
     EXPECT_EQ(stream->reads[1], 10);
 }
 
-TEST(SampleLoaders, UnseekableStreamIsAnError) {
-    class Unseekable : public TStream {
-      public:
-        int64_t Pos() override { return -1; }
-    };
+class Unseekable : public TStream {
+  public:
+    int64_t Pos() override { return -1; }
+    int Close() override {
+        closed = true;
+        return 0;
+    }
+    bool closed = false;
+};
+
+// Serves "unseekable::" urls and keeps the last stream it made.
+class UnseekableFactory : public TStreamFactory {
+  public:
+    StreamPtr CreateStream(const Url&, const String& proto, const String&, bool, bool) override {
+        if (proto != u"unseekable") return nullptr;
+        last = std::make_shared<Unseekable>();
+        return last;
+    }
+    std::shared_ptr<Unseekable> last;
+};
+
+TEST(SampleLoaders, UnseekableStreamIsAnErrorAndIsClosedFirst) {
     try {
         LoadAudioSampleFile(Url(std::make_shared<Unseekable>()));
         FAIL() << "no exception";
     } catch (const RuntimeError& error) {
         EXPECT_STREQ(error.what(), "Stream is not seekable");
     }
+    // A stream the loader opened itself is closed before the error leaves it.
+    auto factory = std::make_shared<UnseekableFactory>();
+    RegisterStreamFactory(factory);
+    EXPECT_THROW(LoadAudioSampleFile(u"unseekable::sound.wav"), RuntimeError);
+    ASSERT_TRUE(factory->last);
+    EXPECT_TRUE(factory->last->closed);
     EXPECT_EQ(LoadAudioSampleFile(u"/nonexistent.wav"), nullptr);
     EXPECT_EQ(LoadBytes({1, 2, 3, 4, 5, 6, 7, 8, 9}), nullptr);
 }

@@ -1,0 +1,161 @@
+// Every way out of the real game: the exit handlers save the options and the scores in
+// order, after the farewell sound when sound is on; start-up failures stop with a message.
+#include <X11/keysym.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+
+#include "game_harness.h"
+
+namespace morvelle::e2e {
+namespace {
+
+Bytes OptionsFile(const std::string& name, uint8_t sound) {
+    Bytes bytes(name.begin(), name.end());
+    bytes.insert(bytes.end(), {0x0D, 0x0A, sound, 0, 0, 0});
+    return bytes;
+}
+
+// The table the game fills when it has none: ten "Orlan" rows from 1315 down to 10.
+Bytes DefaultTable() {
+    Bytes bytes;
+    for (int32_t points : {1315, 1050, 815, 610, 435, 290, 175, 90, 35, 10}) {
+        for (char c : std::string("Orlan\r\n"))
+            bytes.push_back(static_cast<uint8_t>(c));
+        for (int shift = 0; shift < 32; shift += 8)
+            bytes.push_back(static_cast<uint8_t>(points >> shift));
+    }
+    return bytes;
+}
+
+std::vector<std::string> What(const std::vector<Happening>& happenings) {
+    std::vector<std::string> names;
+    for (const Happening& happening : happenings)
+        names.push_back(happening.what);
+    return names;
+}
+
+// Starts the game and waits for its title screen, where the cursor first shows.
+void StartAtTitle(GameProcess& game) {
+    ASSERT_TRUE(game.WaitForWindow()) << game.Stderr();
+    const Picture cursor = LoadGamePicture("cur.png");
+    ASSERT_TRUE(Shows(game.WaitFor([&](const Picture& w) { return Shows(w, cursor, 512, 281); }),
+                      cursor, 512, 281));
+}
+
+TEST(Exit, EscapeWithSoundOnSavesAfterTheFarewellSound) {
+    GameProcess game({.environment = {{"USERNAME", "Uta"}}});
+    StartAtTitle(game);
+    const size_t happened_before = game.Happenings().size();
+    game.Tap(XK_Escape);
+    ASSERT_EQ(game.WaitForExit(), 0) << game.Stderr();
+    const auto happenings = game.Happenings();
+    const std::vector<Happening> at_exit(happenings.begin() + long(happened_before),
+                                         happenings.end());
+    ASSERT_EQ(What(at_exit), (std::vector<std::string>{"sound", "Options", "High.Score"}));
+    // The farewell plays out for 1.8 s before anything is saved.
+    EXPECT_GE(at_exit[1].at - at_exit[0].at, Millis(1000));
+    EXPECT_EQ(game.File("Data/Options"), OptionsFile("Uta", 1));
+    EXPECT_EQ(game.File("Data/High.Score"), DefaultTable());
+    EXPECT_EQ(game.Stderr(), "");
+}
+
+TEST(Exit, EscapeWithSoundOffExitsAtOnceInSilence) {
+    const Bytes table = {'A', 'n', 'a', 0x0D, 0x0A, 0x2C, 0x01, 0, 0};  // Ana, 300
+    GameProcess game({.options = OptionsFile("Bo", 0), .highscores = table});
+    StartAtTitle(game);
+    game.Tap(XK_Escape);
+    ASSERT_EQ(game.WaitForExit(), 0) << game.Stderr();
+    EXPECT_LT(game.ExitDelay(), Millis(1500));
+    const Bytes audio = game.Audio();
+    EXPECT_GT(audio.size(), 0u);
+    EXPECT_TRUE(std::all_of(audio.begin(), audio.end(), [](uint8_t b) { return b == 0; }));
+    EXPECT_EQ(What(game.Happenings()), (std::vector<std::string>{"Options", "High.Score"}));
+    EXPECT_EQ(game.File("Data/Options"), OptionsFile("Bo", 0));
+    EXPECT_EQ(game.File("Data/High.Score"), table);
+}
+
+TEST(Exit, SoundToggleClicksAndIsSaved) {
+    GameProcess game({.options = OptionsFile("Cem", 1)});
+    StartAtTitle(game);
+    game.MoveTo(960, 448);
+    game.Click();
+    const Picture toggle = Cell(LoadGamePicture("SndButton.png"), 64, 64, 1);
+    game.WaitFor([&](const Picture& w) { return Shows(w, toggle, 928, 416, {960, 448, 32, 32}); });
+    // The click of switching off is heard.
+    EXPECT_TRUE(game.WaitForHappening("sound"));
+    game.Tap(XK_Escape);
+    ASSERT_EQ(game.WaitForExit(), 0) << game.Stderr();
+    // With sound off there is no farewell.
+    EXPECT_EQ(What(game.Happenings()),
+              (std::vector<std::string>{"sound", "Options", "High.Score"}));
+    EXPECT_LT(game.ExitDelay(), Millis(1500));
+    EXPECT_EQ(game.File("Data/Options"), OptionsFile("Cem", 0));
+}
+
+TEST(Exit, QuitButtonAndCloseButtonRunTheExitHandlers) {
+    {
+        GameProcess game({.options = OptionsFile("Dora", 0)});
+        StartAtTitle(game);
+        game.MoveTo(512, 435);
+        game.Click();
+        ASSERT_EQ(game.WaitForExit(), 0) << game.Stderr();
+        EXPECT_EQ(game.File("Data/Options"), OptionsFile("Dora", 0));
+        EXPECT_EQ(game.File("Data/High.Score"), DefaultTable());
+    }
+    {
+        GameProcess game({.options = OptionsFile("Emil", 0)});
+        StartAtTitle(game);
+        game.RequestClose();
+        ASSERT_EQ(game.WaitForExit(), 0) << game.Stderr();
+        EXPECT_EQ(game.File("Data/Options"), OptionsFile("Emil", 0));
+        EXPECT_EQ(game.File("Data/High.Score"), DefaultTable());
+    }
+}
+
+TEST(Exit, TerminationSignalsStillSaveBothFiles) {
+    for (int signal_number : {SIGTERM, SIGINT, SIGHUP}) {
+        GameProcess game({.options = OptionsFile("Finn", 0)});
+        StartAtTitle(game);
+        game.Signal(signal_number);
+        ASSERT_EQ(game.WaitForExit(), 0) << signal_number << ' ' << game.Stderr();
+        EXPECT_EQ(game.File("Data/Options"), OptionsFile("Finn", 0));
+        EXPECT_EQ(game.File("Data/High.Score"), DefaultTable());
+    }
+}
+
+TEST(Exit, SecondSignalDuringTheFarewellEndsAtOnce) {
+    GameProcess game({.options = OptionsFile("Gil", 1)});
+    StartAtTitle(game);
+    game.Signal(SIGTERM);
+    // The farewell holds the exit for 2.3 s; a second signal in that time ends the game
+    // without saving.
+    std::this_thread::sleep_for(Millis(300));
+    game.Signal(SIGTERM);
+    EXPECT_EQ(game.WaitForExit(), -1);
+    EXPECT_LT(game.ExitDelay(), Millis(1000));
+    EXPECT_EQ(game.File("Data/Options"), OptionsFile("Gil", 1));
+    EXPECT_EQ(game.File("Data/High.Score"), std::nullopt);
+}
+
+TEST(Exit, MissingPictureStopsBeforeTheWindowWithAMessage) {
+    GameProcess game({.left_out = {"gfx/Sky.png"}});
+    EXPECT_FALSE(game.WaitForWindow());
+    EXPECT_EQ(game.WaitForExit(), 1);
+    const std::string message = game.Stderr();
+    EXPECT_NE(message.find(game.Folder() + "/Data/gfx/Sky.png"), std::string::npos) << message;
+    EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << message;
+    EXPECT_EQ(game.File("Data/Options"), std::nullopt);
+}
+
+TEST(Exit, NoDisplaySaysSoInOneLine) {
+    GameProcess game({.with_display = false});
+    EXPECT_EQ(game.WaitForExit(), 1);
+    const std::string message = game.Stderr();
+    EXPECT_NE(message.find("X display"), std::string::npos) << message;
+    EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << message;
+}
+
+}  // namespace
+}  // namespace morvelle::e2e

@@ -1,0 +1,143 @@
+#pragma once
+
+// Runs the real morvelle executable for end-to-end tests. Each GameProcess builds a
+// throw-away application folder (the executable linked beside a Data folder with the game's
+// pictures and sounds and, per test, a prepared or missing Options and High.Score), starts
+// the game on the test command's X server with AUDIODEV pointing at a FIFO that is drained
+// in real time and kept, injects pointer and keyboard input through XTEST, reads the
+// window's pixels back, and collects the exit status, standard error and written files.
+//
+//   GameProcess game;                       // starts the game
+//   game.WaitFor(ShowsTitle);               // until its picture shows the title screen
+//   game.MoveTo(512, 230); game.Click();    // window coordinates
+//   EXPECT_EQ(game.WaitForExit(), 0);
+//   EXPECT_EQ(*game.File("Data/Options"), bytes);
+
+#include <X11/Xlib.h>
+#include <sys/types.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "support/test_support.h"
+
+namespace morvelle::e2e {
+
+using Bytes = std::vector<uint8_t>;
+using Millis = std::chrono::milliseconds;
+
+// Pixels as 0xRRGGBB (window) or 0xAARRGGBB (pictures), row by row.
+struct Picture {
+    int32_t width = 0, height = 0;
+    std::vector<uint32_t> pixels;
+    uint32_t At(int32_t x, int32_t y) const {
+        return pixels[size_t(y) * size_t(width) + size_t(x)];
+    }
+};
+
+// A picture of the game's Data/gfx folder, e.g. LoadGamePicture("cur.png").
+Picture LoadGamePicture(const std::string& name);
+// Cell `index` of a strip of `cell_width` × `cell_height` cells, numbered left to right,
+// then top to bottom.
+Picture Cell(const Picture& strip, int32_t cell_width, int32_t cell_height, int32_t index);
+// How many opaque pixels of `sprite`, placed with its top-left corner at (left, top) of the
+// window's picture, differ there by more than `tolerance` in a colour channel. Pixels
+// inside `skip` (x, y, w, h in window coordinates; e.g. where the cursor is) are not
+// compared.
+struct Area {
+    int32_t x = 0, y = 0, width = 0, height = 0;
+};
+int32_t Mismatches(const Picture& window, const Picture& sprite, int32_t left, int32_t top,
+                   Area skip = {}, int32_t tolerance = 3);
+// Mismatches below 1 % of the sprite's opaque pixels: the sprite is what is shown there.
+bool Shows(const Picture& window, const Picture& sprite, int32_t left, int32_t top, Area skip = {});
+
+// What goes into the application folder besides the executable and the data.
+struct AppSetup {
+    std::optional<Bytes> options{};       // Data/Options
+    std::optional<Bytes> highscores{};    // Data/High.Score
+    std::vector<std::string> left_out{};  // data files not copied, e.g. "gfx/Sky.png"
+    std::vector<std::pair<std::string, std::string>> environment{};  // e.g. {"USERNAME", "Uta"}
+    bool with_display = true;  // false: started without DISPLAY
+};
+
+// Something that happened while the game ran, in the order the harness saw it: the device
+// starting to carry sound after silence ("sound"), or a file taking its final name in Data
+// ("Options", "High.Score").
+struct Happening {
+    std::string what;
+    Millis at;  // since the game was started
+};
+
+class GameProcess {
+  public:
+    explicit GameProcess(const AppSetup& setup = {});
+    // Kills a game that is still running.
+    ~GameProcess();
+    GameProcess(const GameProcess&) = delete;
+    GameProcess& operator=(const GameProcess&) = delete;
+
+    // Waits until the game's window is on the screen; false after `timeout`.
+    bool WaitForWindow(Millis timeout = Millis(20000));
+    // Grabs the window's pixels until `predicate` holds for one grab; the last grab is
+    // returned either way.
+    Picture WaitFor(const std::function<bool(const Picture&)>& predicate,
+                    Millis timeout = Millis(10000));
+    Picture Grab();
+
+    // Input in window coordinates. Each waits a few frames after sending, so that the game
+    // usually takes every input in a frame of its own; on a loaded machine a test that
+    // moves after a click waits for the click's effect first.
+    void MoveTo(int32_t x, int32_t y);
+    void Click(unsigned int button = 1);
+    void Tap(unsigned long keysym);
+    // What a window manager sends when the window's close button is pressed.
+    void RequestClose();
+    void Signal(int signal_number);
+
+    // The exit status, or -1 when the game did not exit within `timeout` (it is killed then)
+    // or was ended by a signal.
+    int WaitForExit(Millis timeout = Millis(20000));
+    // Time from the start of WaitForExit to the exit.
+    Millis ExitDelay() const { return exit_delay_; }
+
+    std::string Stderr();
+    std::vector<Happening> Happenings();
+    // Waits until `what` has happened `count` times in all; false after `timeout`.
+    bool WaitForHappening(const std::string& what, size_t count = 1, Millis timeout = Millis(3000));
+    // Every byte the game wrote to its sound device so far.
+    Bytes Audio();
+    std::optional<Bytes> File(const std::string& relative) const;
+    const std::string& Folder() const { return folder_.path(); }
+
+  private:
+    void Monitor();
+    void Settle();
+    Window FindWindow();
+
+    vexel::testing::TempDir folder_;
+    Display* display_ = nullptr;
+    Window window_ = 0;
+    int32_t window_x_ = 0, window_y_ = 0;
+    pid_t pid_ = -1;
+    int exit_status_ = -2;
+    Millis exit_delay_{0};
+    int fifo_ = -1, inotify_ = -1, stderr_ = -1, stop_[2] = {-1, -1};
+    std::chrono::steady_clock::time_point started_;
+    std::atomic<bool> exited_{false}, drained_{false};
+    std::thread monitor_;
+    std::mutex mutex_;  // guards the three below, written by the monitor thread
+    std::string stderr_text_;
+    std::vector<Happening> happenings_;
+    Bytes audio_;
+};
+
+}  // namespace morvelle::e2e
