@@ -4,9 +4,11 @@
 #include <cstdlib>
 
 #include "game/game_state.h"
+#include "game/gun.h"
 #include "game/highscore.h"
 #include "game/options.h"
 #include "game/play_screen.h"
+#include "game/recipe.h"
 #include "game/resources.h"
 #include "game/saved_files.h"
 #include "game/screen_support.h"
@@ -57,6 +59,7 @@ void StartUp() {
     game.ClockBase = vexel::ElapsedMillis();
     // The framework's modules initialise themselves on first use; the state record starts
     // with its lists empty.
+    CreateRecipes();
     vexel::SetAppTitle(u"Morvelle");
 
     // The pictures, sounds and font load before the window opens, so that a missing file
@@ -64,6 +67,10 @@ void StartUp() {
     vexel::SetAutoMidHandle(1);
     const String missing = LoadResources();
     if (!missing.empty()) StopStarting(MissingResourceMessage(missing));
+    // The gun loads its own picture, last of all.
+    game.GunList = {TGun_Cherry::Create()};
+    game.CurrentGun = game.GunList[0];
+    if (!game.CurrentGun->img) StopStarting(MissingResourceMessage(u"Data/gfx/Cherry.png"));
 
     if (!vexel::OpenGraphics(game.ScreenWidth, game.ScreenHeight, 0, 60, 0)) {
         StopStarting(NoWindowMessage());
@@ -100,7 +107,7 @@ void RunScreenHandler(int32_t screen_state) {
     kHandlers[screen_state]();
 }
 
-void RunFrame() {
+void DrawFrame() {
     GameState& game = Game();
     vexel::ClearScreen();
     game.FrameTime = static_cast<float>(MillisSinceStart(game.ClockBase));
@@ -110,7 +117,11 @@ void RunFrame() {
     game.RightClicks = vexel::MouseWasHit(2);
     RunScreenHandler(game.ScreenState);
     vexel::FlipGraphics(0);
-    game.FrameTimer->Wait();
+}
+
+void RunFrame() {
+    DrawFrame();
+    Game().FrameTimer->Wait();
     if (vexel::KeyWasHit(kEscapeKey) != 0 || vexel::AppTerminateRequested() != 0 ||
         TerminationRequested()) {
         vexel::EndProgram();

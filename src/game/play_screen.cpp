@@ -1,16 +1,141 @@
 #include "game/play_screen.h"
 
-// Not built yet: the play, name-entry and notice screens come with the targets, the gun and
-// the recipes. Until then these screens draw nothing.
+#include "game/buttons.h"
+#include "game/gun.h"
+#include "game/highscore.h"
+#include "game/recipe.h"
+#include "game/screen_support.h"
+#include "game/targets.h"
+#include "graphics/vex2d.h"
+#include "system/polled_input.h"
 
 namespace morvelle {
+namespace {
 
-void StartGame() {}
-void UpdatePlayScreen() {}
-void UpdateNameEntry() {}
-void UpdateNoticeScreen() {}
-String FormatClock(int32_t) {
-    return {};
+constexpr float GAME_LENGTH_MS = 90500;
+constexpr int32_t SCROLL_LIMIT = 256;
+constexpr size_t NAME_LENGTH_LIMIT = 16;
+constexpr int32_t SPACE_BAR_BONUS = 5;
+
+constexpr int32_t KEY_BACKSPACE = 8;
+constexpr int32_t KEY_ENTER = 13;
+constexpr int32_t KEY_SPACE = 32;
+
+// Moves the landscape while the pointer is near a side: 5 pixels per frame in the outer
+// fifth, 10 more in the outer tenth. Each step is tested before it is taken, so the offset
+// may end a few pixels past the limit.
+void Scroll(GameState& game) {
+    const float width = static_cast<float>(game.ScreenWidth);
+    const float pointer = static_cast<float>(game.PointerX);
+    if (pointer < width * 0.2f && game.ScrollOffset < SCROLL_LIMIT) game.ScrollOffset += 5;
+    if (pointer < width * 0.1f && game.ScrollOffset < SCROLL_LIMIT) game.ScrollOffset += 10;
+    if (pointer > width * 0.8f && game.ScrollOffset > -SCROLL_LIMIT) game.ScrollOffset -= 5;
+    if (pointer > width * 0.9f && game.ScrollOffset > -SCROLL_LIMIT) game.ScrollOffset -= 10;
+}
+
+}  // namespace
+
+void StartGame() {
+    GameState& game = Game();
+    game.Score = 0;
+    game.GameEndTime = ToInt(game.FrameTime + GAME_LENGTH_MS);
+    game.ScrollOffset = 0;
+    TEnemy::Generate();
+    TRecipe::Random();
+}
+
+String FormatClock(int32_t ms) {
+    String text;
+    if (ms >= 60000) {
+        text = vexel::IntToString(ms / 60000);
+        ms %= 60000;
+    } else {
+        text = u"0";
+    }
+    text += u':';
+    if (ms >= 1000) {
+        const int32_t seconds = ms / 1000;
+        if (seconds < 10) text += u'0';
+        text += vexel::IntToString(seconds);
+    } else {
+        text += u"00";
+    }
+    return text;
+}
+
+void UpdatePlayScreen() {
+    GameState& game = Game();
+    const float width = static_cast<float>(game.ScreenWidth);
+    const float height = static_cast<float>(game.ScreenHeight);
+    const float time_left = static_cast<float>(game.GameEndTime) - game.FrameTime;
+    if (!(time_left > 0)) {
+        // Keys typed while playing must not end up in the name.
+        vexel::FlushInput();
+        TEnemy::Clear();
+        game.ScreenState = SCREEN_NAME_ENTRY;
+        return;
+    }
+
+    Scroll(game);
+    vexel::TileImageFrame(*game.SkyImage, 0, height * 0.5f, 0);
+    for (int32_t layer = 0; layer < LAYER_COUNT; ++layer) {
+        // Each terrain layer covers the targets of the layers behind it.
+        const float x =
+            width * 0.5f + static_cast<float>(game.ScrollOffset) * game.LayerScale[layer];
+        vexel::DrawImageFrame(*game.TerrainImage, x, height * 0.5f, layer);
+        TEnemy::DrawAll(layer);
+    }
+
+    // Clock and score in the colour the gun left: white.
+    DrawTextAligned(FormatClock(ToInt(time_left)), width * 0.02f, height * 0.05f, 0, 0.5f);
+    DrawTextAligned(vexel::IntToString(game.Score), width * 0.02f, height * 0.1f, 0, 0.5f);
+    game.CurrentRecipe->Draw();
+
+    // A reload counted in the same frame as a click comes first; one shot per frame at most.
+    if (game.RightClicks != 0) game.CurrentGun->Reload();
+    if (game.LeftClicks != 0) game.CurrentGun->Fire(game.PointerX, game.PointerY);
+    if (vexel::KeyIsDown(KEY_SPACE) != 0) game.Score += SPACE_BAR_BONUS;
+
+    game.CurrentGun->Draw();
+    vexel::DrawImageFrame(*game.CrosshairImage, static_cast<float>(game.PointerX),
+                          static_cast<float>(game.PointerY), 2);
+}
+
+void UpdateNameEntry() {
+    GameState& game = Game();
+    const float width = static_cast<float>(game.ScreenWidth);
+    const float height = static_cast<float>(game.ScreenHeight);
+    DrawScenery();
+    DrawTextAligned(u">" + game.PlayerName + u"<", width * 0.5f, height * 0.5f, 0.5f, 0.5f);
+
+    // One typed character per frame; control codes and characters past the limit are lost.
+    // Codes up to 255 are Latin-1 and so the same code points in the name.
+    const int32_t code = vexel::NextTypedChar();
+    if (code > 31 && game.PlayerName.size() < NAME_LENGTH_LIMIT) {
+        game.PlayerName += static_cast<char16_t>(code);
+    }
+    if (vexel::KeyWasHit(KEY_BACKSPACE) != 0 && !game.PlayerName.empty()) {
+        game.PlayerName.pop_back();
+    }
+    if (vexel::KeyWasHit(KEY_ENTER) != 0) {
+        THighscore::Add(game.PlayerName, game.Score);
+        PlayEffect(game.HighscoreSound);
+        game.ScreenState = SCREEN_HIGHSCORES;
+    }
+}
+
+void UpdateNoticeScreen() {
+    GameState& game = Game();
+    const float width = static_cast<float>(game.ScreenWidth);
+    const float height = static_cast<float>(game.ScreenHeight);
+    DrawScenery();
+    DrawTextAligned(u"Diese Funktionalität ist aus kostengründen entfallen!", width * 0.5f,
+                    height * 0.5f, 0.5f, 0.5f);
+    if (DrawButton(*game.MenuButtonsImage, 8, ToInt(width * 0.5f), ToInt(height * 0.85f))) {
+        game.ScreenState = SCREEN_TITLE;
+    }
+    vexel::DrawImageFrame(*game.CursorImage, static_cast<float>(game.PointerX),
+                          static_cast<float>(game.PointerY), 0);
 }
 
 }  // namespace morvelle

@@ -1,0 +1,556 @@
+// The game's own costs. Needs an X display with GLX (scripts/bench uses $DISPLAY or starts an
+// Xvfb).
+//
+// PlayFrame/Game runs the play screen's frame handler over a game in progress: the 39 targets
+// of a new game and 5 chickens, the clock, the score, the recipe panel, the magazine and the
+// crosshair, with the pointer sweeping across the screen so that the landscape scrolls.
+// PlayFrame/BareGL replays the GL calls that the 2-D driver made for such frames from a plain
+// list: the quads with their vertices and texture coordinates already computed, the colour
+// and blend changes, nothing else. It is what the frame costs the GL implementation; the
+// difference is the game and the framework. Before either is timed, a recorded frame and its
+// replay are read back and must agree pixel for pixel. Both end with glFinish.
+//
+// PlayFrame/GameAndFlip adds the buffer swap, which is what a frame of the running game
+// costs; its rate bounds the frames per second the game can sustain (it asks for 62.5).
+//
+// Allocations/PlayFrame counts the calls of the global operator new during play frames.
+//
+// Fire/* shoots with the cherry gun's base shot through all three layers: one at a point on
+// the near terrain (one terrain test, which hits), one in the open sky (both terrain tests,
+// which miss, and every target of every layer looked at).
+
+#include <GL/gl.h>
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <numbers>
+#include <unordered_map>
+#include <vector>
+
+#include "bench_support.h"
+#include "font/font.h"
+#include "game/game_state.h"
+#include "game/gun.h"
+#include "game/play_screen.h"
+#include "game/recipe.h"
+#include "game/targets.h"
+#include "graphics/gl/gl_vex2d_driver.h"
+#include "graphics/graphics.h"
+#include "graphics/image.h"
+#include "graphics/image_font.h"
+#include "graphics/vex2d.h"
+#include "system/random.h"
+
+// Every allocation of the program is counted; the frame benchmark reads the count around the
+// frames it runs.
+namespace {
+std::atomic<long> allocations{0};
+}  // namespace
+
+void* operator new(std::size_t size) {
+    allocations.fetch_add(1, std::memory_order_relaxed);
+    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+    throw std::bad_alloc();
+}
+// GCC pairs the free below with the operator new calls it inlines elsewhere and warns; the
+// pairing is right, as both sides of this program's allocation go through malloc.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+#pragma GCC diagnostic pop
+
+namespace {
+
+using namespace vexel;
+using namespace morvelle;
+
+constexpr int kWidth = 1024, kHeight = 512;
+
+int32_t Argb(int a, int r, int g, int b) {
+    return static_cast<int32_t>(static_cast<uint32_t>(a) << 24 | r << 16 | g << 8 | b);
+}
+
+// A 256×256 opaque sky: a vertical gradient.
+PixmapPtr Sky() {
+    auto p = NewPixmap(256, 256, PIXEL_RGB24, 4);
+    for (int y = 0; y < 256; ++y) {
+        for (int x = 0; x < 256; ++x)
+            p->WritePixel(x, y, Argb(255, 90 + y / 4, 150 + y / 5, 235));
+    }
+    return p;
+}
+
+// Three 1536×512 cells of rolling hills, clear above each ridge line, one below the other.
+PixmapPtr Terrain() {
+    auto p = NewPixmap(1536, 1536, PIXEL_RGBA32, 4);
+    const int base[3] = {240, 300, 380};
+    const double amplitude[3] = {60, 40, 30}, wavelength[3] = {768, 512, 384};
+    for (int cell = 0; cell < 3; ++cell) {
+        for (int x = 0; x < 1536; ++x) {
+            const double w = 2 * std::numbers::pi / wavelength[cell];
+            const double ridge = base[cell] - amplitude[cell] * std::sin(x * w);
+            for (int y = 0; y < 512; ++y) {
+                p->WritePixel(x, cell * 512 + y,
+                              y < ridge ? 0 : Argb(255, 100, 190 - 40 * cell, 60 + 20 * cell));
+            }
+        }
+    }
+    return p;
+}
+
+// A sprite of the given size: an opaque ellipse on a clear ground.
+PixmapPtr Sprite(int w, int h, int r, int g, int b) {
+    auto p = NewPixmap(w, h, PIXEL_RGBA32, 4);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const double dx = (x + 0.5 - w / 2.0) / (w / 2.0), dy = (y + 0.5 - h / 2.0) / (h / 2.0);
+            p->WritePixel(x, y, dx * dx + dy * dy < 1 ? Argb(255, r, g, b) : 0);
+        }
+    }
+    return p;
+}
+
+PixmapPtr Filled(int w, int h, int32_t argb) {
+    auto p = NewPixmap(w, h, PIXEL_RGBA32, 4);
+    p->ClearPixels(argb);
+    return p;
+}
+
+// One GL call group the 2-D driver made, as the bare replay makes it again.
+struct Op {
+    enum Kind { Blend, Color, Cls, Rect, Quad } kind;
+    int32_t blend = 0;
+    GLubyte color[4] = {};
+    GLuint texture = 0;
+    float vertex[8] = {};
+    float texcoord[4] = {};  // s0, t0, s1, t1
+};
+
+using Ops = std::vector<Op>;
+
+// The GL driver with every call of a frame written down as it goes: image frames drawn
+// through it are wrapped so that their quads are recorded with the matrix then in force.
+class TracingDriver : public TVex2DDriver {
+  public:
+    explicit TracingDriver(std::shared_ptr<TGLVex2DDriver> gl) : gl_(std::move(gl)) {}
+
+    class Frame : public TImageFrame {
+      public:
+        Frame(TracingDriver& driver, std::shared_ptr<TGLImageFrame> inner)
+            : driver_(driver), inner_(std::move(inner)) {}
+        void Draw(float x0, float y0, float x1, float y1, float tx, float ty, float sx, float sy,
+                  float sw, float sh) override {
+            inner_->Draw(x0, y0, x1, y1, tx, ty, sx, sy, sw, sh);
+            if (!driver_.ops) return;
+            Op op{Op::Quad};
+            op.texture = inner_->name;
+            op.texcoord[0] = sx * inner_->uscale;
+            op.texcoord[1] = sy * inner_->vscale;
+            op.texcoord[2] = (sx + sw) * inner_->uscale;
+            op.texcoord[3] = (sy + sh) * inner_->vscale;
+            driver_.Corners(op, x0, y0, x1, y1, tx, ty);
+            driver_.ops->push_back(op);
+        }
+
+      private:
+        TracingDriver& driver_;
+        std::shared_ptr<TGLImageFrame> inner_;
+    };
+
+    void SetGraphics(const GraphicsPtr& g) override { gl_->SetGraphics(g); }
+    void Flip(int32_t sync) override { gl_->Flip(sync); }
+    std::shared_ptr<TImageFrame> CreateFrameFromPixmap(const PixmapPtr& pixmap,
+                                                       int32_t flags) override {
+        auto found = originals.find(pixmap.get());
+        auto inner = found != originals.end() ? found->second
+                                              : std::static_pointer_cast<TGLImageFrame>(
+                                                    gl_->CreateFrameFromPixmap(pixmap, flags));
+        kept.push_back(inner);
+        return std::make_shared<Frame>(*this, inner);
+    }
+    void SetBlend(int32_t blend) override {
+        Op op{Op::Blend};
+        op.blend = blend;
+        ops->push_back(op);
+        gl_->SetBlend(blend);
+    }
+    void SetAlpha(float a) override {
+        color_[3] = static_cast<GLubyte>(std::clamp(a, 0.0f, 1.0f) * 255.0f);
+        PushColor();
+        gl_->SetAlpha(a);
+    }
+    void SetColor(int32_t r, int32_t g, int32_t b) override {
+        color_[0] = static_cast<GLubyte>(std::clamp(r, 0, 255));
+        color_[1] = static_cast<GLubyte>(std::clamp(g, 0, 255));
+        color_[2] = static_cast<GLubyte>(std::clamp(b, 0, 255));
+        PushColor();
+        gl_->SetColor(r, g, b);
+    }
+    void SetClsColor(int32_t r, int32_t g, int32_t b) override { gl_->SetClsColor(r, g, b); }
+    void SetViewport(int32_t x, int32_t y, int32_t w, int32_t h) override {
+        gl_->SetViewport(x, y, w, h);
+    }
+    void SetTransform(float ix, float iy, float jx, float jy) override {
+        ix_ = ix, iy_ = iy, jx_ = jx, jy_ = jy;
+        gl_->SetTransform(ix, iy, jx, jy);
+    }
+    void SetLineWidth(float w) override { gl_->SetLineWidth(w); }
+    void Cls() override {
+        ops->push_back(Op{Op::Cls});
+        gl_->Cls();
+    }
+    void DrawRect(float x0, float y0, float x1, float y1, float tx, float ty) override {
+        Op op{Op::Rect};
+        Corners(op, x0, y0, x1, y1, tx, ty);
+        ops->push_back(op);
+        gl_->DrawRect(x0, y0, x1, y1, tx, ty);
+    }
+    void SetResolution(float w, float h) override { gl_->SetResolution(w, h); }
+
+    // Where the recorded calls go.
+    Ops* ops = nullptr;
+    // The frames the images had before recording, by pixmap: the replay uses their textures.
+    std::unordered_map<const TPixmap*, std::shared_ptr<TGLImageFrame>> originals;
+    std::vector<std::shared_ptr<TGLImageFrame>> kept;
+
+  private:
+    void PushColor() {
+        Op op{Op::Color};
+        std::memcpy(op.color, color_, 4);
+        ops->push_back(op);
+    }
+    void Corners(Op& op, float x0, float y0, float x1, float y1, float tx, float ty) const {
+        const float xs[4] = {x0, x1, x1, x0}, ys[4] = {y0, y0, y1, y1};
+        for (int i = 0; i < 4; ++i) {
+            op.vertex[2 * i] = xs[i] * ix_ + ys[i] * iy_ + tx;
+            op.vertex[2 * i + 1] = xs[i] * jx_ + ys[i] * jy_ + ty;
+        }
+    }
+
+    std::shared_ptr<TGLVex2DDriver> gl_;
+    GLubyte color_[4] = {255, 255, 255, 255};
+    float ix_ = 1, iy_ = 0, jx_ = 0, jy_ = 1;
+};
+
+// The GL calls of a list of recorded calls, with the driver's own caching of blend, texture
+// binding and texturing.
+[[gnu::noinline]] void Replay(const Ops& ops) {
+    // The game draws with alpha blending throughout.
+    int32_t blend = BlendAlpha;
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glDisable(GL_ALPHA_TEST);
+    GLuint bound = ~0u;
+    bool texturing = false;
+    glDisable(GL_TEXTURE_2D);
+    for (const Op& op : ops) {
+        switch (op.kind) {
+            case Op::Blend:
+                if (op.blend == blend) break;
+                blend = op.blend;
+                if (blend == BlendAlpha) {
+                    glEnable(GL_BLEND);
+                    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+                    glDisable(GL_ALPHA_TEST);
+                } else {
+                    glDisable(GL_BLEND);
+                    glEnable(GL_ALPHA_TEST);
+                    glAlphaFunc(GL_GEQUAL, 0.5f);
+                }
+                break;
+            case Op::Color:
+                glColor4ubv(op.color);
+                break;
+            case Op::Cls:
+                glClear(GL_COLOR_BUFFER_BIT);
+                break;
+            case Op::Rect:
+                if (texturing) glDisable(GL_TEXTURE_2D), texturing = false;
+                glBegin(GL_QUADS);
+                for (int i = 0; i < 4; ++i)
+                    glVertex2f(op.vertex[2 * i], op.vertex[2 * i + 1]);
+                glEnd();
+                break;
+            case Op::Quad: {
+                if (bound != op.texture)
+                    glBindTexture(GL_TEXTURE_2D, op.texture), bound = op.texture;
+                if (!texturing) glEnable(GL_TEXTURE_2D), texturing = true;
+                const float* t = op.texcoord;
+                const float s[4] = {t[0], t[2], t[2], t[0]}, u[4] = {t[1], t[1], t[3], t[3]};
+                glBegin(GL_QUADS);
+                for (int i = 0; i < 4; ++i) {
+                    glTexCoord2f(s[i], u[i]);
+                    glVertex2f(op.vertex[2 * i], op.vertex[2 * i + 1]);
+                }
+                glEnd();
+                break;
+            }
+        }
+    }
+    glFinish();
+}
+
+struct Scene {
+    std::shared_ptr<TVex2DGraphics> context;
+    std::vector<ImagePtr> images;
+    std::vector<Ops> recorded;
+    int frame = 0;
+    bool ok = false;
+};
+
+// The pointer sweeps across the screen and back every 512 frames.
+int32_t PointerXAt(int frame) {
+    const int phase = frame % 512;
+    return phase < 256 ? phase * 4 : (511 - phase) * 4;
+}
+
+// One frame of the play screen at the next tick of the game clock.
+[[gnu::noinline]] void PlayFrame(Scene& s) {
+    GameState& game = Game();
+    ++s.frame;
+    ClearScreen();
+    game.FrameTime = static_cast<float>(s.frame) * 16;
+    game.PointerX = PointerXAt(s.frame);
+    game.PointerY = 200;
+    // The clock never runs out while measured, and shows the minutes of a real game.
+    if (static_cast<float>(game.GameEndTime) - game.FrameTime < 10000) game.GameEndTime += 60000;
+    UpdatePlayScreen();
+}
+
+Scene& TheScene();
+
+// Records the next `count` frames of the game: every image's frames are made again through
+// the tracing driver for the duration, then given back.
+void Record(Scene& s, int count, std::vector<std::vector<uint8_t>>* pixels) {
+    auto tracer = std::make_shared<TracingDriver>(TheGLVex2DDriver());
+    std::vector<ImagePtr> images = s.images;
+    for (const auto& glyph : GetDrawFont()->_glyphs) {
+        if (glyph && glyph->_image) images.push_back(glyph->_image);
+    }
+    std::vector<std::pair<std::vector<std::shared_ptr<TImageFrame>>, std::vector<int32_t>>> saved;
+    for (const ImagePtr& image : images) {
+        saved.emplace_back(image->frames, image->seqs);
+        for (size_t i = 0; i < image->frames.size(); ++i) {
+            if (image->frames[i] && image->seqs[i] == GraphicsGeneration()) {
+                tracer->originals[image->pixmaps[i].get()] =
+                    std::static_pointer_cast<TGLImageFrame>(image->frames[i]);
+            }
+            image->seqs[i] = 0;
+        }
+    }
+    // A context of the same window and state that draws through the tracer.
+    auto traced = TVex2DGraphics::Create(s.context->_graphics, tracer);
+    traced->image_font = s.context->image_font;
+    traced->blend_mode = s.context->blend_mode;
+    traced->color_red = s.context->color_red;
+    traced->color_green = s.context->color_green;
+    traced->color_blue = s.context->color_blue;
+    Ops setup;
+    tracer->ops = &setup;
+    SelectGraphics(traced);
+    for (int i = 0; i < count; ++i) {
+        s.recorded.emplace_back();
+        tracer->ops = &s.recorded.back();
+        PlayFrame(s);
+        glFinish();
+        if (pixels) {
+            pixels->emplace_back(static_cast<size_t>(kWidth) * kHeight * 4);
+            glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels->back().data());
+        }
+    }
+    for (size_t i = 0; i < images.size(); ++i) {
+        images[i]->frames = saved[i].first;
+        images[i]->seqs = saved[i].second;
+    }
+    tracer->ops = nullptr;
+    SelectGraphics(s.context);
+    // Keep the textures of frames made during recording alive for the replay.
+    static std::vector<std::shared_ptr<TracingDriver>> tracers;
+    tracers.push_back(tracer);
+}
+
+Scene& TheScene() {
+    static Scene scene = [] {
+        Scene s;
+        if (!OpenGraphics(kWidth, kHeight, 0, 0, 0)) return s;
+        s.context = TVex2DGraphics::Current();
+        SetAutoMidHandle(1);
+        SeedRandom(1);
+        GameState& game = Game();
+        game.SoundOn = 0;
+        game.LayerScale = {0.25f, 0.5f, 1.0f};
+        game.SkyImage = LoadImageFrom(Sky(), -1);
+        game.TerrainImage = LoadImageStrip(Terrain(), 1536, 512, 0, 3, -1);
+        game.CrosshairImage = LoadImageStrip(Sprite(256, 64, 250, 40, 40), 64, 64, 0, 4, -1);
+        game.PointImage = LoadImageFrom(Filled(1, 1, -1), -1);
+        game.MushroomImage = LoadImageFrom(Sprite(48, 48, 200, 60, 40), -1);
+        game.CherryImage = LoadImageFrom(Sprite(40, 40, 220, 20, 40), -1);
+        game.AppleImage = LoadImageFrom(Sprite(56, 56, 120, 200, 40), -1);
+        game.CarrotImage = LoadImageFrom(Sprite(40, 72, 250, 140, 20), -1);
+        game.ChickenImage = LoadImageFrom(Sprite(72, 64, 240, 240, 230), -1);
+        auto gun = std::make_shared<TGun_Cherry>();
+        gun->img = LoadImageFrom(Sprite(32, 32, 220, 20, 40), -1);
+        gun->MagMax = gun->Mag = 8;
+        game.GunList = {gun};
+        game.CurrentGun = gun;
+        s.images = {game.SkyImage,      game.TerrainImage, game.CrosshairImage,
+                    game.MushroomImage, game.CherryImage,  game.AppleImage,
+                    game.CarrotImage,   game.ChickenImage, gun->img};
+        SetDrawFont(LoadFontFace(String(u"/usr/share/fonts/truetype/freefont/FreeSans.ttf"), 24,
+                                 FONTSTYLE_SMOOTH));
+        SetDrawColor(255, 255, 255);
+        SetClearColor(0, 0, 0);
+        SetDrawBlend(BlendAlpha);
+        // Every glyph the texts can use, made now: recording must find them all in place.
+        String latin1;
+        for (char16_t c = 32; c < 256; ++c)
+            latin1 += c;
+        TextWidthOf(latin1);
+        CreateRecipes();
+        StartGame();
+        // The first frames make every texture and glyph and top the chickens up to five.
+        for (int i = 0; i < 30; ++i)
+            PlayFrame(s);
+        glFinish();
+        s.ok = game.ChickenCount == 5;
+        if (!s.ok) std::fprintf(stderr, "expected 5 chickens, have %d\n", game.ChickenCount);
+        return s;
+    }();
+    return scene;
+}
+
+// Records 16 frames for the replay, the first few with their pixels, and checks that the
+// replay of each of those draws the same picture; -1 without a display.
+long RecordAndCompare() {
+    Scene& s = TheScene();
+    if (!s.ok) return -1;
+    std::vector<std::vector<uint8_t>> pixels;
+    Record(s, 4, &pixels);
+    Record(s, 12, nullptr);
+    long differ = 0;
+    std::vector<uint8_t> replayed(static_cast<size_t>(kWidth) * kHeight * 4);
+    for (size_t f = 0; f < pixels.size(); ++f) {
+        Replay(s.recorded[f]);
+        glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, replayed.data());
+        for (size_t i = 0; i < replayed.size(); i += 4)
+            differ += std::memcmp(&replayed[i], &pixels[f][i], 3) != 0;
+    }
+    SelectGraphics(s.context);  // the driver's caches no longer match the GL state
+    return differ;
+}
+
+bool Recorded() {
+    static const long differ = RecordAndCompare();
+    if (differ > 0)
+        std::fprintf(stderr, "the game's frames and their replay differ in %ld pixels\n", differ);
+    return differ == 0;
+}
+
+void PlayFrame_Game(benchmark::State& state) {
+    Scene& s = TheScene();
+    if (!s.ok) return state.SkipWithError("no display");
+    for (auto _ : state) {
+        PlayFrame(s);
+        glFinish();
+    }
+}
+
+void PlayFrame_BareGL(benchmark::State& state) {
+    Scene& s = TheScene();
+    if (!s.ok || !Recorded()) return state.SkipWithError("no display, or the replay differs");
+    size_t i = 0;
+    for (auto _ : state)
+        Replay(s.recorded[i++ % s.recorded.size()]);
+    SelectGraphics(s.context);
+}
+
+void PlayFrame_GameAndFlip(benchmark::State& state) {
+    Scene& s = TheScene();
+    if (!s.ok) return state.SkipWithError("no display");
+    for (auto _ : state) {
+        PlayFrame(s);
+        FlipGraphics(0);
+    }
+    glFinish();
+    state.counters["frames_per_second"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+
+void Allocations_PlayFrame(benchmark::State& state) {
+    Scene& s = TheScene();
+    if (!s.ok) return state.SkipWithError("no display");
+    long frames = 0, counted = 0;
+    for (auto _ : state) {
+        const long before = allocations.load(std::memory_order_relaxed);
+        PlayFrame(s);
+        counted += allocations.load(std::memory_order_relaxed) - before;
+        ++frames;
+    }
+    glFinish();
+    state.counters["allocations_per_frame"] =
+        static_cast<double>(counted) / static_cast<double>(frames);
+}
+
+// The base shot at (x, y) with the pointer there; keeps the game's score as it was.
+void Shots(benchmark::State& state, int32_t x, int32_t y) {
+    Scene& s = TheScene();
+    if (!s.ok) return state.SkipWithError("no display");
+    GameState& game = Game();
+    game.PointerX = x;
+    game.PointerY = y;
+    const int32_t score = game.Score;
+    TGun& gun = *game.CurrentGun;
+    for (auto _ : state)
+        gun.TGun::Fire(x, y);
+    if (game.Score != score) state.SkipWithError("the shot hit something");
+}
+
+BENCHMARK(PlayFrame_Game)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+BENCHMARK(PlayFrame_BareGL)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+BENCHMARK(PlayFrame_GameAndFlip)
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime();
+BENCHMARK(Allocations_PlayFrame)->Unit(benchmark::kMillisecond)->Iterations(500);
+// The near hills reach y 410 at most at the screen's middle; above y 200 the sky is open in
+// every layer.
+BENCHMARK_CAPTURE(Shots, NearTerrain, 512, 500)
+    ->Unit(benchmark::kMicrosecond)
+    ->MeasureProcessCPUTime();
+BENCHMARK_CAPTURE(Shots, OpenSky, 512, 20)->Unit(benchmark::kMicrosecond)->MeasureProcessCPUTime();
+
+const bool compared = vexel::bench::CompareWith("PlayFrame_Game", "PlayFrame_BareGL");
+
+bool Frames(bool game, int32_t count) {
+    Scene& s = TheScene();
+    for (int32_t i = 0; i < count; ++i) {
+        if (game) {
+            PlayFrame(s);
+            glFinish();
+        } else {
+            Replay(s.recorded[static_cast<size_t>(i) % s.recorded.size()]);
+        }
+    }
+    if (!game) SelectGraphics(s.context);
+    return true;
+}
+
+const bool counted = vexel::bench::CountInstructions(
+                         "PlayFrame_Game", 10, [] { return TheScene().ok && Recorded(); },
+                         [](int32_t n) { return Frames(true, n); }) &&
+                     vexel::bench::CountInstructions(
+                         "PlayFrame_BareGL", 10, [] { return TheScene().ok && Recorded(); },
+                         [](int32_t n) { return Frames(false, n); }) &&
+                     vexel::bench::CompareInstructions("PlayFrame_Game", "PlayFrame_BareGL");
+
+}  // namespace
