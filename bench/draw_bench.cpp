@@ -264,7 +264,7 @@ long FramePixelsThatDiffer() {
         SelectGraphics(TVex2DGraphics::Current());  // the caches no longer match the GL state
         const auto bare = ReadBack();
         for (size_t i = 0; i < ours.size(); i += 4)
-            differ += std::memcmp(&ours[i], &bare[i], 3) != 0;
+            differ += std::memcmp(&ours[i], &bare[i], 4) != 0;
     }
     return differ;
 }

@@ -31,7 +31,8 @@ TEST_PACKAGES=(
   xvfb xserver-xorg-core xserver-xorg-video-dummy x11-utils
   clang-14 libclang-rt-14-dev
   libopenal1 sound-theme-freedesktop alsa-utils xfonts-base
-  desktop-file-utils appstream lintian man-db "${PACKAGE_PACKAGES[@]}"
+  desktop-file-utils appstream lintian man-db xdotool imagemagick pulseaudio pulseaudio-utils
+  "${PACKAGE_PACKAGES[@]}"
 )
 
 # Measuring: Google Benchmark and the libraries we compare ourselves with.

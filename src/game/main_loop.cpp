@@ -67,6 +67,10 @@ void StartUp() {
     vexel::SetAutoMidHandle(1);
     const String missing = LoadResources();
     if (!missing.empty()) StopStarting(MissingResourceMessage(missing));
+    // The gun loads its own picture, last of all.
+    game.GunList = {TGun_Cherry::Create()};
+    game.CurrentGun = game.GunList[0];
+    if (!game.CurrentGun->img) StopStarting(MissingResourceMessage(u"Data/gfx/Cherry.png"));
 
     if (!vexel::OpenGraphics(game.ScreenWidth, game.ScreenHeight, 0, 60, 0)) {
         StopStarting(NoWindowMessage());
@@ -79,9 +83,6 @@ void StartUp() {
 
     game.PlayerName = vexel::GetEnvVar(u"USERNAME");
     game.LayerScale = {0.25f, 0.5f, 1.0f};
-    game.GunList = {TGun_Cherry::Create()};
-    game.CurrentGun = game.GunList[0];
-    if (!game.CurrentGun->img) StopStarting(MissingResourceMessage(u"Data/gfx/Cherry.png"));
     ChooseSaveFolder();
     LoadOptions();
     THighscore::Load();
@@ -106,7 +107,7 @@ void RunScreenHandler(int32_t screen_state) {
     kHandlers[screen_state]();
 }
 
-void RunFrame() {
+void DrawFrame() {
     GameState& game = Game();
     vexel::ClearScreen();
     game.FrameTime = static_cast<float>(MillisSinceStart(game.ClockBase));
@@ -116,7 +117,11 @@ void RunFrame() {
     game.RightClicks = vexel::MouseWasHit(2);
     RunScreenHandler(game.ScreenState);
     vexel::FlipGraphics(0);
-    game.FrameTimer->Wait();
+}
+
+void RunFrame() {
+    DrawFrame();
+    Game().FrameTimer->Wait();
     if (vexel::KeyWasHit(kEscapeKey) != 0 || vexel::AppTerminateRequested() != 0 ||
         TerminationRequested()) {
         vexel::EndProgram();

@@ -14,10 +14,13 @@ namespace morvelle {
 // and a one-line message before any window opens.
 void StartUp();
 
-// One frame: clear, sample the clock and the mouse, run the current screen's handler,
-// present, wait for the next tick, and end the program on Escape, a close request or a
-// termination signal.
+// One frame: DrawFrame, then wait for the next tick, and end the program on Escape, a
+// close request or a termination signal.
 void RunFrame();
+
+// The drawn part of a frame: clear, sample the clock and the mouse, run the current
+// screen's handler, present.
+void DrawFrame();
 
 // The frame handler of `screen_state`; a state without a screen does nothing.
 void RunScreenHandler(int32_t screen_state);

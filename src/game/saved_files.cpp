@@ -89,12 +89,9 @@ bool WriteAndSync(std::FILE* file, const std::function<bool(vexel::TStream&)>& w
     } catch (const vexel::TStreamException&) {
         written = false;
     }
-    // stdio buffers the bytes, so a full disk usually shows only here.
-    stream->Flush();
-    written =
-        written && std::fflush(file) == 0 && std::ferror(file) == 0 && fsync(fileno(file)) == 0;
-    stream->Close();
-    return written;
+    // stdio buffers the bytes, so a full disk usually shows only when they are flushed.
+    written = written && stream->Flush() == 0 && fsync(fileno(file)) == 0;
+    return stream->Close() == 0 && written;
 }
 
 }  // namespace

@@ -94,7 +94,8 @@ class GameProcess {
     Picture Grab();
 
     // Input in window coordinates. Each waits a few frames after sending, so that the game
-    // takes every input in a frame of its own.
+    // usually takes every input in a frame of its own; on a loaded machine a test that
+    // moves after a click waits for the click's effect first.
     void MoveTo(int32_t x, int32_t y);
     void Click(unsigned int button = 1);
     void Tap(unsigned long keysym);

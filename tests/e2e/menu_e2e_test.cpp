@@ -50,7 +50,7 @@ TEST(Menu, PointerOverAButtonShowsItsHoverFrame) {
     EXPECT_TRUE(Shows(border, pictures.button(0), 384, 96, CursorAt(384, 120)));
 }
 
-TEST(Menu, HighScoreScreenAndBack) {
+TEST(Menu, HighScoreAndNoticeScreensAndBack) {
     const Pictures pictures;
     GameProcess game;
     ASSERT_TRUE(game.WaitForWindow()) << game.Stderr();
@@ -60,7 +60,13 @@ TEST(Menu, HighScoreScreenAndBack) {
         return Shows(window, pictures.button(3), 384, 198, CursorAt(512, 230));
     });
     game.Click();
-    // The back button, hovered once the pointer is on it.
+    // The back button at rest, then hovered once the pointer is on it. (Each move waits for
+    // the screen it expects: a move taken in the same frame as the click before it would
+    // make that click land where the pointer went.)
+    game.WaitFor([&](const Picture& window) {
+        return Shows(window, pictures.button(8), 384, 403) &&
+               !Shows(window, pictures.button(0), 384, 96);
+    });
     game.MoveTo(600, 440);
     const Picture table = game.WaitFor([&](const Picture& window) {
         return Shows(window, pictures.button(9), 384, 403, CursorAt(600, 440));
@@ -74,6 +80,27 @@ TEST(Menu, HighScoreScreenAndBack) {
         [&](const Picture& window) { return Shows(window, pictures.button(0), 384, 96); });
     EXPECT_TRUE(Shows(title, pictures.button(0), 384, 96));
     EXPECT_TRUE(Shows(title, pictures.button(7), 384, 403, CursorAt(600, 440)));
+
+    game.MoveTo(512, 332);
+    game.WaitFor([&](const Picture& window) {
+        return Shows(window, pictures.button(5), 384, 300, CursorAt(512, 332));
+    });
+    game.Click();
+    // The notice has only the back button: the title's buttons are gone.
+    game.WaitFor([&](const Picture& window) {
+        return Shows(window, pictures.button(8), 384, 403) &&
+               !Shows(window, pictures.button(4), 384, 300, CursorAt(512, 332));
+    });
+    game.MoveTo(420, 430);
+    const Picture notice = game.WaitFor([&](const Picture& window) {
+        return Shows(window, pictures.button(9), 384, 403, CursorAt(420, 430));
+    });
+    EXPECT_TRUE(Shows(notice, pictures.button(9), 384, 403, CursorAt(420, 430)));
+    EXPECT_FALSE(Shows(notice, pictures.button(4), 384, 300));
+    game.Click();
+    const Picture back = game.WaitFor(
+        [&](const Picture& window) { return Shows(window, pictures.button(4), 384, 300); });
+    EXPECT_TRUE(Shows(back, pictures.button(0), 384, 96));
     game.Tap(XK_Escape);
     EXPECT_EQ(game.WaitForExit(), 0);
     EXPECT_EQ(game.Stderr(), "");

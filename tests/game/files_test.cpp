@@ -5,6 +5,7 @@
 
 #include "game/highscore.h"
 #include "game/options.h"
+#include "game/resources.h"
 #include "game/saved_files.h"
 #include "game_test_support.h"
 #include "stream/memory_stream.h"
@@ -205,6 +206,19 @@ TEST_F(GameFiles, GarbageIsReadOnlyAsFarAsItsBoundsAllow) {
     }
     // The line ends give exactly one hundred records with empty names.
     EXPECT_EQ(Game().HighscoreList.Count(), 100u);
+}
+
+TEST(StartUpMessages, NameTheMissingFileAndWhatToDo) {
+    const std::string font = MissingResourceMessage(kFontPath);
+    EXPECT_NE(font.find("/usr/share/fonts/truetype/freefont/FreeSans.ttf"), std::string::npos);
+    EXPECT_NE(font.find("fonts-freefont-ttf"), std::string::npos);
+    const std::string picture = MissingResourceMessage(u"Data/gfx/Rübe.png");
+    EXPECT_NE(picture.find("Data/gfx/R\xC3\xBC" "be.png; "), std::string::npos) << picture;
+    EXPECT_NE(picture.find("scripts/play"), std::string::npos);
+    for (const std::string& message : {font, picture}) {
+        EXPECT_EQ(message.rfind("Morvelle: ", 0), 0u);
+        EXPECT_EQ(message.find('\n'), message.size() - 1);
+    }
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "game_test_support.h"
 #include "stream/file_system.h"
 #include "stream/stream_exception.h"
+#include "support/small_file_system.h"
 
 namespace morvelle::testing {
 namespace {
@@ -82,6 +83,22 @@ TEST_F(Saves, FailedWritesLeaveThePreviousFileIntact) {
 
     // Without a folder to write into nothing is saved, and nothing is thrown.
     EXPECT_FALSE(SaveFileAtomically(u"Missing/Options", WriteOptions));
+}
+
+TEST_F(Saves, FullFileSystemLeavesThePreviousFileIntact) {
+    vexel::testing::SmallFileSystem disk;
+    if (!disk.Mounted()) GTEST_SKIP() << "mounting a small tmpfs needs root";
+    const Bytes previous = OptionsBytes("alt", 1);
+    WriteFileBytes(disk / "Options", previous);
+    // Room for the new file's name but not for its bytes.
+    disk.Fill(0);
+    Game().PlayerName = u"neu";
+    EXPECT_FALSE(SaveFileAtomically(vexel::FromUtf8(disk / "Options"), WriteOptions));
+    EXPECT_EQ(ReadFileBytes(disk / "Options"), previous);
+    const auto entries = FolderEntries(disk / "");
+    EXPECT_EQ(std::count_if(entries.begin(), entries.end(),
+                            [](const std::string& name) { return name.starts_with(".Options"); }),
+              0);
 }
 
 TEST_F(Saves, KillingTheProcessMidSaveNeverLeavesADamagedFile) {

@@ -109,17 +109,6 @@ TEST_F(Screens, ClickOnPlayStartsTheGameAndStillFinishesTheFrame) {
     EXPECT_EQ(Sound(Game().ClickSound).last_volume, 0.75f);
 }
 
-TEST_F(Screens, HighScoreAndNoticeButtonsChangeTheScreen) {
-    Pointer(600, 230, 1);
-    UpdateTitleScreen();
-    EXPECT_EQ(Game().ScreenState, SCREEN_HIGHSCORES);
-    Game().ScreenState = SCREEN_TITLE;
-    Pointer(420, 332, 2);
-    UpdateTitleScreen();
-    EXPECT_EQ(Game().ScreenState, SCREEN_NOTICE);
-    EXPECT_EQ(Sound(Game().ClickSound).starts, 2);
-}
-
 TEST_F(Screens, SoundToggleClicksWhenSwitchingOffAndIsSilentSwitchingOn) {
     GameState& game = Game();
     Pointer(960, 448, 1);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstring>
 #include <functional>
 #include <limits>
 #include <string>
@@ -405,6 +406,104 @@ TEST_F(GLDrawing, TilesCoverColumnZeroFromMinusSixtyThreeEvenWhenRotated) {
 }
 
 #ifndef NDEBUG
+// A 300×200 picture of the terrain kind: clear above a wavy ridge, a half-transparent ridge
+// line, opaque below with a few clear holes and some colour.
+PixmapPtr HillPicture() {
+    auto pixmap = NewPixmap(300, 200, PIXEL_RGBA32, 4);
+    for (int32_t y = 0; y < 200; ++y) {
+        for (int32_t x = 0; x < 300; ++x) {
+            const int32_t ridge = 60 + (x * 7 % 50) + (x / 40) * 5;
+            uint32_t argb = 0;
+            if (y == ridge) argb = 0x80C08040u;
+            if (y > ridge) argb = 0xFF000000u | (x * 3 % 256) << 16 | (y * 5 % 256) << 8 | 0x40u;
+            if (y > ridge && (x - 150) * (x - 150) + (y - 170) * (y - 170) < 100) argb = 0;
+            pixmap->WritePixel(x, y, static_cast<int32_t>(argb));
+        }
+    }
+    return pixmap;
+}
+
+// The frame drawn by plain GL as one whole quad with the driver's arithmetic, in the blend
+// state of `blend`.
+void DrawWholeQuad(TImage& image, float x, float y, int32_t blend) {
+    const auto& frame = *std::static_pointer_cast<TGLImageFrame>(image.Frame(0));
+    const DrawMatrix m = CurrentDrawMatrix();
+    const float w = static_cast<float>(image.width), h = static_cast<float>(image.height);
+    const float x0 = -image.handle_x, y0 = -image.handle_y, x1 = x0 + w, y1 = y0 + h;
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, frame.name);
+    if (blend == BlendMask) {
+        glDisable(GL_BLEND);
+        glEnable(GL_ALPHA_TEST);
+        glAlphaFunc(GL_GEQUAL, 0.5f);
+    } else {
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_SRC_ALPHA, blend == BlendLight ? GL_ONE : GL_ONE_MINUS_SRC_ALPHA);
+        glDisable(GL_ALPHA_TEST);
+    }
+    const auto vertex = [&](float lx, float ly) {
+        glVertex2f(lx * m.ix + ly * m.iy + x, lx * m.jx + ly * m.jy + y);
+    };
+    glBegin(GL_QUADS);
+    glTexCoord2f(0, 0);
+    vertex(x0, y0);
+    glTexCoord2f(w * frame.uscale, 0);
+    vertex(x1, y0);
+    glTexCoord2f(w * frame.uscale, h * frame.vscale);
+    vertex(x1, y1);
+    glTexCoord2f(0, h * frame.vscale);
+    vertex(x0, y1);
+    glEnd();
+    SelectGraphics(TVex2DGraphics::Current());  // the driver's caches no longer hold
+}
+
+// A background with detail, so that a pixel blended where it should not be shows.
+void DrawBackground() {
+    SetDrawBlend(BlendSolid);
+    SetDrawTransform(0, 1, 1);
+    for (int32_t i = 0; i < 32; ++i) {
+        SetDrawColor(i * 8, 255 - i * 8, (i * 40) % 256);
+        DrawRectangle(static_cast<float>(i * 32), 0, 32, 512);
+    }
+    SetDrawColor(255, 255, 255);
+}
+
+TEST_F(GLDrawing, FramesDrawnInPiecesMatchTheWholeQuadPixelForPixel) {
+    // Wide enough to be drawn in bands; filtered, as the game loads its pictures.
+    const auto hills = LoadImageFrom(HillPicture(), ImageFlagFiltered);
+    const auto opaque = LoadImageFrom(SolidPixmap(64, 64, 0xFF3080C0u), ImageFlagFiltered);
+    CentreImageHandle(*hills);
+    struct Placement {
+        float x, y, rotation, scale;
+    };
+    const Placement placements[] = {{400, 250, 0, 1},        {400.25f, 250.5f, 0, 1},
+                                    {512.75f, 260, 0, 1.5f}, {300, 200, 0, 0.7f},
+                                    {500, 250, 17, 1},       {450, 240, 200, 1.3f}};
+    for (const int32_t blend : {BlendAlpha, BlendMask, BlendLight}) {
+        for (const Placement& p : placements) {
+            SCOPED_TRACE(::testing::Message() << "blend " << blend << " at " << p.x << ", " << p.y
+                                              << " turned " << p.rotation << " scaled " << p.scale);
+            DrawBackground();
+            SetDrawBlend(blend);
+            SetDrawTransform(p.rotation, p.scale, p.scale);
+            DrawImageFrame(*hills, p.x, p.y, 0);
+            DrawImageFrame(*opaque, p.x - 200, p.y - 100, 0);
+            const auto pieces = GrabPixmapRect(0, 0, 1024, 512);
+            DrawBackground();
+            SetDrawTransform(p.rotation, p.scale, p.scale);
+            DrawWholeQuad(*hills, p.x, p.y, blend);
+            DrawWholeQuad(*opaque, p.x - 200, p.y - 100, blend);
+            const auto whole = GrabPixmapRect(0, 0, 1024, 512);
+            int32_t differ = 0;
+            for (int32_t y = 0; y < 512; ++y) {
+                differ += std::memcmp(pieces->PixelPtr(0, y), whole->PixelPtr(0, y), 1024 * 4) != 0;
+            }
+            EXPECT_EQ(differ, 0) << "rows that differ";
+        }
+    }
+    SetDrawTransform(0, 1, 1);
+}
+
 TEST_F(GLDrawing, DebugBuildsReportGLErrorsWithTheCall) {
     std::vector<std::string> reports;
     auto previous = SetGLErrorReporter([&](uint32_t error, const char* call) {

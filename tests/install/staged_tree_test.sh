@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the game into a staging folder (DESTDIR, prefix /usr) and checks the tree: every
 # file and nothing more, modes, the Data link, the game's files unchanged, the launcher
-# finding the staged executable, the icons' sizes, and the desktop entry, the AppStream
+# finding the executable beside it, the icons' sizes, and the desktop entry, the AppStream
 # metadata and the manual page accepted by their validators.
 #
 # Usage: staged_tree_test.sh <build dir> <source dir> <version>
@@ -62,20 +62,18 @@ expect "installed sounds equal the built ones" diff -r "$data/sfx" "$usr/share/g
 expect "installed executable equals the built one" cmp -s "$build/game/morvelle" \
   "$usr/lib/games/morvelle/morvelle"
 
-# The launcher finds the staged executable, started by full path or from its own folder.
-# A padsp that only reports the program it was given stands in for the real one.
-if [ -e /dev/dsp ]; then
-  echo "This machine has /dev/dsp: the launcher's path check through padsp is skipped."
-else
-  mkdir "$work/bin"
-  printf '#!/bin/sh\necho "$1"\n' >"$work/bin/padsp"
-  chmod 755 "$work/bin/padsp"
-  staged_game=$(realpath "$usr/lib/games/morvelle/morvelle")
-  started=$(env -i PATH="$work/bin" "$usr/games/morvelle")
-  expect_eq "launcher by full path starts" "$staged_game" "$(realpath "$started")"
-  started=$(cd "$usr/games" && env -i PATH="$work/bin" /bin/sh morvelle)
-  expect_eq "launcher from its folder starts" "$staged_game" "$(cd "$usr/games" && realpath "$started")"
-fi
+# The installed launcher finds the executable relative to itself, started by full path or
+# from its own folder: a copy of it beside a stand-in executable that reports its path.
+mkdir -p "$work/moved/usr/games" "$work/moved/usr/lib/games/morvelle"
+cp "$usr/games/morvelle" "$work/moved/usr/games/"
+printf '#!/bin/sh\necho "$0"\n' >"$work/moved/usr/lib/games/morvelle/morvelle"
+chmod 755 "$work/moved/usr/lib/games/morvelle/morvelle"
+stand_in=$(realpath "$work/moved/usr/lib/games/morvelle/morvelle")
+started=$(env -i PATH=/usr/bin:/bin AUDIODEV=/dev/null "$work/moved/usr/games/morvelle")
+expect_eq "launcher by full path starts" "$stand_in" "$(realpath "$started")"
+started=$(cd "$work/moved/usr/games" && env -i PATH=/usr/bin:/bin AUDIODEV=/dev/null /bin/sh morvelle)
+expect_eq "launcher from its folder starts" "$stand_in" \
+  "$(cd "$work/moved/usr/games" && realpath "$started")"
 
 # Icons: PNG of exactly 48, 128 and 256 pixels square (the header's width and height), and
 # the scalable one is the source drawing.

@@ -23,6 +23,9 @@ namespace {
 // whenever a drawing context is selected.
 struct GLDriverState {
     int32_t blend = 0;
+    // Whether GL_BLEND is on. It follows the blend mode except while opaque frames are drawn
+    // in BlendAlpha, and goes back to the mode's setting before anything else is drawn.
+    bool blending = false;
     GLuint bound_texture = 0;
     bool texturing = false;
     float ix = 0, iy = 0, jx = 0, jy = 0;
@@ -56,6 +59,35 @@ void DisableTexturing() {
         VEXEL_GL(glDisable(GL_TEXTURE_2D));
         s.texturing = false;
     }
+}
+
+bool ModeBlends(int32_t blend) {
+    return blend == BlendAlpha || blend == BlendLight || blend == BlendShade;
+}
+
+// The modes in which a texel of alpha 0 leaves the destination as it was: not drawn at all
+// (mask), or added in with weight 0 (alpha, light).
+bool ClearTexelsChangeNothing(int32_t blend) {
+    return blend == BlendMask || blend == BlendAlpha || blend == BlendLight;
+}
+
+void SetBlending(bool on) {
+    auto& s = State();
+    if (on) {
+        VEXEL_GL(glEnable(GL_BLEND));
+    } else {
+        VEXEL_GL(glDisable(GL_BLEND));
+    }
+    s.blending = on;
+}
+
+void UseBlending(bool on) {
+    if (State().blending != on) SetBlending(on);
+}
+
+// Blending as the current mode has it.
+void RestoreBlending() {
+    UseBlending(ModeBlends(State().blend));
 }
 
 // The local point (x, y) through the current matrix, then moved by (tx, ty).
@@ -110,6 +142,54 @@ GLuint CreateTexture(int32_t width, int32_t height, int32_t flags) {
     return name;
 }
 
+// The frame's opacity, the box of its pixels that are not clear and each column's rows of
+// them, over the w × h image at the top left of the RGBA pixmap.
+void MeasureContent(const TPixmap& rgba, int32_t w, int32_t h, TGLImageFrame& frame) {
+    const auto columns = static_cast<size_t>(w);
+    frame.column_top.assign(columns, h);
+    frame.column_bottom.assign(columns, 0);
+    frame.core_top.assign(columns, 0);
+    frame.core_bottom.assign(columns, 0);
+    std::vector<int32_t> run_start(columns, 0);  // where each column's current opaque run began
+    bool opaque = true;
+    for (int32_t y = 0; y <= h; ++y) {
+        const uint8_t* row = y < h ? rgba.PixelPtr(0, y) : nullptr;
+        uint32_t all = 0xFFu;
+        for (size_t x = 0; x < columns; ++x) {
+            const uint8_t alpha = row ? row[4 * x + 3] : 0;  // a clear row below the last
+            all &= alpha;
+            if (alpha != 0) {
+                frame.column_top[x] = std::min(frame.column_top[x], y);
+                frame.column_bottom[x] = y + 1;
+            }
+            if (alpha != 0xFF) {
+                if (y - run_start[x] > frame.core_bottom[x] - frame.core_top[x]) {
+                    frame.core_top[x] = run_start[x];
+                    frame.core_bottom[x] = y;
+                }
+                run_start[x] = y + 1;
+            }
+        }
+        if (row) opaque = opaque && all == 0xFFu;
+    }
+    int32_t x0 = w, y0 = h, x1 = 0, y1 = 0;
+    for (int32_t x = 0; x < w; ++x) {
+        const int32_t top = frame.column_top[static_cast<size_t>(x)];
+        const int32_t bottom = frame.column_bottom[static_cast<size_t>(x)];
+        if (top >= bottom) continue;
+        x0 = std::min(x0, x);
+        x1 = x + 1;
+        y0 = std::min(y0, top);
+        y1 = std::max(y1, bottom);
+    }
+    frame.opaque = opaque;
+    if (x0 >= x1) x0 = x1 = y0 = y1 = 0;
+    frame.content_x0 = x0;
+    frame.content_y0 = y0;
+    frame.content_x1 = x1;
+    frame.content_y1 = y1;
+}
+
 void CopyPixel(TPixmap& pixmap, int32_t from_x, int32_t from_y, int32_t to_x, int32_t to_y) {
     std::memcpy(pixmap.PixelPtr(to_x, to_y), pixmap.PixelPtr(from_x, from_y), 4);
 }
@@ -125,13 +205,16 @@ TGLImageFrame::~TGLImageFrame() {
     seq = 0;
 }
 
-void TGLImageFrame::Draw(float x0, float y0, float x1, float y1, float tx, float ty, float sx,
-                         float sy, float sw, float sh) {
-    const float s0 = sx * uscale;
-    const float t0 = sy * vscale;
-    const float s1 = (sx + sw) * uscale;
-    const float t1 = (sy + sh) * vscale;
-    EnableTexturing(name);
+namespace {
+
+// The textured quad of source rectangle (sx, sy, sw, sh) at local corners (x0, y0), (x1, y1).
+void TexturedQuad(const TGLImageFrame& frame, float x0, float y0, float x1, float y1, float tx,
+                  float ty, float sx, float sy, float sw, float sh) {
+    const float s0 = sx * frame.uscale;
+    const float t0 = sy * frame.vscale;
+    const float s1 = (sx + sw) * frame.uscale;
+    const float t1 = (sy + sh) * frame.vscale;
+    EnableTexturing(frame.name);
     glBegin(GL_QUADS);
     glTexCoord2f(s0, t0);
     TransformedVertex(x0, y0, tx, ty);
@@ -142,6 +225,106 @@ void TGLImageFrame::Draw(float x0, float y0, float x1, float y1, float tx, float
     glTexCoord2f(s0, t1);
     TransformedVertex(x0, y1, tx, ty);
     VEXEL_GL(glEnd());
+}
+
+// Columns per band of a wide frame drawn in bands.
+constexpr int32_t kBandColumns = 128;
+
+// A part of the source rectangle to draw: columns [sx0, sx1), rows [sy0, sy1); `core` when
+// every texel its pixels read is opaque.
+struct SourcePiece {
+    float sx0, sx1, sy0, sy1;
+    bool core;
+};
+
+// The pieces of the source rectangle that can change a pixel in a mode where clear texels
+// change nothing: bands of columns side by side, each cut to the rows that its columns and
+// the column on either side hold content in, one row more above and below. A pixel outside
+// every piece samples only clear texels. Returns false when the pieces would save too little
+// to be worth more than one quad.
+bool ContentPieces(const TGLImageFrame& frame, float sx, float sy, float sw, float sh,
+                   bool split_cores, std::vector<SourcePiece>& pieces) {
+    pieces.clear();
+    const float left = std::max(sx, static_cast<float>(std::max(frame.content_x0 - 1, 0)));
+    const float right =
+        std::min(sx + sw, static_cast<float>(std::min(frame.content_x1 + 1, frame.image_width)));
+    float area = 0;
+    const int32_t wide = frame.image_width >= 2 * kBandColumns ? kBandColumns : frame.image_width;
+    for (float start = left; start < right;) {
+        const float band_end =
+            (std::floor(start / static_cast<float>(wide)) + 1) * static_cast<float>(wide);
+        const float end = std::min(right, band_end);
+        // The columns whose texels a pixel of this piece can read.
+        const int32_t first = std::max(static_cast<int32_t>(std::floor(start)) - 1, 0);
+        const int32_t last = std::min(static_cast<int32_t>(std::ceil(end)) + 1, frame.image_width);
+        int32_t top = frame.image_height, bottom = 0;
+        int32_t core_top = 0, core_bottom = frame.image_height;
+        for (int32_t x = first; x < last; ++x) {
+            const size_t i = static_cast<size_t>(x);
+            core_top = std::max(core_top, frame.core_top[i]);
+            core_bottom = std::min(core_bottom, frame.core_bottom[i]);
+            if (frame.column_top[i] >= frame.column_bottom[i]) continue;
+            top = std::min(top, frame.column_top[i]);
+            bottom = std::max(bottom, frame.column_bottom[i]);
+        }
+        const float y0 = std::max(sy, static_cast<float>(top - 1));
+        const float y1 = std::min(sy + sh, static_cast<float>(bottom + 1));
+        if (top < bottom && y0 < y1) {
+            area += (end - start) * (y1 - y0);
+            // A pixel whose sample lies in rows [c0, c1) reads rows c0 - 1 to c1 at most.
+            const float c0 = std::max(y0, static_cast<float>(core_top + 1));
+            const float c1 = std::min(y1, static_cast<float>(core_bottom - 1));
+            if (split_cores && c0 < c1) {
+                if (y0 < c0) pieces.push_back({start, end, y0, c0, false});
+                pieces.push_back({start, end, c0, c1, true});
+                if (c1 < y1) pieces.push_back({start, end, c1, y1, false});
+                area -= (end - start) * (c1 - c0) * 0.5f;  // unblended pixels cost less
+            } else {
+                pieces.push_back({start, end, y0, y1, false});
+            }
+        }
+        start = end;
+    }
+    return area < 0.8f * sw * sh;
+}
+
+}  // namespace
+
+void TGLImageFrame::Draw(float x0, float y0, float x1, float y1, float tx, float ty, float sx,
+                         float sy, float sw, float sh) {
+    const auto& s = State();
+    const auto width = static_cast<float>(image_width);
+    const auto height = static_cast<float>(image_height);
+    const bool inside =
+        sx >= 0 && sy >= 0 && sw > 0 && sh > 0 && sx + sw <= width && sy + sh <= height;
+    // Blended by its own alpha under an opaque colour, an opaque texel replaces the pixel.
+    const bool replaces = s.blend == BlendAlpha && s.color[3] == 255 && inside && !mipmapped;
+    UseBlending(ModeBlends(s.blend) && !(replaces && opaque));
+    // Pieces get texture coordinates interpolated across their own corners. Unturned, that
+    // gives every pixel the value the whole quad gives it; turned, the last bit can differ
+    // and with it a filtered pixel, so a turned frame is drawn whole.
+    const bool unturned = s.iy == 0 && s.jx == 0;
+    if (inside && unturned && !mipmapped && ClearTexelsChangeNothing(s.blend)) {
+        static std::vector<SourcePiece> pieces;
+        const bool worth = ContentPieces(*this, sx, sy, sw, sh, replaces && !opaque, pieces);
+        if (pieces.empty()) return;  // nothing but clear texels
+        if (worth) {
+            // The pieces do not overlap, so their order does not matter: the opaque cores
+            // first, unblended, then the rest.
+            const float kx = (x1 - x0) / sw, ky = (y1 - y0) / sh;
+            for (const bool core : {true, false}) {
+                for (const SourcePiece& p : pieces) {
+                    if (p.core != core) continue;
+                    UseBlending(ModeBlends(s.blend) && !(replaces && (opaque || core)));
+                    TexturedQuad(*this, x0 + (p.sx0 - sx) * kx, y0 + (p.sy0 - sy) * ky,
+                                 x0 + (p.sx1 - sx) * kx, y0 + (p.sy1 - sy) * ky, tx, ty, p.sx0,
+                                 p.sy0, p.sx1 - p.sx0, p.sy1 - p.sy0);
+                }
+            }
+            return;
+        }
+    }
+    TexturedQuad(*this, x0, y0, x1, y1, tx, ty, sx, sy, sw, sh);
 }
 
 std::shared_ptr<TGLImageFrame> TGLImageFrame::CreateFromPixmap(const PixmapPtr& pixmap,
@@ -176,6 +359,10 @@ std::shared_ptr<TGLImageFrame> TGLImageFrame::CreateFromPixmap(const PixmapPtr& 
     }
 
     auto frame = std::make_shared<TGLImageFrame>();
+    frame->image_width = w;
+    frame->image_height = h;
+    frame->mipmapped = (flags & ImageFlagMipmapped) != 0;
+    MeasureContent(*upload, w, h, *frame);
     frame->name = CreateTexture(texture_width, texture_height, flags);
     UploadTextureLevels(*upload, (flags & ImageFlagMipmapped) != 0);
     frame->seq = GraphicsGeneration();
@@ -218,6 +405,7 @@ void TGLVex2DDriver::SetGraphics(const GraphicsPtr& graphics) {
 }
 
 void TGLVex2DDriver::Flip(int32_t sync) {
+    RestoreBlending();
     TheGLGraphicsDriver()->Flip(sync);
 }
 
@@ -230,29 +418,25 @@ void TGLVex2DDriver::SetBlend(int32_t blend) {
     auto& s = State();
     if (blend == s.blend) return;
     s.blend = blend;
+    SetBlending(ModeBlends(blend));
     switch (blend) {
         case BlendMask:
-            VEXEL_GL(glDisable(GL_BLEND));
             VEXEL_GL(glEnable(GL_ALPHA_TEST));
             VEXEL_GL(glAlphaFunc(GL_GEQUAL, 0.5f));
             break;
         case BlendAlpha:
-            VEXEL_GL(glEnable(GL_BLEND));
             VEXEL_GL(glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA));
             VEXEL_GL(glDisable(GL_ALPHA_TEST));
             break;
         case BlendLight:
-            VEXEL_GL(glEnable(GL_BLEND));
             VEXEL_GL(glBlendFunc(GL_SRC_ALPHA, GL_ONE));
             VEXEL_GL(glDisable(GL_ALPHA_TEST));
             break;
         case BlendShade:
-            VEXEL_GL(glEnable(GL_BLEND));
             VEXEL_GL(glBlendFunc(GL_DST_COLOR, GL_ZERO));
             VEXEL_GL(glDisable(GL_ALPHA_TEST));
             break;
         default:  // BlendSolid and anything unknown
-            VEXEL_GL(glDisable(GL_BLEND));
             VEXEL_GL(glDisable(GL_ALPHA_TEST));
             break;
     }
@@ -305,6 +489,7 @@ void TGLVex2DDriver::Cls() {
 
 void TGLVex2DDriver::Plot(float x, float y) {
     DisableTexturing();
+    RestoreBlending();
     glBegin(GL_POINTS);
     glVertex2f(x + 0.5f, y + 0.5f);
     VEXEL_GL(glEnd());
@@ -312,6 +497,7 @@ void TGLVex2DDriver::Plot(float x, float y) {
 
 void TGLVex2DDriver::DrawLine(float x0, float y0, float x1, float y1, float tx, float ty) {
     DisableTexturing();
+    RestoreBlending();
     glBegin(GL_LINES);
     TransformedVertex(x0, y0, tx, ty, 0.5f);
     TransformedVertex(x1, y1, tx, ty, 0.5f);
@@ -320,6 +506,7 @@ void TGLVex2DDriver::DrawLine(float x0, float y0, float x1, float y1, float tx, 
 
 void TGLVex2DDriver::DrawRect(float x0, float y0, float x1, float y1, float tx, float ty) {
     DisableTexturing();
+    RestoreBlending();
     glBegin(GL_QUADS);
     TransformedVertex(x0, y0, tx, ty);
     TransformedVertex(x1, y0, tx, ty);
@@ -336,6 +523,7 @@ void TGLVex2DDriver::DrawOval(float x0, float y0, float x1, float y1, float tx, 
     const float cx = x0 + rx;
     const float cy = y0 + ry;
     DisableTexturing();
+    RestoreBlending();
     glBegin(GL_POLYGON);
     for (int32_t i = 0; i < segments; ++i) {
         const double radians = static_cast<double>(i) * 360.0 / segments * std::numbers::pi / 180;
@@ -348,6 +536,7 @@ void TGLVex2DDriver::DrawOval(float x0, float y0, float x1, float y1, float tx, 
 void TGLVex2DDriver::DrawPoly(std::span<const float> xy, float hx, float hy, float tx, float ty) {
     if (xy.size() < 6 || xy.size() % 2 != 0) return;
     DisableTexturing();
+    RestoreBlending();
     glBegin(GL_POLYGON);
     for (size_t i = 0; i < xy.size(); i += 2)
         TransformedVertex(xy[i] + hx, xy[i + 1] + hy, tx, ty);
@@ -372,6 +561,7 @@ void TGLVex2DDriver::DrawPixmap(const PixmapPtr& pixmap, int32_t x, int32_t y) {
 
 PixmapPtr TGLVex2DDriver::GrabPixmap(int32_t x, int32_t y, int32_t width, int32_t height) {
     if (width <= 0 || height <= 0) return nullptr;
+    RestoreBlending();
     const int32_t blend = State().blend;
     SetBlend(BlendSolid);
     const PixmapPtr pixmap = NewPixmap(width, height, PIXEL_RGBA32, 4);
@@ -395,6 +585,7 @@ void TGLVex2DDriver::ResetGLContext(const GraphicsPtr& graphics) {
     graphics->GetSettings(width, height, depth, hertz, flags);
     auto& s = State();
     s.blend = 0;
+    s.blending = false;
     s.bound_texture = 0;
     s.texturing = false;
     VEXEL_GL(glDisable(GL_TEXTURE_2D));

@@ -1,0 +1,189 @@
+// The game's start-up and its menu frames.
+//
+// StartUp: the process CPU time from exec to the first presented frame of the real start-up,
+// against the CPU time of only decoding the game's files and opening its window with one
+// presented frame; both run as fresh processes of the probe program, alternating, and the
+// counters give the medians and the median ratio with its spread over the rounds.
+//
+// TitleFrame, HighscoreFrame: one whole frame of each screen through the real OpenGL
+// driver (needs DISPLAY), with every allocation counted by the replaced global operator new.
+#include <benchmark/benchmark.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "game/game_state.h"
+#include "game/highscore.h"
+#include "game/main_loop.h"
+#include "game/resources.h"
+#include "graphics/graphics.h"
+#include "graphics/image.h"
+#include "graphics/vex2d.h"
+
+extern char** environ;
+
+namespace {
+
+std::atomic<bool> counting{false};
+std::atomic<int64_t> allocations{0};
+std::atomic<int64_t> allocated_bytes{0};
+
+}  // namespace
+
+void* operator new(std::size_t size) {
+    if (counting.load(std::memory_order_relaxed)) {
+        allocations.fetch_add(1, std::memory_order_relaxed);
+        allocated_bytes.fetch_add(static_cast<int64_t>(size), std::memory_order_relaxed);
+    }
+    if (void* memory = std::malloc(size == 0 ? 1 : size)) return memory;
+    throw std::bad_alloc();
+}
+void operator delete(void* memory) noexcept {
+    std::free(memory);
+}
+void operator delete(void* memory, std::size_t) noexcept {
+    std::free(memory);
+}
+
+namespace {
+
+struct ProbeResult {
+    double cpu_seconds = -1;   // process CPU time from exec to the first presented frame
+    double wall_seconds = -1;  // from the spawn to the probe's report
+};
+
+// Runs the probe in `mode`; negative figures when it failed.
+ProbeResult RunProbe(const char* mode) {
+    const auto spawn_time = std::chrono::steady_clock::now();
+    int out[2];
+    if (pipe(out) != 0) return {};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_addclose(&actions, out[0]);
+    // Without a sound device the game falls back to its silent driver, in both modes.
+    setenv("AUDIODEV", "/nonexistent/dsp", 1);
+    const char* argv[] = {MORVELLE_STARTUP_PROBE, mode, nullptr};
+    pid_t child = -1;
+    const int spawned = posix_spawn(&child, MORVELLE_STARTUP_PROBE, &actions, nullptr,
+                                    const_cast<char**>(argv), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(out[1]);
+    std::string text;
+    char buffer[64];
+    double wall = -1;
+    for (ssize_t n; (n = read(out[0], buffer, sizeof buffer)) > 0;) {
+        text.append(buffer, size_t(n));
+        if (wall < 0 && text.find('\n') != std::string::npos) {
+            wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - spawn_time)
+                       .count();
+        }
+    }
+    close(out[0]);
+    int status = 0;
+    if (spawned != 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status) ||
+        WEXITSTATUS(status) != 0 || text.empty()) {
+        return {};
+    }
+    return {std::strtod(text.c_str(), nullptr) / 1e6, wall};
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+void StartUp(benchmark::State& state) {
+    std::vector<double> game, peer, ratio, game_wall, peer_wall;
+    bool game_first = true;
+    for (auto _ : state) {
+        ProbeResult ours, theirs;
+        if (game_first) {
+            ours = RunProbe("game");
+            theirs = RunProbe("decode");
+        } else {
+            theirs = RunProbe("decode");
+            ours = RunProbe("game");
+        }
+        game_first = !game_first;
+        if (ours.cpu_seconds < 0 || theirs.cpu_seconds < 0) {
+            state.SkipWithError("the probe failed (no display, or the game's data is not built)");
+            return;
+        }
+        state.SetIterationTime(ours.cpu_seconds);
+        game.push_back(ours.cpu_seconds);
+        peer.push_back(theirs.cpu_seconds);
+        ratio.push_back(ours.cpu_seconds / theirs.cpu_seconds);
+        game_wall.push_back(ours.wall_seconds);
+        peer_wall.push_back(theirs.wall_seconds);
+    }
+    state.counters["game_ms"] = Median(game) * 1e3;
+    state.counters["decode_and_window_ms"] = Median(peer) * 1e3;
+    state.counters["ratio"] = Median(ratio);
+    state.counters["ratio_low"] = *std::min_element(ratio.begin(), ratio.end());
+    state.counters["ratio_high"] = *std::max_element(ratio.begin(), ratio.end());
+    state.counters["game_wall_ms"] = Median(game_wall) * 1e3;
+    state.counters["decode_and_window_wall_ms"] = Median(peer_wall) * 1e3;
+}
+BENCHMARK(StartUp)->UseManualTime()->Iterations(9)->Unit(benchmark::kMillisecond);
+
+// The game's window and resources, made once for the frame benchmarks.
+bool PrepareGame() {
+    static const bool ready = [] {
+        if (chdir(MORVELLE_GAME_DIR) != 0) return false;
+        setenv("AUDIODEV", "/nonexistent/dsp", 1);
+        morvelle::GameState& game = morvelle::Game();
+        vexel::SetAutoMidHandle(1);
+        if (!morvelle::LoadResources().empty()) return false;
+        if (!vexel::OpenGraphics(game.ScreenWidth, game.ScreenHeight, 0, 60, 0)) return false;
+        vexel::SetDrawFont(game.Font);
+        game.LayerScale = {0.25f, 0.5f, 1.0f};
+        morvelle::THighscore::Fill();
+        morvelle::THighscore::Add(u"Jürgen", 500);
+        vexel::SetDrawColor(255, 255, 255);
+        vexel::SetClearColor(0, 0, 0);
+        vexel::SetDrawBlend(vexel::BlendAlpha);
+        return true;
+    }();
+    return ready;
+}
+
+void MenuFrames(benchmark::State& state, int32_t screen) {
+    if (!PrepareGame()) {
+        state.SkipWithError("no display, or the game's data is not built");
+        return;
+    }
+    morvelle::Game().ScreenState = screen;
+    // The first frames upload the textures and render the glyphs.
+    for (int i = 0; i < 5; ++i)
+        morvelle::DrawFrame();
+    allocations = 0;
+    allocated_bytes = 0;
+    int64_t frames = 0;
+    for (auto _ : state) {
+        counting = true;
+        morvelle::DrawFrame();
+        counting = false;
+        ++frames;
+    }
+    state.counters["allocations_per_frame"] = double(allocations.load()) / double(frames);
+    state.counters["bytes_per_frame"] = double(allocated_bytes.load()) / double(frames);
+}
+BENCHMARK_CAPTURE(MenuFrames, Title, morvelle::SCREEN_TITLE)
+    ->Unit(benchmark::kMicrosecond)
+    ->MeasureProcessCPUTime();
+BENCHMARK_CAPTURE(MenuFrames, Highscores, morvelle::SCREEN_HIGHSCORES)
+    ->Unit(benchmark::kMicrosecond)
+    ->MeasureProcessCPUTime();
+
+}  // namespace
