@@ -42,7 +42,7 @@ Stereo Peng() {
     std::vector<float> twang =
         Tone(Wave::kTriangle, {1700, 380, 0.17}, {0.003, 0.065, 0.24}, 28, 0.015);
     Filter(twang, Kind::kLowPass, {3200, 3200, 0}, 0.7);
-    sound.Add(twang, 0.004, 0.42f, 0.15f);
+    sound.Add(twang, 0.004, 0.3f, 0.15f);
     std::vector<float> air = NoiseBurst(29, {0.002, 0.045, 0.2});
     Filter(air, Kind::kLowPass, {7000, 700, 0.18}, 1.2);
     sound.Add(air, 0.002, 0.45f, -0.15f);
