@@ -1,12 +1,10 @@
 #include "game/saved_files.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <signal.h>
-
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <string>
@@ -65,14 +63,14 @@ void RemoveAbandonedSiblings(const std::string& folder, const std::string& name)
 
 // Opens a file of a new, unused name next to `path`; -1 when none can be made.
 int CreateSibling(const std::string& path, std::string& sibling) {
-    static std::atomic<unsigned> counter{0};
+    static unsigned counter = 0;
     const size_t slash = path.rfind('/');
     const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     RemoveAbandonedSiblings(folder.empty() ? "." : folder.substr(0, folder.size() - 1), name);
     for (int attempt = 0; attempt < 100; ++attempt) {
         sibling = folder + "." + name + "." + std::to_string(getpid()) + "." +
-                  std::to_string(counter.fetch_add(1, std::memory_order_relaxed)) + kSiblingEnd;
+                  std::to_string(counter++) + kSiblingEnd;
         const int fd = open(sibling.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0 || errno != EEXIST) return fd;
     }

@@ -98,6 +98,21 @@ TEST(Pictures, PointerTipIsTheTopLeftPixel) {
     EXPECT_EQ(PixelAt(*cursor, 0, 31, 31).a, 0);
 }
 
+TEST(Pictures, CrosshairMarksItsCentre) {
+    // The crosshair is drawn centred on the pointer, where the shot lands: the frame used in
+    // play has a red dot there and a clear ring around it, so the target shows through.
+    const ImagePtr cross = Load("Cross.png");
+    ASSERT_NE(cross, nullptr);
+    const Rgba centre = PixelAt(*cross, 2, 32, 32);
+    EXPECT_EQ(centre.a, 255);
+    EXPECT_GT(centre.r, 180);
+    EXPECT_LT(centre.g, 80);
+    for (const int32_t d : {8, -8}) {
+        EXPECT_EQ(PixelAt(*cross, 2, 32 + d, 32 + d).a, 0) << d;
+        EXPECT_EQ(PixelAt(*cross, 2, 32 + d, 32 - d).a, 0) << d;
+    }
+}
+
 TEST(Pictures, TargetsAndIconsAreCutOutShapes) {
     struct Shape {
         const char* file;

@@ -213,7 +213,7 @@ TEST(StartUpMessages, NameTheMissingFileAndWhatToDo) {
     EXPECT_NE(font.find("/usr/share/fonts/truetype/freefont/FreeSans.ttf"), std::string::npos);
     EXPECT_NE(font.find("fonts-freefont-ttf"), std::string::npos);
     const std::string picture = MissingResourceMessage(u"Data/gfx/Rübe.png");
-    EXPECT_NE(picture.find("Data/gfx/R\xC3\xBC" "be.png; "), std::string::npos) << picture;
+    EXPECT_NE(picture.find(vexel::ToUtf8(u"Data/gfx/Rübe.png; ")), std::string::npos) << picture;
     EXPECT_NE(picture.find("scripts/play"), std::string::npos);
     for (const std::string& message : {font, picture}) {
         EXPECT_EQ(message.rfind("Morvelle: ", 0), 0u);
