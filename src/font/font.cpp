@@ -1,5 +1,6 @@
 #include "font/font.h"
 
+#include "font/for_testing.h"
 #include "font/freetype_font.h"
 #include "runtime/registry.h"
 
