@@ -218,6 +218,11 @@ TEST(Pictures, TitleLetteringIsCentredOnItsPicture) {
     ASSERT_GE(right, left);
     EXPECT_NEAR((left + right) / 2.0, title->width / 2.0, 12.0);
     EXPECT_GT(right - left, title->width * 3 / 4);
+    // Centred at y 51 on the screen, its top five rows lie above the window: nothing of the
+    // lettering may be cut off there.
+    for (int32_t y = 0; y < 8; ++y)
+        for (int32_t x = 0; x < title->width; ++x)
+            EXPECT_LT(PixelAt(*title, 0, x, y).a, 16) << x << ", " << y;
 }
 
 }  // namespace
