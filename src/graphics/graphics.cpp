@@ -1,6 +1,6 @@
 #include "graphics/graphics.h"
 
-#include "graphics/gl/gl_graphics.h"
+#include "graphics/internal/builtin_drivers.h"
 #include "runtime/startup.h"
 #include "system/hook.h"
 #include "system/polled_input.h"
@@ -46,13 +46,20 @@ void BumpGeneration(GraphicsState& s) {
     if (++s.generation == 0) s.generation = 1;
 }
 
-// The OpenGL driver is the system's one native driver, so it is current from the start;
-// the 2-D driver selects itself over it when its module starts.
+// Made on the first use of the module, never while statics are built: the system module
+// (which opens the display) comes first, then the first built-in driver that can run here
+// becomes current.
 GraphicsState::GraphicsState() : before_flip_hook(NewHookId()) {
     CurrentSystemDriver();
-    driver = TheGLGraphicsDriver();
-    default_flags = GfxFlagBackBuffer;
     BumpGeneration(*this);
+    for (const BuiltinGraphicsDriver& builtin : BuiltinGraphicsDrivers()) {
+        if (GraphicsDriverPtr made = builtin.make()) {
+            driver = std::move(made);
+            default_flags = builtin.default_flags;
+            BumpGeneration(*this);
+            break;
+        }
+    }
 }
 
 // Never destroyed: the opened context is closed by an exit handler, and contexts must not

@@ -3,7 +3,6 @@
 #include <cmath>
 #include <numbers>
 
-#include "graphics/gl/gl_vex2d_driver.h"
 #include "graphics/image_font.h"
 #include "graphics/internal/truncate.h"
 #include "system/polled_input.h"
@@ -17,9 +16,6 @@ namespace {
 // module functions never need to ask; the base driver draws nothing.
 struct Vex2DModule {
     Vex2DModule() {
-        // Linking the drawing layer links the OpenGL 2-D driver and its start-up selection.
-        const bool* volatile anchor = &gl_vex2d_driver_selected;
-        static_cast<void>(anchor);
         detached->_driver = silent_driver;
         current = detached;
         driver = silent_driver;

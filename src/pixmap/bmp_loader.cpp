@@ -93,16 +93,29 @@ PixmapPtr TPixmapLoaderBMP::LoadPixmap(TStream& stream) {
     PixmapPtr pixmap =
         NewPixmap(static_cast<int32_t>(width), static_cast<int32_t>(height), format, 4);
     std::vector<uint8_t> row(static_cast<size_t>(row_bytes));
+    bool any_alpha = false;
     for (int64_t i = 0; i < height; ++i) {
         const auto y = static_cast<int32_t>(top_down ? i : height - 1 - i);
         stream.ReadBytes(row.data(), row_bytes);
         uint8_t* out = pixmap->PixelPtr(0, y);
         if (depth >= 24) {
             CopyPixelRow(row.data(), out, format, static_cast<int32_t>(width));
+            for (int64_t x = 0; depth == 32 && !any_alpha && x < width; ++x)
+                any_alpha = row[static_cast<size_t>(4 * x + 3)] != 0;
             continue;
         }
         for (int32_t x = 0; x < width; ++x) {
             std::memcpy(out + 3 * x, &palette[PaletteIndex(row.data(), x, depth) * 4u], 3);
+        }
+    }
+    // Most writers of 32-bit BMP leave the fourth byte unused and store 0 there. Read as
+    // alpha, such a file would be invisible; when no pixel has a non-zero fourth byte the
+    // picture is opaque, as other decoders show it. One non-zero byte makes it real alpha.
+    if (depth == 32 && !any_alpha) {
+        for (int32_t y = 0; y < pixmap->height; ++y) {
+            uint8_t* out = pixmap->PixelPtr(0, y);
+            for (int32_t x = 0; x < pixmap->width; ++x)
+                out[4 * x + 3] = 0xFF;
         }
     }
     return pixmap;

@@ -3,7 +3,9 @@
 #include <cstddef>
 #include <cstring>
 #include <limits>
+#include <mutex>
 #include <new>
+#include <vector>
 
 #include "pixmap/internal/pixel_word.h"
 #include "runtime/error.h"
@@ -13,6 +15,75 @@ namespace vexel {
 namespace {
 
 constexpr std::align_val_t kPixelAlignment{16};
+
+// Pixel memory of large pixmaps, kept when they go so that the next large pixmap can have it.
+// Loading pictures one after another (or a loader's working copies) would otherwise take
+// every page afresh from the kernel, where a large block that the allocator hands back is
+// unmapped at once. Blocks of at least kLargeBytes are kept, up to kKeptBytes in all; a
+// request takes the smallest kept block that is large enough and not more than a quarter
+// larger. Any thread may make or drop a pixmap, hence the lock.
+class LargeBlocks {
+  public:
+    static constexpr size_t kLargeBytes = size_t{1} << 20;
+    static constexpr size_t kKeptBytes = size_t{64} << 20;
+
+    uint8_t* Take(size_t bytes) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        auto best = blocks_.end();
+        for (auto it = blocks_.begin(); it != blocks_.end(); ++it) {
+            if (it->bytes >= bytes && it->bytes - bytes <= bytes / 4 &&
+                (best == blocks_.end() || it->bytes < best->bytes)) {
+                best = it;
+            }
+        }
+        if (best == blocks_.end()) return nullptr;
+        uint8_t* memory = best->memory;
+        kept_ -= best->bytes;
+        blocks_.erase(best);
+        return memory;
+    }
+
+    // Keeps the block when there is room, else frees it. `bytes` may be less than the
+    // block holds (a block taken for a smaller request keeps the request's size).
+    void Give(uint8_t* memory, size_t bytes) {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            if (kept_ + bytes <= kKeptBytes) {
+                blocks_.push_back({memory, bytes});
+                kept_ += bytes;
+                return;
+            }
+        }
+        ::operator delete(memory, kPixelAlignment);
+    }
+
+  private:
+    struct Block {
+        uint8_t* memory;
+        size_t bytes;
+    };
+    std::mutex mutex_;
+    std::vector<Block> blocks_;
+    size_t kept_ = 0;
+};
+
+// Never destroyed: pixmaps held by long-lived objects may go during static destruction.
+LargeBlocks& TheLargeBlocks() {
+    static LargeBlocks* const blocks = new LargeBlocks;
+    return *blocks;
+}
+
+uint8_t* AllocatePixels(size_t bytes) {
+    if (bytes >= LargeBlocks::kLargeBytes) {
+        if (uint8_t* memory = TheLargeBlocks().Take(bytes)) return memory;
+    }
+    return static_cast<uint8_t*>(::operator new(bytes, kPixelAlignment));
+}
+
+void FreePixels(uint8_t* memory, size_t bytes) {
+    if (bytes >= LargeBlocks::kLargeBytes) return TheLargeBlocks().Give(memory, bytes);
+    ::operator delete(memory, kPixelAlignment);
+}
 
 // The bytes that WritePixel stores for `argb` in `format`, in memory order. False for the
 // formats that single-pixel access does not cover (7-12).
@@ -46,7 +117,7 @@ bool PackColor(int32_t format, int32_t argb, uint8_t bytes[4]) {
 }  // namespace
 
 TPixmap::~TPixmap() {
-    if (capacity >= 0 && pixels) ::operator delete(pixels, kPixelAlignment);
+    if (capacity >= 0 && pixels) FreePixels(pixels, static_cast<size_t>(capacity));
 }
 
 PixmapPtr TPixmap::Window(int32_t x, int32_t y, int32_t w, int32_t h) {
@@ -122,8 +193,7 @@ PixmapPtr TPixmap::Create(int32_t w, int32_t h, int32_t new_format, int32_t alig
     if (bytes > std::numeric_limits<int32_t>::max()) throw RuntimeError(u"Invalid pixmap size");
     auto pixmap = std::make_shared<TPixmap>();
     if (bytes > 0) {
-        pixmap->pixels =
-            static_cast<uint8_t*>(::operator new(static_cast<size_t>(bytes), kPixelAlignment));
+        pixmap->pixels = AllocatePixels(static_cast<size_t>(bytes));
     }
     pixmap->width = w;
     pixmap->height = h;

@@ -107,18 +107,18 @@ PixmapPtr TPixmapLoaderTGA::LoadPixmap(TStream& stream) {
     std::vector<uint32_t> row(static_cast<size_t>(width));
 
     if (!run_length) {
-        // Rows straight from the stream. 24 and 32-bit pixels are BGR24 and BGRA32 pixels
-        // already; only the 5-bit channels need widening word by word.
+        // Rows from the stream. 24 and 32-bit pixels are BGR24 and BGRA32 pixels already;
+        // only the 5-bit channels need widening word by word.
         std::vector<uint8_t> stored(static_cast<size_t>(width) * bytes_per_pixel);
         for (int32_t i = 0; i < height; ++i) {
             uint8_t* out = pixmap->PixelPtr(0, height - 1 - i);
+            stream.ReadBytes(stored.data(), static_cast<int64_t>(stored.size()));
             if (psize == 32) {
-                // Straight into the pixmap, then red and blue exchanged where they lie.
-                stream.ReadBytes(out, static_cast<int64_t>(stored.size()));
-                ConvertPixelRow(out, PIXEL_BGRA32, out, PIXEL_RGBA32, width);
+                // Each row is written once: streamed past the caches, the pixmap's memory is
+                // not read in first, which would double the traffic of a large picture.
+                SwapRedBlueStreaming(stored.data(), out, width);
                 continue;
             }
-            stream.ReadBytes(stored.data(), static_cast<int64_t>(stored.size()));
             if (psize == 24) {
                 ConvertPixelRow(stored.data(), PIXEL_BGR24, out, format, width);
                 continue;

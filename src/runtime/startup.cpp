@@ -125,8 +125,20 @@ void AddExitHandler(std::function<void()> handler) {
     state.exit_handlers.push_back(std::move(handler));
 }
 
+namespace {
+
+// The framework's own ways out run the handlers first and then exit, so that the handlers
+// find every module's state alive. Through std::exit alone they would run only after the
+// statics made since the first handler was added had been destroyed.
+[[noreturn]] void Exit(int status) {
+    RunExitHandlers();
+    std::exit(status);
+}
+
+}  // namespace
+
 void EndProgram() {
-    std::exit(0);
+    Exit(0);
 }
 
 void RunProgram(int argc, char** argv, const std::function<void()>& body) {
@@ -135,15 +147,15 @@ void RunProgram(int argc, char** argv, const std::function<void()>& body) {
         body();
     } catch (const Exception& error) {
         WriteUncaught(ToUtf8(error.ToString()));
-        std::exit(255);
+        Exit(255);
     } catch (const std::exception& error) {
         WriteUncaught(error.what());
-        std::exit(255);
+        Exit(255);
     } catch (...) {
         WriteUncaught("Unknown exception");
-        std::exit(255);
+        Exit(255);
     }
-    std::exit(0);
+    Exit(0);
 }
 
 }  // namespace vexel

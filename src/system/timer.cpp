@@ -107,6 +107,8 @@ void TTimer::Fire() {
 }
 
 int32_t TTimer::Wait() {
+    // Ticks counted before a Stop are not handed out any more.
+    if (!_handle) return 0;
     // Also ends when a hook stops the timer while we wait.
     while (_handle && _ticks == _wticks)
         AwaitSystem();

@@ -98,6 +98,21 @@ TEST(Pictures, PointerTipIsTheTopLeftPixel) {
     EXPECT_EQ(PixelAt(*cursor, 0, 31, 31).a, 0);
 }
 
+TEST(Pictures, CrosshairMarksItsCentre) {
+    // The crosshair is drawn centred on the pointer, where the shot lands: the frame used in
+    // play has a red dot there and a clear ring around it, so the target shows through.
+    const ImagePtr cross = Load("Cross.png");
+    ASSERT_NE(cross, nullptr);
+    const Rgba centre = PixelAt(*cross, 2, 32, 32);
+    EXPECT_EQ(centre.a, 255);
+    EXPECT_GT(centre.r, 180);
+    EXPECT_LT(centre.g, 80);
+    for (const int32_t d : {8, -8}) {
+        EXPECT_EQ(PixelAt(*cross, 2, 32 + d, 32 + d).a, 0) << d;
+        EXPECT_EQ(PixelAt(*cross, 2, 32 + d, 32 - d).a, 0) << d;
+    }
+}
+
 TEST(Pictures, TargetsAndIconsAreCutOutShapes) {
     struct Shape {
         const char* file;
@@ -203,6 +218,11 @@ TEST(Pictures, TitleLetteringIsCentredOnItsPicture) {
     ASSERT_GE(right, left);
     EXPECT_NEAR((left + right) / 2.0, title->width / 2.0, 12.0);
     EXPECT_GT(right - left, title->width * 3 / 4);
+    // Centred at y 51 on the screen, its top five rows lie above the window: nothing of the
+    // lettering may be cut off there.
+    for (int32_t y = 0; y < 8; ++y)
+        for (int32_t x = 0; x < title->width; ++x)
+            EXPECT_LT(PixelAt(*title, 0, x, y).a, 16) << x << ", " << y;
 }
 
 }  // namespace

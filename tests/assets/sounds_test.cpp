@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "audio/audio_sample.h"
 #include "data_files.h"
+#include "support/test_support.h"
 
 namespace morvelle_assets {
 namespace {
@@ -72,6 +74,30 @@ TEST(Sounds, EachStartsAndEndsInSilence) {
         EXPECT_LT(Peak(*s, 0, millisecond / 4), kFullScale / 50);
         EXPECT_LT(Peak(*s, s->length - 5 * millisecond, s->length), kFullScale / 200);
     }
+}
+
+TEST(Sounds, SynthesiserWritesTheSameBytesEveryRun) {
+    // The build may re-run the synthesiser at any time; a rebuilt game must sound the same and
+    // a package must be reproducible, so nothing may depend on time, memory or the run.
+    vexel::testing::TempDir dir;
+    for (const char* name : {"klick", "vote"}) {
+        const std::string first = dir / (std::string(name) + "-1.ogg");
+        const std::string second = dir / (std::string(name) + "-2.ogg");
+        ASSERT_EQ(vexel::testing::RunProcess({MORVELLE_SFX, name, first}).status, 0);
+        ASSERT_EQ(vexel::testing::RunProcess({MORVELLE_SFX, name, second}).status, 0);
+        const std::vector<uint8_t> bytes = vexel::testing::ReadFileBytes(first);
+        EXPECT_GT(bytes.size(), 1000u) << name;
+        EXPECT_EQ(bytes, vexel::testing::ReadFileBytes(second)) << name;
+        EXPECT_EQ(bytes, vexel::testing::ReadFileBytes(std::string(MORVELLE_DATA_DIR) + "/sfx/" +
+                                                       name + ".ogg"))
+            << name;
+    }
+    // An unknown name is refused without writing anything.
+    const std::string stray = dir / "stray.ogg";
+    const auto refused = vexel::testing::RunProcess({MORVELLE_SFX, "bang", stray});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.err.find("no sound named 'bang'"), std::string::npos) << refused.err;
+    EXPECT_TRUE(vexel::testing::ReadFileBytes(stray).empty());
 }
 
 }  // namespace

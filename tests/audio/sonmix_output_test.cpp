@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <vector>
 
 #include "audio/audio_driver.h"
@@ -176,6 +177,23 @@ TEST_F(SonmixOutputTest, ShutdownEndsTheThreadWhileNobodyReads) {
     // Channels of the closed output do nothing.
     EXPECT_EQ(ChannelIsPlaying(channel), 0);
     EXPECT_EQ(StartSound(sound, nullptr), nullptr);
+}
+
+TEST_F(SonmixOutputTest, ADeviceThatNeverBlocksIsFedAtThePaceOfPlaying) {
+    // A regular file takes every block at once; the thread must still not run more than a
+    // few blocks ahead of the time that has passed.
+    const std::string file = dir_ / "dsp.raw";
+    testing::WriteFileBytes(file, {});
+    setenv("AUDIODEV", file.c_str(), 1);
+    const auto start = Clock::now();
+    ASSERT_EQ(SelectAudioDriver(u"Sonmix"), 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    ShutdownAudioDriver();
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    const auto bytes = static_cast<double>(std::filesystem::file_size(file));
+    EXPECT_GE(bytes, kBlockBytes);
+    // 44100 frames of 4 bytes a second, and the lead of four blocks plus the one in hand.
+    EXPECT_LE(bytes, seconds * 44100 * 4 + 5 * kBlockBytes) << "over " << seconds << " s";
 }
 
 TEST_F(SonmixOutputTest, ReaderGoingAwayDoesNotEndTheProgram) {

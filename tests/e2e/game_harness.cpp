@@ -3,6 +3,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -352,6 +353,45 @@ void GameProcess::Tap(unsigned long keysym) {
     XTestFakeKeyEvent(display_, code, True, CurrentTime);
     XTestFakeKeyEvent(display_, code, False, CurrentTime);
     Settle();
+}
+
+void GameProcess::Type(const std::string& latin1) {
+    int first = 0, last = 0;
+    XDisplayKeycodes(display_, &first, &last);
+    int per_code = 0;
+    KeySym* map = XGetKeyboardMapping(display_, KeyCode(first), last - first + 1, &per_code);
+    const auto symbol = [&](int code, int index) {
+        return index < per_code ? map[(code - first) * per_code + index] : KeySym(NoSymbol);
+    };
+    int spare = 0;
+    for (int code = last; code >= first && spare == 0; --code) {
+        if (symbol(code, 0) == NoSymbol && symbol(code, 1) == NoSymbol) spare = code;
+    }
+    const KeyCode shift = XKeysymToKeycode(display_, XK_Shift_L);
+    for (const char c : latin1) {
+        // Latin-1 characters are their own keysyms.
+        const KeySym keysym = static_cast<unsigned char>(c);
+        KeyCode code = XKeysymToKeycode(display_, keysym);
+        bool shifted = code != 0 && symbol(code, 0) != keysym && symbol(code, 1) == keysym;
+        if (code == 0 && spare != 0) {
+            KeySym both[2] = {keysym, keysym};
+            XChangeKeyboardMapping(display_, spare, 2, both, 1);
+            XSync(display_, False);
+            code = KeyCode(spare);
+            shifted = false;
+        }
+        if (shifted) XTestFakeKeyEvent(display_, shift, True, CurrentTime);
+        XTestFakeKeyEvent(display_, code, True, CurrentTime);
+        XTestFakeKeyEvent(display_, code, False, CurrentTime);
+        if (shifted) XTestFakeKeyEvent(display_, shift, False, CurrentTime);
+        Settle();
+    }
+    if (spare != 0) {
+        KeySym none[2] = {NoSymbol, NoSymbol};
+        XChangeKeyboardMapping(display_, spare, 2, none, 1);
+        XSync(display_, False);
+    }
+    XFree(map);
 }
 
 void GameProcess::RequestClose() {

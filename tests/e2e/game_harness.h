@@ -99,6 +99,9 @@ class GameProcess {
     void MoveTo(int32_t x, int32_t y);
     void Click(unsigned int button = 1);
     void Tap(unsigned long keysym);
+    // Types Latin-1 text key by key, with Shift where the keyboard map wants it; a character
+    // the server's keyboard map lacks is put on a spare key code while it is typed.
+    void Type(const std::string& latin1);
     // What a window manager sends when the window's close button is pressed.
     void RequestClose();
     void Signal(int signal_number);

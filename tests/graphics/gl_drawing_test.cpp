@@ -17,6 +17,7 @@
 #include "graphics/graphics.h"
 #include "graphics/image.h"
 #include "graphics/vex2d.h"
+#include "support/test_support.h"
 #include "system/polled_input.h"
 #include "system/system_driver.h"
 
@@ -77,6 +78,14 @@ class GLDrawing : public ::testing::Test {
     }
     void TearDown() override { CloseOpenedGraphics(); }
 };
+
+// Building the program's statics does no work of the graphics module: the display is opened,
+// and the OpenGL 2-D driver chosen, by the first call into it.
+TEST(GraphicsStartUp, TheDisplayIsOpenedOnFirstUseAndTheDrawingDriverIsCurrent) {
+    const auto result = testing::RunProcess({STARTUP_PROBE});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, "0 1 2-D driver");
+}
 
 TEST_F(GLDrawing, OpeningGivesTheDefaultsAndBothBuffersCleared) {
     auto context = TVex2DGraphics::Current();
@@ -182,6 +191,13 @@ TEST_F(GLDrawing, OvalSegmentsGrowWithTheRadiiInStepsOfFour) {
     DrawEllipse(400, 200, 100, 60);
     EXPECT_EQ(Pixel(450, 230), kWhite);
     EXPECT_EQ(Pixel(401, 201), kBlack);
+    // Enormous radii stop at the cap; such an oval still covers what it should.
+    EXPECT_EQ(OvalSegments(4000, 4000), 8000);
+    EXPECT_EQ(OvalSegments(4100.5f, -4100), 8192);
+    EXPECT_EQ(OvalSegments(1e30f, 1e30f), 8192);
+    ClearScreen();
+    DrawEllipse(-1e7f, -1e7f, 2e7f + 1024, 2e7f + 512);
+    EXPECT_TRUE(Filled(0, 0, 1024, 512, kWhite));
 }
 
 TEST_F(GLDrawing, PolygonsNeedThreeWholePoints) {

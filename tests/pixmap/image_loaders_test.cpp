@@ -74,6 +74,21 @@ TEST(BMPLoader, EveryDepth) {
     ExpectPicture(Decode(bmp, "rgba32.bmp"), PIXEL_BGRA32, PicturePixel, "rgba32.bmp");
 }
 
+// The usual 32-bit BMP without alpha stores 0 in every fourth byte; it is opaque, not clear.
+TEST(BMPLoader, ThirtyTwoBitsWithEveryFourthByteZeroAreOpaque) {
+    TPixmapLoaderBMP bmp;
+    ExpectPicture(Decode(bmp, "rgbx32.bmp"), PIXEL_BGRA32, Opaque, "rgbx32.bmp");
+    // One pixel with a non-zero fourth byte makes every fourth byte alpha, zeros included.
+    auto bytes = testing::ReadFileBytes(testing::SourcePath("tests/pixmap/data/rgbx32.bmp"));
+    bytes[54 + 3] = 77;  // the first stored pixel: bottom-left
+    auto stream = TMemoryStream::Create(bytes);
+    PixmapPtr pixmap = bmp.LoadPixmap(*stream);
+    ASSERT_NE(pixmap, nullptr);
+    EXPECT_EQ(PixelOf(*pixmap, 0, kPictureHeight - 1).a, 77);
+    EXPECT_EQ(PixelOf(*pixmap, 1, kPictureHeight - 1).a, 0);
+    EXPECT_EQ(PixelOf(*pixmap, 3, 0).a, 0);
+}
+
 TEST(BMPLoader, TopDownRowsAreHandled) {
     TPixmapLoaderBMP bmp;
     ExpectPicture(Decode(bmp, "rgb24_top_down.bmp"), PIXEL_BGR24, Opaque, "rgb24_top_down.bmp");

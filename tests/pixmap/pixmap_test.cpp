@@ -64,6 +64,29 @@ TEST(Pixmap, CreateRejectsSizesThatDoNotFit) {
     EXPECT_EQ(empty->capacity, 0);
 }
 
+TEST(Pixmap, LargePixmapsReuseTheMemoryOfOnesThatWent) {
+    // A 2048×2048 picture loaded again and again gets the same pages each time.
+    auto first = NewPixmap(2048, 2048, PIXEL_RGBA32, 4);
+    const uint8_t* memory = first->pixels;
+    std::memset(first->pixels, 0x5A, static_cast<size_t>(first->capacity));
+    first.reset();
+    auto second = NewPixmap(2048, 2048, PIXEL_RGBA32, 4);
+    EXPECT_EQ(second->pixels, memory);
+    EXPECT_EQ(second->capacity, 2048 * 2048 * 4);
+    // A smaller request does not take a block much larger than it needs; one a little
+    // smaller (a picture of a few rows less) does.
+    second.reset();
+    auto quarter = NewPixmap(1024, 1024, PIXEL_RGBA32, 4);
+    EXPECT_NE(quarter->pixels, memory);
+    auto shorter = NewPixmap(2048, 2000, PIXEL_RGBA32, 4);
+    EXPECT_EQ(shorter->pixels, memory);
+    EXPECT_EQ(shorter->capacity, 2048 * 2000 * 4);
+    // Written to the end of the rows it asked for, with nothing left of the earlier picture
+    // assumed.
+    shorter->ClearPixels(-1);
+    EXPECT_EQ(shorter->ReadPixel(2047, 1999), -1);
+}
+
 TEST(Pixmap, StaticPixmapsBorrowMemory) {
     uint8_t memory[8] = {1, 2, 3, 4, 5, 6, 7, 8};
     PixmapPtr pixmap = WrapPixmapMemory(memory, 2, 1, 8, PIXEL_BGRA32);

@@ -1,5 +1,6 @@
 // A program that exercises the process start-up and exit paths for the runtime tests.
-//   exit_probe end        registers three handlers, then EndProgram
+//   exit_probe end        registers three handlers (the last one reads module state made
+//                         after the first), then EndProgram
 //   exit_probe throw      registers two handlers, throws, registers a third (never reached)
 //   exit_probe return     registers one handler and returns from the body
 //   exit_probe where      prints the launch directory, application directory and cwd
@@ -20,6 +21,18 @@ void Handler(const char* name) {
     std::fflush(stdout);
 }
 
+// Module state of the kind the framework keeps: a static made on first use, here only after
+// the first handler was added.
+struct ModuleState {
+    ~ModuleState() { alive = false; }
+    bool alive = true;
+};
+
+ModuleState& LateState() {
+    static ModuleState state;
+    return state;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -36,7 +49,8 @@ int main(int argc, char** argv) {
         AddExitHandler([] { Handler("second"); });
         if (mode == "throw") throw RuntimeError(u"Kaputt: \u00fcbel");
         if (mode == "return") return;
-        AddExitHandler([] { Handler("third"); });
+        AddExitHandler([] { Handler(LateState().alive ? "third" : "third, after teardown"); });
+        LateState();
         EndProgram();
     });
 }

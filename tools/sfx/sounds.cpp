@@ -32,17 +32,20 @@ Stereo Klick() {
     return sound;
 }
 
-// The cherry gun: a pneumatic pop, a short thump and the cartoon twang of the stone leaving.
+// The cherry gun: a pneumatic pop with a hollow body, a short thump and the cartoon twang of
+// the stone leaving.
 Stereo Peng() {
     Stereo sound(Frames(0.42));
     std::vector<float> pop = NoiseBurst(23, {0.0005, 0.010, 0.07});
     Filter(pop, Kind::kHighPass, {1400, 1400, 0}, 0.7);
-    sound.Add(pop, 0, 0.9f);
-    sound.Add(Tone(Wave::kSine, {210, 52, 0.09}, {0.001, 0.055, 0.22}), 0, 1.0f);
+    sound.Add(pop, 0, 1.0f);
+    // The body sits where small speakers still play it; only a short thump goes lower.
+    sound.Add(Tone(Wave::kSine, {640, 290, 0.045}, {0.001, 0.03, 0.16}), 0, 0.6f);
+    sound.Add(Tone(Wave::kSine, {260, 90, 0.06}, {0.001, 0.04, 0.16}), 0, 0.55f);
     std::vector<float> twang =
         Tone(Wave::kTriangle, {1700, 380, 0.17}, {0.003, 0.065, 0.24}, 28, 0.015);
     Filter(twang, Kind::kLowPass, {3200, 3200, 0}, 0.7);
-    sound.Add(twang, 0.004, 0.42f, 0.15f);
+    sound.Add(twang, 0.004, 0.3f, 0.15f);
     std::vector<float> air = NoiseBurst(29, {0.002, 0.045, 0.2});
     Filter(air, Kind::kLowPass, {7000, 700, 0.18}, 1.2);
     sound.Add(air, 0.002, 0.45f, -0.15f);

@@ -6,6 +6,7 @@
 #include <sys/soundcard.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -21,11 +22,12 @@ namespace {
 
 constexpr int kFragments = 0x0003000c;  // 3 fragments of 2^12 = 4096 bytes
 constexpr int kBlockBytes = SonmixMixer::kBlockValues * 2;
-// How long the thread waits for room on the device before looking at its run flag again,
-// and how long it rests after a failed write so that it keeps the pace of a device.
+// How long the thread waits for room on the device before looking at its run flag again.
 constexpr int kPollMillis = 10;
 constexpr auto kBlockDuration =
     std::chrono::microseconds(1000000LL * SonmixMixer::kBlockFrames / SonmixMixer::kOutputRate);
+// How far the mixed sound may run ahead of real time on a device that does not block.
+constexpr int kLeadBlocks = 4;
 
 class FileDescriptor {
   public:
@@ -39,6 +41,29 @@ class FileDescriptor {
 
   private:
     int fd_;
+};
+
+// A sound device takes blocks only as fast as it plays them, and its blocking write paces
+// the mixer thread. A device that takes everything at once (a regular file, a FIFO that is
+// read as fast as it is written, a failing device) would let the thread mix as fast as the
+// processor goes; this keeps it at most kLeadBlocks ahead of real time instead. After a
+// stall it does not hurry to catch up: the schedule starts again from the present.
+class BlockPacer {
+  public:
+    using Clock = std::chrono::steady_clock;
+
+    explicit BlockPacer(Clock::time_point now) : played_until_(now) {}
+
+    // Called once per block written; how long to rest before mixing the next one.
+    Clock::duration AfterBlock(Clock::time_point now) {
+        played_until_ = std::max(played_until_, now) + kBlockDuration;
+        const Clock::duration ahead = played_until_ - now;
+        return std::max<Clock::duration>(Clock::duration::zero(),
+                                         ahead - kLeadBlocks * kBlockDuration);
+    }
+
+  private:
+    Clock::time_point played_until_;  // when the blocks written so far end, played in time
 };
 
 }  // namespace
@@ -59,8 +84,7 @@ struct OssOutput::Shared {
 namespace {
 
 // Writes the whole block, waiting for room as a blocking write would, but giving up when
-// the output is being stopped. Write errors are not reported: the block is dropped and
-// the thread waits one block's time instead.
+// the output is being stopped. Write errors are not reported: the block is dropped.
 void WriteBlock(OssOutput::Shared& shared, const uint8_t* bytes, int count) {
     const int fd = shared.device.get();
     while (count > 0 && shared.run.load(std::memory_order_acquire)) {
@@ -74,7 +98,6 @@ void WriteBlock(OssOutput::Shared& shared, const uint8_t* bytes, int count) {
         } else if (n < 0 && errno == EINTR) {
             continue;
         } else {
-            std::this_thread::sleep_for(kBlockDuration);
             return;
         }
     }
@@ -100,6 +123,7 @@ void MixerThread(std::shared_ptr<OssOutput::Shared> shared) {
 
     int16_t block[SonmixMixer::kBlockValues];
     uint8_t bytes[kBlockBytes];
+    BlockPacer pacer(BlockPacer::Clock::now());
     while (shared->run.load(std::memory_order_acquire)) {
         shared->mixer->MixBlock(block, ElapsedMillis());
         for (int i = 0; i < SonmixMixer::kBlockValues; ++i) {
@@ -107,6 +131,7 @@ void MixerThread(std::shared_ptr<OssOutput::Shared> shared) {
             bytes[2 * i + 1] = static_cast<uint8_t>(static_cast<uint16_t>(block[i]) >> 8);
         }
         WriteBlock(*shared, bytes, kBlockBytes);
+        std::this_thread::sleep_for(pacer.AfterBlock(BlockPacer::Clock::now()));
     }
     shared->running.store(false, std::memory_order_release);
 }

@@ -515,11 +515,16 @@ void TGLVex2DDriver::DrawRect(float x0, float y0, float x1, float y1, float tx, 
     VEXEL_GL(glEnd());
 }
 
+int32_t OvalSegments(float rx, float ry) {
+    int32_t segments = std::max(TruncateCoordinate(std::fabs(rx) + std::fabs(ry)), 12);
+    segments = std::min(segments, kMaxOvalSegments);
+    return segments - segments % 4;
+}
+
 void TGLVex2DDriver::DrawOval(float x0, float y0, float x1, float y1, float tx, float ty) {
     const float rx = (x1 - x0) * 0.5f;
     const float ry = (y1 - y0) * 0.5f;
-    int32_t segments = std::max(TruncateCoordinate(std::fabs(rx) + std::fabs(ry)), 12);
-    segments -= segments % 4;
+    const int32_t segments = OvalSegments(rx, ry);
     const float cx = x0 + rx;
     const float cy = y0 + ry;
     DisableTexturing();
@@ -603,14 +608,5 @@ GLVex2DCaches CurrentGLVex2DCaches() {
     const auto& s = State();
     return {s.blend, s.bound_texture, s.texturing};
 }
-
-// Start-up: the 2-D driver takes over from the OpenGL graphics driver it wraps, so that
-// OpenGraphics yields drawing contexts.
-const bool gl_vex2d_driver_selected = [] {
-    if (auto driver = TheGLVex2DDriver()->Create()) {
-        SelectGraphicsDriver(driver, GfxFlagBackBuffer);
-    }
-    return true;
-}();
 
 }  // namespace vexel

@@ -91,7 +91,7 @@ class TGLVex2DDriver : public TVex2DDriver {
     void Plot(float x, float y) override;
     void DrawLine(float x0, float y0, float x1, float y1, float tx, float ty) override;
     void DrawRect(float x0, float y0, float x1, float y1, float tx, float ty) override;
-    // truncate(|rx| + |ry|) segments, at least 12, rounded down to a multiple of 4.
+    // OvalSegments(rx, ry) segments.
     void DrawOval(float x0, float y0, float x1, float y1, float tx, float ty) override;
     // Nothing for fewer than three points or an odd count of numbers.
     void DrawPoly(std::span<const float> xy, float hx, float hy, float tx, float ty) override;
@@ -107,8 +107,16 @@ class TGLVex2DDriver : public TVex2DDriver {
     virtual void ResetGLContext(const GraphicsPtr& graphics);
 };
 
-// The one OpenGL 2-D driver, made on first call. It is selected as the current graphics
-// driver (with a back buffer) when the program starts.
+// Segments of an oval with radii rx and ry: truncate(|rx| + |ry|), at least 12, rounded down
+// to a multiple of 4, and at most kMaxOvalSegments.
+int32_t OvalSegments(float rx, float ry);
+// With this many segments an arc and its chord differ by less than 2^-23 of the radius, less
+// than a float coordinate of that size can tell apart, so more segments change no pixel;
+// they would only make an enormous oval take seconds to draw.
+inline constexpr int32_t kMaxOvalSegments = 8192;
+
+// The one OpenGL 2-D driver, made on first call. It is the current graphics driver (with a
+// back buffer) from the first use of the graphics module.
 std::shared_ptr<TGLVex2DDriver> TheGLVex2DDriver();
 
 // The driver's GL state caches, for tests: the last blend mode sent, the bound texture and
@@ -119,9 +127,5 @@ struct GLVex2DCaches {
     bool texturing;
 };
 GLVex2DCaches CurrentGLVex2DCaches();
-
-// Referenced by the drawing layer so that every program drawing through it links this unit
-// and its start-up selection.
-extern const bool gl_vex2d_driver_selected;
 
 }  // namespace vexel

@@ -1,0 +1,268 @@
+// One whole game through the real program: from the title into play, shots at targets whose
+// places the landscape fixes, the magazine emptied and reloaded, the clock run out, a name
+// with an umlaut typed, the table shown and saved; and every sound of it on the device, in
+// order and at its moment.
+#include <X11/keysym.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "audio/audio_sample.h"
+#include "game_harness.h"
+
+namespace morvelle::e2e {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+Bytes Record(const std::string& name, int32_t points) {
+    Bytes bytes(name.begin(), name.end());
+    bytes.insert(bytes.end(), {0x0D, 0x0A});
+    for (int shift = 0; shift < 32; shift += 8)
+        bytes.push_back(static_cast<uint8_t>(points >> shift));
+    return bytes;
+}
+
+// Two carrots of the middle layer, drawn at half their 64-pixel size around the centres
+// (1024 × 0.39, 512 × 0.83) and (1024 × 0.28, 512 × 0.84) while the landscape is not
+// scrolled. The shot points lie inside their footprints and below every place a chicken of
+// any layer can cover (near chickens reach down to row 440), and the near terrain is clear
+// there, so a shot hits the carrot and nothing else.
+struct Carrot {
+    int32_t shot_x, shot_y;
+    Area footprint;
+};
+constexpr Carrot kCarrots[] = {{399, 439, {384, 409, 31, 31}}, {286, 443, {271, 415, 31, 31}}};
+constexpr int32_t kCarrotPoints = 40;  // 20 × 2 in the middle layer
+// A resting place for the pointer that neither scrolls nor covers a carrot.
+constexpr int32_t kRestX = 600, kRestY = 200;
+
+// Carrot-orange pixels in an area of the window.
+int32_t OrangePixels(const Picture& window, Area area) {
+    int32_t count = 0;
+    for (int32_t y = area.y; y < area.y + area.height; ++y) {
+        for (int32_t x = area.x; x < area.x + area.width; ++x) {
+            const uint32_t p = window.At(x, y);
+            const uint32_t r = p >> 16 & 0xFF, g = p >> 8 & 0xFF, b = p & 0xFF;
+            count += r > 200 && g > 100 && g < 170 && b < 80;
+        }
+    }
+    return count;
+}
+
+bool CarrotShows(const Picture& window, const Carrot& carrot) {
+    return OrangePixels(window, carrot.footprint) >= 60;
+}
+
+// The magazine's icons: the cherry picture centred on (1024 - 32 (i + 1), 512 - 32).
+bool MagazineShows(const Picture& window, const Picture& cherry) {
+    return Shows(window, cherry, 1024 - 32 - 16, 512 - 32 - 16);
+}
+
+// A stretch of sound on the device: where it starts (in frames) and which of the game's
+// sounds it is.
+struct Heard {
+    std::string sound;
+    int64_t start;
+};
+
+// The left channel of a stereo 16-bit recording.
+std::vector<float> LeftChannel(const Bytes& bytes, size_t first_frame, size_t frames) {
+    std::vector<float> left;
+    for (size_t f = first_frame; f < first_frame + frames && (f + 1) * 4 <= bytes.size(); ++f)
+        left.push_back(
+            static_cast<float>(static_cast<int16_t>(bytes[f * 4] | bytes[f * 4 + 1] << 8)));
+    return left;
+}
+
+// Correlation of two signals, the second shifted by up to 64 frames either way, 1 for the
+// same shape at any volume. The shift absorbs a volume ramp at a sound's start.
+double Likeness(const std::vector<float>& a, const std::vector<float>& b) {
+    double best = 0;
+    for (int lag = -64; lag <= 64; ++lag) {
+        double ab = 0, aa = 0, bb = 0;
+        for (size_t i = 64; i + 64 < std::min(a.size(), b.size()); ++i) {
+            const float x = a[i], y = b[size_t(int(i) + lag)];
+            ab += double(x) * y;
+            aa += double(x) * x;
+            bb += double(y) * y;
+        }
+        if (aa > 0 && bb > 0) best = std::max(best, ab / std::sqrt(aa * bb));
+    }
+    return best;
+}
+
+// Splits the device's bytes into sounds (runs parted by at least 20 ms of exact silence) and
+// names each after the game's sound whose opening 50 ms it matches best.
+std::vector<Heard> Sounds(const Bytes& audio, const std::string& data_folder) {
+    constexpr size_t kCompared = 2205;
+    std::vector<std::pair<std::string, std::vector<float>>> known;
+    for (const char* name : {"klick", "noshot", "peng", "reload", "high", "vote"}) {
+        const auto sample =
+            vexel::LoadAudioSampleFile(vexel::FromUtf8(data_folder + "/Data/sfx/" + name + ".ogg"));
+        if (!sample) continue;
+        const auto stereo = sample->Convert(vexel::SF_STEREO16LE);
+        const Bytes bytes(stereo->samples, stereo->samples + stereo->ByteCount());
+        // From its first sound on, as the device shows it.
+        size_t first = 0;
+        while ((first + 1) * 4 <= bytes.size() && bytes[first * 4] == 0 &&
+               bytes[first * 4 + 1] == 0)
+            ++first;
+        known.emplace_back(name, LeftChannel(bytes, first, kCompared));
+    }
+    std::vector<Heard> heard;
+    const size_t frames = audio.size() / 4;
+    size_t quiet = 882;  // frames of silence seen; the device starts silent
+    for (size_t f = 0; f < frames; ++f) {
+        const bool silent =
+            std::all_of(&audio[f * 4], &audio[f * 4] + 4, [](uint8_t b) { return b == 0; });
+        if (silent) {
+            ++quiet;
+            continue;
+        }
+        if (quiet >= 882) {
+            const auto opening = LeftChannel(audio, f, kCompared);
+            std::string best = "?";
+            double best_likeness = 0.9;
+            for (const auto& [name, samples] : known) {
+                const double likeness = Likeness(opening, samples);
+                if (likeness > best_likeness) best = name, best_likeness = likeness;
+            }
+            heard.push_back({best, static_cast<int64_t>(f)});
+        }
+        quiet = 0;
+    }
+    return heard;
+}
+
+TEST(WholeGame, FromTheTitleThroughShotsAndNameEntryToTheSavedTable) {
+    const Picture cursor = LoadGamePicture("cur.png");
+    const Picture cherry = LoadGamePicture("Cherry.png");
+    // Sound on, and the name of the last player, which the name entry offers again.
+    Bytes options = {'J', 'o', 0x0D, 0x0A, 1, 0, 0, 0};
+    GameProcess game({.options = options});
+    ASSERT_TRUE(game.WaitForWindow()) << game.Stderr();
+    game.WaitFor([&](const Picture& w) { return Shows(w, cursor, 512, 281); });
+
+    // The play button starts the game; its first frame shows the full magazine and both
+    // carrots.
+    game.MoveTo(512, 128);
+    game.Click();
+    const auto started = Clock::now();
+    game.MoveTo(kRestX, kRestY);
+    const Picture first = game.WaitFor([&](const Picture& w) {
+        return MagazineShows(w, cherry) && CarrotShows(w, kCarrots[0]) &&
+               CarrotShows(w, kCarrots[1]);
+    });
+    ASSERT_TRUE(MagazineShows(first, cherry));
+
+    // Three rounds: each carrot is shot, vanishes, and comes back within 30 s.
+    std::vector<Clock::time_point> shots;
+    const auto shoot = [&](int32_t x, int32_t y) {
+        game.MoveTo(x, y);
+        shots.push_back(Clock::now());
+        game.Click();
+        game.MoveTo(kRestX, kRestY);
+        std::this_thread::sleep_for(Millis(500));  // the shot sound plays out
+    };
+    for (int round = 0; round < 3; ++round) {
+        for (const Carrot& carrot : kCarrots) {
+            const Picture before = game.WaitFor(
+                [&](const Picture& w) { return CarrotShows(w, carrot); }, Millis(31000));
+            ASSERT_TRUE(CarrotShows(before, carrot)) << "round " << round;
+            shoot(carrot.shot_x, carrot.shot_y);
+            EXPECT_LE(OrangePixels(game.Grab(), carrot.footprint), 5) << "round " << round;
+        }
+    }
+    // Two shots into the open sky empty the magazine: no icon is lit any more.
+    shoot(512, 20);
+    shoot(512, 20);
+    EXPECT_FALSE(MagazineShows(game.Grab(), cherry));
+    // A click on an empty magazine only clicks; the right button reloads.
+    const auto empty_click = Clock::now();
+    game.Click();
+    std::this_thread::sleep_for(Millis(400));
+    const auto reload = Clock::now();
+    game.Click(3);
+    EXPECT_TRUE(MagazineShows(
+        game.WaitFor([&](const Picture& w) { return MagazineShows(w, cherry); }), cherry));
+
+    // The clock runs out 90.5 s after the start; name entry has no magazine.
+    const Picture over =
+        game.WaitFor([&](const Picture& w) { return !MagazineShows(w, cherry); }, Millis(100000));
+    ASSERT_FALSE(MagazineShows(over, cherry));
+    const auto game_length = Clock::now() - started;
+    EXPECT_GE(game_length, Millis(90000));
+    EXPECT_LT(game_length, Millis(93000));
+
+    game.Tap(XK_BackSpace);
+    game.Tap(XK_BackSpace);
+    game.Type("J\xFCrgen");
+    // The game takes one typed character per frame: wait until the name stops changing, so
+    // that Enter does not overtake its last letters on a slow machine.
+    for (Picture last = game.Grab();;) {
+        std::this_thread::sleep_for(Millis(300));
+        Picture now = game.Grab();
+        if (now.pixels == last.pixels) break;
+        last = std::move(now);
+    }
+    game.Tap(XK_Return);
+    // Six carrots at 40 points: rank 7 of the default table, on the green bar (row 7 at
+    // y 263, the bar from x 204.8 over 614.4 pixels).
+    const Picture table = game.WaitFor([](const Picture& w) { return w.At(215, 263) == 0x40C840; });
+    EXPECT_EQ(table.At(215, 263), 0x40C840u);
+    EXPECT_NE(table.At(215, 227), 0x40C840u);
+    EXPECT_NE(table.At(215, 299), 0x40C840u);
+    std::this_thread::sleep_for(Millis(1600));  // the fanfare plays out before the farewell
+    game.Tap(XK_Escape);
+    ASSERT_EQ(game.WaitForExit(), 0) << game.Stderr();
+
+    Bytes expected;
+    for (const auto& [name, points] :
+         std::vector<std::pair<std::string, int32_t>>{{"Orlan", 1315},
+                                                      {"Orlan", 1050},
+                                                      {"Orlan", 815},
+                                                      {"Orlan", 610},
+                                                      {"Orlan", 435},
+                                                      {"Orlan", 290},
+                                                      {"J\xFCrgen", 6 * kCarrotPoints},
+                                                      {"Orlan", 175},
+                                                      {"Orlan", 90},
+                                                      {"Orlan", 35}}) {
+        const Bytes record = Record(name, points);
+        expected.insert(expected.end(), record.begin(), record.end());
+    }
+    EXPECT_EQ(game.File("Data/High.Score"), expected);
+    EXPECT_EQ(game.File("Data/Options"), Record("J\xFCrgen", 1));
+
+    // The sounds: the play button's click, eight shots, the empty click, the reload, the
+    // table's fanfare and the farewell, in this order.
+    const auto heard = Sounds(game.Audio(), game.Folder());
+    std::vector<std::string> names;
+    for (const Heard& h : heard)
+        names.push_back(h.sound);
+    std::vector<std::string> expected_names = {"klick"};
+    expected_names.insert(expected_names.end(), 8, "peng");
+    expected_names.insert(expected_names.end(), {"noshot", "reload", "high", "vote"});
+    ASSERT_EQ(names, expected_names);
+    // Each at its moment: the gaps between the sounds are the gaps between the inputs, give
+    // or take a few frames of a game slowed by sanitizers on a busy machine.
+    const auto gap_ms = [&](size_t a, size_t b) {
+        return double(heard[b].start - heard[a].start) / 44.1;
+    };
+    const auto input_gap_ms = [](Clock::time_point a, Clock::time_point b) {
+        return double(std::chrono::duration_cast<Millis>(b - a).count());
+    };
+    for (size_t i = 1; i < shots.size(); ++i)
+        EXPECT_NEAR(gap_ms(i, i + 1), input_gap_ms(shots[i - 1], shots[i]), 150) << "shot " << i;
+    EXPECT_NEAR(gap_ms(8, 9), input_gap_ms(shots.back(), empty_click), 150);
+    EXPECT_NEAR(gap_ms(9, 10), input_gap_ms(empty_click, reload), 150);
+}
+
+}  // namespace
+}  // namespace morvelle::e2e
