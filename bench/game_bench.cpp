@@ -4,11 +4,13 @@
 // PlayFrame/Game runs the play screen's frame handler over a game in progress: the 39 targets
 // of a new game and 5 chickens, the clock, the score, the recipe panel, the magazine and the
 // crosshair, with the pointer sweeping across the screen so that the landscape scrolls.
-// PlayFrame/BareGL replays the GL calls that the 2-D driver made for such frames from a plain
-// list: the quads with their vertices and texture coordinates already computed, the colour
-// and blend changes, nothing else. It is what the frame costs the GL implementation; the
-// difference is the game and the framework. Before either is timed, a recorded frame and its
-// replay are read back and must agree pixel for pixel. Both end with glFinish.
+// PlayFrame/BareGL replays such frames from a plain list recorded at the 2-D driver: every
+// image frame and rectangle as one whole quad with its vertices and texture coordinates
+// already computed, the colour and blend changes, nothing else: what the frame costs a plain
+// immediate-mode loop. (The driver itself cuts frames to their content and draws opaque
+// parts unblended, so the game makes fewer GL calls than the list holds.) Before either is
+// timed, recorded frames and their replays are read back and must agree pixel for pixel.
+// Both end with glFinish.
 //
 // PlayFrame/GameAndFlip adds the buffer swap, which is what a frame of the running game
 // costs; its rate bounds the frames per second the game can sustain (it asks for 62.5).
@@ -411,11 +413,12 @@ Scene& TheScene() {
         SetDrawColor(255, 255, 255);
         SetClearColor(0, 0, 0);
         SetDrawBlend(BlendAlpha);
-        // Every glyph the texts can use, made now: recording must find them all in place.
+        // Every glyph the texts can use, made and drawn once now: recording must find them
+        // all in place, and a glyph's first texture is not a cost of play.
         String latin1;
         for (char16_t c = 32; c < 256; ++c)
             latin1 += c;
-        TextWidthOf(latin1);
+        DrawString(latin1, 0, -100);
         CreateRecipes();
         StartGame();
         // The first frames make every texture and glyph and top the chickens up to five.
