@@ -39,7 +39,9 @@ TVex2DGraphics& State() {
     return *Module().current;
 }
 
-// Single-precision matrix from angles in degrees, as the mapping rules are written.
+// The matrix in single precision from an angle in degrees: the sine and cosine come from
+// double, then every product is a float, so that positions land on the same pixels on every
+// machine.
 void ComputeMatrix(TVex2DGraphics& g) {
     const double radians = static_cast<double>(g.tform_rot) * std::numbers::pi / 180.0;
     const auto c = static_cast<float>(std::cos(radians));

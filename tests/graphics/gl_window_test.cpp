@@ -84,6 +84,14 @@ TEST_F(GLWindow, HasTheTitleAFixedSizeAndTheCloseProtocol) {
     // everything the program's connection sent.
     injector->Sync();
     EXPECT_EQ(injector->Property(window, "_NET_WM_NAME"), "Hühnerbrühe – Fenster");
+    // The plain WM_NAME too, for window managers without the extended hints: a title beyond
+    // Latin-1 goes out as UTF-8.
+    XTextProperty plain{};
+    ASSERT_TRUE(XGetWMName(injector->display(), window, &plain));
+    EXPECT_EQ(plain.encoding, XInternAtom(injector->display(), "UTF8_STRING", False));
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(plain.value), plain.nitems),
+              "Hühnerbrühe – Fenster");
+    XFree(plain.value);
 
     XSizeHints hints{};
     long supplied = 0;

@@ -241,7 +241,7 @@ TEST(Pixmap, ColorKeyAveragesTheNeighboursOfKeyPixels) {
     EXPECT_EQ(Row(*keyed, 2), (Bytes{1, 1, 1, 255, 2, 2, 2, 255, 3, 3, 3, 255}));
 }
 
-// The colour-key rule pixel by pixel, as written, on an RGBA32 pixmap.
+// The colour-key rule computed plainly, one pixel at a time, on an RGBA32 pixmap.
 std::vector<uint8_t> KeyByTheRule(const TPixmap& s, uint8_t red, uint8_t green, uint8_t blue) {
     auto is_key = [&](const uint8_t* p) { return p[0] == red && p[1] == green && p[2] == blue; };
     std::vector<uint8_t> out;
@@ -360,7 +360,8 @@ TEST(Pixmap, ScaleBlendsWithPixelCentresAligned) {
     EXPECT_EQ(Row(*tall, 3), (Bytes{100, 100, 100, 100}));
 }
 
-// The resampling rule pixel by pixel, as written, to hold the row-sharing implementation to.
+// The resampling rule computed plainly, one pixel at a time, to hold the row-sharing
+// implementation to.
 std::vector<uint8_t> ScaleByTheRule(const TPixmap& s, int32_t nw, int32_t nh) {
     std::vector<uint8_t> out;
     const float xs = float(s.width) / float(nw), ys = float(s.height) / float(nh);

@@ -1,5 +1,6 @@
 #include "audio/mixer/sonmix_driver.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "audio/mixer/internal/oss_output.h"

@@ -1,5 +1,6 @@
 #include "graphics/gl/gl_window.h"
 
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/Xrandr.h>
 
@@ -44,11 +45,23 @@ Bool IsMapNotifyOf(Display*, XEvent* event, XPointer window) {
     return event->type == MapNotify && event->xmap.window == *reinterpret_cast<Window*>(window);
 }
 
+// The title goes out twice: as _NET_WM_NAME in UTF-8 for window managers with the extended
+// hints, and as the plain WM_NAME for those without them, in Latin-1 (type STRING) when every
+// character fits, else in UTF-8 (type UTF8_STRING, which such managers read as well).
 void SetTitle(Display* display, Window window) {
-    const Atom name = XInternAtom(display, "_NET_WM_NAME", True);
-    const Atom utf8 = XInternAtom(display, "UTF8_STRING", True);
-    if (name == None || utf8 == None) return;
-    const std::string title = ToUtf8(AppTitle());
+    const String& text = AppTitle();
+    const std::string title = ToUtf8(text);
+    const Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
+    const bool latin1 = std::all_of(text.begin(), text.end(), [](char16_t c) { return c < 256; });
+    std::string plain;
+    if (latin1) {
+        for (const char16_t c : text)
+            plain += static_cast<char>(c);
+    }
+    XChangeProperty(display, window, XA_WM_NAME, latin1 ? XA_STRING : utf8, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(latin1 ? plain.data() : title.data()),
+                    static_cast<int>(latin1 ? plain.size() : title.size()));
+    const Atom name = XInternAtom(display, "_NET_WM_NAME", False);
     XChangeProperty(display, window, name, utf8, 8, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(title.data()),
                     static_cast<int>(title.size()));
