@@ -50,23 +50,32 @@ String TOpenALAudioDriver::Name() {
     return _name;
 }
 
+void TOpenALAudioDriver::DeviceCloser::operator()(ALCdevice* device) const {
+    AL().alcCloseDevice(device);
+}
+
+// The context is released from being current first: OpenAL does not destroy a current one.
+void TOpenALAudioDriver::ContextDestroyer::operator()(ALCcontext* context) const {
+    AL().alcMakeContextCurrent(nullptr);
+    AL().alcDestroyContext(context);
+}
+
 int32_t TOpenALAudioDriver::Startup() {
     Shutdown();
     if (!_devname.empty()) {
-        _device = AL().alcOpenDevice(ToUtf8(_devname).c_str());
+        _device.reset(AL().alcOpenDevice(ToUtf8(_devname).c_str()));
     } else {
-        _device = AL().alcOpenDevice(nullptr);
-        if (!_device) _device = AL().alcOpenDevice("Generic Hardware");
-        if (!_device) _device = AL().alcOpenDevice("Generic Software");
+        _device.reset(AL().alcOpenDevice(nullptr));
+        if (!_device) _device.reset(AL().alcOpenDevice("Generic Hardware"));
+        if (!_device) _device.reset(AL().alcOpenDevice("Generic Software"));
     }
     if (!_device) return 0;
-    _context = AL().alcCreateContext(_device, nullptr);
+    _context.reset(AL().alcCreateContext(_device.get(), nullptr));
     if (!_context) {
-        AL().alcCloseDevice(_device);
-        _device = nullptr;
+        _device.reset();
         return 0;
     }
-    AL().alcMakeContextCurrent(_context);
+    AL().alcMakeContextCurrent(_context.get());
     ++Module().context_epoch;
     return 1;
 }
@@ -75,11 +84,8 @@ void TOpenALAudioDriver::Shutdown() {
     if (!_device) return;
     Module().pool.reset();
     ++Module().context_epoch;
-    AL().alcMakeContextCurrent(nullptr);
-    AL().alcDestroyContext(_context);
-    AL().alcCloseDevice(_device);
-    _context = nullptr;
-    _device = nullptr;
+    _context.reset();
+    _device.reset();
 }
 
 SoundPtr TOpenALAudioDriver::CreateSound(const AudioSamplePtr& sample, int32_t flags) {

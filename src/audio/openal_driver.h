@@ -25,10 +25,19 @@ class TOpenALAudioDriver : public TAudioDriver {
     SoundPtr CreateSound(const AudioSamplePtr& sample, int32_t flags) override;
     ChannelPtr AllocChannel() override;
 
+    // Close the device and destroy the context through the loaded library.
+    struct DeviceCloser {
+        void operator()(ALCdevice* device) const;
+    };
+    struct ContextDestroyer {
+        void operator()(ALCcontext* context) const;
+    };
+
     String _name;
     String _devname;
-    ALCdevice* _device = nullptr;
-    ALCcontext* _context = nullptr;
+    // Declared device first, so that the context goes first.
+    std::unique_ptr<ALCdevice, DeviceCloser> _device;
+    std::unique_ptr<ALCcontext, ContextDestroyer> _context;
 };
 
 class TOpenALSound : public TSound {

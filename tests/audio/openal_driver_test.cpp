@@ -67,6 +67,29 @@ TEST(OpenALDriver, RegisteredOnlyWhenTheLibraryLoads) {
     EXPECT_EQ(AudioDriverNames().size(), before);
 }
 
+TEST(OpenALDriver, EnablingRegistersADriverPerDeviceAndADefaultOnce) {
+    ASSERT_TRUE(configured);
+    const auto before = AudioDriverNames();
+    ASSERT_EQ(EnableOpenALAudio(), 1);
+    auto names = AudioDriverNames();
+    ASSERT_GE(names.size(), before.size() + 2);  // at least one device and the default
+    // Newest first: the default, then the devices in the library's order.
+    EXPECT_EQ(names.front(), u"OpenAL Default");
+    const ALCchar* list = OpenAL().alcGetString(nullptr, ALC_DEVICE_SPECIFIER);
+    ASSERT_NE(list, nullptr);
+    std::vector<String> devices;
+    for (; *list; list += std::string(list).size() + 1)
+        devices.insert(devices.begin(), u"OpenAL " + FromUtf8(list));
+    EXPECT_EQ(std::vector<String>(names.begin() + 1, names.begin() + 1 + devices.size()), devices);
+    EXPECT_EQ(names.size(), before.size() + devices.size() + 1);
+    // Once only.
+    EXPECT_EQ(EnableOpenALAudio(), 1);
+    EXPECT_EQ(AudioDriverNames().size(), names.size());
+    // The default device opens.
+    EXPECT_EQ(SelectAudioDriver(u"OpenAL Default"), 1);
+    ShutdownAudioDriver();
+}
+
 TEST(OpenALDriver, ErrorCodesHaveNames) {
     EXPECT_EQ(OpenALErrorName(AL_INVALID_NAME), u"INVALID_NAME");
     EXPECT_EQ(OpenALErrorName(AL_INVALID_ENUM), u"INVALID_ENUM");

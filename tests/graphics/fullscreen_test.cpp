@@ -125,7 +125,7 @@ TEST_F(FullScreen, SwitchesToTheModeGrabsInputAndRestoresAtClose) {
     EXPECT_TRUE(KeyboardGrabbedByOthers());
     EXPECT_TRUE(PointerGrabbedByOthers());
 
-    const Window window = std::static_pointer_cast<TGLGraphics>(g)->_context->window;
+    const Window window = std::static_pointer_cast<TGLGraphics>(g)->_context->window.get();
     XWindowAttributes attributes;
     XGetWindowAttributes(injector->display(), window, &attributes);
     EXPECT_TRUE(attributes.override_redirect);

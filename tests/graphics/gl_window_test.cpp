@@ -45,7 +45,7 @@ class GLWindow : public ::testing::Test {
     }
 
     Window WindowOf(const GraphicsPtr& g) {
-        return std::static_pointer_cast<TGLGraphics>(g)->_context->window;
+        return std::static_pointer_cast<TGLGraphics>(g)->_context->window.get();
     }
 
     bool IsTopLevel(Window window) {
@@ -170,7 +170,7 @@ TEST_F(GLWindow, ClearedFramesReachTheScreen) {
 TEST_F(GLWindow, MakingASecondContextLeavesTheSelectedOneToDrawInto) {
     const GraphicsPtr first = OpenGraphics(320, 200, 0, 60, 0);
     ASSERT_TRUE(first);
-    const GLXContext context = std::static_pointer_cast<TGLGraphics>(first)->_context->context;
+    const GLXContext context = std::static_pointer_cast<TGLGraphics>(first)->_context->context.get();
     // Clears the selected context, presents it and reads the first window at (x, y).
     auto present = [&](float red, float green, float blue, int x, int y) {
         glClearColor(red, green, blue, 1.0f);

@@ -41,6 +41,25 @@ NativeState& Native() {
     return *state;
 }
 
+}  // namespace
+
+void DestroyGLXContext(Display* display, GLXContext context) {
+    // Only this context is unbound: destroying another must not leave the selected one
+    // without a context.
+    if (glXGetCurrentContext() == context) glXMakeCurrent(display, None, nullptr);
+    glXDestroyContext(display, context);
+}
+
+void DestroyXWindow(Display* display, Window window) {
+    XDestroyWindow(display, window);
+}
+
+void FreeXColormap(Display* display, Colormap colormap) {
+    XFreeColormap(display, colormap);
+}
+
+namespace {
+
 Bool IsMapNotifyOf(Display*, XEvent* event, XPointer window) {
     return event->type == MapNotify && event->xmap.window == *reinterpret_cast<Window*>(window);
 }
@@ -306,7 +325,7 @@ GLWindowPtr CreateGLWindow(int32_t width, int32_t height, int32_t depth, int32_t
     if (hidden) {
         width = height = 100;
     } else if (n.shared) {
-        share = n.shared->context;
+        share = n.shared->context.get();
     }
     if (full_screen && !SwitchToFullScreenMode(n, width, height, hertz)) return nullptr;
 
@@ -317,55 +336,58 @@ GLWindowPtr CreateGLWindow(int32_t width, int32_t height, int32_t depth, int32_t
     }
     auto record = std::make_shared<GLWindowRecord>();
     const Window root = RootWindow(n.display, n.screen);
-    record->colormap = XCreateColormap(n.display, root, visual->visual, AllocNone);
+    record->colormap =
+        XColormapOwner(n.display, XCreateColormap(n.display, root, visual->visual, AllocNone));
     XSetWindowAttributes attributes{};
     attributes.border_pixel = 0;
     attributes.event_mask = StructureNotifyMask;
-    attributes.colormap = record->colormap;
+    attributes.colormap = record->colormap.get();
     unsigned long value_mask = CWBorderPixel | CWEventMask | CWColormap;
     if (full_screen) {
         attributes.override_redirect = True;
         value_mask |= CWOverrideRedirect;
     }
-    record->window = XCreateWindow(n.display, root, 0, 0, static_cast<unsigned>(width),
-                                   static_cast<unsigned>(height), 0, visual->depth, InputOutput,
-                                   visual->visual, value_mask, &attributes);
+    record->window = XWindowOwner(
+        n.display, XCreateWindow(n.display, root, 0, 0, static_cast<unsigned>(width),
+                                 static_cast<unsigned>(height), 0, visual->depth, InputOutput,
+                                 visual->visual, value_mask, &attributes));
+    const Window window = record->window.get();
     if (full_screen) {
         n.full_screen = true;
         record->kind = GLWindowKind::FullScreen;
     } else {
         Atom close = XInternAtom(n.display, "WM_DELETE_WINDOW", True);
-        if (close != None) XSetWMProtocols(n.display, record->window, &close, 1);
+        if (close != None) XSetWMProtocols(n.display, window, &close, 1);
         XSizeHints* hints = XAllocSizeHints();
         hints->flags = PMinSize | PMaxSize;
         hints->min_width = hints->max_width = width;
         hints->min_height = hints->max_height = height;
-        XSetWMNormalHints(n.display, record->window, hints);
+        XSetWMNormalHints(n.display, window, hints);
         XFree(hints);
         record->kind = GLWindowKind::OwnWindow;
     }
-    record->context = glXCreateContext(n.display, visual, share, True);
+    record->context = GLXContextOwner(n.display, glXCreateContext(n.display, visual, share, True));
     XFree(visual);
 
     if (!hidden) {
-        XMapRaised(n.display, record->window);
+        XMapRaised(n.display, window);
         if (full_screen) {
-            XWarpPointer(n.display, None, record->window, 0, 0, 0, 0, 0, 0);
-            XGrabKeyboard(n.display, record->window, True, GrabModeAsync, GrabModeAsync,
-                          CurrentTime);
-            XGrabPointer(n.display, record->window, True, ButtonPressMask, GrabModeAsync,
-                         GrabModeAsync, record->window, None, CurrentTime);
+            XWarpPointer(n.display, None, window, 0, 0, 0, 0, 0, 0);
+            XGrabKeyboard(n.display, window, True, GrabModeAsync, GrabModeAsync, CurrentTime);
+            XGrabPointer(n.display, window, True, ButtonPressMask, GrabModeAsync, GrabModeAsync,
+                         window, None, CurrentTime);
         }
-        glXMakeCurrent(n.display, record->window, record->context);
+        glXMakeCurrent(n.display, window, record->context.get());
         XEvent mapped;
-        XIfEvent(n.display, &mapped, IsMapNotifyOf, reinterpret_cast<XPointer>(&record->window));
-        XSelectInput(n.display, record->window,
+        Window mapped_window = window;
+        XIfEvent(n.display, &mapped, IsMapNotifyOf, reinterpret_cast<XPointer>(&mapped_window));
+        XSelectInput(n.display, window,
                      KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask |
                          PointerMotionMask | ResizeRedirectMask);
-        n.last_window = record->window;
-        SetInputWindow(record->window);
+        n.last_window = window;
+        SetInputWindow(window);
     }
-    SetTitle(n.display, record->window);
+    SetTitle(n.display, window);
     PumpXEvents();
 
     record->width = width;
@@ -384,7 +406,8 @@ GLWindowPtr CreateGLWindow(int32_t width, int32_t height, int32_t depth, int32_t
 GLWindowPtr AttachGLWindow(Window window, int32_t flags) {
     auto record = std::make_shared<GLWindowRecord>();
     record->kind = GLWindowKind::Attached;
-    record->window = window;
+    // Held like our own windows, but given up at close: it is never destroyed here.
+    record->window = XWindowOwner(Native().display, window);
     record->flags = flags;
     return record;
 }
@@ -397,7 +420,8 @@ void RefreshAttachedGeometry(GLWindowRecord& record) {
     Window root;
     int x, y;
     unsigned int width, height, border, depth;
-    if (XGetGeometry(n.display, record.window, &root, &x, &y, &width, &height, &border, &depth)) {
+    if (XGetGeometry(n.display, record.window.get(), &root, &x, &y, &width, &height, &border,
+                     &depth)) {
         record.width = static_cast<int32_t>(width);
         record.height = static_cast<int32_t>(height);
     }
@@ -412,17 +436,19 @@ void SelectGLWindow(const GLWindowPtr& record) {
     if (!record->context && EnsureGLXReady() == 0) {
         XVisualInfo* visual = ChooseGLXVisual(record->flags);
         if (!visual) return;
-        record->context =
-            glXCreateContext(n.display, visual, n.shared ? n.shared->context : nullptr, True);
+        record->context = GLXContextOwner(
+            n.display, glXCreateContext(n.display, visual,
+                                        n.shared ? n.shared->context.get() : nullptr, True));
         XFree(visual);
         if (!record->context) return;
-        glXMakeCurrent(n.display, record->window, record->context);
-        SetInputWindow(record->window);
+        glXMakeCurrent(n.display, record->window.get(), record->context.get());
+        SetInputWindow(record->window.get());
     }
     // Making another record's context (CreateGLWindow does) leaves the remembered current
     // record stale, so GL's own answer is asked as well.
-    if (record->context && (record != n.current || glXGetCurrentContext() != record->context)) {
-        glXMakeCurrent(n.display, record->window, record->context);
+    if (record->context &&
+        (record != n.current || glXGetCurrentContext() != record->context.get())) {
+        glXMakeCurrent(n.display, record->window.get(), record->context.get());
         n.current = record;
         n.last_selected = record;
     }
@@ -436,7 +462,7 @@ void SwapGLWindow(int32_t sync) {
         n.current->sync = interval;
         if (n.swap_interval) n.swap_interval(interval);
     }
-    glXSwapBuffers(n.display, n.current->window);
+    glXSwapBuffers(n.display, n.current->window.get());
     PumpXEvents();
 }
 
@@ -459,23 +485,14 @@ void CloseGLWindow(const GLWindowPtr& record) {
     if (record == n.last_selected) n.last_selected = nullptr;
     const GLWindowKind kind = record->kind;
     record->kind = GLWindowKind::Closed;
-    if (record->context) {
-        // Only this record's own context is unbound: closing another must not leave the
-        // selected one without a context.
-        if (glXGetCurrentContext() == record->context) glXMakeCurrent(n.display, None, nullptr);
-        glXDestroyContext(n.display, record->context);
-        record->context = nullptr;
+    record->context.reset();
+    if (kind == GLWindowKind::Attached) {
+        record->window.release();  // a foreign window is never destroyed
+        return;
     }
-    if (kind == GLWindowKind::Attached) return;  // a foreign window is never destroyed
-    if (record->window) {
-        if (record->window == InputWindow()) SetInputWindow(0);
-        XDestroyWindow(n.display, record->window);
-        record->window = 0;
-    }
-    if (record->colormap) {
-        XFreeColormap(n.display, record->colormap);
-        record->colormap = 0;
-    }
+    if (record->window && record->window.get() == InputWindow()) SetInputWindow(0);
+    record->window.reset();
+    record->colormap.reset();
     if (kind == GLWindowKind::FullScreen) RestoreDesktopMode(n);
     XFlush(n.display);
 }

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <utility>
 
 namespace vexel {
 
@@ -21,6 +22,47 @@ enum class GLWindowKind : int32_t {
     FullScreen = 3,  // our own override-redirect window in a switched video mode
 };
 
+// Owns one resource of the X display: `Release(display, handle)` frees it when the owner is
+// reset or destroyed. Move-only.
+template <typename Handle, void (*Release)(Display*, Handle)>
+class DisplayResource {
+  public:
+    DisplayResource() = default;
+    DisplayResource(Display* display, Handle handle) : display_(display), handle_(handle) {}
+    ~DisplayResource() { reset(); }
+    DisplayResource(DisplayResource&& other) noexcept
+        : display_(other.display_), handle_(std::exchange(other.handle_, Handle{})) {}
+    DisplayResource& operator=(DisplayResource&& other) noexcept {
+        if (this != &other) {
+            reset();
+            display_ = other.display_;
+            handle_ = std::exchange(other.handle_, Handle{});
+        }
+        return *this;
+    }
+
+    Handle get() const { return handle_; }
+    explicit operator bool() const { return handle_ != Handle{}; }
+    void reset() {
+        if (handle_ != Handle{}) Release(display_, std::exchange(handle_, Handle{}));
+    }
+    // Gives the handle up without freeing it.
+    Handle release() { return std::exchange(handle_, Handle{}); }
+
+  private:
+    Display* display_ = nullptr;
+    Handle handle_{};
+};
+
+// Unbinds the context first when it is current on this thread.
+void DestroyGLXContext(Display* display, GLXContext context);
+void DestroyXWindow(Display* display, Window window);
+void FreeXColormap(Display* display, Colormap colormap);
+
+using GLXContextOwner = DisplayResource<GLXContext, DestroyGLXContext>;
+using XWindowOwner = DisplayResource<Window, DestroyXWindow>;
+using XColormapOwner = DisplayResource<Colormap, FreeXColormap>;
+
 struct GLWindowRecord {
     GLWindowKind kind = GLWindowKind::Closed;
     int32_t width = 0;
@@ -29,9 +71,17 @@ struct GLWindowRecord {
     int32_t hertz = 0;  // as requested, not the rate of the chosen mode
     int32_t flags = 0;
     int32_t sync = -1;  // the swap interval last set on it
-    Window window = 0;
-    Colormap colormap = 0;
-    GLXContext context = nullptr;
+    // An attached record's window belongs to someone else: it is given up, never destroyed.
+    XWindowOwner window;
+    XColormapOwner colormap;
+    GLXContextOwner context;
+
+    GLWindowRecord() = default;
+    GLWindowRecord(const GLWindowRecord&) = delete;
+    GLWindowRecord& operator=(const GLWindowRecord&) = delete;
+    ~GLWindowRecord() {
+        if (kind == GLWindowKind::Attached) window.release();
+    }
 };
 
 // Records are shared: the graphics context owns one, the layer remembers the current and
