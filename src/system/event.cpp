@@ -2,9 +2,9 @@
 
 #include <array>
 
+#include "system/event_queue.h"
 #include "system/for_testing.h"
 #include "system/hook.h"
-#include "system/internal/event_queue.h"
 #include "system/internal/hook_table.h"
 #include "system/system_driver.h"
 

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "system/event.h"
+#include "system/event_queue.h"
 #include "system/for_testing.h"
 #include "system/hook.h"
-#include "system/internal/event_queue.h"
 
 namespace vexel {
 namespace {

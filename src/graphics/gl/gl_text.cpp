@@ -4,7 +4,7 @@
 
 #include "font/builtin_font.h"
 #include "graphics/gl/gl_helpers.h"
-#include "graphics/gl/internal/gl_texture.h"
+#include "graphics/gl/gl_texture.h"
 #include "graphics/graphics.h"
 #include "pixmap/pixel_format.h"
 #include "stream/incbin.h"

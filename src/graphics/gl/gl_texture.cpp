@@ -1,9 +1,10 @@
-#include "graphics/gl/internal/gl_texture.h"
+#include "graphics/gl/gl_texture.h"
 
 #include <GL/gl.h>
 
 #include "graphics/gl/gl_helpers.h"
 #include "graphics/gl/internal/gl_check.h"
+#include "graphics/gl/internal/texture_upload.h"
 
 namespace vexel {
 

@@ -12,7 +12,7 @@
 #include "graphics/gl/gl_graphics.h"
 #include "graphics/gl/gl_helpers.h"
 #include "graphics/gl/internal/gl_check.h"
-#include "graphics/gl/internal/gl_texture.h"
+#include "graphics/gl/internal/texture_upload.h"
 #include "graphics/image.h"
 #include "graphics/internal/truncate.h"
 
