@@ -11,12 +11,6 @@
 #include "stream/stream_factory.h"
 
 namespace morvelle {
-namespace {
-
-constexpr char16_t kHighscoreFile[] = u"High.Score";
-
-}  // namespace
-
 String THighscore::ToString() const {
     return Name + u" ~ " + vexel::IntToString(Points);
 }
@@ -50,7 +44,7 @@ bool THighscore::WriteTo(vexel::TStream& stream) {
 }
 
 void THighscore::Save() {
-    const String path = SavedFilePath(kHighscoreFile);
+    const String path = SavedFilePath(FilePath);
     if (!SaveFileAtomically(path, WriteTo)) {
         std::fprintf(stderr, "Morvelle: could not save %s\n", vexel::ToUtf8(path).c_str());
     }
@@ -71,7 +65,7 @@ void THighscore::ReadFrom(vexel::TStream& stream) {
 }
 
 void THighscore::Load() {
-    const vexel::StreamPtr stream = vexel::OpenFileRead(SavedFileToRead(kHighscoreFile));
+    const vexel::StreamPtr stream = vexel::OpenFileRead(SavedFileToRead(FilePath));
     if (!stream) {
         Fill();
         return;

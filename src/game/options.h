@@ -10,7 +10,7 @@
 
 namespace morvelle {
 
-inline constexpr char16_t kOptionsFile[] = u"Options";
+inline constexpr char16_t kOptionsFile[] = u"Data/Options";
 
 // Reads the options file, replacing PlayerName and SoundOn; keeps the defaults when there
 // is no file. A damaged file never stops the game: a name without its integer keeps the

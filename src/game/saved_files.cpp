@@ -103,14 +103,15 @@ void ChooseSaveFolder() {
     game.SaveFolder = folder;
 }
 
-String SavedFilePath(const String& name) {
-    return Game().SaveFolder + u"/" + name;
+String SavedFilePath(const String& data_path) {
+    const String prefix = String(kDataFolder) + u"/";
+    if (!data_path.starts_with(prefix)) return data_path;
+    return Game().SaveFolder + u"/" + data_path.substr(prefix.size());
 }
 
-String SavedFileToRead(const String& name) {
-    const String saved = SavedFilePath(name);
-    if (vexel::PathKind(saved) == vexel::PATH_FILE) return saved;
-    return String(kDataFolder) + u"/" + name;
+String SavedFileToRead(const String& data_path) {
+    const String saved = SavedFilePath(data_path);
+    return vexel::PathKind(saved) == vexel::PATH_FILE ? saved : data_path;
 }
 
 bool SaveFileAtomically(const String& path, const std::function<bool(vexel::TStream&)>& write) {

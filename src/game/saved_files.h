@@ -27,11 +27,11 @@ inline constexpr int32_t kMaxNameBytes = 1024;
 // missing. Stored in the game state's SaveFolder.
 void ChooseSaveFolder();
 
-// "Data/<name>" moved into the save folder, for writing.
-String SavedFilePath(const String& name);
-// The file to read `name` from: the one in the save folder when it exists there, else the
-// one shipped in "Data".
-String SavedFileToRead(const String& name);
+// Where the file "Data/<name>" is written: "<save folder>/<name>".
+String SavedFilePath(const String& data_path);
+// Where "Data/<name>" is read from: the save folder's file when it exists, else the one in
+// "Data" (which an installed game may ship).
+String SavedFileToRead(const String& data_path);
 
 // Replaces the file at `path` with what `write` puts into a stream. The bytes go to a new
 // file in the same folder, which is flushed, synced to the disk and renamed over `path`; if

@@ -417,11 +417,102 @@ bool SpanHit(const RasterPolygon& a, const RasterPolygon& b, bool word_spans, Wo
     return false;
 }
 
+// An image quad drawn unturned, unmirrored and unscaled in y direction's sense of order:
+// corners (x0, y0), (x1, y0), (x1, y1), (x0, y1) with texture coordinates (0, 0), (1, 0),
+// (1, 1), (0, 1), x0 < x1, y0 < y1, an area of at least one pixel (so the walk keeps its
+// vertex order) and coordinates small enough to truncate plainly. The walk rasterises such a
+// box with edges that never move sideways: it covers rows [top, bottom) and columns
+// [left, right) on each, u runs from 0 to 1 across the span and v is the same along it.
+struct Box {
+    int32_t top = 0, bottom = 0, left = 0, right = 0;
+    const CollisionMask* mask = nullptr;
+};
+
+bool AsBox(const OverlapPolygon& polygon, Box& box) {
+    if (polygon.count != 4) return false;
+    const float* d = polygon.xyuv;
+    constexpr float kUv[8] = {0, 0, 1, 0, 1, 1, 0, 1};
+    for (int i = 0; i < 4; ++i) {
+        if (d[i * 4 + 2] != kUv[i * 2] || d[i * 4 + 3] != kUv[i * 2 + 1]) return false;
+    }
+    const float x0 = d[0], y0 = d[1], x1 = d[4], y1 = d[9];
+    if (d[5] != y0 || d[8] != x1 || d[12] != x0 || d[13] != y1) return false;
+    constexpr float kLimit = 4194304.0f;  // 2^22
+    if (!(x0 > -kLimit && x1 < kLimit && y0 > -kLimit && y1 < kLimit)) return false;
+    if (!(x0 < x1 && y0 < y1 && (x1 - x0) * (y1 - y0) >= 1)) return false;
+    box.top = TruncateCoordinate(y0);
+    box.bottom = TruncateCoordinate(y1);
+    box.left = TruncateCoordinate(x0);
+    box.right = TruncateCoordinate(x1);
+    box.mask = polygon.mask;
+    return true;
+}
+
+// The v that the walk's edges carry on scanline `y` of a box: half a step in on its top row,
+// then one step more per row, added in single precision as the walk adds them.
+float BoxV(const Box& box, int32_t y) {
+    const float step = 1.0f / static_cast<float>(box.bottom - box.top);
+    float v = 0 + step * 0.5f;
+    for (int32_t row = box.top; row < y; ++row)
+        v += step;
+    return v;
+}
+
+// The walk of two boxes whose spans read consecutive mask columns, which is most pairs of
+// unturned sprites: one word test set up once, then only the mask rows change from scanline
+// to scanline. Returns false in `handled` for pairs the general walk has to take.
+bool BoxesOverlap(const Box& a, const Box& b, bool& handled) {
+    handled = false;
+    if (a.bottom - a.top < 1 || b.bottom - b.top < 1) return false;
+    const int64_t start = std::max(a.left, b.left);
+    const int64_t width = static_cast<int64_t>(std::min(a.right, b.right)) - start;
+    const int32_t first_row = std::max(a.top, b.top);
+    const int32_t end_row = std::min(a.bottom, b.bottom);
+    if (!(b.left < a.right && b.right > a.left && width > 0) || first_row >= end_row) {
+        handled = true;
+        return false;
+    }
+    std::array<ColumnRun, 2> runs;
+    std::array<float, 2> v{}, step{};
+    for (size_t p = 0; p < 2; ++p) {
+        const Box& box = p == 0 ? a : b;
+        SpanWalk walk;
+        walk.mask = box.mask;
+        const int64_t n = static_cast<int64_t>(box.right) - box.left;
+        if (walk.mask) {
+            walk.du = (1.0f - 0.0f) / static_cast<float>(n);
+            walk.u = 0 + walk.du * (static_cast<float>(start - box.left) + 0.5f);
+        }
+        if (!ConsecutiveColumns(walk, width, runs[p])) return false;
+        v[p] = BoxV(box, first_row);
+        step[p] = 1.0f / static_cast<float>(box.bottom - box.top);
+    }
+    handled = true;
+    WordSpan test(runs[0], runs[1], width);
+    const auto row = [](const ColumnRun& run, float at) {
+        return run.kind == ColumnRun::kRow ? MaskRowPixels(*run.mask, MaskRow(*run.mask, at))
+                                           : nullptr;
+    };
+    for (int32_t y = first_row; y < end_row; ++y) {
+        test.SetRows(row(runs[0], v[0]), row(runs[1], v[1]));
+        if (test.AnyCommonOpaque()) return true;
+        v[0] += step[0];
+        v[1] += step[1];
+    }
+    return false;
+}
+
 }  // namespace
 
 bool ScanlineOverlap::PolygonsOverlap(const OverlapPolygon& first, const OverlapPolygon& second) {
     for (const auto* source : {&first, &second}) {
         if (source->count < 1 || source->count > kMaxVertices || !source->xyuv) return false;
+    }
+    Box a, b;
+    if (word_spans_ && AsBox(first, a) && AsBox(second, b)) {
+        bool handled;
+        const bool hit = BoxesOverlap(a, b, handled);
+        if (handled) return hit;
     }
     std::array<RasterPolygon, 2> polygons;
     Load(polygons[0], first);

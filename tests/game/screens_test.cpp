@@ -198,6 +198,17 @@ TEST_F(Screens, PlayEffectIsSilentWithSoundOffOrWithoutAChannel) {
     PlayEffect(game.ShotSound);
     EXPECT_EQ(Sound(game.ShotSound).starts, 1);
     EXPECT_EQ(Sound(game.ShotSound).last_volume, 0.75f);
+    // A driver without a free voice gives no channel; nothing is set on it then.
+    struct NoVoice : vexel::TSound {
+        vexel::ChannelPtr Play(const vexel::ChannelPtr&) override {
+            ++starts;
+            return nullptr;
+        }
+        int starts = 0;
+    };
+    const auto busy = std::make_shared<NoVoice>();
+    PlayEffect(busy);
+    EXPECT_EQ(busy->starts, 1);
 }
 
 }  // namespace

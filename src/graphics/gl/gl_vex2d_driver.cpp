@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <numbers>
 #include <vector>
 
@@ -29,6 +30,12 @@ struct GLDriverState {
     GLuint bound_texture = 0;
     bool texturing = false;
     float ix = 0, iy = 0, jx = 0, jy = 0;
+    // The projection's size and the window's, for turning drawing units into pixels.
+    float ortho_width = 1, ortho_height = 1;
+    int32_t window_width = 0, window_height = 0;
+    // The viewport's scissor box (x, y from the bottom, width, height) when it is on.
+    bool scissor = false;
+    GLint scissor_box[4] = {0, 0, 0, 0};
     GLubyte color[4] = {0, 0, 0, 0};
     std::vector<GLuint> dead_textures;
     int32_t dead_generation = 0;
@@ -107,6 +114,8 @@ GLubyte ClampByte(int32_t value) {
 }
 
 void LoadOrtho(float width, float height) {
+    State().ortho_width = width;
+    State().ortho_height = height;
     VEXEL_GL(glMatrixMode(GL_PROJECTION));
     VEXEL_GL(glLoadIdentity());
     VEXEL_GL(glOrtho(0, width, height, 0, -1, 1));
@@ -288,6 +297,74 @@ bool ContentPieces(const TGLImageFrame& frame, float sx, float sy, float sw, flo
     return area < 0.8f * sw * sh;
 }
 
+enum class ScissorUse { kNothingToDraw, kWholeQuad, kBox };
+
+// The window box (x, y from the bottom, width, height) outside of which the frame's quad
+// would sample only clear texels: the content box and one texel around it, through the
+// current matrix and projection, widened by a pixel, within the viewport. kWholeQuad when
+// the box would save too little (or the numbers are not finite).
+ScissorUse ContentScissor(const TGLImageFrame& frame, float x0, float y0, float x1, float y1,
+                          float tx, float ty, float sx, float sy, float sw, float sh,
+                          int32_t box[4]) {
+    const auto& s = State();
+    const float a0 = std::max(sx, static_cast<float>(std::max(frame.content_x0 - 1, 0)));
+    const float a1 =
+        std::min(sx + sw, static_cast<float>(std::min(frame.content_x1 + 1, frame.image_width)));
+    const float b0 = std::max(sy, static_cast<float>(std::max(frame.content_y0 - 1, 0)));
+    const float b1 =
+        std::min(sy + sh, static_cast<float>(std::min(frame.content_y1 + 1, frame.image_height)));
+    if (a0 >= a1 || b0 >= b1) return ScissorUse::kNothingToDraw;
+    const float kx = (x1 - x0) / sw, ky = (y1 - y0) / sh;
+    const float to_x = static_cast<float>(s.window_width) / s.ortho_width;
+    const float to_y = static_cast<float>(s.window_height) / s.ortho_height;
+    // Window pixels (y downwards) of the corners of the source rectangle [u0, u1] × [v0, v1].
+    const auto bounds = [&](float u0, float u1, float v0, float v1, float out[4]) {
+        out[0] = out[1] = std::numeric_limits<float>::infinity();
+        out[2] = out[3] = -std::numeric_limits<float>::infinity();
+        for (const float u : {u0, u1}) {
+            for (const float v : {v0, v1}) {
+                const float lx = x0 + (u - sx) * kx, ly = y0 + (v - sy) * ky;
+                const float px = (lx * s.ix + ly * s.iy + tx) * to_x;
+                const float py = (lx * s.jx + ly * s.jy + ty) * to_y;
+                out[0] = std::min(out[0], px), out[1] = std::min(out[1], py);
+                out[2] = std::max(out[2], px), out[3] = std::max(out[3], py);
+            }
+        }
+    };
+    float content[4], whole[4];
+    bounds(a0, a1, b0, b1, content);
+    bounds(sx, sx + sw, sy, sy + sh, whole);
+    for (const float v : {content[0], content[1], content[2], content[3]}) {
+        if (!std::isfinite(v)) return ScissorUse::kWholeQuad;
+    }
+    // Within the window (and the viewport's box), a pixel wider on each side.
+    int32_t limit[4] = {0, 0, s.window_width, s.window_height};  // left, top, right, bottom
+    if (s.scissor) {
+        limit[0] = s.scissor_box[0];
+        limit[2] = s.scissor_box[0] + s.scissor_box[2];
+        limit[1] = s.window_height - (s.scissor_box[1] + s.scissor_box[3]);
+        limit[3] = s.window_height - s.scissor_box[1];
+    }
+    const auto clamp = [](float v, int32_t low, int32_t high) {
+        return static_cast<int32_t>(
+            std::clamp(v, static_cast<float>(low), static_cast<float>(high)));
+    };
+    const int32_t left = clamp(std::floor(content[0]) - 1, limit[0], limit[2]);
+    const int32_t top = clamp(std::floor(content[1]) - 1, limit[1], limit[3]);
+    const int32_t right = clamp(std::ceil(content[2]) + 1, limit[0], limit[2]);
+    const int32_t bottom = clamp(std::ceil(content[3]) + 1, limit[1], limit[3]);
+    if (left >= right || top >= bottom) return ScissorUse::kNothingToDraw;
+    const float saved = static_cast<float>(right - left) * static_cast<float>(bottom - top);
+    if (!(saved < 0.8f * (whole[2] - whole[0]) * (whole[3] - whole[1]))) {
+        return ScissorUse::kWholeQuad;
+    }
+    box[0] = left;
+    box[1] = s.window_height - bottom;
+    box[2] = right - left;
+    box[3] = bottom - top;
+    return ScissorUse::kBox;
+}
+
 }  // namespace
 
 void TGLImageFrame::Draw(float x0, float y0, float x1, float y1, float tx, float ty, float sx,
@@ -304,6 +381,29 @@ void TGLImageFrame::Draw(float x0, float y0, float x1, float y1, float tx, float
     // gives every pixel the value the whole quad gives it; turned, the last bit can differ
     // and with it a filtered pixel, so a turned frame is drawn whole.
     const bool unturned = s.iy == 0 && s.jx == 0;
+    if (inside && !unturned && !mipmapped && ClearTexelsChangeNothing(s.blend)) {
+        // Turned, the whole quad is drawn with its own corners, but only inside the window
+        // box around the content, where a scissor box leaves the rasteriser nothing to do.
+        if (content_x0 >= content_x1) return;
+        int32_t box[4];
+        switch (ContentScissor(*this, x0, y0, x1, y1, tx, ty, sx, sy, sw, sh, box)) {
+            case ScissorUse::kNothingToDraw:
+                return;
+            case ScissorUse::kWholeQuad:
+                break;
+            case ScissorUse::kBox:
+                VEXEL_GL(glEnable(GL_SCISSOR_TEST));
+                VEXEL_GL(glScissor(box[0], box[1], box[2], box[3]));
+                TexturedQuad(*this, x0, y0, x1, y1, tx, ty, sx, sy, sw, sh);
+                if (s.scissor) {
+                    VEXEL_GL(glScissor(s.scissor_box[0], s.scissor_box[1], s.scissor_box[2],
+                                       s.scissor_box[3]));
+                } else {
+                    VEXEL_GL(glDisable(GL_SCISSOR_TEST));
+                }
+                return;
+        }
+    }
     if (inside && unturned && !mipmapped && ClearTexelsChangeNothing(s.blend)) {
         static std::vector<SourcePiece> pieces;
         const bool worth = ContentPieces(*this, sx, sy, sw, sh, replaces && !opaque, pieces);
@@ -463,12 +563,19 @@ void TGLVex2DDriver::SetClsColor(int32_t red, int32_t green, int32_t blue) {
 
 void TGLVex2DDriver::SetViewport(int32_t x, int32_t y, int32_t width, int32_t height) {
     const int32_t window_height = CurrentGraphicsHeight();
+    auto& s = State();
     if (x == 0 && y == 0 && width == CurrentGraphicsWidth() && height == window_height) {
         VEXEL_GL(glDisable(GL_SCISSOR_TEST));
+        s.scissor = false;
         return;
     }
     VEXEL_GL(glEnable(GL_SCISSOR_TEST));
     VEXEL_GL(glScissor(x, window_height - y - height, width, height));
+    s.scissor = true;
+    s.scissor_box[0] = x;
+    s.scissor_box[1] = window_height - y - height;
+    s.scissor_box[2] = width;
+    s.scissor_box[3] = height;
 }
 
 void TGLVex2DDriver::SetTransform(float ix, float iy, float jx, float jy) {
@@ -591,6 +698,8 @@ void TGLVex2DDriver::ResetGLContext(const GraphicsPtr& graphics) {
     auto& s = State();
     s.blend = 0;
     s.blending = false;
+    s.window_width = width;
+    s.window_height = height;
     s.bound_texture = 0;
     s.texturing = false;
     VEXEL_GL(glDisable(GL_TEXTURE_2D));
