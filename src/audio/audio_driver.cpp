@@ -1,6 +1,7 @@
 #include "audio/audio_driver.h"
 
 #include "audio/internal/builtin_drivers.h"
+#include "runtime/registry.h"
 #include "runtime/startup.h"
 
 namespace vexel {
@@ -10,7 +11,7 @@ namespace {
 constexpr size_t kMaxDriverNames = 100;
 
 struct DriverState {
-    AudioDriverPtr head;
+    Registry<TAudioDriver> drivers;
     AudioDriverPtr null_driver;
     AudioDriverPtr current;
     bool started = false;
@@ -96,9 +97,7 @@ SoundPtr TAudioDriver::LoadSound(const SoundSource& source, int32_t flags) {
 }
 
 void RegisterAudioDriver(const AudioDriverPtr& driver) {
-    DriverState& state = RawState();
-    driver->_succ = state.head;
-    state.head = driver;
+    RawState().drivers.Link(driver);
 }
 
 int32_t SelectAudioDriver(const String& name) {
@@ -107,13 +106,11 @@ int32_t SelectAudioDriver(const String& name) {
     ShutdownAudioDriver();
     state.selected = true;
     state.current = state.null_driver;
-    for (auto driver = state.head; driver; driver = driver->_succ) {
-        if (ToLower(driver->Name()) != wanted) continue;
-        if (driver->Startup() == 0) return 0;
-        state.current = driver;
-        return 1;
-    }
-    return 0;
+    const AudioDriverPtr driver =
+        state.drivers.Find([&](TAudioDriver& each) { return ToLower(each.Name()) == wanted; });
+    if (!driver || driver->Startup() == 0) return 0;
+    state.current = driver;
+    return 1;
 }
 
 AudioDriverPtr CurrentAudioDriver() {
@@ -134,7 +131,7 @@ void ShutdownAudioDriver() {
 
 std::vector<String> AudioDriverNames() {
     std::vector<String> names;
-    for (auto driver = State().head; driver && names.size() < kMaxDriverNames;
+    for (auto driver = State().drivers.Head(); driver && names.size() < kMaxDriverNames;
          driver = driver->_succ) {
         names.push_back(driver->Name());
     }
@@ -143,10 +140,9 @@ std::vector<String> AudioDriverNames() {
 
 int32_t HasAudioDriver(const String& name) {
     const String wanted = ToLower(name);
-    for (auto driver = State().head; driver; driver = driver->_succ) {
-        if (ToLower(driver->Name()) == wanted) return 1;
-    }
-    return 0;
+    return State().drivers.Find([&](TAudioDriver& each) { return ToLower(each.Name()) == wanted; })
+               ? 1
+               : 0;
 }
 
 void ResetAudioDriverSelection() {

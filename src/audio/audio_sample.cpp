@@ -5,7 +5,8 @@
 
 #include "audio/internal/builtin_loaders.h"
 #include "runtime/error.h"
-#include "stream/stream_factory.h"
+#include "runtime/registry.h"
+#include "stream/loader_chain.h"
 
 namespace vexel {
 
@@ -114,20 +115,18 @@ void NarrowFromStereo16BE(const uint8_t* in, int32_t format, int64_t n, uint8_t*
     }
 }
 
-struct LoaderState {
-    std::shared_ptr<TAudioSampleLoader> head;
-    LoaderState() {
-        // The Ogg Vorbis module starts before the WAV module, so WAV is asked first.
-        for (auto loader : {MakeOggSampleLoader(), MakeWavSampleLoader()}) {
-            loader->_succ = head;
-            head = loader;
-        }
-    }
-};
+// The built-in loaders are linked Ogg Vorbis first, so WAV heads the list: its four-byte tag
+// test settles most files before the Ogg decoder has to look.
+Registry<TAudioSampleLoader> MakeBuiltinLoaders() {
+    Registry<TAudioSampleLoader> loaders;
+    for (auto loader : {MakeOggSampleLoader(), MakeWavSampleLoader()})
+        loaders.Link(loader);
+    return loaders;
+}
 
-LoaderState& Loaders() {
-    static LoaderState state;
-    return state;
+Registry<TAudioSampleLoader>& Loaders() {
+    static Registry<TAudioSampleLoader> loaders = MakeBuiltinLoaders();
+    return loaders;
 }
 
 }  // namespace
@@ -218,33 +217,17 @@ AudioSamplePtr LittleEndianSample(const AudioSamplePtr& sample) {
 }
 
 void RegisterAudioSampleLoader(std::shared_ptr<TAudioSampleLoader> loader) {
-    loader->_succ = Loaders().head;
-    Loaders().head = std::move(loader);
+    Loaders().Link(std::move(loader));
 }
 
 std::shared_ptr<TAudioSampleLoader> AudioSampleLoaders() {
-    return Loaders().head;
+    return Loaders().Head();
 }
 
 AudioSamplePtr LoadAudioSampleFile(const Url& url) {
-    const StreamPtr stream = OpenFileRead(url);
-    if (!stream) return nullptr;
-    const int64_t start = stream->Pos();
-    if (start == -1) {
-        stream->Close();
-        throw RuntimeError(u"Stream is not seekable");
-    }
-    AudioSamplePtr sample;
-    for (auto loader = Loaders().head; loader && !sample; loader = loader->_succ) {
-        stream->Seek(start);
-        try {
-            sample = loader->LoadAudioSample(*stream);
-        } catch (const TStreamException&) {
-            sample = nullptr;
-        }
-    }
-    stream->Close();
-    return sample;
+    return OfferToEachLoader(
+        url, Loaders().Head(), WhenUnseekable::kRaise,
+        [](TAudioSampleLoader& loader, TStream& stream) { return loader.LoadAudioSample(stream); });
 }
 
 }  // namespace vexel

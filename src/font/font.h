@@ -55,7 +55,4 @@ void AddFontLoader(const FontLoaderPtr& loader);
 // Asks each linked loader from the head; the first font any of them returns, or null.
 FontPtr LoadFontFrom(const Url& url, int32_t size, int32_t style);
 
-// Puts the loader list back to its start: the FreeType loader alone.
-void ResetFontLoadersForTesting();
-
 }  // namespace vexel

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "graphics/for_testing.h"
 #include "graphics/graphics.h"
 #include "graphics/internal/truncate.h"
 #include "graphics/vex2d.h"

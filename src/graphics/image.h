@@ -108,7 +108,4 @@ void DrawImageSubRect(TImage& image, float x, float y, float w, float h, float s
 // position.
 void TileImageFrame(TImage& image, float x, float y, int32_t frame);
 
-// Restores the image settings to their start values, for tests.
-void ResetImageSettingsForTesting();
-
 }  // namespace vexel

@@ -1,5 +1,6 @@
 #include "stream/stream_factory.h"
 
+#include "runtime/registry.h"
 #include "stream/c_stream.h"
 #include "stream/internal/builtin_factories.h"
 
@@ -7,19 +8,17 @@ namespace vexel {
 
 namespace {
 
-std::shared_ptr<TStreamFactory> MakeBuiltinList() {
+Registry<TStreamFactory> MakeBuiltinList() {
     // Oldest first: the last one linked is asked first.
-    std::shared_ptr<TStreamFactory> head;
-    for (auto factory : {MakeIncbinStreamFactory(), MakeTextStreamFactory()}) {
-        factory->_succ = head;
-        head = factory;
-    }
-    return head;
+    Registry<TStreamFactory> factories;
+    for (auto factory : {MakeIncbinStreamFactory(), MakeTextStreamFactory()})
+        factories.Link(factory);
+    return factories;
 }
 
-std::shared_ptr<TStreamFactory>& FactoryHead() {
-    static std::shared_ptr<TStreamFactory> head = MakeBuiltinList();
-    return head;
+Registry<TStreamFactory>& Factories() {
+    static Registry<TStreamFactory> factories = MakeBuiltinList();
+    return factories;
 }
 
 }  // namespace
@@ -36,12 +35,11 @@ StreamPtr Url::Stream() const {
 }
 
 void RegisterStreamFactory(std::shared_ptr<TStreamFactory> factory) {
-    factory->_succ = FactoryHead();
-    FactoryHead() = std::move(factory);
+    Factories().Link(std::move(factory));
 }
 
 std::shared_ptr<TStreamFactory> StreamFactories() {
-    return FactoryHead();
+    return Factories().Head();
 }
 
 StreamPtr OpenUrlStream(const Url& url, bool readable, bool writeable) {
@@ -55,7 +53,7 @@ StreamPtr OpenUrlStream(const Url& url, bool readable, bool writeable) {
         proto = ToLower(text.substr(0, separator));
         path = text.substr(separator + 2);
     }
-    for (auto factory = FactoryHead(); factory; factory = factory->_succ) {
+    for (auto factory = Factories().Head(); factory; factory = factory->_succ) {
         if (auto stream = factory->CreateStream(url, proto, path, readable, writeable)) {
             return stream;
         }

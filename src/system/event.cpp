@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "system/for_testing.h"
 #include "system/hook.h"
 #include "system/internal/event_queue.h"
 #include "system/internal/hook_table.h"

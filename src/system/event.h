@@ -81,8 +81,4 @@ EventPtr NewEvent(int32_t id, ObjectPtr source = nullptr, int32_t data = 0, int3
 void DispatchEvent(const EventPtr& event);
 int32_t NewUserEventId(const String& description);
 
-// Puts hooks, hook ids, descriptions and the event queue back to how the program starts.
-// For tests only.
-void ResetEventModuleForTesting();
-
 }  // namespace vexel

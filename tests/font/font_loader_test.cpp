@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "font/font.h"
+#include "font/for_testing.h"
 #include "font/freetype_font.h"
 
 namespace vexel {

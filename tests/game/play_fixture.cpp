@@ -6,6 +6,7 @@
 #include "game/gun.h"
 #include "game/recipe.h"
 #include "graphics/collision.h"
+#include "graphics/for_testing.h"
 #include "graphics/vex2d.h"
 #include "pixmap/pixmap.h"
 #include "system/event.h"

@@ -6,6 +6,7 @@
 #include <map>
 
 #include "font/builtin_font.h"
+#include "font/for_testing.h"
 #include "font/freetype_font.h"
 #include "graphics/image_font.h"
 #include "graphics/vex2d.h"

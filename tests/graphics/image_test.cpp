@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "graphics/for_testing.h"
 #include "graphics/graphics.h"
 #include "graphics/vex2d.h"
 #include "pixmap/pixmap.h"

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "system/event.h"
+#include "system/for_testing.h"
 #include "system/hook.h"
 #include "system/internal/event_queue.h"
 

@@ -2,6 +2,7 @@
 
 #include "runtime/error.h"
 #include "system/event.h"
+#include "system/for_testing.h"
 #include "system/hook.h"
 
 namespace vexel {
