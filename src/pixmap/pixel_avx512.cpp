@@ -7,8 +7,10 @@
 #include <immintrin.h>
 
 // GCC 12's AVX-512 conversions start from a deliberately undefined register, which its
-// -Wmaybe-uninitialized then reports wherever they are inlined.
+// -Wmaybe-uninitialized then reports wherever they are inlined. Clang has no such warning.
+#if !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 
 namespace vexel {
 
