@@ -55,6 +55,23 @@ int32_t OrangePixels(const Picture& window, Area area) {
     return count;
 }
 
+// The width of the score's white text, left-aligned at x 20 on the sky: the columns of
+// x 15..79, y 40..63 that hold a near-white pixel, from the first to the last.
+int32_t ScoreInkWidth(const Picture& window) {
+    int32_t first = -1, last = -1;
+    for (int32_t x = 15; x < 80; ++x) {
+        for (int32_t y = 40; y < 64; ++y) {
+            const uint32_t p = window.At(x, y);
+            if ((p >> 16 & 0xFF) > 230 && (p >> 8 & 0xFF) > 230 && (p & 0xFF) > 230) {
+                if (first < 0) first = x;
+                last = x;
+                break;
+            }
+        }
+    }
+    return first < 0 ? 0 : last - first + 1;
+}
+
 bool CarrotShows(const Picture& window, const Carrot& carrot) {
     return OrangePixels(window, carrot.footprint) >= 60;
 }
@@ -160,6 +177,10 @@ TEST(WholeGame, FromTheTitleThroughShotsAndNameEntryToTheSavedTable) {
                CarrotShows(w, kCarrots[1]);
     });
     ASSERT_TRUE(MagazineShows(first, cherry));
+    // The score starts at "0", one digit of the 24-pixel font.
+    const int32_t one_digit = ScoreInkWidth(first);
+    EXPECT_GE(one_digit, 8);
+    EXPECT_LE(one_digit, 18);
 
     // Three rounds: each carrot is shot, vanishes, and comes back within 30 s.
     std::vector<Clock::time_point> shots;
@@ -178,6 +199,10 @@ TEST(WholeGame, FromTheTitleThroughShotsAndNameEntryToTheSavedTable) {
             shoot(carrot.shot_x, carrot.shot_y);
             EXPECT_LE(OrangePixels(game.Grab(), carrot.footprint), 5) << "round " << round;
         }
+        // 80 after the first round: two digits; 160 and 240 after the others: three.
+        const int32_t width = ScoreInkWidth(game.Grab());
+        EXPECT_GE(width, round == 0 ? 2 * one_digit - 3 : 3 * one_digit - 6) << "round " << round;
+        EXPECT_LE(width, round == 0 ? 2 * one_digit + 6 : 3 * one_digit + 8) << "round " << round;
     }
     // Two shots into the open sky empty the magazine: no icon is lit any more.
     shoot(512, 20);
