@@ -66,6 +66,14 @@ const std::vector<uint8_t>& PngRGBA() {
     return bytes;
 }
 
+// A large square picture, whose pixmap alone is 16 MiB.
+const std::vector<uint8_t>& PngRGBALarge() {
+    static const auto bytes = Encoded("vexel-bench-rgba-large.png", [](const vexel::Url& url) {
+        return vexel::SavePNGPixmap(*Picture(2048, 2048, vexel::PIXEL_RGBA32), url, 6);
+    });
+    return bytes;
+}
+
 const std::vector<uint8_t>& PngRGB() {
     static const auto bytes = Encoded("vexel-bench-rgb.png", [](const vexel::Url& url) {
         return vexel::SavePNGPixmap(*Picture(1536, 1536, vexel::PIXEL_RGB24), url, 6);
@@ -182,6 +190,8 @@ void BM_LoadStbPng(benchmark::State& state, const std::vector<uint8_t>& (*file)(
 BENCHMARK_CAPTURE(BM_LoadOurs, PngRGBA4608x512, PngRGBA)->MeasureProcessCPUTime();
 BENCHMARK_CAPTURE(BM_LoadBarePng, PngRGBA4608x512, PngRGBA)->MeasureProcessCPUTime();
 BENCHMARK_CAPTURE(BM_LoadStbPng, PngRGBA4608x512, PngRGBA)->MeasureProcessCPUTime();
+BENCHMARK_CAPTURE(BM_LoadOurs, PngRGBA2048x2048, PngRGBALarge)->MeasureProcessCPUTime();
+BENCHMARK_CAPTURE(BM_LoadBarePng, PngRGBA2048x2048, PngRGBALarge)->MeasureProcessCPUTime();
 BENCHMARK_CAPTURE(BM_LoadOurs, PngRGB1536x1536, PngRGB)->MeasureProcessCPUTime();
 BENCHMARK_CAPTURE(BM_LoadBarePng, PngRGB1536x1536, PngRGB)->MeasureProcessCPUTime();
 BENCHMARK_CAPTURE(BM_LoadStbPng, PngRGB1536x1536, PngRGB)->MeasureProcessCPUTime();
@@ -240,6 +250,7 @@ BENCHMARK(BM_LoadSdlTga)->MeasureProcessCPUTime();
 const bool compared =
     vexel::bench::CompareWith("BM_LoadOurs/PngRGBA4608x512", "BM_LoadBarePng/PngRGBA4608x512") &&
     vexel::bench::CompareWith("BM_LoadOurs/PngRGBA4608x512", "BM_LoadStbPng/PngRGBA4608x512") &&
+    vexel::bench::CompareWith("BM_LoadOurs/PngRGBA2048x2048", "BM_LoadBarePng/PngRGBA2048x2048") &&
     vexel::bench::CompareWith("BM_LoadOurs/PngRGB1536x1536", "BM_LoadBarePng/PngRGB1536x1536") &&
     vexel::bench::CompareWith("BM_LoadOurs/PngRGB1536x1536", "BM_LoadStbPng/PngRGB1536x1536") &&
     vexel::bench::CompareWith("BM_LoadOurs/Jpeg1536x1536", "BM_LoadBareJpeg") &&

@@ -28,6 +28,19 @@ String UserDataFolder() {
     return home + u"/.local/share/morvelle";
 }
 
+// Creates `folder` and whichever of its parents are missing, for the player's eyes only (mode
+// 0700, as the XDG base directories ask of the folders an application makes); true when it
+// is a folder afterwards.
+bool MakePrivateFolder(const std::string& folder) {
+    for (size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
+        // A component that exists already is left as it is.
+        mkdir(folder.substr(0, slash).c_str(), 0700);
+        if (slash == std::string::npos) break;
+    }
+    struct stat info {};
+    return stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
 // Writes the directory entry of a rename to the disk, so the new name survives a power cut.
 void SyncFolder(const std::string& folder) {
     const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -99,7 +112,7 @@ void ChooseSaveFolder() {
     game.SaveFolder = kDataFolder;
     if (access(vexel::ToUtf8(kDataFolder).c_str(), W_OK) == 0) return;
     const String folder = UserDataFolder();
-    if (folder.empty() || !vexel::MakeDirectory(folder, true)) return;
+    if (folder.empty() || !MakePrivateFolder(vexel::ToUtf8(folder))) return;
     game.SaveFolder = folder;
 }
 

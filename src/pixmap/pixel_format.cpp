@@ -19,6 +19,15 @@ bool ProcessorHasAVX2() {
 #endif
 }
 
+bool ProcessorHasAVX512() {
+#if VEXEL_AVX512_ROWS
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx512f") != 0;
+#else
+    return false;
+#endif
+}
+
 bool ProcessorHasSSSE3() {
 #if VEXEL_SSSE3_ROWS
     __builtin_cpu_init();
@@ -31,6 +40,7 @@ bool ProcessorHasSSSE3() {
 // Zero (no AVX2, no SSSE3) until set, should a row loop run before this unit is initialised.
 bool avx2_allowed = ProcessorHasAVX2();
 bool ssse3_allowed = ProcessorHasSSSE3();
+bool avx512_allowed = ProcessorHasAVX512();
 
 // Each one-byte format expands by a multiplier and a constant: v * mul | add.
 template <uint32_t kMul, uint32_t kAdd>
@@ -171,6 +181,14 @@ bool UseAVX2() {
 
 void AllowAVX2(bool allowed) {
     avx2_allowed = allowed && ProcessorHasAVX2();
+}
+
+bool UseAVX512() {
+    return avx512_allowed;
+}
+
+void AllowAVX512(bool allowed) {
+    avx512_allowed = allowed && ProcessorHasAVX512();
 }
 
 bool UseSSSE3() {

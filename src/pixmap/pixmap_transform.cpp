@@ -218,6 +218,12 @@ void BlendRow(const uint8_t* row, const ScaleColumns& columns, float* out) {
         copy_pixel(x);
     for (int32_t x = columns.last; x < count; ++x)
         copy_pixel(x);
+#if VEXEL_AVX512_ROWS
+    if (UseAVX512()) {
+        return BlendColumnsAVX512(row, columns.offset.data(), columns.fraction.data(),
+                                  columns.first, columns.last, out);
+    }
+#endif
 #if VEXEL_AVX2_ROWS
     if (UseAVX2()) {
         return BlendColumnsAVX2(row, columns.offset.data(), columns.fraction.data(), columns.first,
@@ -238,6 +244,9 @@ void BlendRow(const uint8_t* row, const ScaleColumns& columns, float* out) {
 
 // value = top + (bottom - top) * ty, truncated, kept to its low byte.
 void BlendRows(const float* top, const float* bottom, float ty, uint8_t* out, int32_t count) {
+#if VEXEL_AVX512_ROWS
+    if (UseAVX512()) return BlendRowsAVX512(top, bottom, ty, out, count);
+#endif
 #if VEXEL_AVX2_ROWS
     if (UseAVX2()) return BlendRowsAVX2(top, bottom, ty, out, count);
 #endif

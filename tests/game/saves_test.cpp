@@ -193,6 +193,12 @@ TEST_F(Saves, ReadOnlyDataMovesTheFilesToTheUserDataFolder) {
     setenv("HOME", saved_home.c_str(), 1);
     EXPECT_EQ(third, 0);
     EXPECT_EQ(ReadFileBytes(folder_ / "home/.local/share/morvelle/Options"), OptionsBytes("", 1));
+    // Folders the game makes there are the player's alone.
+    for (const char* made : {"home/.local", "home/.local/share", "home/.local/share/morvelle"}) {
+        struct stat info {};
+        ASSERT_EQ(stat((folder_ / made).c_str(), &info), 0) << made;
+        EXPECT_EQ(info.st_mode & 07777, 0700u) << made;
+    }
     chmod(DataPath("").c_str(), 0755);
 }
 

@@ -67,8 +67,9 @@ if [ "$sound" = fifo ]; then
 else
   # A server of the player's own (XDG_RUNTIME_DIR) with a silent output, whose monitor is
   # recorded as the 44100 Hz stereo the game mixes.
-  export XDG_RUNTIME_DIR=$work/runtime
-  mkdir -m 700 "$XDG_RUNTIME_DIR"
+  # Its HOME keeps its cookie and settings out of the tester's own.
+  export XDG_RUNTIME_DIR=$work/runtime HOME=$work/server-home
+  mkdir -m 700 "$XDG_RUNTIME_DIR" "$HOME"
   pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no \
     -L "module-null-sink sink_name=speakers" -L module-native-protocol-unix \
     >"$work/pulseaudio.log" 2>&1 &

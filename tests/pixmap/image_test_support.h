@@ -33,17 +33,22 @@ inline uint8_t PictureBit(int32_t x, int32_t y) {
     return (x + 2 * y) % 3 == 0 ? 255 : 0;
 }
 
-// Runs `body` with the AVX2 row loops, with the SSSE3 ones and with neither (a path the
-// processor lacks runs as the plain one), so that every path is held to the same
-// expectations.
+// Runs `body` with the AVX-512 row loops, with the AVX2 ones, with the SSSE3 ones and with
+// none (a path the processor lacks runs as the next one down), so that every path is held to
+// the same expectations.
 template <typename Body>
 void WithEachRowPath(Body body) {
-    for (const int path : {0, 1, 2}) {
-        AllowAVX2(path == 0);
-        AllowSSSE3(path <= 1);
-        SCOPED_TRACE(UseAVX2() ? "AVX2 rows" : UseSSSE3() ? "SSSE3 rows" : "plain rows");
+    for (const int path : {0, 1, 2, 3}) {
+        AllowAVX512(path == 0);
+        AllowAVX2(path <= 1);
+        AllowSSSE3(path <= 2);
+        SCOPED_TRACE(UseAVX512()  ? "AVX-512 rows"
+                     : UseAVX2()  ? "AVX2 rows"
+                     : UseSSSE3() ? "SSSE3 rows"
+                                  : "plain rows");
         body();
     }
+    AllowAVX512(true);
     AllowAVX2(true);
     AllowSSSE3(true);
 }

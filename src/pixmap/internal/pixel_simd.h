@@ -8,6 +8,9 @@
 #ifndef VEXEL_SSSE3_ROWS
 #define VEXEL_SSSE3_ROWS 0
 #endif
+#ifndef VEXEL_AVX512_ROWS
+#define VEXEL_AVX512_ROWS 0
+#endif
 
 namespace vexel {
 
@@ -27,6 +30,11 @@ void AllowAVX2(bool allowed);
 bool UseSSSE3();
 void AllowSSSE3(bool allowed);
 
+// The same for the AVX-512 loops, in a unit compiled for AVX-512F on x86-64
+// (VEXEL_AVX512_ROWS is then 1).
+bool UseAVX512();
+void AllowAVX512(bool allowed);
+
 // Three-byte pixels to RGBA words with alpha 255, bytes exchanged 0 <-> 2 when `reversed`
 // (BGR24). They convert a whole number of blocks and never read past the pixels they
 // convert; the return value is the count done, the rest is the caller's.
@@ -41,6 +49,13 @@ void SwapRowAVX2(const uint8_t* src, uint8_t* dst, int32_t count);
 // out[4x + k] = row[o + k] + (row[o + 4 + k] - row[o + k]) * t, in floats.
 void BlendColumnsAVX2(const uint8_t* row, const int32_t* offset, const float* fraction,
                       int32_t begin, int32_t end, float* out);
+
+// BlendColumnsAVX2 four columns per step, with the same arithmetic.
+void BlendColumnsAVX512(const uint8_t* row, const int32_t* offset, const float* fraction,
+                        int32_t begin, int32_t end, float* out);
+
+// BlendRowsAVX2 sixteen values per step.
+void BlendRowsAVX512(const float* top, const float* bottom, float ty, uint8_t* out, int32_t count);
 
 // The vertical blend: out[i] = low byte of (int)(top[i] + (bottom[i] - top[i]) * ty), for
 // values that lie in 0..255.
