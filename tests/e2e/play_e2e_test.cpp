@@ -160,6 +160,12 @@ std::vector<Heard> Sounds(const Bytes& audio, const std::string& data_folder) {
 TEST(WholeGame, FromTheTitleThroughShotsAndNameEntryToTheSavedTable) {
     const Picture cursor = LoadGamePicture("cur.png");
     const Picture cherry = LoadGamePicture("Cherry.png");
+    // The shots pass the near terrain (centred on the screen, so window x is picture x - 256):
+    // it must be clear where they go.
+    const Picture near_terrain = Cell(LoadGamePicture("Terrain.png"), 1536, 512, 2);
+    for (const Carrot& carrot : kCarrots)
+        ASSERT_LT(near_terrain.At(carrot.shot_x + 256, carrot.shot_y) >> 24, 128u)
+            << "the near terrain covers the shot at " << carrot.shot_x << ',' << carrot.shot_y;
     // Sound on, and the name of the last player, which the name entry offers again.
     Bytes options = {'J', 'o', 0x0D, 0x0A, 1, 0, 0, 0};
     GameProcess game({.options = options});
