@@ -155,6 +155,18 @@ TEST_F(GLDrawing, VirtualSizeHalvesCoordinatesAndMouseScales) {
     EXPECT_EQ(MouseYPos(), 100);
     EXPECT_EQ(VirtualMouseXPos(), 100.0f);
     EXPECT_EQ(VirtualMouseYPos(), 50.0f);
+
+    // Movements scale the same way: 100 × 60 window pixels are 50 × 30 virtual ones.
+    VirtualMouseXDelta();
+    VirtualMouseYDelta();
+    MoveVirtualMousePointer(150, 80);
+    for (int i = 0; i < 200 && MouseXPos() != 300; ++i) {
+        PumpSystem();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_EQ(VirtualMouseXDelta(), 50.0f);
+    EXPECT_EQ(VirtualMouseYDelta(), 30.0f);
+    EXPECT_EQ(VirtualMouseXDelta(), 0.0f);
 }
 
 // The number of vertices of the one polygon drawn by `draw`, captured in GL feedback mode.
@@ -304,6 +316,19 @@ TEST_F(GLDrawing, PixmapsAreDrawnAndGrabbedTopRowFirst) {
     EXPECT_EQ(grabbed->format, PIXEL_RGBA32);
     EXPECT_EQ(static_cast<uint32_t>(grabbed->ReadPixel(0, 0)), kBlue);
     EXPECT_EQ(static_cast<uint32_t>(grabbed->ReadPixel(3, 2)), kGreen);
+
+    // Grabbed into a masked image's frame: the key colour (red) becomes clear, so drawn with
+    // the mask blend only the blue and green pixels reach the screen.
+    SetImageMaskColor(255, 0, 0);
+    const ImagePtr image = CreateBlankImage(4, 3, 2, ImageFlagMasked);
+    GrabImageFrame(*image, 50, 60, 1);
+    ASSERT_NE(image->pixmaps[1], nullptr);
+    EXPECT_EQ(image->pixmaps[1]->ReadPixel(1, 1) >> 24, 0);  // keyed out
+    SetDrawOrigin(0, 0);
+    DrawImageFrame(*image, 200, 100, 1);
+    EXPECT_EQ(Pixel(200, 100), kBlue);
+    EXPECT_EQ(Pixel(203, 102), kGreen);
+    EXPECT_EQ(Pixel(201, 101), kBlack);
 }
 
 TEST_F(GLDrawing, AutoMidHandleCentresTheImage) {

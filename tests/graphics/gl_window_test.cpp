@@ -12,6 +12,7 @@
 
 #include "graphics/gl/gl_graphics.h"
 #include "graphics/gl/gl_helpers.h"
+#include "graphics/gl/gl_texture.h"
 #include "graphics/gl/gl_window.h"
 #include "graphics/graphics.h"
 #include "runtime/error.h"
@@ -170,7 +171,8 @@ TEST_F(GLWindow, ClearedFramesReachTheScreen) {
 TEST_F(GLWindow, MakingASecondContextLeavesTheSelectedOneToDrawInto) {
     const GraphicsPtr first = OpenGraphics(320, 200, 0, 60, 0);
     ASSERT_TRUE(first);
-    const GLXContext context = std::static_pointer_cast<TGLGraphics>(first)->_context->context.get();
+    const GLXContext context =
+        std::static_pointer_cast<TGLGraphics>(first)->_context->context.get();
     // Clears the selected context, presents it and reads the first window at (x, y).
     auto present = [&](float red, float green, float blue, int x, int y) {
         glClearColor(red, green, blue, 1.0f);
@@ -209,6 +211,30 @@ TEST_F(GLWindow, DrawGLRectFillsExactlyItsPixels) {
     EXPECT_FALSE(green_at(120, 50));
     EXPECT_FALSE(green_at(100, 49));
     EXPECT_FALSE(green_at(100, 60));
+}
+
+TEST_F(GLWindow, DrawGLPixmapPutsRowZeroAtTheBottomAsGLStoresRows) {
+    ASSERT_TRUE(OpenGraphics(320, 200, 0, 60, 0));
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    auto pixmap = NewPixmap(4, 3, PIXEL_RGB24, 4);
+    pixmap->ClearPixels(static_cast<int32_t>(0xFFFF0000u));       // red
+    pixmap->WritePixel(0, 0, static_cast<int32_t>(0xFF0000FFu));  // blue
+    pixmap->WritePixel(3, 2, static_cast<int32_t>(0xFF00FF00u));  // green
+    DrawGLPixmap(pixmap, 100, 50);
+    glFinish();
+    auto rgb_at = [](int x, int y) {
+        GLubyte rgba[4];
+        glReadPixels(x, 199 - y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+        return std::vector<int>{rgba[0], rgba[1], rgba[2]};
+    };
+    // The pixmap covers (100, 50)-(103, 52) with its row 0 at the bottom.
+    EXPECT_EQ(rgb_at(100, 52), (std::vector<int>{0, 0, 255}));
+    EXPECT_EQ(rgb_at(103, 50), (std::vector<int>{0, 255, 0}));
+    EXPECT_EQ(rgb_at(101, 51), (std::vector<int>{255, 0, 0}));
+    EXPECT_EQ(rgb_at(104, 50), (std::vector<int>{0, 0, 0}));
+    EXPECT_EQ(rgb_at(100, 53), (std::vector<int>{0, 0, 0}));
+    EXPECT_EQ(rgb_at(100, 49), (std::vector<int>{0, 0, 0}));
 }
 
 TEST_F(GLWindow, GL2DStateIsRestoredAfterwards) {

@@ -3,7 +3,8 @@
 //                         after the first), then EndProgram
 //   exit_probe throw      registers two handlers, throws, registers a third (never reached)
 //   exit_probe return     registers one handler and returns from the body
-//   exit_probe where      prints the launch directory, application directory and cwd
+//   exit_probe where      prints the launch directory, executable, application directory,
+//                         cwd and title
 #include <unistd.h>
 
 #include <cstdio>
@@ -41,7 +42,8 @@ int main(int argc, char** argv) {
         if (mode == "where") {
             char cwd[4096];
             if (!getcwd(cwd, sizeof cwd)) cwd[0] = 0;
-            std::printf("launch=%s\napp=%s\ncwd=%s\ntitle=%s\n", ToUtf8(LaunchDir()).c_str(),
+            std::printf("launch=%s\nfile=%s\napp=%s\ncwd=%s\ntitle=%s\n",
+                        ToUtf8(LaunchDir()).c_str(), ToUtf8(AppFile()).c_str(),
                         ToUtf8(AppDir()).c_str(), cwd, ToUtf8(AppTitle()).c_str());
             return;
         }

@@ -39,8 +39,10 @@ TEST(ProcessStartup, MovesTheWorkingDirectoryToTheExecutablesDirectory) {
     ASSERT_EQ(result.status, 0);
     const std::string app_dir = std::filesystem::path(EXIT_PROBE).parent_path().string();
     const std::string launch = std::filesystem::canonical(elsewhere.path()).string();
-    EXPECT_EQ(result.out, "launch=" + launch + "\napp=" + app_dir + "\ncwd=" + app_dir +
-                              "\ntitle=Vexel Application\n");
+    // The executable's own path, whatever directory it was started from.
+    const std::string file = std::filesystem::canonical(EXIT_PROBE).string();
+    EXPECT_EQ(result.out, "launch=" + launch + "\nfile=" + file + "\napp=" + app_dir +
+                              "\ncwd=" + app_dir + "\ntitle=Vexel Application\n");
 }
 
 TEST(Clock, ElapsedMillisCountsSinceBootAndNeverGoesBack) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "runtime/error.h"
 #include "stream/c_stream.h"
 #include "stream/memory_stream.h"
 #include "stream/whole_file.h"
@@ -34,6 +35,42 @@ TEST(WholeFile, UnopenableUrlsThrowTheMatchingException) {
     EXPECT_THROW(LoadBytesFrom(u"/nonexistent/file"), TStreamReadException);
     EXPECT_THROW(SaveBytesTo({1}, u"/nonexistent/dir/file"), TStreamWriteException);
     EXPECT_THROW(LoadObjectFrom(u"/nonexistent/file"), TStreamReadException);
+}
+
+// A stream that stores objects: what a program's own stream type would add.
+class ObjectShelf : public TStream {
+  public:
+    ObjectPtr ReadObject() override { return stored; }
+    int WriteObject(const ObjectPtr& object) override {
+        stored = object;
+        return 0;
+    }
+    int Close() override {
+        ++closes;
+        return 0;
+    }
+    ObjectPtr stored;
+    int closes = 0;
+};
+
+TEST(WholeFile, ObjectsGoThroughTheStreamsOwnObjectOperations) {
+    auto shelf = std::make_shared<ObjectShelf>();
+    const auto object = std::make_shared<Object>();
+    SaveObjectTo(object, shelf);
+    EXPECT_EQ(shelf->stored, object);
+    EXPECT_EQ(LoadObjectFrom(shelf), object);
+    // Only the wrapper made for the stream url is closed, not the caller's stream.
+    EXPECT_EQ(shelf->closes, 0);
+
+    // A file stream has no object operations.
+    TempDir dir;
+    try {
+        SaveObjectTo(object, FromUtf8(dir / "object"));
+        ADD_FAILURE() << "no exception";
+    } catch (const StringException& error) {
+        EXPECT_EQ(error.ToString(), u"Unable to write object");
+    }
+    EXPECT_THROW(SaveObjectTo(object, u"/nonexistent/dir/object"), TStreamWriteException);
 }
 
 TEST(WholeFile, CopyHelpers) {

@@ -6,6 +6,7 @@
 
 #include "runtime/startup.h"
 #include "system/event.h"
+#include "system/event_queue.h"
 #include "system/hook.h"
 #include "system/system_driver.h"
 
@@ -48,6 +49,21 @@ TEST(Timers, TicksAreNeverEarly) {
         counted += timer->Wait();
         EXPECT_GE(ElapsedMillis() - start, counted * 20) << "tick " << counted;
     }
+    timer->Stop();
+}
+
+// AwaitEvent takes what is queued at once, and otherwise sleeps until a tick is emitted.
+TEST(Timers, AwaitEventTakesQueuedEventsThenWaitsForATick) {
+    NewEvent(EVENT_KEYDOWN, nullptr, 65)->Emit();
+    const TimerPtr timer = StartTimer(50, nullptr);  // 20 ms
+    const int32_t start = ElapsedMillis();
+    EXPECT_EQ(AwaitEvent(), EVENT_KEYDOWN);
+    EXPECT_EQ(CurrentEventData(), 65);
+    EXPECT_EQ(AwaitEvent(), EVENT_TIMERTICK);
+    EXPECT_GE(ElapsedMillis() - start, 20);  // a tick is never early
+    EXPECT_EQ(CurrentEventSource(), timer);
+    EXPECT_GE(CurrentEventData(), 1);
+    EXPECT_EQ(QueuedEventCount(), 0);
     timer->Stop();
 }
 
