@@ -14,7 +14,9 @@ namespace vexel {
 namespace {
 
 // Wall-clock bounds here are one-sided where they can be (a tick is never early); where a
-// count needs the ticker to have kept up, one tick of lag is allowed.
+// count needs the ticker to have kept up, a little lag is allowed: the test command runs two
+// tests at a time on two cores, under the sanitizers, and the ticker thread may then post its
+// last tick or two late.
 
 TEST(Timers, SixtyHertzTicksEverySixteenMilliseconds) {
     const int32_t start = ElapsedMillis();
@@ -27,8 +29,8 @@ TEST(Timers, SixtyHertzTicksEverySixteenMilliseconds) {
     const int32_t after = ElapsedMillis() - start;
     // 16 ms, not 1000 / 60: over one second 62 ticks, where 16.67 ms would give 60.
     EXPECT_LE(timer->Ticks(), after / 16);
-    EXPECT_GE(timer->Ticks(), before / 16 - 1);
-    EXPECT_GE(timer->Ticks(), 61);
+    EXPECT_GE(timer->Ticks(), before / 16 - 2);
+    EXPECT_GE(timer->Ticks(), 61);  // more than a 16.67 ms period could give
     timer->Stop();
 }
 
