@@ -5,6 +5,7 @@
 #include <string>
 
 #include "runtime/error.h"
+#include "stream/file_system.h"
 #include "stream/internal/builtin_factories.h"
 #include "stream/whole_file.h"
 
@@ -302,7 +303,9 @@ String PromptLine(const String& prompt) {
 // Whole files
 
 String LoadTextFile(const Url& url) {
-    auto stream = OpenFileRead(url);
+    // The mark test and the text stream stop at Eof, which a pipe never reaches: a stream
+    // without a position is read into memory first.
+    auto stream = OpenSeekableRead(url);
     if (!stream) throw TStreamReadException();
     // The mark is recognised byte by byte, so that only a possible mark is consumed: after
     // FE FF or FF FE the third byte already belongs to the text.

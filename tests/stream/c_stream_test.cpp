@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <filesystem>
 #include <string>
 
@@ -80,25 +78,9 @@ TEST(CStream, OpenFileWriteTruncatesAnExistingFile) {
     EXPECT_TRUE(ReadFileBytes(dir / "f.bin").empty());
 }
 
-// A pipe holding `text`, its write end closed; opened by path through /proc/self/fd.
-class FilledPipe {
-  public:
-    explicit FilledPipe(const std::string& text) {
-        if (pipe(fds_) != 0) throw std::runtime_error("pipe");
-        if (write(fds_[1], text.data(), text.size()) != static_cast<ssize_t>(text.size()))
-            throw std::runtime_error("write");
-        close(fds_[1]);
-    }
-    ~FilledPipe() { close(fds_[0]); }
-    String Path() const { return U("/proc/self/fd/" + std::to_string(fds_[0])); }
-
-  private:
-    int fds_[2] = {-1, -1};
-};
-
 TEST(CStream, APipeHasNoPositionAndCannotSeek) {
-    FilledPipe pipe("first\nsecond\n");
-    auto stream = TCStream::OpenFile(pipe.Path(), true, false);
+    testing::FilledPipe pipe("first\nsecond\n");
+    auto stream = TCStream::OpenFile(U(pipe.Path()), true, false);
     ASSERT_TRUE(stream);
     EXPECT_EQ(stream->Pos(), -1);
     EXPECT_EQ(stream->Size(), 0);
@@ -111,8 +93,8 @@ TEST(CStream, APipeHasNoPositionAndCannotSeek) {
 }
 
 TEST(CStream, ASeekableStreamOverAPipeIsACopyInMemory) {
-    FilledPipe pipe("first\nsecond\n");
-    auto stream = OpenSeekableRead(pipe.Path());
+    testing::FilledPipe pipe("first\nsecond\n");
+    auto stream = OpenSeekableRead(U(pipe.Path()));
     ASSERT_TRUE(stream);
     EXPECT_EQ(stream->Size(), 13);
     EXPECT_EQ(stream->Seek(2), 2);

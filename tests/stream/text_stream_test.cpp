@@ -288,6 +288,16 @@ TEST(TextFiles, LoadTextFileDetectsByteOrderMarks) {
     ASSERT_EQ(loaded.size(), 3000u);
     EXPECT_EQ(loaded[2999], u'\u00ff');
     EXPECT_THROW(LoadTextFile(path + u".missing"), TStreamReadException);
+
+    // A pipe has no position and never reaches Eof; it is read to its end all the same.
+    const testing::FilledPipe marked(
+        "\xEF\xBB\xBFGr\xC3\xBC\xC3\x9F"
+        "e\n");
+    EXPECT_EQ(LoadTextFile(FromUtf8(marked.Path())), u"Gr\u00fc\u00dfe\n");
+    const testing::FilledPipe plain("\xE4!");
+    EXPECT_EQ(LoadTextFile(FromUtf8(plain.Path())), u"\u00e4!");
+    const testing::FilledPipe empty("");
+    EXPECT_EQ(LoadTextFile(FromUtf8(empty.Path())), u"");
 }
 
 TEST(TextFiles, SaveTextFileUsesLatin1OrMarkedUtf16) {

@@ -23,6 +23,24 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(path_, ignored);
 }
 
+FilledPipe::FilledPipe(const std::string& text) {
+    int fds[2];
+    if (pipe(fds) != 0) throw std::runtime_error("pipe failed");
+    read_end_ = fds[0];
+    const bool written =
+        write(fds[1], text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    close(fds[1]);
+    if (!written) throw std::runtime_error("the pipe did not take the text");
+}
+
+FilledPipe::~FilledPipe() {
+    close(read_end_);
+}
+
+std::string FilledPipe::Path() const {
+    return "/proc/self/fd/" + std::to_string(read_end_);
+}
+
 std::string SourcePath(const std::string& relative) {
     return std::string(VEXEL_SOURCE_DIR) + "/" + relative;
 }

@@ -23,6 +23,21 @@ class TempDir {
     std::string path_;
 };
 
+// A pipe holding `text` with its write end closed, to be opened by Path() (a name under
+// /proc/self/fd) as a file that has no position.
+class FilledPipe {
+  public:
+    explicit FilledPipe(const std::string& text);
+    ~FilledPipe();
+    FilledPipe(const FilledPipe&) = delete;
+    FilledPipe& operator=(const FilledPipe&) = delete;
+
+    std::string Path() const;
+
+  private:
+    int read_end_ = -1;
+};
+
 // A path inside the source tree, e.g. SourcePath("tests/pixmap/data/grey.png").
 std::string SourcePath(const std::string& relative);
 // A path inside the build tree.
