@@ -303,6 +303,23 @@ bool GameProcess::WaitForWindow(Millis timeout) {
     return false;
 }
 
+std::string GameProcess::WindowTitle() {
+    char* name = nullptr;
+    if (!XFetchName(display_, window_, &name) || !name) return {};
+    const std::string title = name;
+    XFree(name);
+    return title;
+}
+
+std::string GameProcess::WindowClass() {
+    XClassHint hint{};
+    if (!XGetClassHint(display_, window_, &hint)) return {};
+    const std::string both = std::string(hint.res_name) + "." + hint.res_class;
+    XFree(hint.res_name);
+    XFree(hint.res_class);
+    return both;
+}
+
 Picture GameProcess::Grab() {
     Picture picture;
     XImage* image = XGetImage(display_, window_, 0, 0, 1024, 512, AllPlanes, ZPixmap);

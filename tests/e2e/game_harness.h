@@ -92,6 +92,9 @@ class GameProcess {
     Picture WaitFor(const std::function<bool(const Picture&)>& predicate,
                     Millis timeout = Millis(10000));
     Picture Grab();
+    // The window's title and its class as "instance.Class", as a desktop sees them.
+    std::string WindowTitle();
+    std::string WindowClass();
 
     // Input in window coordinates. Each waits a few frames after sending, so that the game
     // usually takes every input in a frame of its own; on a loaded machine a test that

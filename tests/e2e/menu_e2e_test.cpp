@@ -31,6 +31,9 @@ TEST(Menu, FirstFrameShowsTheTitleWithTheCursorAtItsStartingPoint) {
     EXPECT_TRUE(Shows(shown, pictures.button(4), 384, 300));
     EXPECT_TRUE(Shows(shown, pictures.button(6), 384, 403));
     EXPECT_TRUE(Shows(shown, Cell(LoadGamePicture("SndButton.png"), 64, 64, 0), 928, 416));
+    // The caption, and the class by which a desktop finds the game's desktop entry.
+    EXPECT_EQ(game.WindowTitle(), "Morvelle");
+    EXPECT_EQ(game.WindowClass(), "morvelle.Morvelle");
 }
 
 TEST(Menu, PointerOverAButtonShowsItsHoverFrame) {

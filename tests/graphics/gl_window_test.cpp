@@ -94,6 +94,15 @@ TEST_F(GLWindow, HasTheTitleAFixedSizeAndTheCloseProtocol) {
               "Hühnerbrühe – Fenster");
     XFree(plain.value);
 
+    // The class desktops match with a desktop entry: the program's file name, capitalised
+    // (the game's test sees "morvelle"), or "vexel" when start-up did not learn the file.
+    XClassHint hint{};
+    ASSERT_TRUE(XGetClassHint(injector->display(), window, &hint));
+    EXPECT_STREQ(hint.res_name, "vexel");
+    EXPECT_STREQ(hint.res_class, "Vexel");
+    XFree(hint.res_name);
+    XFree(hint.res_class);
+
     XSizeHints hints{};
     long supplied = 0;
     ASSERT_TRUE(XGetWMNormalHints(injector->display(), window, &hints, &supplied));

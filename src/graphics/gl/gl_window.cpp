@@ -88,6 +88,19 @@ void SetTitle(Display* display, Window window) {
     XFlush(display);
 }
 
+// The window's class, by which desktops match it to the program's desktop entry (its
+// StartupWMClass) for the icon in docks and task lists: the executable's file name as the
+// instance name, and the same capitalised as the class ("morvelle", "Morvelle").
+void SetClass(Display* display, Window window) {
+    const String& file = AppFile();
+    std::string name = ToUtf8(file.substr(file.rfind(u'/') + 1));
+    if (name.empty()) name = "vexel";
+    std::string class_name = name;
+    if (class_name[0] >= 'a' && class_name[0] <= 'z') class_name[0] -= 'a' - 'A';
+    XClassHint hint{name.data(), class_name.data()};
+    XSetClassHint(display, window, &hint);
+}
+
 bool x_request_failed = false;
 
 int NoteXError(Display*, XErrorEvent*) {
@@ -387,6 +400,7 @@ GLWindowPtr CreateGLWindow(int32_t width, int32_t height, int32_t depth, int32_t
         n.last_window = window;
         SetInputWindow(window);
     }
+    SetClass(n.display, window);
     SetTitle(n.display, window);
     PumpXEvents();
 
