@@ -20,7 +20,6 @@ struct ProcessState {
     String app_title = u"Vexel Application";
     std::vector<String> args;
     std::vector<std::function<void()>> exit_handlers;
-    bool exit_trampoline_registered = false;
 };
 
 ProcessState& State() {
@@ -117,19 +116,20 @@ String GetEnvVar(const String& name) {
 }
 
 void AddExitHandler(std::function<void()> handler) {
-    auto& state = State();
-    if (!state.exit_trampoline_registered) {
-        std::atexit(RunExitHandlers);
-        state.exit_trampoline_registered = true;
-    }
-    state.exit_handlers.push_back(std::move(handler));
+    State().exit_handlers.push_back(std::move(handler));
+    // std::exit runs atexit functions and the destructors of statics in the reverse order of
+    // their registration and construction. Registering the trampoline again with every
+    // handler lets the handlers run before any static made before this one was added goes
+    // away: a module that makes its state and then adds its handler finds that state alive.
+    // The first run empties the list; the later ones find nothing to do.
+    std::atexit(RunExitHandlers);
 }
 
 namespace {
 
 // The framework's own ways out run the handlers first and then exit, so that the handlers
 // find every module's state alive. Through std::exit alone they would run only after the
-// statics made since the first handler was added had been destroyed.
+// statics made since the newest handler was added had been destroyed.
 [[noreturn]] void Exit(int status) {
     RunExitHandlers();
     std::exit(status);

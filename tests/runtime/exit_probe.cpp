@@ -3,11 +3,14 @@
 //                         after the first), then EndProgram
 //   exit_probe throw      registers two handlers, throws, registers a third (never reached)
 //   exit_probe return     registers one handler and returns from the body
+//   exit_probe stdexit    registers a handler, then makes module state and a handler that
+//                         reads it, the way a module does on first use, then std::exit
 //   exit_probe where      prints the launch directory, executable, application directory,
 //                         cwd and title
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "runtime/error.h"
@@ -37,6 +40,13 @@ ModuleState& LateState() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 1 && std::string(argv[1]) == "stdexit") {
+        // Without RunProgram or EndProgram: only std::exit's own order is at work.
+        AddExitHandler([] { Handler("first"); });
+        LateState();
+        AddExitHandler([] { Handler(LateState().alive ? "late" : "late, after teardown"); });
+        std::exit(0);
+    }
     RunProgram(argc, argv, [] {
         const std::string mode = AppArgs().size() > 1 ? ToUtf8(AppArgs()[1]) : "";
         if (mode == "where") {

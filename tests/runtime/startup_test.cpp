@@ -17,6 +17,15 @@ TEST(ExitPath, EndProgramRunsHandlersInReverseOrderWithStatusZero) {
     EXPECT_EQ(result.err, "");
 }
 
+TEST(ExitPath, StdExitRunsHandlersWhileTheStateTheyReadIsAlive) {
+    // Module state made after the first handler, then a handler that reads it: std::exit
+    // destroys statics and runs atexit functions newest first, and the handlers must come
+    // before that state's destruction.
+    const auto result = RunProcess({EXIT_PROBE, "stdexit"});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out, "late\nfirst\n");
+}
+
 TEST(ExitPath, UncaughtExceptionPrintsTextWithoutLineEndAndExits255) {
     const auto result = RunProcess({EXIT_PROBE, "throw"});
     EXPECT_EQ(result.status, 255);
