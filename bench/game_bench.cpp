@@ -1,8 +1,9 @@
 // The game's own costs. Needs an X display with GLX (scripts/bench uses $DISPLAY or starts an
 // Xvfb).
 //
-// PlayFrame/Game runs the play screen's frame handler over a game in progress: the 39 targets
-// of a new game and 5 chickens, the clock, the score, the recipe panel, the magazine and the
+// PlayFrame/Game runs the play screen's frame handler over a game in progress, drawn with the
+// game's own pictures from the Data folder beside the built game: the 39 targets of a new game
+// and 5 chickens, the clock, the score, the recipe panel, the magazine and the
 // crosshair, with the pointer sweeping across the screen so that the landscape scrolls.
 // PlayFrame/BareGL replays such frames from a plain list recorded at the 2-D driver: every
 // image frame and rectangle as one whole quad with its vertices and texture coordinates
@@ -23,6 +24,7 @@
 
 #include <GL/gl.h>
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cmath>
@@ -30,16 +32,15 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
-#include <numbers>
 #include <unordered_map>
 #include <vector>
 
 #include "bench_support.h"
-#include "font/font.h"
 #include "game/game_state.h"
 #include "game/gun.h"
 #include "game/play_screen.h"
 #include "game/recipe.h"
+#include "game/resources.h"
 #include "game/targets.h"
 #include "graphics/gl/gl_vex2d_driver.h"
 #include "graphics/graphics.h"
@@ -77,56 +78,6 @@ using namespace vexel;
 using namespace morvelle;
 
 constexpr int kWidth = 1024, kHeight = 512;
-
-int32_t Argb(int a, int r, int g, int b) {
-    return static_cast<int32_t>(static_cast<uint32_t>(a) << 24 | r << 16 | g << 8 | b);
-}
-
-// A 256×256 opaque sky: a vertical gradient.
-PixmapPtr Sky() {
-    auto p = NewPixmap(256, 256, PIXEL_RGB24, 4);
-    for (int y = 0; y < 256; ++y) {
-        for (int x = 0; x < 256; ++x)
-            p->WritePixel(x, y, Argb(255, 90 + y / 4, 150 + y / 5, 235));
-    }
-    return p;
-}
-
-// Three 1536×512 cells of rolling hills, clear above each ridge line, one below the other.
-PixmapPtr Terrain() {
-    auto p = NewPixmap(1536, 1536, PIXEL_RGBA32, 4);
-    const int base[3] = {240, 300, 380};
-    const double amplitude[3] = {60, 40, 30}, wavelength[3] = {768, 512, 384};
-    for (int cell = 0; cell < 3; ++cell) {
-        for (int x = 0; x < 1536; ++x) {
-            const double w = 2 * std::numbers::pi / wavelength[cell];
-            const double ridge = base[cell] - amplitude[cell] * std::sin(x * w);
-            for (int y = 0; y < 512; ++y) {
-                p->WritePixel(x, cell * 512 + y,
-                              y < ridge ? 0 : Argb(255, 100, 190 - 40 * cell, 60 + 20 * cell));
-            }
-        }
-    }
-    return p;
-}
-
-// A sprite of the given size: an opaque ellipse on a clear ground.
-PixmapPtr Sprite(int w, int h, int r, int g, int b) {
-    auto p = NewPixmap(w, h, PIXEL_RGBA32, 4);
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
-            const double dx = (x + 0.5 - w / 2.0) / (w / 2.0), dy = (y + 0.5 - h / 2.0) / (h / 2.0);
-            p->WritePixel(x, y, dx * dx + dy * dy < 1 ? Argb(255, r, g, b) : 0);
-        }
-    }
-    return p;
-}
-
-PixmapPtr Filled(int w, int h, int32_t argb) {
-    auto p = NewPixmap(w, h, PIXEL_RGBA32, 4);
-    p->ClearPixels(argb);
-    return p;
-}
 
 // One GL call group the 2-D driver made, as the bare replay makes it again.
 struct Op {
@@ -386,30 +337,20 @@ Scene& TheScene() {
         Scene s;
         if (!OpenGraphics(kWidth, kHeight, 0, 0, 0)) return s;
         s.context = TVex2DGraphics::Current();
+        // The game's own pictures and font, from the Data folder beside the built game.
+        if (chdir(MORVELLE_GAME_DIR) != 0) return s;
         SetAutoMidHandle(1);
         SeedRandom(1);
         GameState& game = Game();
+        if (!LoadResources().empty()) return s;
         game.SoundOn = 0;
         game.LayerScale = {0.25f, 0.5f, 1.0f};
-        game.SkyImage = LoadImageFrom(Sky(), -1);
-        game.TerrainImage = LoadImageStrip(Terrain(), 1536, 512, 0, 3, -1);
-        game.CrosshairImage = LoadImageStrip(Sprite(256, 64, 250, 40, 40), 64, 64, 0, 4, -1);
-        game.PointImage = LoadImageFrom(Filled(1, 1, -1), -1);
-        game.MushroomImage = LoadImageFrom(Sprite(48, 48, 200, 60, 40), -1);
-        game.CherryImage = LoadImageFrom(Sprite(40, 40, 220, 20, 40), -1);
-        game.AppleImage = LoadImageFrom(Sprite(56, 56, 120, 200, 40), -1);
-        game.CarrotImage = LoadImageFrom(Sprite(40, 72, 250, 140, 20), -1);
-        game.ChickenImage = LoadImageFrom(Sprite(72, 64, 240, 240, 230), -1);
-        auto gun = std::make_shared<TGun_Cherry>();
-        gun->img = LoadImageFrom(Sprite(32, 32, 220, 20, 40), -1);
-        gun->MagMax = gun->Mag = 8;
-        game.GunList = {gun};
-        game.CurrentGun = gun;
+        game.GunList = {TGun_Cherry::Create()};
+        game.CurrentGun = game.GunList[0];
         s.images = {game.SkyImage,      game.TerrainImage, game.CrosshairImage,
                     game.MushroomImage, game.CherryImage,  game.AppleImage,
-                    game.CarrotImage,   game.ChickenImage, gun->img};
-        SetDrawFont(LoadFontFace(String(u"/usr/share/fonts/truetype/freefont/FreeSans.ttf"), 24,
-                                 FONTSTYLE_SMOOTH));
+                    game.CarrotImage,   game.ChickenImage, game.CurrentGun->img};
+        SetDrawFont(game.Font);
         SetDrawColor(255, 255, 255);
         SetClearColor(0, 0, 0);
         SetDrawBlend(BlendAlpha);
