@@ -21,6 +21,7 @@
 #include "pixmap/pixel_format.h"
 #include "pixmap/pixmap.h"
 #include "pixmap/pixmap_loader.h"
+#include "x_test_support.h"
 
 namespace morvelle::e2e {
 namespace {
@@ -412,15 +413,7 @@ void GameProcess::Type(const std::string& latin1) {
 }
 
 void GameProcess::RequestClose() {
-    XEvent message{};
-    message.xclient.type = ClientMessage;
-    message.xclient.window = window_;
-    message.xclient.message_type = XInternAtom(display_, "WM_PROTOCOLS", False);
-    message.xclient.format = 32;
-    message.xclient.data.l[0] = static_cast<long>(XInternAtom(display_, "WM_DELETE_WINDOW", False));
-    message.xclient.data.l[1] = CurrentTime;
-    XSendEvent(display_, window_, False, NoEventMask, &message);
-    XSync(display_, False);
+    vexel::testing::SendCloseRequest(display_, window_);
 }
 
 void GameProcess::Signal(int signal_number) {

@@ -88,15 +88,19 @@ void XInjector::InternDesktopAtoms() {
 }
 
 void XInjector::RequestClose(Window window) {
+    SendCloseRequest(display_, window);
+}
+
+void SendCloseRequest(Display* display, Window window) {
     XEvent message{};
     message.xclient.type = ClientMessage;
     message.xclient.window = window;
-    message.xclient.message_type = XInternAtom(display_, "WM_PROTOCOLS", False);
+    message.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
     message.xclient.format = 32;
-    message.xclient.data.l[0] = static_cast<long>(XInternAtom(display_, "WM_DELETE_WINDOW", False));
+    message.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
     message.xclient.data.l[1] = CurrentTime;
-    XSendEvent(display_, window, False, NoEventMask, &message);
-    XSync(display_, False);
+    XSendEvent(display, window, False, NoEventMask, &message);
+    XSync(display, False);
 }
 
 std::string XInjector::Property(Window window, const char* name) {

@@ -62,6 +62,10 @@ class PlainInputWindow {
     Window window_ = 0;
 };
 
+// Sends `window` on `display` what a window manager sends when its close button is pressed
+// (WM_PROTOCOLS with WM_DELETE_WINDOW) and waits until the server has it.
+void SendCloseRequest(Display* display, Window window);
+
 // Whether the system driver could open a display; tests that need one skip otherwise.
 bool HaveDisplay();
 
