@@ -33,7 +33,7 @@ class XInjector {
     void Sync();
 
     // Makes the atoms a window manager would have made ("_NET_WM_NAME", "UTF8_STRING",
-    // "WM_DELETE_WINDOW"); windows only get their title and close protocol when these exist.
+    // "WM_DELETE_WINDOW"); windows only get their close protocol when the last one exists.
     void InternDesktopAtoms();
     // Asks `window` to close the way a window manager does (WM_DELETE_WINDOW).
     void RequestClose(Window window);
