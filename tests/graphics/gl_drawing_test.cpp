@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "graphics/for_testing.h"
+#include "graphics/gl/gl_texture.h"
 #include "graphics/gl/gl_vex2d_driver.h"
 #include "graphics/gl/internal/gl_check.h"
 #include "graphics/graphics.h"
@@ -329,6 +330,17 @@ TEST_F(GLDrawing, PixmapsAreDrawnAndGrabbedTopRowFirst) {
     EXPECT_EQ(Pixel(200, 100), kBlue);
     EXPECT_EQ(Pixel(203, 102), kGreen);
     EXPECT_EQ(Pixel(201, 101), kBlack);
+
+    // The raw-GL pixmap helper right after an image, which leaves texturing on in the 2-D
+    // driver: the pixmap's own pixels arrive, row 0 at the bottom as GL stores rows.
+    DrawGLPixmap(pixmap, 300, 100);
+    EXPECT_EQ(Pixel(300, 102), kBlue);
+    EXPECT_EQ(Pixel(303, 100), kGreen);
+    EXPECT_EQ(Pixel(301, 101), kRed);
+    // The driver's state is as it was: the next image draws as before.
+    DrawImageFrame(*image, 400, 100, 1);
+    EXPECT_EQ(Pixel(400, 100), kBlue);
+    EXPECT_EQ(Pixel(401, 101), kBlack);
 }
 
 TEST_F(GLDrawing, AutoMidHandleCentresTheImage) {
