@@ -1,14 +1,13 @@
 #include "game/highscore.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <limits>
 
 #include "game/buttons.h"
 #include "game/saved_files.h"
 #include "game/screen_support.h"
 #include "graphics/vex2d.h"
-#include "stream/stream_factory.h"
+#include "stream/stream_exception.h"
 
 namespace morvelle {
 String THighscore::ToString() const {
@@ -44,10 +43,7 @@ bool THighscore::WriteTo(vexel::TStream& stream) {
 }
 
 void THighscore::Save() {
-    const String path = SavedFilePath(FilePath);
-    if (!SaveFileAtomically(path, WriteTo)) {
-        std::fprintf(stderr, "Morvelle: could not save %s\n", vexel::ToUtf8(path).c_str());
-    }
+    SaveGameFile(FilePath, WriteTo);
 }
 
 void THighscore::ReadFrom(vexel::TStream& stream) {
@@ -65,14 +61,13 @@ void THighscore::ReadFrom(vexel::TStream& stream) {
 }
 
 void THighscore::Load() {
-    const vexel::StreamPtr stream = vexel::OpenFileRead(SavedFileToRead(FilePath));
-    if (!stream) {
-        Fill();
-        return;
-    }
-    ReadFrom(*stream);
+    bool found = false;
+    LoadGameFile(FilePath, [&found](vexel::TStream& stream) {
+        found = true;
+        ReadFrom(stream);
+    });
+    if (!found) Fill();
     Game().LastHighscore = nullptr;
-    stream->Close();
 }
 
 void THighscore::Fill() {

@@ -1,10 +1,8 @@
 #include "game/options.h"
 
-#include <cstdio>
-
 #include "game/game_state.h"
 #include "game/saved_files.h"
-#include "stream/stream_factory.h"
+#include "stream/stream_exception.h"
 
 namespace morvelle {
 
@@ -29,17 +27,11 @@ bool WriteOptions(vexel::TStream& stream) {
 }
 
 void LoadOptions() {
-    const vexel::StreamPtr stream = vexel::OpenFileRead(SavedFileToRead(kOptionsFile));
-    if (!stream) return;
-    ReadOptions(*stream);
-    stream->Close();
+    LoadGameFile(kOptionsFile, ReadOptions);
 }
 
 void SaveOptions() {
-    const String path = SavedFilePath(kOptionsFile);
-    if (!SaveFileAtomically(path, WriteOptions)) {
-        std::fprintf(stderr, "Morvelle: could not save %s\n", vexel::ToUtf8(path).c_str());
-    }
+    SaveGameFile(kOptionsFile, WriteOptions);
 }
 
 }  // namespace morvelle

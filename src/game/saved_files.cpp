@@ -14,6 +14,7 @@
 #include "stream/c_stream.h"
 #include "stream/file_system.h"
 #include "stream/stream_exception.h"
+#include "stream/stream_factory.h"
 
 namespace morvelle {
 namespace {
@@ -145,6 +146,20 @@ bool SaveFileAtomically(const String& path, const std::function<bool(vexel::TStr
     const size_t slash = target.rfind('/');
     SyncFolder(slash == std::string::npos ? "." : target.substr(0, slash));
     return true;
+}
+
+void SaveGameFile(const String& data_path, const std::function<bool(vexel::TStream&)>& write) {
+    const String path = SavedFilePath(data_path);
+    if (!SaveFileAtomically(path, write)) {
+        std::fprintf(stderr, "Morvelle: could not save %s\n", vexel::ToUtf8(path).c_str());
+    }
+}
+
+void LoadGameFile(const String& data_path, const std::function<void(vexel::TStream&)>& read) {
+    const vexel::StreamPtr stream = vexel::OpenFileRead(SavedFileToRead(data_path));
+    if (!stream) return;
+    read(*stream);
+    stream->Close();
 }
 
 bool ReadBoundedLine(vexel::TStream& stream, int32_t limit, String& line) {

@@ -39,6 +39,14 @@ String SavedFileToRead(const String& data_path);
 // as it was and the new one is removed. Returns whether `path` now holds the new bytes.
 bool SaveFileAtomically(const String& path, const std::function<bool(vexel::TStream&)>& write);
 
+// Saves the game's file "Data/<name>" into the save folder through SaveFileAtomically; a
+// failure leaves the old file and says so in one line on standard error.
+void SaveGameFile(const String& data_path, const std::function<bool(vexel::TStream&)>& write);
+
+// Opens the game's file "Data/<name>" where SavedFileToRead finds it and hands it to `read`;
+// nothing happens when there is no such file.
+void LoadGameFile(const String& data_path, const std::function<void(vexel::TStream&)>& read);
+
 // Reads a line as TStream::ReadLine does (up to LF, a 0 byte or the end; CR dropped), but
 // stores at most `limit` bytes: false when the line is longer, with the stream left just past
 // the byte that broke the limit.
