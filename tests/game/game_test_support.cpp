@@ -68,6 +68,7 @@ class VolumeChannel : public vexel::TChannel {
 
 vexel::ChannelPtr CountingSound::Play(const vexel::ChannelPtr&) {
     ++starts;
+    if (log_) log_->push_back(name_);
     return std::make_shared<VolumeChannel>(*this);
 }
 

@@ -19,12 +19,20 @@
 
 namespace morvelle::testing {
 
-// A sound whose every start is counted; its channels remember the volume they were given.
+// A sound whose every start is counted, and written by `name` into `log` when it has one;
+// its channels remember the volume they were given.
 class CountingSound : public vexel::TSound {
   public:
+    CountingSound() = default;
+    CountingSound(std::string name, std::shared_ptr<std::vector<std::string>> log)
+        : name_(std::move(name)), log_(std::move(log)) {}
     vexel::ChannelPtr Play(const vexel::ChannelPtr& channel) override;
     int32_t starts = 0;
     float last_volume = -1;
+
+  private:
+    std::string name_;
+    std::shared_ptr<std::vector<std::string>> log_;
 };
 
 // One image frame drawn: which picture, which frame, and where its handle went.

@@ -16,20 +16,6 @@
 namespace morvelle::testing {
 namespace {
 
-class NamedSound : public vexel::TSound {
-  public:
-    NamedSound(std::string name, std::shared_ptr<std::vector<std::string>> log)
-        : name_(std::move(name)), log_(std::move(log)) {}
-    vexel::ChannelPtr Play(const vexel::ChannelPtr&) override {
-        log_->push_back(name_);
-        return std::make_shared<vexel::TChannel>();
-    }
-
-  private:
-    std::string name_;
-    std::shared_ptr<std::vector<std::string>> log_;
-};
-
 // The built-in 8x16 font, which measures as usual but records its texts instead of drawing.
 class TextLogFont : public vexel::TImageFont {
   public:
@@ -89,7 +75,7 @@ void GameFixture::SetUp() {
                                      {&game.ReloadSound, "reload"},
                                      {&game.HighscoreSound, "highscore"},
                                      {&game.ClickSound, "click"}}) {
-        *slot = std::make_shared<NamedSound>(name, sounds);
+        *slot = std::make_shared<CountingSound>(name, sounds);
     }
 
     auto gun = std::make_shared<TGun_Cherry>();
