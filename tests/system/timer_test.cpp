@@ -57,8 +57,9 @@ TEST(Timers, TicksAreNeverEarly) {
 // AwaitEvent takes what is queued at once, and otherwise sleeps until a tick is emitted.
 TEST(Timers, AwaitEventTakesQueuedEventsThenWaitsForATick) {
     NewEvent(EVENT_KEYDOWN, nullptr, 65)->Emit();
-    const TimerPtr timer = StartTimer(50, nullptr);  // 20 ms
+    // Read before the start: the period runs from the moment the timer starts.
     const int32_t start = ElapsedMillis();
+    const TimerPtr timer = StartTimer(50, nullptr);  // 20 ms
     EXPECT_EQ(AwaitEvent(), EVENT_KEYDOWN);
     EXPECT_EQ(CurrentEventData(), 65);
     EXPECT_EQ(AwaitEvent(), EVENT_TIMERTICK);
