@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <stdexcept>
 
 #include "pixmap/pixel_format.h"
@@ -35,6 +36,20 @@ constexpr double kDeviceBytesPerMilli = 44100.0 * 4 / 1000;
 constexpr size_t kPipeBytes = 65536;
 // This many silent bytes between two sounds make the next one a new happening.
 constexpr size_t kSilenceBetweenSounds = 4096;
+// Whether the main thread of process `pid` has ended: the game runs no more of its code
+// then, while the kernel may take seconds more to release a sanitized process's memory
+// before the process can be reaped.
+bool MainThreadEnded(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text;
+    std::getline(stat, text);
+    // The state follows the command name, which is in parentheses and may hold any byte.
+    const size_t name_end = text.rfind(')');
+    if (name_end == std::string::npos || name_end + 2 >= text.size()) return false;
+    const char state = text[name_end + 2];
+    return state == 'Z' || state == 'X';
+}
+
 // Six frames at the game's pace, with room for a slow machine.
 constexpr Millis kInputPause{100};
 
@@ -424,7 +439,12 @@ int GameProcess::WaitForExit(Millis timeout) {
     const auto start = Clock::now();
     if (exit_status_ != -2) return exit_status_;
     int status = 0;
+    bool ended = false;
     while (waitpid(pid_, &status, WNOHANG) != pid_) {
+        if (!ended && MainThreadEnded(pid_)) {
+            ended = true;
+            exit_delay_ = std::chrono::duration_cast<Millis>(Clock::now() - start);
+        }
         if (Clock::now() - start > timeout) {
             kill(pid_, SIGKILL);
             waitpid(pid_, nullptr, 0);
@@ -433,7 +453,7 @@ int GameProcess::WaitForExit(Millis timeout) {
         }
         std::this_thread::sleep_for(Millis(5));
     }
-    exit_delay_ = std::chrono::duration_cast<Millis>(Clock::now() - start);
+    if (!ended) exit_delay_ = std::chrono::duration_cast<Millis>(Clock::now() - start);
     exit_status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     // Let the monitor take what the game wrote last: the rest of the sound in the FIFO and
     // the last file events.

@@ -112,7 +112,7 @@ class GameProcess {
     // The exit status, or -1 when the game did not exit within `timeout` (it is killed then)
     // or was ended by a signal.
     int WaitForExit(Millis timeout = Millis(20000));
-    // Time from the start of WaitForExit to the exit.
+    // Time from the start of WaitForExit until the game's main thread ended.
     Millis ExitDelay() const { return exit_delay_; }
 
     std::string Stderr();
