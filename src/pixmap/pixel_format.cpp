@@ -100,33 +100,6 @@ void SwapRow(const uint8_t* src, uint8_t* dst, int32_t count) {
         StoreWord(dst + 4 * i, SwapRedBlue(LoadWord(src + 4 * i)));
 }
 
-}  // namespace
-
-void SwapRedBlueStreaming(const void* src_row, void* dst_row, int32_t count) {
-    const auto* src = static_cast<const uint8_t*>(src_row);
-    auto* dst = static_cast<uint8_t*>(dst_row);
-    int32_t i = 0;
-#if VEXEL_SSE2
-    // Pixel by pixel up to a 16-byte boundary of the destination, which streaming stores need.
-    for (; i < count && reinterpret_cast<uintptr_t>(dst + 4 * i) % 16 != 0; ++i)
-        StoreWord(dst + 4 * i, SwapRedBlue(LoadWord(src + 4 * i)));
-    if (reinterpret_cast<uintptr_t>(dst + 4 * i) % 4 == 0) {
-        const __m128i odd = _mm_set1_epi32(static_cast<int32_t>(0xFF00FF00u));
-        for (; i + 4 <= count; i += 4) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 4 * i));
-            const __m128i halves = _mm_shufflehi_epi16(_mm_shufflelo_epi16(v, 0xB1), 0xB1);
-            _mm_stream_si128(reinterpret_cast<__m128i*>(dst + 4 * i),
-                             _mm_or_si128(_mm_and_si128(v, odd), _mm_andnot_si128(odd, halves)));
-        }
-        _mm_sfence();
-    }
-#endif
-    for (; i < count; ++i)
-        StoreWord(dst + 4 * i, SwapRedBlue(LoadWord(src + 4 * i)));
-}
-
-namespace {
-
 // One byte of each RGBA pixel: red 0, green 1, blue 2, alpha 3.
 template <int kByte>
 void PackByte(const uint8_t* src, uint8_t* dst, int32_t count) {

@@ -40,11 +40,6 @@ void CopyPixelRow(const void* src, void* dst, int32_t format, int32_t count);
 void ConvertPixelRow(const void* src, int32_t src_format, void* dst, int32_t dst_format,
                      int32_t count);
 void ExpandRowToRGBA(const void* src, void* dst, int32_t src_format, int32_t count);
-// BGRA32 to RGBA32 (or back) like ConvertPixelRow, into memory that is written once and not
-// read again soon, such as a large picture being loaded: on x86-64 the stores bypass the
-// caches, so the destination is not fetched before it is overwritten. src and dst must not
-// overlap.
-void SwapRedBlueStreaming(const void* src, void* dst, int32_t count);
 void PackRowFromRGBA(const void* src, void* dst, int32_t dst_format, int32_t count);
 
 }  // namespace vexel

@@ -112,13 +112,14 @@ PixmapPtr TPixmapLoaderTGA::LoadPixmap(TStream& stream) {
         std::vector<uint8_t> stored(static_cast<size_t>(width) * bytes_per_pixel);
         for (int32_t i = 0; i < height; ++i) {
             uint8_t* out = pixmap->PixelPtr(0, height - 1 - i);
-            stream.ReadBytes(stored.data(), static_cast<int64_t>(stored.size()));
             if (psize == 32) {
-                // Each row is written once: streamed past the caches, the pixmap's memory is
-                // not read in first, which would double the traffic of a large picture.
-                SwapRedBlueStreaming(stored.data(), out, width);
+                // Swapped in place while the row is still in the cache: one pass over the
+                // pixmap's memory, as in a plain copy.
+                stream.ReadBytes(out, static_cast<int64_t>(stored.size()));
+                ConvertPixelRow(out, PIXEL_BGRA32, out, format, width);
                 continue;
             }
+            stream.ReadBytes(stored.data(), static_cast<int64_t>(stored.size()));
             if (psize == 24) {
                 ConvertPixelRow(stored.data(), PIXEL_BGR24, out, format, width);
                 continue;

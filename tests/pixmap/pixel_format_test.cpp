@@ -230,32 +230,6 @@ TEST(PixelFormat, ThreeBytePixelsExpandAtEveryLength) {
     });
 }
 
-// The streaming swap goes pixel by pixel up to a 16-byte boundary of the destination, then
-// four at a time, then pixel by pixel: every length up to 40 at every offset from a
-// boundary (and one that no whole pixel step reaches) crosses each of those points.
-TEST(PixelFormat, StreamingSwapAtEveryLengthAndOffset) {
-    for (const int32_t offset : {0, 4, 8, 12, 1}) {
-        for (int32_t n = 0; n <= 40; ++n) {
-            Bytes bgra(n * 4);
-            for (int32_t i = 0; i < n * 4; ++i)
-                bgra[i] = uint8_t(i * 37 + n);
-            alignas(16) uint8_t out[16 + 40 * 4 + 1];
-            std::memset(out, 0xEE, sizeof out);
-            SwapRedBlueStreaming(bgra.data(), out + offset, n);
-            for (int32_t i = 0; i < n; ++i) {
-                const uint8_t* p = &bgra[4 * i];
-                ASSERT_EQ(Bytes(out + offset + 4 * i, out + offset + 4 * i + 4),
-                          (Bytes{p[2], p[1], p[0], p[3]}))
-                    << "offset " << offset << ", " << n << " pixels, pixel " << i;
-            }
-            EXPECT_EQ(out[offset + 4 * n], 0xEE) << offset << " " << n;
-            if (offset > 0) {
-                EXPECT_EQ(out[offset - 1], 0xEE) << offset << " " << n;
-            }
-        }
-    }
-}
-
 // The red-blue swap runs eight, then four, then one pixel at a time: every count up to 40
 // crosses each of those boundaries, and converting a row onto itself is allowed.
 TEST(PixelFormat, SwapOfRedAndBlueAtEveryLength) {
