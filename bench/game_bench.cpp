@@ -26,15 +26,14 @@
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <new>
 #include <unordered_map>
 #include <vector>
 
+#include "allocation_counter.h"
 #include "bench_support.h"
 #include "game/game_state.h"
 #include "game/gun.h"
@@ -48,29 +47,6 @@
 #include "graphics/image_font.h"
 #include "graphics/vex2d.h"
 #include "system/random.h"
-
-// Every allocation of the program is counted; the frame benchmark reads the count around the
-// frames it runs.
-namespace {
-std::atomic<long> allocations{0};
-}  // namespace
-
-void* operator new(std::size_t size) {
-    allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-    throw std::bad_alloc();
-}
-// GCC pairs the free below with the operator new calls it inlines elsewhere and warns; the
-// pairing is right, as both sides of this program's allocation go through malloc.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
-#pragma GCC diagnostic pop
 
 namespace {
 
@@ -433,16 +409,18 @@ void PlayFrame_GameAndFlip(benchmark::State& state) {
 void Allocations_PlayFrame(benchmark::State& state) {
     Scene& s = TheScene();
     if (!s.ok) return state.SkipWithError("no display");
-    long frames = 0, counted = 0;
+    vexel::bench::ResetAllocationCount();
+    long frames = 0;
     for (auto _ : state) {
-        const long before = allocations.load(std::memory_order_relaxed);
+        vexel::bench::StartCountingAllocations();
         PlayFrame(s);
-        counted += allocations.load(std::memory_order_relaxed) - before;
+        vexel::bench::StopCountingAllocations();
         ++frames;
     }
     glFinish();
     state.counters["allocations_per_frame"] =
-        static_cast<double>(counted) / static_cast<double>(frames);
+        static_cast<double>(vexel::bench::CountedAllocations().allocations) /
+        static_cast<double>(frames);
 }
 
 // The base shot at (x, y) with the pointer there; keeps the game's score as it was.

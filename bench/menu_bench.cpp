@@ -6,21 +6,20 @@
 // counters give the medians and the median ratio with its spread over the rounds.
 //
 // TitleFrame, HighscoreFrame: one whole frame of each screen through the real OpenGL
-// driver (needs DISPLAY), with every allocation counted by the replaced global operator new.
+// driver (needs DISPLAY), with every allocation made during the frames counted.
 #include <benchmark/benchmark.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <new>
 #include <string>
 #include <vector>
 
+#include "allocation_counter.h"
 #include "game/game_state.h"
 #include "game/highscore.h"
 #include "game/main_loop.h"
@@ -30,29 +29,6 @@
 #include "graphics/vex2d.h"
 
 extern char** environ;
-
-namespace {
-
-std::atomic<bool> counting{false};
-std::atomic<int64_t> allocations{0};
-std::atomic<int64_t> allocated_bytes{0};
-
-}  // namespace
-
-void* operator new(std::size_t size) {
-    if (counting.load(std::memory_order_relaxed)) {
-        allocations.fetch_add(1, std::memory_order_relaxed);
-        allocated_bytes.fetch_add(static_cast<int64_t>(size), std::memory_order_relaxed);
-    }
-    if (void* memory = std::malloc(size == 0 ? 1 : size)) return memory;
-    throw std::bad_alloc();
-}
-void operator delete(void* memory) noexcept {
-    std::free(memory);
-}
-void operator delete(void* memory, std::size_t) noexcept {
-    std::free(memory);
-}
 
 namespace {
 
@@ -167,17 +143,17 @@ void MenuFrames(benchmark::State& state, int32_t screen) {
     // The first frames upload the textures and render the glyphs.
     for (int i = 0; i < 5; ++i)
         morvelle::DrawFrame();
-    allocations = 0;
-    allocated_bytes = 0;
+    vexel::bench::ResetAllocationCount();
     int64_t frames = 0;
     for (auto _ : state) {
-        counting = true;
+        vexel::bench::StartCountingAllocations();
         morvelle::DrawFrame();
-        counting = false;
+        vexel::bench::StopCountingAllocations();
         ++frames;
     }
-    state.counters["allocations_per_frame"] = double(allocations.load()) / double(frames);
-    state.counters["bytes_per_frame"] = double(allocated_bytes.load()) / double(frames);
+    const vexel::bench::AllocationCount counted = vexel::bench::CountedAllocations();
+    state.counters["allocations_per_frame"] = double(counted.allocations) / double(frames);
+    state.counters["bytes_per_frame"] = double(counted.bytes) / double(frames);
 }
 BENCHMARK_CAPTURE(MenuFrames, Title, morvelle::SCREEN_TITLE)
     ->Unit(benchmark::kMicrosecond)
