@@ -30,6 +30,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <span>
 #include <unordered_map>
 #include <vector>
 
@@ -145,6 +146,24 @@ class TracingDriver : public TVex2DDriver {
         gl_->DrawRect(x0, y0, x1, y1, tx, ty);
     }
     void SetResolution(float w, float h) override { gl_->SetResolution(w, h); }
+    // Drawn but not recorded: a frame that uses these cannot be replayed, and its replay
+    // then differs from it in the pixel check instead of the calls vanishing from both.
+    void Plot(float x, float y) override { gl_->Plot(x, y); }
+    void DrawLine(float x0, float y0, float x1, float y1, float tx, float ty) override {
+        gl_->DrawLine(x0, y0, x1, y1, tx, ty);
+    }
+    void DrawOval(float x0, float y0, float x1, float y1, float tx, float ty) override {
+        gl_->DrawOval(x0, y0, x1, y1, tx, ty);
+    }
+    void DrawPoly(std::span<const float> points, float hx, float hy, float tx, float ty) override {
+        gl_->DrawPoly(points, hx, hy, tx, ty);
+    }
+    void DrawPixmap(const PixmapPtr& pixmap, int32_t x, int32_t y) override {
+        gl_->DrawPixmap(pixmap, x, y);
+    }
+    PixmapPtr GrabPixmap(int32_t x, int32_t y, int32_t w, int32_t h) override {
+        return gl_->GrabPixmap(x, y, w, h);
+    }
 
     // Where the recorded calls go.
     Ops* ops = nullptr;
