@@ -111,12 +111,6 @@ class SilentReporter : public benchmark::BenchmarkReporter {
     std::string error;
 };
 
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
 std::string Duration(double seconds) {
     char text[32];
     if (seconds >= 1e-3) {
@@ -127,21 +121,6 @@ std::string Duration(double seconds) {
         std::snprintf(text, sizeof text, "%.2f ns", seconds * 1e9);
     }
     return text;
-}
-
-struct Summary {
-    double median, low, high;
-    size_t count;
-};
-
-Summary Summarise(const std::vector<double>& values) {
-    std::vector<double> good;
-    for (const double v : values) {
-        if (std::isfinite(v)) good.push_back(v);
-    }
-    if (good.empty()) return {NAN, NAN, NAN, 0};
-    return {Median(good), *std::min_element(good.begin(), good.end()),
-            *std::max_element(good.begin(), good.end()), good.size()};
 }
 
 int RunRounds(int rounds) {
@@ -257,6 +236,22 @@ int RunInstructionCounts() {
 }
 
 }  // namespace
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+Summary Summarise(const std::vector<double>& values) {
+    std::vector<double> good;
+    for (const double v : values) {
+        if (std::isfinite(v)) good.push_back(v);
+    }
+    if (good.empty()) return {NAN, NAN, NAN, 0};
+    return {Median(good), *std::min_element(good.begin(), good.end()),
+            *std::max_element(good.begin(), good.end()), good.size()};
+}
 
 bool CompareWith(const std::string& ours, const std::string& peer) {
     TheRegistry().pairs.emplace_back(BaseName(ours), BaseName(peer));

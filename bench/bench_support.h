@@ -1,10 +1,24 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace vexel::bench {
+
+// The middle value (the mean of the two middle ones for an even count); `values` must not be
+// empty.
+double Median(std::vector<double> values);
+
+// The median, lowest and highest of the finite values, and how many there were (NaN figures
+// and a count of 0 when none is).
+struct Summary {
+    double median, low, high;
+    size_t count;
+};
+Summary Summarise(const std::vector<double>& values);
 
 // Asks for the ratio "<ours> / <peer>" of process CPU time per iteration (below 1 means ours
 // is faster). The names are the benchmarks' names without the "/process_time" and

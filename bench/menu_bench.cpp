@@ -12,7 +12,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +19,7 @@
 #include <vector>
 
 #include "allocation_counter.h"
+#include "bench_support.h"
 #include "game/game_state.h"
 #include "game/highscore.h"
 #include "game/main_loop.h"
@@ -73,12 +73,6 @@ ProbeResult RunProbe(const char* mode) {
     return {std::strtod(text.c_str(), nullptr) / 1e6, wall};
 }
 
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
 void StartUp(benchmark::State& state) {
     std::vector<double> game, peer, ratio, game_wall, peer_wall;
     bool game_first = true;
@@ -103,11 +97,13 @@ void StartUp(benchmark::State& state) {
         game_wall.push_back(ours.wall_seconds);
         peer_wall.push_back(theirs.wall_seconds);
     }
+    using vexel::bench::Median;
+    const vexel::bench::Summary ratios = vexel::bench::Summarise(ratio);
     state.counters["game_ms"] = Median(game) * 1e3;
     state.counters["decode_and_window_ms"] = Median(peer) * 1e3;
-    state.counters["ratio"] = Median(ratio);
-    state.counters["ratio_low"] = *std::min_element(ratio.begin(), ratio.end());
-    state.counters["ratio_high"] = *std::max_element(ratio.begin(), ratio.end());
+    state.counters["ratio"] = ratios.median;
+    state.counters["ratio_low"] = ratios.low;
+    state.counters["ratio_high"] = ratios.high;
     state.counters["game_wall_ms"] = Median(game_wall) * 1e3;
     state.counters["decode_and_window_wall_ms"] = Median(peer_wall) * 1e3;
 }
