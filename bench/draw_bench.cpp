@@ -213,11 +213,11 @@ void BareImageQuad(TImage& image, int frame, float tx, float ty, float ix, float
     const int start_x = -63 + ((static_cast<int>(std::floor(px)) + 63) % 64 + 64) % 64;
     const int start_y = -63 + ((static_cast<int>(std::floor(py)) + 63) % 64 + 64) % 64;
     const TGLImageFrame& sky = FrameOf(*s.sky, 0);
+    const float s1 = 64 * sky.uscale, t1 = 64 * sky.vscale;
+    glBindTexture(GL_TEXTURE_2D, sky.name);
     for (int ty = start_y; ty < kHeight; ty += 64) {
         for (int tx = start_x; tx < kWidth; tx += 64) {
             const float x = static_cast<float>(tx) + fx, y = static_cast<float>(ty) + fy;
-            const float s1 = 64 * sky.uscale, t1 = 64 * sky.vscale;
-            glBindTexture(GL_TEXTURE_2D, sky.name);
             glBegin(GL_QUADS);
             glTexCoord2f(0, 0);
             glVertex2f(x, y);
