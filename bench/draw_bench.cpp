@@ -28,6 +28,7 @@
 #include "graphics/graphics.h"
 #include "graphics/image.h"
 #include "graphics/vex2d.h"
+#include "screen_pixels.h"
 
 namespace {
 
@@ -246,12 +247,6 @@ void BareImageQuad(TImage& image, int frame, float tx, float ty, float ix, float
     glFinish();
 }
 
-std::vector<uint8_t> ReadBack() {
-    std::vector<uint8_t> pixels(static_cast<size_t>(kWidth) * kHeight * 4);
-    glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
-    return pixels;
-}
-
 // Draws a few frames both ways and counts the pixels that differ; -1 without a display.
 long FramePixelsThatDiffer() {
     Scene& s = TheScene();
@@ -259,10 +254,10 @@ long FramePixelsThatDiffer() {
     long differ = 0;
     for (const int frame : {0, 17, 51, 90}) {
         DrawFrameVexel(s, frame);
-        const auto ours = ReadBack();
+        const auto ours = vexel::bench::ReadBackScreen(kWidth, kHeight);
         DrawFrameBareGL(s, frame);
         SelectGraphics(TVex2DGraphics::Current());  // the caches no longer match the GL state
-        const auto bare = ReadBack();
+        const auto bare = vexel::bench::ReadBackScreen(kWidth, kHeight);
         for (size_t i = 0; i < ours.size(); i += 4)
             differ += std::memcmp(&ours[i], &bare[i], 4) != 0;
     }

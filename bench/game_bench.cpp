@@ -47,6 +47,7 @@
 #include "graphics/image.h"
 #include "graphics/image_font.h"
 #include "graphics/vex2d.h"
+#include "screen_pixels.h"
 #include "system/random.h"
 
 namespace {
@@ -312,8 +313,7 @@ void Record(Scene& s, int count, std::vector<std::vector<uint8_t>>* pixels) {
         PlayFrame(s);
         glFinish();
         if (pixels) {
-            pixels->emplace_back(static_cast<size_t>(kWidth) * kHeight * 4);
-            glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels->back().data());
+            pixels->push_back(vexel::bench::ReadBackScreen(kWidth, kHeight));
         }
     }
     for (size_t i = 0; i < images.size(); ++i) {
@@ -377,10 +377,9 @@ long RecordAndCompare() {
     Record(s, 4, &pixels);
     Record(s, 12, nullptr);
     long differ = 0;
-    std::vector<uint8_t> replayed(static_cast<size_t>(kWidth) * kHeight * 4);
     for (size_t f = 0; f < pixels.size(); ++f) {
         Replay(s.recorded[f]);
-        glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, replayed.data());
+        const std::vector<uint8_t> replayed = vexel::bench::ReadBackScreen(kWidth, kHeight);
         for (size_t i = 0; i < replayed.size(); i += 4)
             differ += std::memcmp(&replayed[i], &pixels[f][i], 3) != 0;
     }
