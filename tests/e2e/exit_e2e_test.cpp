@@ -32,17 +32,9 @@ std::vector<std::string> What(const std::vector<Happening>& happenings) {
     return names;
 }
 
-// Starts the game and waits for its title screen, where the cursor first shows.
-void StartAtTitle(GameProcess& game) {
-    ASSERT_TRUE(game.WaitForWindow()) << game.Stderr();
-    const Picture cursor = LoadGamePicture("cur.png");
-    ASSERT_TRUE(Shows(game.WaitFor([&](const Picture& w) { return Shows(w, cursor, 512, 281); }),
-                      cursor, 512, 281));
-}
-
 TEST(Exit, EscapeWithSoundOnSavesAfterTheFarewellSound) {
     GameProcess game({.environment = {{"USERNAME", "Uta"}}});
-    StartAtTitle(game);
+    ASSERT_NO_FATAL_FAILURE(WaitForTitle(game));
     const size_t happened_before = game.Happenings().size();
     game.Tap(XK_Escape);
     ASSERT_EQ(game.WaitForExit(), 0) << game.Stderr();
@@ -60,7 +52,7 @@ TEST(Exit, EscapeWithSoundOnSavesAfterTheFarewellSound) {
 TEST(Exit, EscapeWithSoundOffExitsAtOnceInSilence) {
     const Bytes table = {'A', 'n', 'a', 0x0D, 0x0A, 0x2C, 0x01, 0, 0};  // Ana, 300
     GameProcess game({.options = OptionsBytes("Bo", 0), .highscores = table});
-    StartAtTitle(game);
+    ASSERT_NO_FATAL_FAILURE(WaitForTitle(game));
     game.Tap(XK_Escape);
     ASSERT_EQ(game.WaitForExit(), 0) << game.Stderr();
     EXPECT_LT(game.ExitDelay(), Millis(2000));  // the farewell alone takes 2.3 s
@@ -74,7 +66,7 @@ TEST(Exit, EscapeWithSoundOffExitsAtOnceInSilence) {
 
 TEST(Exit, SoundToggleClicksAndIsSaved) {
     GameProcess game({.options = OptionsBytes("Cem", 1)});
-    StartAtTitle(game);
+    ASSERT_NO_FATAL_FAILURE(WaitForTitle(game));
     game.MoveTo(960, 448);
     game.Click();
     const Picture toggle = Cell(LoadGamePicture("SndButton.png"), 64, 64, 1);
@@ -93,7 +85,7 @@ TEST(Exit, SoundToggleClicksAndIsSaved) {
 TEST(Exit, QuitButtonAndCloseButtonRunTheExitHandlers) {
     {
         GameProcess game({.options = OptionsBytes("Dora", 0)});
-        StartAtTitle(game);
+        ASSERT_NO_FATAL_FAILURE(WaitForTitle(game));
         game.MoveTo(512, 435);
         game.Click();
         ASSERT_EQ(game.WaitForExit(), 0) << game.Stderr();
@@ -102,7 +94,7 @@ TEST(Exit, QuitButtonAndCloseButtonRunTheExitHandlers) {
     }
     {
         GameProcess game({.options = OptionsBytes("Emil", 0)});
-        StartAtTitle(game);
+        ASSERT_NO_FATAL_FAILURE(WaitForTitle(game));
         game.RequestClose();
         ASSERT_EQ(game.WaitForExit(), 0) << game.Stderr();
         EXPECT_EQ(game.File("Data/Options"), OptionsBytes("Emil", 0));
@@ -113,7 +105,7 @@ TEST(Exit, QuitButtonAndCloseButtonRunTheExitHandlers) {
 TEST(Exit, TerminationSignalsStillSaveBothFiles) {
     for (int signal_number : {SIGTERM, SIGINT, SIGHUP}) {
         GameProcess game({.options = OptionsBytes("Finn", 0)});
-        StartAtTitle(game);
+        ASSERT_NO_FATAL_FAILURE(WaitForTitle(game));
         game.Signal(signal_number);
         ASSERT_EQ(game.WaitForExit(), 0) << signal_number << ' ' << game.Stderr();
         EXPECT_EQ(game.File("Data/Options"), OptionsBytes("Finn", 0));
@@ -123,7 +115,7 @@ TEST(Exit, TerminationSignalsStillSaveBothFiles) {
 
 TEST(Exit, SecondSignalDuringTheFarewellEndsAtOnce) {
     GameProcess game({.options = OptionsBytes("Gil", 1)});
-    StartAtTitle(game);
+    ASSERT_NO_FATAL_FAILURE(WaitForTitle(game));
     game.Signal(SIGTERM);
     // The farewell holds the exit for 2.3 s; a second signal in that time ends the game
     // without saving.

@@ -499,4 +499,13 @@ std::optional<Bytes> GameProcess::File(const std::string& relative) const {
     return vexel::testing::ReadFileBytes(path);
 }
 
+void WaitForTitle(GameProcess& game, Picture* title) {
+    ASSERT_TRUE(game.WaitForWindow()) << game.Stderr();
+    const Picture cursor = LoadGamePicture("cur.png");
+    const Picture shown =
+        game.WaitFor([&](const Picture& window) { return Shows(window, cursor, 512, 281); });
+    ASSERT_TRUE(Shows(shown, cursor, 512, 281)) << "no title screen; " << game.Stderr();
+    if (title) *title = shown;
+}
+
 }  // namespace morvelle::e2e

@@ -154,7 +154,6 @@ std::vector<Heard> Sounds(const Bytes& audio, const std::string& data_folder) {
 }
 
 TEST(WholeGame, FromTheTitleThroughShotsAndNameEntryToTheSavedTable) {
-    const Picture cursor = LoadGamePicture("cur.png");
     const Picture cherry = LoadGamePicture("Cherry.png");
     // The shots pass the near terrain (centred on the screen, so window x is picture x - 256):
     // it must be clear where they go.
@@ -164,8 +163,7 @@ TEST(WholeGame, FromTheTitleThroughShotsAndNameEntryToTheSavedTable) {
             << "the near terrain covers the shot at " << carrot.shot_x << ',' << carrot.shot_y;
     // Sound on, and the name of the last player, which the name entry offers again.
     GameProcess game({.options = OptionsBytes("Jo", 1)});
-    ASSERT_TRUE(game.WaitForWindow()) << game.Stderr();
-    game.WaitFor([&](const Picture& w) { return Shows(w, cursor, 512, 281); });
+    ASSERT_NO_FATAL_FAILURE(WaitForTitle(game));
 
     // The play button starts the game; its first frame shows the full magazine and both
     // carrots.
