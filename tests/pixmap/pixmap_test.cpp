@@ -13,6 +13,7 @@ namespace vexel {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
+using testing::Noise;
 
 // The bytes of row y, without padding.
 Bytes Row(const TPixmap& pixmap, int32_t y) {
@@ -394,16 +395,6 @@ std::vector<uint8_t> ScaleByTheRule(const TPixmap& s, int32_t nw, int32_t nh) {
         }
     }
     return out;
-}
-
-// Random bytes, so that every channel blends between values far apart.
-PixmapPtr Noise(int32_t width, int32_t height, uint32_t seed) {
-    PixmapPtr picture = NewPixmap(width, height, PIXEL_RGBA32, 4);
-    for (int32_t i = 0; i < picture->capacity; ++i) {
-        seed = seed * 1103515245u + 12345u;
-        picture->pixels[i] = uint8_t(seed >> 24);
-    }
-    return picture;
 }
 
 TEST(Pixmap, ScaleMatchesTheRuleAtAwkwardRatios) {
