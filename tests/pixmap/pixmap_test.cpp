@@ -88,6 +88,36 @@ TEST(Pixmap, LargePixmapsReuseTheMemoryOfOnesThatWent) {
     EXPECT_EQ(shorter->ReadPixel(2047, 1999), -1);
 }
 
+TEST(Pixmap, ALargeBlockLentToASmallerPixmapComesBackWhole) {
+    // A picture of a few rows less borrows the block of a full one; once it goes, the next
+    // full picture gets that block again rather than fresh pages.
+    auto full = NewPixmap(1800, 1800, PIXEL_RGBA32, 4);
+    const uint8_t* memory = full->pixels;
+    full.reset();
+    auto shorter = NewPixmap(1800, 1700, PIXEL_RGBA32, 4);
+    ASSERT_EQ(shorter->pixels, memory);
+    EXPECT_EQ(shorter->capacity, 1800 * 1700 * 4);
+    shorter.reset();
+    auto again = NewPixmap(1800, 1800, PIXEL_RGBA32, 4);
+    EXPECT_EQ(again->pixels, memory);
+    EXPECT_EQ(again->capacity, 1800 * 1800 * 4);
+    again->ClearPixels(-1);
+    EXPECT_EQ(again->ReadPixel(1799, 1799), -1);
+}
+
+TEST(Pixmap, KeptBlocksOfSizesNoLongerAskedForMakeRoomForNewOnes) {
+    // Five 16 MiB pictures at once fill the room for kept blocks; a picture of another size
+    // that comes and goes afterwards still has its block kept for the next one like it.
+    std::vector<PixmapPtr> big;
+    for (int i = 0; i < 5; ++i)
+        big.push_back(NewPixmap(2048, 2048, PIXEL_RGBA32, 4));
+    big.clear();
+    auto other = NewPixmap(1800, 1800, PIXEL_RGBA32, 4);
+    const uint8_t* memory = other->pixels;
+    other.reset();
+    EXPECT_EQ(NewPixmap(1800, 1800, PIXEL_RGBA32, 4)->pixels, memory);
+}
+
 TEST(Pixmap, StaticPixmapsBorrowMemory) {
     uint8_t memory[8] = {1, 2, 3, 4, 5, 6, 7, 8};
     PixmapPtr pixmap = WrapPixmapMemory(memory, 2, 1, 8, PIXEL_BGRA32);
