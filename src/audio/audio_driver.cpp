@@ -37,6 +37,12 @@ DriverState& State() {
     return state;
 }
 
+// The newest registered driver whose name matches, case-insensitively; null when none does.
+AudioDriverPtr FindDriver(const String& name) {
+    const String wanted = ToLower(name);
+    return State().drivers.Find([&](TAudioDriver& each) { return ToLower(each.Name()) == wanted; });
+}
+
 }  // namespace
 
 AudioSamplePtr SoundSource::Sample() const {
@@ -102,12 +108,10 @@ void RegisterAudioDriver(const AudioDriverPtr& driver) {
 
 int32_t SelectAudioDriver(const String& name) {
     DriverState& state = State();
-    const String wanted = ToLower(name);
     ShutdownAudioDriver();
     state.selected = true;
     state.current = state.null_driver;
-    const AudioDriverPtr driver =
-        state.drivers.Find([&](TAudioDriver& each) { return ToLower(each.Name()) == wanted; });
+    const AudioDriverPtr driver = FindDriver(name);
     if (!driver || driver->Startup() == 0) return 0;
     state.current = driver;
     return 1;
@@ -139,10 +143,7 @@ std::vector<String> AudioDriverNames() {
 }
 
 int32_t HasAudioDriver(const String& name) {
-    const String wanted = ToLower(name);
-    return State().drivers.Find([&](TAudioDriver& each) { return ToLower(each.Name()) == wanted; })
-               ? 1
-               : 0;
+    return FindDriver(name) ? 1 : 0;
 }
 
 void ResetAudioDriverSelection() {

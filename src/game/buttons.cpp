@@ -26,6 +26,14 @@ bool DrawButton(vexel::TImage& image, int32_t frame, int32_t x, int32_t y) {
     return true;
 }
 
+void DrawBackButton() {
+    GameState& game = Game();
+    if (DrawButton(*game.MenuButtonsImage, 8, ToInt(static_cast<float>(game.ScreenWidth) * 0.5f),
+                   ToInt(static_cast<float>(game.ScreenHeight) * 0.85f))) {
+        game.ScreenState = SCREEN_TITLE;
+    }
+}
+
 String SoundLabel(int32_t flag) {
     return flag != 0 ? u"An" : u"Aus";
 }

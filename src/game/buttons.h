@@ -17,6 +17,10 @@ bool MouseInRect(int32_t x, int32_t y, int32_t w, int32_t h);
 // it. A click on it plays the click sound and returns true.
 bool DrawButton(vexel::TImage& image, int32_t frame, int32_t x, int32_t y);
 
+// The "Zurück" button below the high-score table and the notice: a click returns to the
+// title screen.
+void DrawBackButton();
+
 // The sound toggle's label: "An" for on, "Aus" for off.
 String SoundLabel(int32_t flag);
 

@@ -33,8 +33,7 @@ void ShootLayer(int32_t layer, int32_t x, int32_t y) {
 // True when the terrain of `layer` is opaque under the pointer.
 bool TerrainCoversPointer(int32_t layer) {
     GameState& game = Game();
-    const float terrain_x = static_cast<float>(game.ScreenWidth) * 0.5f +
-                            static_cast<float>(game.ScrollOffset) * game.LayerScale[layer];
+    const float terrain_x = TerrainX(layer);
     const float terrain_y = static_cast<float>(game.ScreenHeight) * 0.5f;
     return vexel::ImagesOverlap(*game.TerrainImage, static_cast<float>(ToInt(terrain_x)),
                                 static_cast<float>(ToInt(terrain_y)), layer, *game.PointImage,

@@ -101,15 +101,10 @@ void THighscore::Draw() {
 }
 
 void UpdateHighscoreScreen() {
-    GameState& game = Game();
     DrawScenery();
     THighscore::Draw();
-    if (DrawButton(*game.MenuButtonsImage, 8, ToInt(static_cast<float>(game.ScreenWidth) * 0.5f),
-                   ToInt(static_cast<float>(game.ScreenHeight) * 0.85f))) {
-        game.ScreenState = SCREEN_TITLE;
-    }
-    vexel::DrawImageFrame(*game.CursorImage, static_cast<float>(game.PointerX),
-                          static_cast<float>(game.PointerY), 0);
+    DrawBackButton();
+    DrawCursor();
 }
 
 }  // namespace morvelle

@@ -77,14 +77,8 @@ void UpdatePlayScreen() {
     }
 
     Scroll(game);
-    vexel::TileImageFrame(*game.SkyImage, 0, height * 0.5f, 0);
-    for (int32_t layer = 0; layer < LAYER_COUNT; ++layer) {
-        // Each terrain layer covers the targets of the layers behind it.
-        const float x =
-            width * 0.5f + static_cast<float>(game.ScrollOffset) * game.LayerScale[layer];
-        vexel::DrawImageFrame(*game.TerrainImage, x, height * 0.5f, layer);
-        TEnemy::DrawAll(layer);
-    }
+    // Each terrain layer covers the targets of the layers behind it.
+    DrawScenery(TEnemy::DrawAll);
 
     // Clock and score in the colour the gun left: white.
     DrawTextAligned(FormatClock(ToInt(time_left)), width * 0.02f, height * 0.05f, 0, 0.5f);
@@ -131,11 +125,8 @@ void UpdateNoticeScreen() {
     DrawScenery();
     DrawTextAligned(u"Diese Funktionalität ist aus kostengründen entfallen!", width * 0.5f,
                     height * 0.5f, 0.5f, 0.5f);
-    if (DrawButton(*game.MenuButtonsImage, 8, ToInt(width * 0.5f), ToInt(height * 0.85f))) {
-        game.ScreenState = SCREEN_TITLE;
-    }
-    vexel::DrawImageFrame(*game.CursorImage, static_cast<float>(game.PointerX),
-                          static_cast<float>(game.PointerY), 0);
+    DrawBackButton();
+    DrawCursor();
 }
 
 }  // namespace morvelle

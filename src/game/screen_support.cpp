@@ -19,16 +19,29 @@ void PlayEffect(const vexel::SoundPtr& sound) {
     }
 }
 
-void DrawScenery() {
+float LayerShift(int32_t layer) {
+    const GameState& game = Game();
+    return static_cast<float>(game.ScrollOffset) * game.LayerScale[layer];
+}
+
+float TerrainX(int32_t layer) {
+    return static_cast<float>(Game().ScreenWidth) * 0.5f + LayerShift(layer);
+}
+
+void DrawScenery(void (*after_layer)(int32_t layer)) {
     GameState& game = Game();
-    const float width = static_cast<float>(game.ScreenWidth);
     const float height = static_cast<float>(game.ScreenHeight);
     vexel::TileImageFrame(*game.SkyImage, 0, height * 0.5f, 0);
     for (int32_t layer = 0; layer < LAYER_COUNT; ++layer) {
-        const float x =
-            width * 0.5f + static_cast<float>(game.ScrollOffset) * game.LayerScale[layer];
-        vexel::DrawImageFrame(*game.TerrainImage, x, height * 0.5f, layer);
+        vexel::DrawImageFrame(*game.TerrainImage, TerrainX(layer), height * 0.5f, layer);
+        if (after_layer) after_layer(layer);
     }
+}
+
+void DrawCursor() {
+    const GameState& game = Game();
+    vexel::DrawImageFrame(*game.CursorImage, static_cast<float>(game.PointerX),
+                          static_cast<float>(game.PointerY), 0);
 }
 
 }  // namespace morvelle

@@ -17,8 +17,17 @@ void DrawTextAligned(const String& text, float x, float y, float align_x, float 
 // when no channel can be had.
 void PlayEffect(const vexel::SoundPtr& sound);
 
-// The sky tiled over the screen and the three terrain layers at the current scroll offset,
-// without targets.
-void DrawScenery();
+// How far `layer` is scrolled: the scroll offset times the layer's parallax factor.
+float LayerShift(int32_t layer);
+// Where the centre of `layer`'s terrain is drawn.
+float TerrainX(int32_t layer);
+
+// The sky tiled over the screen and the three terrain layers at the current scroll offset;
+// `after_layer`, when given, runs after each terrain layer is drawn (the play screen draws
+// that layer's targets there, so nearer terrain covers them).
+void DrawScenery(void (*after_layer)(int32_t layer) = nullptr);
+
+// The menu pointer at the pointer's position.
+void DrawCursor();
 
 }  // namespace morvelle

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "game/screen_support.h"
 #include "graphics/vex2d.h"
 #include "system/random.h"
 
@@ -43,8 +44,7 @@ constexpr std::array<Placement, 39> LANDSCAPE = {{
 }};
 
 float ScrolledX(const TEnemy& target, int32_t layer) {
-    const GameState& game = Game();
-    return target.x + static_cast<float>(game.ScrollOffset) * game.LayerScale[layer];
+    return target.x + LayerShift(layer);
 }
 
 // Makes a static target of kind T present in `layer`.

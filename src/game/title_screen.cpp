@@ -45,8 +45,7 @@ void UpdateTitleScreen() {
     DrawTextAligned(SoundLabel(game.SoundOn), static_cast<float>(game.ScreenWidth - toggle_width),
                     height - static_cast<float>(toggle_height) * 0.25f, 0.5f, 0.5f);
 
-    vexel::DrawImageFrame(*game.CursorImage, static_cast<float>(game.PointerX),
-                          static_cast<float>(game.PointerY), 0);
+    DrawCursor();
 }
 
 }  // namespace morvelle

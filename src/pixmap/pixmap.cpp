@@ -19,9 +19,11 @@ constexpr std::align_val_t kPixelAlignment{16};
 // Pixel memory of large pixmaps, kept when they go so that the next large pixmap can have it.
 // Loading pictures one after another (or a loader's working copies) would otherwise take
 // every page afresh from the kernel, where a large block that the allocator hands back is
-// unmapped at once. Blocks of at least kLargeBytes are kept, up to kKeptBytes in all; a
-// request takes the smallest kept block that is large enough and not more than a quarter
-// larger. Any thread may make or drop a pixmap, hence the lock.
+// unmapped at once. Blocks of at least kLargeBytes are kept, up to kKeptBytes in all, the
+// oldest dropped first to make room; a request takes the smallest kept block that is large
+// enough and not more than a quarter larger. A block handed out may thus be larger than its
+// pixmap asked for, so its real size is remembered until it comes back. Any thread may make
+// or drop a pixmap, hence the lock.
 class LargeBlocks {
   public:
     static constexpr size_t kLargeBytes = size_t{1} << 20;
@@ -29,32 +31,50 @@ class LargeBlocks {
 
     uint8_t* Take(size_t bytes) {
         const std::lock_guard<std::mutex> lock(mutex_);
-        auto best = blocks_.end();
-        for (auto it = blocks_.begin(); it != blocks_.end(); ++it) {
+        auto best = kept_blocks_.end();
+        for (auto it = kept_blocks_.begin(); it != kept_blocks_.end(); ++it) {
             if (it->bytes >= bytes && it->bytes - bytes <= bytes / 4 &&
-                (best == blocks_.end() || it->bytes < best->bytes)) {
+                (best == kept_blocks_.end() || it->bytes < best->bytes)) {
                 best = it;
             }
         }
-        if (best == blocks_.end()) return nullptr;
-        uint8_t* memory = best->memory;
-        kept_ -= best->bytes;
-        blocks_.erase(best);
-        return memory;
+        if (best == kept_blocks_.end()) return nullptr;
+        const Block block = *best;
+        kept_ -= block.bytes;
+        kept_blocks_.erase(best);
+        if (block.bytes != bytes) lent_.push_back(block);
+        return block.memory;
     }
 
-    // Keeps the block when there is room, else frees it. `bytes` may be less than the
-    // block holds (a block taken for a smaller request keeps the request's size).
+    // Keeps the block, dropping the oldest kept ones when it would not fit otherwise.
+    // `bytes` is what the pixmap asked for; a block lent for a smaller request comes back
+    // whole.
     void Give(uint8_t* memory, size_t bytes) {
+        std::vector<Block> dropped;
         {
             const std::lock_guard<std::mutex> lock(mutex_);
-            if (kept_ + bytes <= kKeptBytes) {
-                blocks_.push_back({memory, bytes});
+            for (auto it = lent_.begin(); it != lent_.end(); ++it) {
+                if (it->memory == memory) {
+                    bytes = it->bytes;
+                    lent_.erase(it);
+                    break;
+                }
+            }
+            if (bytes > kKeptBytes) {
+                dropped.push_back({memory, bytes});
+            } else {
+                auto oldest = kept_blocks_.begin();
+                while (kept_ + bytes > kKeptBytes) {
+                    kept_ -= oldest->bytes;
+                    dropped.push_back(*oldest++);
+                }
+                kept_blocks_.erase(kept_blocks_.begin(), oldest);
+                kept_blocks_.push_back({memory, bytes});
                 kept_ += bytes;
-                return;
             }
         }
-        ::operator delete(memory, kPixelAlignment);
+        for (const Block& block : dropped)
+            ::operator delete(block.memory, kPixelAlignment);
     }
 
   private:
@@ -63,7 +83,8 @@ class LargeBlocks {
         size_t bytes;
     };
     std::mutex mutex_;
-    std::vector<Block> blocks_;
+    std::vector<Block> kept_blocks_;  // oldest first
+    std::vector<Block> lent_;         // handed out for a request smaller than the block
     size_t kept_ = 0;
 };
 

@@ -1,7 +1,5 @@
 #include "pixmap/pixmap_loader.h"
 
-#include <array>
-
 #include "pixmap/internal/image_loaders.h"
 #include "runtime/registry.h"
 #include "stream/loader_chain.h"
@@ -10,35 +8,26 @@ namespace vexel {
 
 namespace {
 
-Registry<TPixmapLoader>& Loaders() {
-    static Registry<TPixmapLoader> loaders;
+// Oldest first: the last one linked is tried first.
+Registry<TPixmapLoader> MakeBuiltinLoaders() {
+    Registry<TPixmapLoader> loaders;
+    for (auto make : {MakeTGALoader, MakeJPGLoader, MakeBMPLoader, MakePNGLoader})
+        loaders.Link(make());
     return loaders;
 }
 
-// Oldest first: the last one linked is tried first.
-using MakeLoader = std::shared_ptr<TPixmapLoader> (*)();
-constexpr std::array<MakeLoader, 4> kBuiltinLoaders = {MakeTGALoader, MakeJPGLoader, MakeBMPLoader,
-                                                       MakePNGLoader};
-
-void RegisterBuiltinLoaders() {
-    static const bool registered = [] {
-        for (auto& make : kBuiltinLoaders) {
-            Loaders().Link(make());
-        }
-        return true;
-    }();
-    (void)registered;
+Registry<TPixmapLoader>& Loaders() {
+    static Registry<TPixmapLoader> loaders = MakeBuiltinLoaders();
+    return loaders;
 }
 
 }  // namespace
 
 void RegisterPixmapLoader(std::shared_ptr<TPixmapLoader> loader) {
-    RegisterBuiltinLoaders();  // a loader registered later always comes before them
-    Loaders().Link(std::move(loader));
+    Loaders().Link(std::move(loader));  // before the built-in ones, made on first use
 }
 
 std::shared_ptr<TPixmapLoader> PixmapLoaders() {
-    RegisterBuiltinLoaders();
     return Loaders().Head();
 }
 

@@ -109,17 +109,19 @@ PixmapPtr TPixmapLoaderTGA::LoadPixmap(TStream& stream) {
     if (!run_length) {
         // Rows from the stream. 24 and 32-bit pixels are BGR24 and BGRA32 pixels already;
         // only the 5-bit channels need widening word by word.
-        std::vector<uint8_t> stored(static_cast<size_t>(width) * bytes_per_pixel);
+        const auto row_bytes = static_cast<int64_t>(width) * bytes_per_pixel;
+        // 32-bit rows are read straight into the pixmap; the others go through this buffer.
+        std::vector<uint8_t> stored(psize == 32 ? 0 : static_cast<size_t>(row_bytes));
         for (int32_t i = 0; i < height; ++i) {
             uint8_t* out = pixmap->PixelPtr(0, height - 1 - i);
             if (psize == 32) {
                 // Swapped in place while the row is still in the cache: one pass over the
                 // pixmap's memory, as in a plain copy.
-                stream.ReadBytes(out, static_cast<int64_t>(stored.size()));
+                stream.ReadBytes(out, row_bytes);
                 ConvertPixelRow(out, PIXEL_BGRA32, out, format, width);
                 continue;
             }
-            stream.ReadBytes(stored.data(), static_cast<int64_t>(stored.size()));
+            stream.ReadBytes(stored.data(), row_bytes);
             if (psize == 24) {
                 ConvertPixelRow(stored.data(), PIXEL_BGR24, out, format, width);
                 continue;

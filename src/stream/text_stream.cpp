@@ -7,6 +7,7 @@
 #include "runtime/error.h"
 #include "stream/file_system.h"
 #include "stream/internal/builtin_factories.h"
+#include "stream/internal/saved_file.h"
 #include "stream/whole_file.h"
 
 namespace vexel {
@@ -346,13 +347,11 @@ bool SaveTextFile(const String& text, const Url& url) {
         SaveByteString(text, url);
         return true;
     }
-    auto stream = OpenFileWrite(url);
-    if (!stream) throw TStreamWriteException();
+    const auto stream = OpenForSave(url);
     stream->WriteByte(0xFF);
     stream->WriteByte(0xFE);
     TTextStream::Create(stream, TTextStream::UTF16LE)->WriteString(text);
-    // A full disk may refuse the buffered bytes only now.
-    if (stream->Close() != 0) throw TStreamWriteException();
+    CloseSaved(*stream);
     return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "stream/internal/saved_file.h"
 #include "stream/stream_factory.h"
 
 namespace vexel {
@@ -14,18 +15,17 @@ StreamPtr OpenForLoad(const Url& url) {
     return stream;
 }
 
+}  // namespace
+
 StreamPtr OpenForSave(const Url& url) {
     auto stream = OpenFileWrite(url);
     if (!stream) throw TStreamWriteException();
     return stream;
 }
 
-// Bytes a file system could not take may come to light only when the stream is closed.
 void CloseSaved(TStream& stream) {
     if (stream.Close() != 0) throw TStreamWriteException();
 }
-
-}  // namespace
 
 std::vector<uint8_t> LoadBytesFrom(const Url& url) {
     const auto stream = OpenForLoad(url);

@@ -7,24 +7,20 @@
 #include <csignal>
 
 #include "game_harness.h"
+#include "support/game_file_bytes.h"
 
 namespace morvelle::e2e {
 namespace {
 
-Bytes OptionsFile(const std::string& name, uint8_t sound) {
-    Bytes bytes(name.begin(), name.end());
-    bytes.insert(bytes.end(), {0x0D, 0x0A, sound, 0, 0, 0});
-    return bytes;
-}
+using morvelle::testing::OptionsBytes;
+using morvelle::testing::ScoreRecord;
 
 // The table the game fills when it has none: ten "Orlan" rows from 1315 down to 10.
 Bytes DefaultTable() {
     Bytes bytes;
     for (int32_t points : {1315, 1050, 815, 610, 435, 290, 175, 90, 35, 10}) {
-        for (char c : std::string("Orlan\r\n"))
-            bytes.push_back(static_cast<uint8_t>(c));
-        for (int shift = 0; shift < 32; shift += 8)
-            bytes.push_back(static_cast<uint8_t>(points >> shift));
+        const Bytes record = ScoreRecord("Orlan", points);
+        bytes.insert(bytes.end(), record.begin(), record.end());
     }
     return bytes;
 }
@@ -36,17 +32,9 @@ std::vector<std::string> What(const std::vector<Happening>& happenings) {
     return names;
 }
 
-// Starts the game and waits for its title screen, where the cursor first shows.
-void StartAtTitle(GameProcess& game) {
-    ASSERT_TRUE(game.WaitForWindow()) << game.Stderr();
-    const Picture cursor = LoadGamePicture("cur.png");
-    ASSERT_TRUE(Shows(game.WaitFor([&](const Picture& w) { return Shows(w, cursor, 512, 281); }),
-                      cursor, 512, 281));
-}
-
 TEST(Exit, EscapeWithSoundOnSavesAfterTheFarewellSound) {
     GameProcess game({.environment = {{"USERNAME", "Uta"}}});
-    StartAtTitle(game);
+    ASSERT_NO_FATAL_FAILURE(WaitForTitle(game));
     const size_t happened_before = game.Happenings().size();
     game.Tap(XK_Escape);
     ASSERT_EQ(game.WaitForExit(), 0) << game.Stderr();
@@ -56,15 +44,15 @@ TEST(Exit, EscapeWithSoundOnSavesAfterTheFarewellSound) {
     ASSERT_EQ(What(at_exit), (std::vector<std::string>{"sound", "Options", "High.Score"}));
     // The farewell plays out for 1.8 s before anything is saved.
     EXPECT_GE(at_exit[1].at - at_exit[0].at, Millis(1000));
-    EXPECT_EQ(game.File("Data/Options"), OptionsFile("Uta", 1));
+    EXPECT_EQ(game.File("Data/Options"), OptionsBytes("Uta", 1));
     EXPECT_EQ(game.File("Data/High.Score"), DefaultTable());
     EXPECT_EQ(game.Stderr(), "");
 }
 
 TEST(Exit, EscapeWithSoundOffExitsAtOnceInSilence) {
     const Bytes table = {'A', 'n', 'a', 0x0D, 0x0A, 0x2C, 0x01, 0, 0};  // Ana, 300
-    GameProcess game({.options = OptionsFile("Bo", 0), .highscores = table});
-    StartAtTitle(game);
+    GameProcess game({.options = OptionsBytes("Bo", 0), .highscores = table});
+    ASSERT_NO_FATAL_FAILURE(WaitForTitle(game));
     game.Tap(XK_Escape);
     ASSERT_EQ(game.WaitForExit(), 0) << game.Stderr();
     EXPECT_LT(game.ExitDelay(), Millis(2000));  // the farewell alone takes 2.3 s
@@ -72,13 +60,13 @@ TEST(Exit, EscapeWithSoundOffExitsAtOnceInSilence) {
     EXPECT_GT(audio.size(), 0u);
     EXPECT_TRUE(std::all_of(audio.begin(), audio.end(), [](uint8_t b) { return b == 0; }));
     EXPECT_EQ(What(game.Happenings()), (std::vector<std::string>{"Options", "High.Score"}));
-    EXPECT_EQ(game.File("Data/Options"), OptionsFile("Bo", 0));
+    EXPECT_EQ(game.File("Data/Options"), OptionsBytes("Bo", 0));
     EXPECT_EQ(game.File("Data/High.Score"), table);
 }
 
 TEST(Exit, SoundToggleClicksAndIsSaved) {
-    GameProcess game({.options = OptionsFile("Cem", 1)});
-    StartAtTitle(game);
+    GameProcess game({.options = OptionsBytes("Cem", 1)});
+    ASSERT_NO_FATAL_FAILURE(WaitForTitle(game));
     game.MoveTo(960, 448);
     game.Click();
     const Picture toggle = Cell(LoadGamePicture("SndButton.png"), 64, 64, 1);
@@ -91,43 +79,43 @@ TEST(Exit, SoundToggleClicksAndIsSaved) {
     EXPECT_EQ(What(game.Happenings()),
               (std::vector<std::string>{"sound", "Options", "High.Score"}));
     EXPECT_LT(game.ExitDelay(), Millis(2000));  // the farewell alone takes 2.3 s
-    EXPECT_EQ(game.File("Data/Options"), OptionsFile("Cem", 0));
+    EXPECT_EQ(game.File("Data/Options"), OptionsBytes("Cem", 0));
 }
 
 TEST(Exit, QuitButtonAndCloseButtonRunTheExitHandlers) {
     {
-        GameProcess game({.options = OptionsFile("Dora", 0)});
-        StartAtTitle(game);
+        GameProcess game({.options = OptionsBytes("Dora", 0)});
+        ASSERT_NO_FATAL_FAILURE(WaitForTitle(game));
         game.MoveTo(512, 435);
         game.Click();
         ASSERT_EQ(game.WaitForExit(), 0) << game.Stderr();
-        EXPECT_EQ(game.File("Data/Options"), OptionsFile("Dora", 0));
+        EXPECT_EQ(game.File("Data/Options"), OptionsBytes("Dora", 0));
         EXPECT_EQ(game.File("Data/High.Score"), DefaultTable());
     }
     {
-        GameProcess game({.options = OptionsFile("Emil", 0)});
-        StartAtTitle(game);
+        GameProcess game({.options = OptionsBytes("Emil", 0)});
+        ASSERT_NO_FATAL_FAILURE(WaitForTitle(game));
         game.RequestClose();
         ASSERT_EQ(game.WaitForExit(), 0) << game.Stderr();
-        EXPECT_EQ(game.File("Data/Options"), OptionsFile("Emil", 0));
+        EXPECT_EQ(game.File("Data/Options"), OptionsBytes("Emil", 0));
         EXPECT_EQ(game.File("Data/High.Score"), DefaultTable());
     }
 }
 
 TEST(Exit, TerminationSignalsStillSaveBothFiles) {
     for (int signal_number : {SIGTERM, SIGINT, SIGHUP}) {
-        GameProcess game({.options = OptionsFile("Finn", 0)});
-        StartAtTitle(game);
+        GameProcess game({.options = OptionsBytes("Finn", 0)});
+        ASSERT_NO_FATAL_FAILURE(WaitForTitle(game));
         game.Signal(signal_number);
         ASSERT_EQ(game.WaitForExit(), 0) << signal_number << ' ' << game.Stderr();
-        EXPECT_EQ(game.File("Data/Options"), OptionsFile("Finn", 0));
+        EXPECT_EQ(game.File("Data/Options"), OptionsBytes("Finn", 0));
         EXPECT_EQ(game.File("Data/High.Score"), DefaultTable());
     }
 }
 
 TEST(Exit, SecondSignalDuringTheFarewellEndsAtOnce) {
-    GameProcess game({.options = OptionsFile("Gil", 1)});
-    StartAtTitle(game);
+    GameProcess game({.options = OptionsBytes("Gil", 1)});
+    ASSERT_NO_FATAL_FAILURE(WaitForTitle(game));
     game.Signal(SIGTERM);
     // The farewell holds the exit for 2.3 s; a second signal in that time ends the game
     // without saving.
@@ -135,7 +123,7 @@ TEST(Exit, SecondSignalDuringTheFarewellEndsAtOnce) {
     game.Signal(SIGTERM);
     EXPECT_EQ(game.WaitForExit(), -1);
     EXPECT_LT(game.ExitDelay(), Millis(1000));
-    EXPECT_EQ(game.File("Data/Options"), OptionsFile("Gil", 1));
+    EXPECT_EQ(game.File("Data/Options"), OptionsBytes("Gil", 1));
     EXPECT_EQ(game.File("Data/High.Score"), std::nullopt);
 }
 

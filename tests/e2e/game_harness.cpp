@@ -62,10 +62,6 @@ int IgnoreXErrors(Display*, XErrorEvent*) {
     return 0;
 }
 
-void WriteBytes(const std::string& path, const Bytes& bytes) {
-    vexel::testing::WriteFileBytes(path, bytes);
-}
-
 }  // namespace
 
 Picture LoadGamePicture(const std::string& name) {
@@ -145,8 +141,9 @@ GameProcess::GameProcess(const AppSetup& setup) {
             fs::copy_file(entry.path(), folder + "/Data/" + relative);
         }
     }
-    if (setup.options) WriteBytes(folder + "/Data/Options", *setup.options);
-    if (setup.highscores) WriteBytes(folder + "/Data/High.Score", *setup.highscores);
+    if (setup.options) vexel::testing::WriteFileBytes(folder + "/Data/Options", *setup.options);
+    if (setup.highscores)
+        vexel::testing::WriteFileBytes(folder + "/Data/High.Score", *setup.highscores);
 
     const std::string fifo = folder + "/dsp";
     Check(mkfifo(fifo.c_str(), 0600) == 0, "mkfifo");
@@ -283,18 +280,8 @@ Window GameProcess::FindWindow() {
             attributes.map_state != IsViewable) {
             continue;
         }
-        Atom type = 0;
-        int format = 0;
-        unsigned long items = 0, after = 0;
-        unsigned char* data = nullptr;
-        std::string title;
-        if (XGetWindowProperty(display_, children[i], net_name, 0, 64, False, AnyPropertyType,
-                               &type, &format, &items, &after, &data) == Success &&
-            data) {
-            title.assign(reinterpret_cast<char*>(data), items);
-            XFree(data);
-        }
-        if (title == "Morvelle") found = children[i];
+        if (vexel::testing::WindowProperty(display_, children[i], net_name) == "Morvelle")
+            found = children[i];
     }
     if (children) XFree(children);
     return found;
@@ -497,6 +484,15 @@ std::optional<Bytes> GameProcess::File(const std::string& relative) const {
     const std::string path = folder_.path() + "/" + relative;
     if (!fs::exists(path)) return std::nullopt;
     return vexel::testing::ReadFileBytes(path);
+}
+
+void WaitForTitle(GameProcess& game, Picture* title) {
+    ASSERT_TRUE(game.WaitForWindow()) << game.Stderr();
+    const Picture cursor = LoadGamePicture("cur.png");
+    const Picture shown =
+        game.WaitFor([&](const Picture& window) { return Shows(window, cursor, 512, 281); });
+    ASSERT_TRUE(Shows(shown, cursor, 512, 281)) << "no title screen; " << game.Stderr();
+    if (title) *title = shown;
 }
 
 }  // namespace morvelle::e2e

@@ -8,10 +8,13 @@
 // window's pixels back, and collects the exit status, standard error and written files.
 //
 //   GameProcess game;                       // starts the game
-//   game.WaitFor(ShowsTitle);               // until its picture shows the title screen
+//   ASSERT_NO_FATAL_FAILURE(WaitForTitle(game));
 //   game.MoveTo(512, 230); game.Click();    // window coordinates
 //   EXPECT_EQ(game.WaitForExit(), 0);
 //   EXPECT_EQ(*game.File("Data/Options"), bytes);
+
+// Before Xlib: it defines None as a macro, which gtest uses as a type name.
+#include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
 #include <sys/types.h>
@@ -145,5 +148,10 @@ class GameProcess {
     std::vector<Happening> happenings_;
     Bytes audio_;
 };
+
+// Waits for the game's window, then for its title screen, where the cursor first shows at
+// its starting point; keeps that picture in `title` when one is given. Fails the test
+// fatally when either does not come, so call it under ASSERT_NO_FATAL_FAILURE.
+void WaitForTitle(GameProcess& game, Picture* title = nullptr);
 
 }  // namespace morvelle::e2e

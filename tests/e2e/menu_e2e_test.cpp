@@ -21,9 +21,8 @@ Area CursorAt(int32_t x, int32_t y) {
 TEST(Menu, FirstFrameShowsTheTitleWithTheCursorAtItsStartingPoint) {
     const Pictures pictures;
     GameProcess game;
-    ASSERT_TRUE(game.WaitForWindow()) << game.Stderr();
-    const Picture shown = game.WaitFor(
-        [&](const Picture& window) { return Shows(window, pictures.cursor, 512, 281); });
+    Picture shown;
+    ASSERT_NO_FATAL_FAILURE(WaitForTitle(game, &shown));
     EXPECT_EQ(Mismatches(shown, pictures.cursor, 512, 281), 0);
     // The four buttons at rest: play, high scores, notice, quit.
     EXPECT_TRUE(Shows(shown, pictures.button(0), 384, 96));
@@ -39,8 +38,7 @@ TEST(Menu, FirstFrameShowsTheTitleWithTheCursorAtItsStartingPoint) {
 TEST(Menu, PointerOverAButtonShowsItsHoverFrame) {
     const Pictures pictures;
     GameProcess game;
-    ASSERT_TRUE(game.WaitForWindow()) << game.Stderr();
-    game.WaitFor([&](const Picture& window) { return Shows(window, pictures.cursor, 512, 281); });
+    ASSERT_NO_FATAL_FAILURE(WaitForTitle(game));
     game.MoveTo(450, 120);
     const Picture hovered = game.WaitFor(
         [&](const Picture& window) { return Shows(window, pictures.cursor, 450, 120); });
@@ -56,8 +54,7 @@ TEST(Menu, PointerOverAButtonShowsItsHoverFrame) {
 TEST(Menu, HighScoreAndNoticeScreensAndBack) {
     const Pictures pictures;
     GameProcess game;
-    ASSERT_TRUE(game.WaitForWindow()) << game.Stderr();
-    game.WaitFor([&](const Picture& window) { return Shows(window, pictures.cursor, 512, 281); });
+    ASSERT_NO_FATAL_FAILURE(WaitForTitle(game));
     game.MoveTo(512, 230);
     game.WaitFor([&](const Picture& window) {
         return Shows(window, pictures.button(3), 384, 198, CursorAt(512, 230));

@@ -14,19 +14,15 @@
 
 #include "audio/audio_sample.h"
 #include "game_harness.h"
+#include "support/game_file_bytes.h"
 
 namespace morvelle::e2e {
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-Bytes Record(const std::string& name, int32_t points) {
-    Bytes bytes(name.begin(), name.end());
-    bytes.insert(bytes.end(), {0x0D, 0x0A});
-    for (int shift = 0; shift < 32; shift += 8)
-        bytes.push_back(static_cast<uint8_t>(points >> shift));
-    return bytes;
-}
+using morvelle::testing::OptionsBytes;
+using morvelle::testing::ScoreRecord;
 
 // Two carrots of the middle layer, drawn at half their 64-pixel size around the centres
 // (1024 × 0.39, 512 × 0.83) and (1024 × 0.28, 512 × 0.84) while the landscape is not
@@ -158,7 +154,6 @@ std::vector<Heard> Sounds(const Bytes& audio, const std::string& data_folder) {
 }
 
 TEST(WholeGame, FromTheTitleThroughShotsAndNameEntryToTheSavedTable) {
-    const Picture cursor = LoadGamePicture("cur.png");
     const Picture cherry = LoadGamePicture("Cherry.png");
     // The shots pass the near terrain (centred on the screen, so window x is picture x - 256):
     // it must be clear where they go.
@@ -167,10 +162,8 @@ TEST(WholeGame, FromTheTitleThroughShotsAndNameEntryToTheSavedTable) {
         ASSERT_LT(near_terrain.At(carrot.shot_x + 256, carrot.shot_y) >> 24, 128u)
             << "the near terrain covers the shot at " << carrot.shot_x << ',' << carrot.shot_y;
     // Sound on, and the name of the last player, which the name entry offers again.
-    Bytes options = {'J', 'o', 0x0D, 0x0A, 1, 0, 0, 0};
-    GameProcess game({.options = options});
-    ASSERT_TRUE(game.WaitForWindow()) << game.Stderr();
-    game.WaitFor([&](const Picture& w) { return Shows(w, cursor, 512, 281); });
+    GameProcess game({.options = OptionsBytes("Jo", 1)});
+    ASSERT_NO_FATAL_FAILURE(WaitForTitle(game));
 
     // The play button starts the game; its first frame shows the full magazine and both
     // carrots.
@@ -265,11 +258,11 @@ TEST(WholeGame, FromTheTitleThroughShotsAndNameEntryToTheSavedTable) {
                                                       {"Orlan", 175},
                                                       {"Orlan", 90},
                                                       {"Orlan", 35}}) {
-        const Bytes record = Record(name, points);
+        const Bytes record = ScoreRecord(name, points);
         expected.insert(expected.end(), record.begin(), record.end());
     }
     EXPECT_EQ(game.File("Data/High.Score"), expected);
-    EXPECT_EQ(game.File("Data/Options"), Record("J\xFCrgen", 1));
+    EXPECT_EQ(game.File("Data/Options"), OptionsBytes("J\xFCrgen", 1));
 
     // The sounds: the play button's click, eight shots, the empty click, the reload, the
     // table's fanfare and the farewell, in this order.

@@ -9,6 +9,7 @@
 #include "game/saved_files.h"
 #include "game_test_support.h"
 #include "stream/memory_stream.h"
+#include "support/game_file_bytes.h"
 
 namespace morvelle::testing {
 namespace {
@@ -139,11 +140,9 @@ TEST_F(GameFiles, SaveWritesTheFirstTenRecords) {
     THighscore::Add(u"Ende", 1);  // eleventh and twelfth: kept in memory, not saved
     THighscore::Save();
     Bytes expected;
-    const auto record = [&](std::string name, int32_t points) {
-        expected.insert(expected.end(), name.begin(), name.end());
-        expected.insert(expected.end(), {0x0D, 0x0A});
-        for (int shift = 0; shift < 32; shift += 8)
-            expected.push_back(static_cast<uint8_t>(static_cast<uint32_t>(points) >> shift));
+    const auto record = [&](const std::string& name, int32_t points) {
+        const Bytes bytes = ScoreRecord(name, points);
+        expected.insert(expected.end(), bytes.begin(), bytes.end());
     };
     for (int32_t points : {1315, 1050, 815, 610})
         record("Orlan", points);

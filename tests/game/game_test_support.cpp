@@ -5,6 +5,7 @@
 
 #include <map>
 #include <ostream>
+#include <utility>
 
 #include "graphics/image.h"
 #include "graphics/vex2d.h"
@@ -68,7 +69,7 @@ class VolumeChannel : public vexel::TChannel {
 
 vexel::ChannelPtr CountingSound::Play(const vexel::ChannelPtr&) {
     ++starts;
-    if (log_) log_->push_back(name_);
+    log_->push_back(name_);
     return std::make_shared<VolumeChannel>(*this);
 }
 
@@ -84,9 +85,13 @@ void GameTest::SetUp() {
     Owners().clear();
     for (const PictureSpec& spec : kPictures)
         game.*spec.field = MakePicture(spec);
-    for (vexel::SoundPtr* sound : {&game.HighscoreSound, &game.ClickSound, &game.EmptySound,
-                                   &game.ShotSound, &game.ReloadSound, &game.FarewellSound}) {
-        *sound = std::make_shared<CountingSound>();
+    for (const auto& [slot, name] : {std::pair{&game.ShotSound, "shot"},
+                                     {&game.EmptySound, "empty"},
+                                     {&game.ReloadSound, "reload"},
+                                     {&game.HighscoreSound, "highscore"},
+                                     {&game.ClickSound, "click"},
+                                     {&game.FarewellSound, "farewell"}}) {
+        *slot = std::make_shared<CountingSound>(name, sounds);
     }
     game.LayerScale = {0.25f, 0.5f, 1.0f};
     driver_->TakeCalls();
@@ -109,6 +114,10 @@ std::vector<DrawnFrame> GameTest::TakeFrames() {
     }
     driver_->TakeCalls();
     return frames;
+}
+
+std::vector<std::string> GameTest::TakeSounds() {
+    return std::exchange(*sounds, {});
 }
 
 void GameTest::Pointer(int32_t x, int32_t y, int32_t left_clicks) {

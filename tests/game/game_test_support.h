@@ -3,7 +3,7 @@
 // A fresh game state for each test, drawing into the recording 2-D driver: every picture of
 // the game as an image of the right frame size with one distinct pixmap per frame (so a
 // recorded draw tells which frame it was), the built-in 8×16 font, and sounds that count how
-// often they were started.
+// often they were started and log their names.
 
 #include <gtest/gtest.h>
 
@@ -19,11 +19,10 @@
 
 namespace morvelle::testing {
 
-// A sound whose every start is counted, and written by `name` into `log` when it has one;
-// its channels remember the volume they were given.
+// A sound whose every start is counted and written by `name` into `log`; its channels
+// remember the volume they were given.
 class CountingSound : public vexel::TSound {
   public:
-    CountingSound() = default;
     CountingSound(std::string name, std::shared_ptr<std::vector<std::string>> log)
         : name_(std::move(name)), log_(std::move(log)) {}
     vexel::ChannelPtr Play(const vexel::ChannelPtr& channel) override;
@@ -57,10 +56,14 @@ class GameTest : public ::testing::Test {
     CountingSound& Sound(const vexel::SoundPtr& sound) {
         return static_cast<CountingSound&>(*sound);
     }
+    // The names of the sounds started since the last call ("shot", "empty", "reload",
+    // "highscore", "click", "farewell").
+    std::vector<std::string> TakeSounds();
     // Sets the pointer and the left clicks of this frame.
     void Pointer(int32_t x, int32_t y, int32_t left_clicks = 0);
 
     std::shared_ptr<vexel::testing::RecordingDriver> driver_;
+    std::shared_ptr<std::vector<std::string>> sounds = std::make_shared<std::vector<std::string>>();
 };
 
 // The game's files live relative to the working directory; this one moves into a fresh

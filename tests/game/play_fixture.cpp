@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "audio/audio_driver.h"
 #include "game/gun.h"
 #include "game/recipe.h"
 #include "graphics/collision.h"
@@ -61,22 +60,12 @@ void GameFixture::SetUp() {
 
     GameState& game = Game();
     game.TerrainImage = TerrainImage({});
-    auto point = vexel::NewPixmap(1, 1, 5, 4);
-    point->ClearPixels(-1);
-    game.PointImage = vexel::LoadImageFrom(point, -1);
+    game.PointImage = OpaqueImage(1, 1);
     game.MushroomImage = OpaqueImage(MUSHROOM_W, MUSHROOM_H);
     game.CherryImage = OpaqueImage(CHERRY_W, CHERRY_H);
     game.AppleImage = OpaqueImage(APPLE_W, APPLE_H);
     game.CarrotImage = OpaqueImage(CARROT_W, CARROT_H);
     game.ChickenImage = OpaqueImage(CHICKEN_W, CHICKEN_H);
-
-    for (const auto& [slot, name] : {std::pair{&game.ShotSound, "shot"},
-                                     {&game.EmptySound, "empty"},
-                                     {&game.ReloadSound, "reload"},
-                                     {&game.HighscoreSound, "highscore"},
-                                     {&game.ClickSound, "click"}}) {
-        *slot = std::make_shared<CountingSound>(name, sounds);
-    }
 
     auto gun = std::make_shared<TGun_Cherry>();
     gun->img = OpaqueImage(ICON_W, ICON_H);
@@ -95,10 +84,6 @@ void GameFixture::TearDown() {
     vexel::ClearCollisionLayers(0);
     vexel::ResetImageSettingsForTesting();
     GameTest::TearDown();
-}
-
-std::vector<std::string> GameFixture::TakeSounds() {
-    return std::exchange(*sounds, {});
 }
 
 std::vector<DrawnText> GameFixture::TakeTexts() {

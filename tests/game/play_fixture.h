@@ -1,8 +1,8 @@
 #pragma once
 
 // The game state of GameTest made ready for play: opaque target pictures of known sizes, a
-// terrain with opaque blocks where a test wants them, the gun and the recipes, sounds and a
-// font that record what they play and draw, and input fed as events.
+// terrain with opaque blocks where a test wants them, the gun and the recipes, a font that
+// records what it draws, and input fed as events. GameTest's sounds log what they play.
 
 #include <gtest/gtest.h>
 
@@ -48,9 +48,6 @@ class GameFixture : public GameTest {
     void SetUp() override;
     void TearDown() override;
 
-    // The names of the sounds started since the last call ("shot", "empty", "reload",
-    // "highscore", "click").
-    std::vector<std::string> TakeSounds();
     // The texts drawn since the last call.
     std::vector<DrawnText> TakeTexts();
     // Pixmap of the frames drawn since the last TakeCalls, in order.
@@ -60,7 +57,6 @@ class GameFixture : public GameTest {
     // A key pressed and released.
     static void Tap(int32_t key);
 
-    std::shared_ptr<std::vector<std::string>> sounds = std::make_shared<std::vector<std::string>>();
     std::shared_ptr<std::vector<DrawnText>> texts = std::make_shared<std::vector<DrawnText>>();
 };
 

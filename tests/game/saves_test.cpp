@@ -17,6 +17,7 @@
 #include "game_test_support.h"
 #include "stream/file_system.h"
 #include "stream/stream_exception.h"
+#include "support/game_file_bytes.h"
 #include "support/small_file_system.h"
 
 namespace morvelle::testing {
@@ -44,12 +45,6 @@ std::vector<std::string> FolderEntries(const std::string& path) {
         names.push_back(vexel::ToUtf8(name));
     std::sort(names.begin(), names.end());
     return names;
-}
-
-Bytes OptionsBytes(const std::string& name, uint8_t sound) {
-    Bytes bytes(name.begin(), name.end());
-    bytes.insert(bytes.end(), {0x0D, 0x0A, sound, 0, 0, 0});
-    return bytes;
 }
 
 using Saves = GameFolderTest;

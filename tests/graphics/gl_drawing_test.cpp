@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "graphics/for_testing.h"
+#include "graphics/gl/gl_helpers.h"
 #include "graphics/gl/gl_texture.h"
 #include "graphics/gl/gl_vex2d_driver.h"
 #include "graphics/gl/internal/gl_check.h"
@@ -337,6 +338,15 @@ TEST_F(GLDrawing, PixmapsAreDrawnAndGrabbedTopRowFirst) {
     EXPECT_EQ(Pixel(300, 102), kBlue);
     EXPECT_EQ(Pixel(303, 100), kGreen);
     EXPECT_EQ(Pixel(301, 101), kRed);
+    // So does the raw-GL rectangle: it takes the current colour, not a texel's.
+    int32_t red = 0, green = 0, blue = 0;
+    GetDrawColor(red, green, blue);
+    SetDrawColor(0, 255, 0);
+    DrawGLRect(500, 100, 4, 3);
+    SetDrawColor(red, green, blue);
+    EXPECT_EQ(Pixel(500, 100), kGreen);
+    EXPECT_EQ(Pixel(503, 102), kGreen);
+    EXPECT_EQ(Pixel(504, 100), kBlack);
     // The driver's state is as it was: the next image draws as before.
     DrawImageFrame(*image, 400, 100, 1);
     EXPECT_EQ(Pixel(400, 100), kBlue);

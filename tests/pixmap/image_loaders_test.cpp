@@ -19,6 +19,7 @@ namespace {
 using testing::DataPath;
 using testing::kPictureHeight;
 using testing::kPictureWidth;
+using testing::Noise;
 using testing::PictureBit;
 using testing::PicturePixel;
 using testing::PixelOf;
@@ -210,33 +211,22 @@ TEST(JPGWriter, FailuresToOpenAndToWrite) {
                  TStreamWriteException);
 }
 
-// Noise compresses to nothing less than about its own size.
-PixmapPtr Noise(int32_t side, int32_t format) {
-    PixmapPtr pixmap = NewPixmap(side, side, PIXEL_RGBA32, 4);
-    uint32_t state = 12345;
-    for (int32_t y = 0; y < side; ++y) {
-        for (int32_t x = 0; x < 4 * side; ++x) {
-            state = state * 1103515245u + 12345u;
-            pixmap->PixelPtr(0, y)[x] = static_cast<uint8_t>(state >> 16);
-        }
-    }
-    return pixmap->Convert(format);
-}
-
-// The PNG and JPEG savers on a full file system: a small image still sits in the stream's
-// buffer when the encoder is done, so only the close meets the full disk (false); a large one
-// meets it while being written (the stream's exception).
+// The PNG and JPEG savers on a full file system, given noise (which compresses to about its
+// own size): a small image still sits in the stream's buffer when the encoder is done, so
+// only the close meets the full disk (false); a large one meets it while being written (the
+// stream's exception).
 TEST(ImageSavers, AFullDiskIsAFailureAtTheCloseOrWhileWriting) {
     testing::SmallFileSystem fs;
     const String full = FromUtf8(testing::FullDiskPath(fs, "small"));
-    EXPECT_FALSE(SavePNGPixmap(*Noise(8, PIXEL_RGBA32), full, 6));
-    EXPECT_FALSE(SaveJPGPixmap(*Noise(8, PIXEL_RGB24), full, 80));
+    EXPECT_FALSE(SavePNGPixmap(*Noise(8, 8, 1), full, 6));
+    EXPECT_FALSE(SaveJPGPixmap(*Noise(8, 8, 2)->Convert(PIXEL_RGB24), full, 80));
     if (!fs.Mounted()) GTEST_SKIP() << "cannot mount a small tmpfs here (needs root)";
     fs.Fill(8192);
-    EXPECT_THROW(SavePNGPixmap(*Noise(64, PIXEL_RGBA32), FromUtf8(fs / "large.png"), 6),
+    EXPECT_THROW(SavePNGPixmap(*Noise(64, 64, 3), FromUtf8(fs / "large.png"), 6),
                  TStreamWriteException);
-    EXPECT_THROW(SaveJPGPixmap(*Noise(128, PIXEL_RGB24), FromUtf8(fs / "large.jpg"), 100),
-                 TStreamWriteException);
+    EXPECT_THROW(
+        SaveJPGPixmap(*Noise(128, 128, 4)->Convert(PIXEL_RGB24), FromUtf8(fs / "large.jpg"), 100),
+        TStreamWriteException);
 }
 
 TEST(ImageLoaderChain, FilesAreTriedAsPngBmpJpegTga) {

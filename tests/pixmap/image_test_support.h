@@ -60,6 +60,17 @@ inline Rgba PixelOf(const TPixmap& pixmap, int32_t x, int32_t y) {
     return {rgba[0], rgba[1], rgba[2], rgba[3]};
 }
 
+// Random bytes in RGBA32: every channel blends between values far apart, and the picture
+// compresses to nothing less than about its own size.
+inline PixmapPtr Noise(int32_t width, int32_t height, uint32_t seed) {
+    PixmapPtr picture = NewPixmap(width, height, PIXEL_RGBA32, 4);
+    for (int32_t i = 0; i < picture->capacity; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        picture->pixels[i] = uint8_t(seed >> 24);
+    }
+    return picture;
+}
+
 inline String DataPath(const std::string& name) {
     return FromUtf8(SourcePath("tests/pixmap/data/" + name));
 }

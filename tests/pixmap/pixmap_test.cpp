@@ -13,6 +13,7 @@ namespace vexel {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
+using testing::Noise;
 
 // The bytes of row y, without padding.
 Bytes Row(const TPixmap& pixmap, int32_t y) {
@@ -85,6 +86,36 @@ TEST(Pixmap, LargePixmapsReuseTheMemoryOfOnesThatWent) {
     // assumed.
     shorter->ClearPixels(-1);
     EXPECT_EQ(shorter->ReadPixel(2047, 1999), -1);
+}
+
+TEST(Pixmap, ALargeBlockLentToASmallerPixmapComesBackWhole) {
+    // A picture of a few rows less borrows the block of a full one; once it goes, the next
+    // full picture gets that block again rather than fresh pages.
+    auto full = NewPixmap(1800, 1800, PIXEL_RGBA32, 4);
+    const uint8_t* memory = full->pixels;
+    full.reset();
+    auto shorter = NewPixmap(1800, 1700, PIXEL_RGBA32, 4);
+    ASSERT_EQ(shorter->pixels, memory);
+    EXPECT_EQ(shorter->capacity, 1800 * 1700 * 4);
+    shorter.reset();
+    auto again = NewPixmap(1800, 1800, PIXEL_RGBA32, 4);
+    EXPECT_EQ(again->pixels, memory);
+    EXPECT_EQ(again->capacity, 1800 * 1800 * 4);
+    again->ClearPixels(-1);
+    EXPECT_EQ(again->ReadPixel(1799, 1799), -1);
+}
+
+TEST(Pixmap, KeptBlocksOfSizesNoLongerAskedForMakeRoomForNewOnes) {
+    // Five 16 MiB pictures at once fill the room for kept blocks; a picture of another size
+    // that comes and goes afterwards still has its block kept for the next one like it.
+    std::vector<PixmapPtr> big;
+    for (int i = 0; i < 5; ++i)
+        big.push_back(NewPixmap(2048, 2048, PIXEL_RGBA32, 4));
+    big.clear();
+    auto other = NewPixmap(1800, 1800, PIXEL_RGBA32, 4);
+    const uint8_t* memory = other->pixels;
+    other.reset();
+    EXPECT_EQ(NewPixmap(1800, 1800, PIXEL_RGBA32, 4)->pixels, memory);
 }
 
 TEST(Pixmap, StaticPixmapsBorrowMemory) {
@@ -394,16 +425,6 @@ std::vector<uint8_t> ScaleByTheRule(const TPixmap& s, int32_t nw, int32_t nh) {
         }
     }
     return out;
-}
-
-// Random bytes, so that every channel blends between values far apart.
-PixmapPtr Noise(int32_t width, int32_t height, uint32_t seed) {
-    PixmapPtr picture = NewPixmap(width, height, PIXEL_RGBA32, 4);
-    for (int32_t i = 0; i < picture->capacity; ++i) {
-        seed = seed * 1103515245u + 12345u;
-        picture->pixels[i] = uint8_t(seed >> 24);
-    }
-    return picture;
 }
 
 TEST(Pixmap, ScaleMatchesTheRuleAtAwkwardRatios) {

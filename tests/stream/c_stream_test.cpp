@@ -13,11 +13,8 @@ namespace {
 
 using testing::ReadFileBytes;
 using testing::TempDir;
+using testing::U;
 using testing::WriteFileBytes;
-
-String U(const std::string& path) {
-    return FromUtf8(path);
-}
 
 TEST(CStream, WritesTrackPositionAndSizeAndCloseResetsThem) {
     TempDir dir;

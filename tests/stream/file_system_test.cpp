@@ -15,11 +15,8 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 using testing::ReadFileBytes;
 using testing::TempDir;
+using testing::U;
 using testing::WriteFileBytes;
-
-String U(const std::string& path) {
-    return FromUtf8(path);
-}
 
 std::vector<String> Sorted(std::vector<String> names) {
     std::sort(names.begin(), names.end());

@@ -17,11 +17,8 @@ using testing::FullDiskPath;
 using testing::ReadFileBytes;
 using testing::SmallFileSystem;
 using testing::TempDir;
+using testing::U;
 using testing::WriteFileBytes;
-
-String U(const std::string& path) {
-    return FromUtf8(path);
-}
 
 TEST(FullDisk, SmallSavesReportTheFailureOnlyTheCloseSees) {
     SmallFileSystem fs;

@@ -41,6 +41,10 @@ std::string FilledPipe::Path() const {
     return "/proc/self/fd/" + std::to_string(read_end_);
 }
 
+String U(const std::string& path) {
+    return FromUtf8(path);
+}
+
 std::string SourcePath(const std::string& relative) {
     return std::string(VEXEL_SOURCE_DIR) + "/" + relative;
 }

@@ -4,7 +4,12 @@
 #include <string>
 #include <vector>
 
+#include "runtime/string.h"
+
 namespace vexel::testing {
+
+// A path (or any UTF-8 text) as the framework's String.
+String U(const std::string& path);
 
 // A fresh directory under the system's temporary folder, removed with everything in it when
 // the object goes.

@@ -104,14 +104,17 @@ void SendCloseRequest(Display* display, Window window) {
 }
 
 std::string XInjector::Property(Window window, const char* name) {
-    const Atom atom = XInternAtom(display_, name, False);
+    return WindowProperty(display_, window, XInternAtom(display_, name, False));
+}
+
+std::string WindowProperty(Display* display, Window window, Atom property) {
     Atom type;
     int format;
     unsigned long count, after;
     unsigned char* data = nullptr;
     std::string value;
-    if (XGetWindowProperty(display_, window, atom, 0, 1024, False, AnyPropertyType, &type, &format,
-                           &count, &after, &data) == Success &&
+    if (XGetWindowProperty(display, window, property, 0, 1024, False, AnyPropertyType, &type,
+                           &format, &count, &after, &data) == Success &&
         data) {
         value.assign(reinterpret_cast<const char*>(data),
                      count * static_cast<unsigned>(format) / 8);

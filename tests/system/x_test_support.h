@@ -62,6 +62,10 @@ class PlainInputWindow {
     Window window_ = 0;
 };
 
+// A property of `window` on `display` as raw bytes (up to 4 KiB), e.g. the title in
+// "_NET_WM_NAME"; empty when the window has none.
+std::string WindowProperty(Display* display, Window window, Atom property);
+
 // Sends `window` on `display` what a window manager sends when its close button is pressed
 // (WM_PROTOCOLS with WM_DELETE_WINDOW) and waits until the server has it.
 void SendCloseRequest(Display* display, Window window);

@@ -4,15 +4,10 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <memory>
 
 namespace sfx {
 
 namespace {
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
 
 // The libvorbis and libogg encoder state, cleared in the reverse order of setting up.
 class Encoder {
@@ -97,29 +92,39 @@ class Encoder {
     bool dsp_ready_ = false, block_ready_ = false, stream_ready_ = false;
 };
 
-}  // namespace
-
-bool WriteOggVorbis(const std::string& path, const Stereo& sound, float quality) {
-    std::unique_ptr<std::FILE, FileCloser> out(std::fopen(path.c_str(), "wb"));
-    if (!out) {
-        std::perror(path.c_str());
-        return false;
-    }
+// Encodes `sound` into `out`. False, with a message on standard error, when the encoder
+// refuses its settings or a write fails.
+bool Encode(const std::string& path, const Stereo& sound, float quality, std::FILE* out) {
     Encoder encoder;
-    if (!encoder.Start(quality, out.get())) {
+    if (!encoder.Start(quality, out)) {
         std::fprintf(stderr, "%s: the Vorbis encoder refused its settings\n", path.c_str());
         return false;
     }
     constexpr size_t kChunk = 4096;
     bool written = true;
     for (size_t first = 0; written && first < sound.size(); first += kChunk)
-        written = encoder.Feed(sound, first, std::min(kChunk, sound.size() - first), out.get());
-    written = written && encoder.Feed(sound, 0, 0, out.get()) && encoder.Finish(out.get());
-    if (!written || std::fflush(out.get()) != 0) {
-        std::fprintf(stderr, "%s: write failed\n", path.c_str());
+        written = encoder.Feed(sound, first, std::min(kChunk, sound.size() - first), out);
+    written = written && encoder.Feed(sound, 0, 0, out) && encoder.Finish(out);
+    if (!written) std::fprintf(stderr, "%s: write failed\n", path.c_str());
+    return written;
+}
+
+}  // namespace
+
+bool WriteOggVorbis(const std::string& path, const Stereo& sound, float quality) {
+    std::FILE* const out = std::fopen(path.c_str(), "wb");
+    if (!out) {
+        std::perror(path.c_str());
         return false;
     }
-    return true;
+    const bool encoded = Encode(path, sound, quality, out);
+    // Buffered bytes that do not fit on the disk are refused only when the file is closed.
+    const bool closed = std::fclose(out) == 0;
+    if (encoded && !closed) std::fprintf(stderr, "%s: write failed\n", path.c_str());
+    if (encoded && closed) return true;
+    // A partial file would look like a finished one to the build.
+    std::remove(path.c_str());
+    return false;
 }
 
 }  // namespace sfx

@@ -1,5 +1,4 @@
 #include <algorithm>
-#include <cassert>
 #include <cstring>
 
 #include "audio/mixer/internal/sonmix_kernels.h"
@@ -360,8 +359,9 @@ void MixVoiceFrames(const SonmixCoreSound& sound, VoiceRun& run, uint32_t* out, 
     mix(sound, run, out, frames, volume, target_volume, step, target_step, pan, depth);
 }
 
-void StoreAndClear(uint32_t* sums, int16_t* out, int32_t count) {
-    assert(count % 8 == 0);
+void StoreAndClear(uint32_t* sums, int16_t* out) {
+    constexpr int32_t count = SonmixMixer::kBlockValues;
+    static_assert(count % 8 == 0);
 #if defined(__SSE2__)
     const __m128i zero = _mm_setzero_si128();
     for (int32_t i = 0; i < count; i += 8) {

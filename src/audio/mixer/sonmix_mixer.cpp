@@ -358,7 +358,7 @@ void SonmixMixer::MixBlock(int16_t* out, int32_t now) {
         }
     }
 
-    StoreAndClear(mix_.data(), out, kBlockValues);
+    StoreAndClear(mix_.data(), out);
 }
 
 }  // namespace vexel

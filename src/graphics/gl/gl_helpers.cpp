@@ -28,6 +28,9 @@ void PushGL2DState() {
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     glOrtho(0, viewport[2], viewport[3], 0, -1, 1);
+    // The 2-D driver leaves texturing on; the helpers' rectangles and pixels would otherwise
+    // take a texel's colour instead of their own. The pop restores it with the other bits.
+    glDisable(GL_TEXTURE_2D);
     glDisable(GL_CULL_FACE);
     glDisable(GL_ALPHA_TEST);
     glDisable(GL_DEPTH_TEST);

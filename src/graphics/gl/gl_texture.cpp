@@ -66,10 +66,6 @@ uint32_t TextureFromPixmap(const PixmapPtr& pixmap, int32_t mipmap) {
 void DrawGLPixmap(const PixmapPtr& pixmap, int32_t x, int32_t y) {
     const PixmapPtr rgba = AsRGBA(pixmap);
     PushGL2DState();
-    // Drawn pixels are textured like any fragment: with a texture left bound and enabled by
-    // the 2-D driver they would take its texel instead of their own colour. The pop restores
-    // texturing as the driver left it.
-    glDisable(GL_TEXTURE_2D);
     glRasterPos2i(0, 0);
     glBitmap(0, 0, 0, 0, static_cast<GLfloat>(x), static_cast<GLfloat>(-y - rgba->height), nullptr);
     VEXEL_GL(glPixelStorei(GL_UNPACK_ROW_LENGTH, rgba->pitch / 4));

@@ -381,7 +381,8 @@ void TGLImageFrame::Draw(float x0, float y0, float x1, float y1, float tx, float
     // gives every pixel the value the whole quad gives it; turned, the last bit can differ
     // and with it a filtered pixel, so a turned frame is drawn whole.
     const bool unturned = s.iy == 0 && s.jx == 0;
-    if (inside && !unturned && !mipmapped && ClearTexelsChangeNothing(s.blend)) {
+    // An opaque frame has no clear texels to leave out, so it is drawn whole at once.
+    if (inside && !opaque && !unturned && !mipmapped && ClearTexelsChangeNothing(s.blend)) {
         // Turned, the whole quad is drawn with its own corners, but only inside the window
         // box around the content, where a scissor box leaves the rasteriser nothing to do.
         if (content_x0 >= content_x1) return;
@@ -404,9 +405,9 @@ void TGLImageFrame::Draw(float x0, float y0, float x1, float y1, float tx, float
                 return;
         }
     }
-    if (inside && unturned && !mipmapped && ClearTexelsChangeNothing(s.blend)) {
+    if (inside && !opaque && unturned && !mipmapped && ClearTexelsChangeNothing(s.blend)) {
         static std::vector<SourcePiece> pieces;
-        const bool worth = ContentPieces(*this, sx, sy, sw, sh, replaces && !opaque, pieces);
+        const bool worth = ContentPieces(*this, sx, sy, sw, sh, replaces, pieces);
         if (pieces.empty()) return;  // nothing but clear texels
         if (worth) {
             // The pieces do not overlap, so their order does not matter: the opaque cores
@@ -415,7 +416,7 @@ void TGLImageFrame::Draw(float x0, float y0, float x1, float y1, float tx, float
             for (const bool core : {true, false}) {
                 for (const SourcePiece& p : pieces) {
                     if (p.core != core) continue;
-                    UseBlending(ModeBlends(s.blend) && !(replaces && (opaque || core)));
+                    UseBlending(ModeBlends(s.blend) && !(replaces && core));
                     TexturedQuad(*this, x0 + (p.sx0 - sx) * kx, y0 + (p.sy0 - sy) * ky,
                                  x0 + (p.sx1 - sx) * kx, y0 + (p.sy1 - sy) * ky, tx, ty, p.sx0,
                                  p.sy0, p.sx1 - p.sx0, p.sy1 - p.sy0);

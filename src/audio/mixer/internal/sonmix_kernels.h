@@ -59,8 +59,9 @@ void MixVoiceFrames(const SonmixCoreSound& sound, VoiceRun& run, uint32_t* out, 
                     int32_t volume, int32_t target_volume, int64_t step, int64_t target_step,
                     int32_t pan, int32_t depth);
 
-// The sums carry 4 fraction bits: each output value is sum >> 4 saturated to 16 bits. The
-// sums are cleared for the next block on the way. `count` is a multiple of 8.
-void StoreAndClear(uint32_t* sums, int16_t* out, int32_t count);
+// Stores one block's sums (SonmixMixer::kBlockValues) as output values. The sums carry 4
+// fraction bits: each output value is sum >> 4 saturated to 16 bits. The sums are cleared for
+// the next block on the way.
+void StoreAndClear(uint32_t* sums, int16_t* out);
 
 }  // namespace vexel
