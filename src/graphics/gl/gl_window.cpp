@@ -1,4 +1,4 @@
-#include "graphics/gl/gl_window.h"
+#include "graphics/gl/internal/gl_window.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
@@ -9,7 +9,7 @@
 #include <string>
 
 #include "runtime/startup.h"
-#include "system/x_glue.h"
+#include "system/internal/x_glue.h"
 
 namespace vexel {
 
