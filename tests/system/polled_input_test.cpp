@@ -12,8 +12,8 @@
 #include <thread>
 
 #include "system/event.h"
+#include "system/internal/x_glue.h"
 #include "system/system_driver.h"
-#include "system/x_glue.h"
 #include "x_test_support.h"
 
 namespace vexel {
