@@ -134,6 +134,8 @@ class GameProcess {
 
     vexel::testing::TempDir folder_;
     Display* display_ = nullptr;
+    // Whether the server repeated held keys before this game turned that off.
+    bool server_repeated_keys_ = false;
     Window window_ = 0;
     int32_t window_x_ = 0, window_y_ = 0;
     pid_t pid_ = -1;
