@@ -3,13 +3,14 @@
 #include "game/game_state.h"
 #include "game/saved_files.h"
 #include "stream/stream_exception.h"
+#include "stream/text_stream.h"
 
 namespace morvelle {
 
 void ReadOptions(vexel::TStream& stream) {
     GameState& game = Game();
     String name;
-    if (!ReadBoundedLine(stream, kMaxNameBytes, name)) return;
+    if (!vexel::ReadBoundedLine(stream, kMaxNameBytes, name)) return;
     game.PlayerName = name;
     try {
         game.SoundOn = stream.ReadInt();
