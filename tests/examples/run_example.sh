@@ -2,10 +2,10 @@
 # Runs an example program as a user would, for a number of frames, with its sound going to a
 # FIFO, and checks what it left: the picture it saved of its last frame (a PNG of the given
 # size, not black, with at least the given number of colours) and, when asked, the sound it
-# played (bytes that are not all silence).
+# played (bytes that are not all silence), or the file it saved in its per-user folder.
 #
 # Needs DISPLAY (the test command's Xvfb) and ImageMagick.
-# Usage: run_example.sh <program> <frames> <width>x<height> <colours> [sound]
+# Usage: run_example.sh <program> <frames> <width>x<height> <colours> [sound|saves]
 set -u
 source "$(dirname "$0")/../install/assert.sh"
 program=$1
@@ -31,7 +31,7 @@ if [ "$sound" = sound ]; then
   cat "$work/dsp" >"$work/sound.raw" &
   drain_pid=$!
 fi
-AUDIODEV="$work/dsp" timeout 120 "$program" "$frames" "$work/picture.png"
+AUDIODEV="$work/dsp" XDG_DATA_HOME="$work/data" timeout 120 "$program" "$frames" "$work/picture.png"
 expect_eq "exit status" 0 $?
 # The drain ends once the program has closed the FIFO; if it never opened it, it is stopped.
 for _ in $(seq 50); do
@@ -48,6 +48,10 @@ if [ "$sound" = sound ]; then
   expect "sound was played" test -s "$work/sound.raw"
   expect "the sound is not silent" \
     test -n "$(od -An -v -tx1 "$work/sound.raw" | tr -d ' 0\n' | head -c 1)"
+fi
+if [ "$sound" = saves ]; then
+  expect_eq "the count saved in the per-user folder" "1" \
+    "$(tr -d '\r' <"$work/data/vexel-examples/runs.txt" 2>&1)"
 fi
 
 finish
