@@ -27,6 +27,7 @@ using ObjectPtr = std::shared_ptr<Object>;
 // (event extras, exception values).
 class StringObject : public Object {
   public:
+    // An object holding `value`; ToString returns it.
     explicit StringObject(String value) : value(std::move(value)) {}
     String ToString() const override { return value; }
     int Compare(const Object& other) const override;

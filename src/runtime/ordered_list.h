@@ -31,8 +31,13 @@ class TList {
         using reference = const T&;
 
         Iterator() = default;
+        // The element at this position.
+        // @{
         const T& operator*() const { return position_->value; }
         const T* operator->() const { return &position_->value; }
+        // @}
+        // The next element still in the list.
+        // @{
         Iterator& operator++() {
             ++position_;
             SkipRemoved();
@@ -43,6 +48,7 @@ class TList {
             ++*this;
             return before;
         }
+        // @}
         // Iterators compare by position only; end() of a list is reached whatever was
         // appended, because std::list's end never moves.
         bool operator==(const Iterator& other) const { return position_ == other.position_; }
@@ -69,18 +75,23 @@ class TList {
     TList(const TList&) = delete;
     TList& operator=(const TList&) = delete;
 
+    // A walk over the elements in order; elements removed during the walk are skipped.
+    // @{
     Iterator begin() {
         Sweep();
         return Iterator(entries_.begin(), entries_.end(), walk_token_);
     }
     Iterator end() { return Iterator(entries_.end(), entries_.end(), nullptr); }
+    // @}
 
+    // Appends `value`.
     void AddLast(T value) {
         Sweep();
         entries_.push_back(Entry{std::move(value)});
         ++count_;
     }
 
+    // Inserts `value` in front.
     void AddFirst(T value) {
         Sweep();
         entries_.push_front(Entry{std::move(value)});
@@ -104,11 +115,13 @@ class TList {
         return false;
     }
 
+    // True when an element equals `value`.
     bool Contains(const T& value) const {
         return std::any_of(entries_.begin(), entries_.end(),
                            [&](const Entry& e) { return !e.removed && e.value == value; });
     }
 
+    // Removes every element (a walk in progress ends at its next step).
     void Clear() {
         if (Walking()) {
             for (auto& entry : entries_) {
@@ -121,8 +134,11 @@ class TList {
         count_ = 0;
     }
 
+    // The number of elements, and whether there are none.
+    // @{
     size_t Count() const { return count_; }
     bool IsEmpty() const { return count_ == 0; }
+    // @}
 
     // Stable sort; `less(a, b)` is true when a belongs before b.
     template <typename Less>
@@ -131,6 +147,7 @@ class TList {
         entries_.sort([&](const Entry& a, const Entry& b) { return less(a.value, b.value); });
     }
 
+    // A copy of the elements in order.
     std::vector<T> ToVector() const {
         std::vector<T> out;
         out.reserve(count_);

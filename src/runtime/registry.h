@@ -14,11 +14,13 @@ namespace vexel {
 template <typename T>
 class Registry {
   public:
+    // Puts `object` at the head of the list.
     void Link(std::shared_ptr<T> object) {
         object->_succ = std::move(head_);
         head_ = std::move(object);
     }
 
+    // The newest object; null while the list is empty.
     const std::shared_ptr<T>& Head() const { return head_; }
 
     // The first object from the head for which `wanted(object)` is true; null when none.

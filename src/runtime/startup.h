@@ -15,11 +15,19 @@ namespace vexel {
 // RunProgram does it for you.
 void StartProcess(int argc, char** argv);
 
+// The working directory the process was started in.
 const String& LaunchDir();
+// The path of the program's file, and its directory.
+// @{
 const String& AppFile();
 const String& AppDir();
+// @}
+// The application title a window opens with ("Vexel Application" until set).
+// @{
 const String& AppTitle();
 void SetAppTitle(const String& title);
+// @}
+// The program's arguments, the program's name first.
 const std::vector<String>& AppArgs();
 
 // Milliseconds since system boot as a 32-bit count, from a clock that never steps.

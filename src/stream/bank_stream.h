@@ -12,8 +12,10 @@ namespace vexel {
 // end extends them.
 class TBankStream : public TMemoryStream {
   public:
+    // A bank holding `bytes`, positioned at the start.
     static std::shared_ptr<TBankStream> Create(std::vector<uint8_t> bytes = {});
 
+    // Overwrites from the position on and extends the bytes past the end; returns `count`.
     int64_t Write(const void* buffer, int64_t count) override;
 };
 

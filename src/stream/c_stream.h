@@ -51,6 +51,7 @@ class TCStream : public TStream {
     // A stream that writes directly is simply closed.
     void Abandon();
 
+    // How the file was opened: MODE_READ, MODE_WRITE or both.
     int Mode() const { return _mode; }
     // The errno value of the first failed read, write, flush, sync or rename; 0 when none
     // failed. (A read that fails looks like the end of the data otherwise.)

@@ -33,6 +33,7 @@ struct FileOutcome {
 
     int error = 0;
 
+    // The save or open succeeded.
     bool Ok() const { return error == 0; }
     // Nothing at all is at the path.
     bool Missing() const { return error == ENOENT; }
@@ -67,6 +68,7 @@ void AbandonSave(TStream& stream);
 // their own, an exception): the save is abandoned unless Close ran.
 class SaveGuard {
   public:
+    // Guards the save through `stream`, which must outlive the guard.
     explicit SaveGuard(TStream& stream) : stream_(stream) {}
     ~SaveGuard();
     SaveGuard(const SaveGuard&) = delete;
@@ -80,8 +82,8 @@ class SaveGuard {
     bool closed_ = false;
 };
 
-// The per-user data folder of an application: $XDG_DATA_HOME/<application> when
-// XDG_DATA_HOME is an absolute path, else $HOME/.local/share/<application>. Missing folders
+// The per-user data folder of an application: `$XDG_DATA_HOME/<application>` when
+// XDG_DATA_HOME is an absolute path, else `$HOME/.local/share/<application>`. Missing folders
 // on the way are created readable by the user alone (mode 0700). Empty when neither variable
 // says where it is or the folder cannot be made.
 String UserDataFolder(const String& application);

@@ -13,8 +13,11 @@ namespace vexel {
 // stream or borrowed, in which case `owner` (if any) is kept alive as long as the stream.
 class TMemoryStream : public TStream {
   public:
+    // A stream over a copy of `bytes`.
     static std::shared_ptr<TMemoryStream> CreateCopy(std::span<const uint8_t> bytes);
+    // A stream that takes over `bytes`.
     static std::shared_ptr<TMemoryStream> Create(std::vector<uint8_t> bytes);
+    // A stream over `bytes` as they are, keeping `owner` (which holds them) alive.
     static std::shared_ptr<TMemoryStream> CreateBorrowed(std::span<const uint8_t> bytes,
                                                          std::shared_ptr<const void> owner);
 
@@ -24,6 +27,7 @@ class TMemoryStream : public TStream {
     int64_t Seek(int64_t pos) override;
     int64_t Read(void* buffer, int64_t count) override;
 
+    // All the bytes, whatever the position.
     std::span<const uint8_t> Bytes() const { return bytes_; }
 
   protected:

@@ -13,15 +13,23 @@ namespace vexel {
 // describe a stream that can do nothing: Read and Write throw RuntimeError.
 class TIO : public Object {
   public:
+    // True when no byte is left to read (here: when Pos equals Size).
     virtual bool Eof();
+    // The position of the next byte read or written; -1 for a stream without positions.
     virtual int64_t Pos();
+    // The number of bytes; 0 here.
     virtual int64_t Size();
+    // Moves to byte `pos` and returns the new position; -1 when the stream cannot seek.
     virtual int64_t Seek(int64_t pos);
+    // Writes out whatever is buffered; 0 on success.
     virtual int Flush();
+    // Ends the stream's use of its file or device; 0 on success.
     virtual int Close();
     // Transfer up to `count` bytes; the number transferred, 0 at end of data or on failure.
+    // @{
     virtual int64_t Read(void* buffer, int64_t count);
     virtual int64_t Write(const void* buffer, int64_t count);
+    // @}
 };
 
 // Typed and line-oriented operations over Read and Write. Multi-byte values are
@@ -30,12 +38,19 @@ class TIO : public Object {
 class TStream : public TIO {
   public:
     // Exactly `count` bytes or TStreamReadException / TStreamWriteException.
+    // @{
     virtual int64_t ReadBytes(void* buffer, int64_t count);
     virtual int64_t WriteBytes(const void* buffer, int64_t count);
+    // @}
+    // Reads and drops exactly `count` bytes (TStreamReadException at end of data).
     virtual int64_t SkipBytes(int64_t count);
+    // One value of 1, 2 (unsigned: 0..65535), 4 or 8 bytes, or an IEEE float or double,
+    // little-endian. Reads throw TStreamReadException at end of data; writes return 0 and
+    // throw TStreamWriteException when the bytes do not all go out.
+    // @{
     virtual int32_t ReadByte();
     virtual int WriteByte(int32_t n);
-    virtual int32_t ReadShort();  // unsigned: 0..65535
+    virtual int32_t ReadShort();
     virtual int WriteShort(int32_t n);
     virtual int32_t ReadInt();
     virtual int WriteInt(int32_t n);
@@ -45,14 +60,22 @@ class TStream : public TIO {
     virtual int WriteFloat(float x);
     virtual double ReadDouble();
     virtual int WriteDouble(double x);
+    // @}
     // A line up to LF, 0 or end of data; CR bytes are dropped. Never throws.
     virtual String ReadLine();
     // The bytes of `s` then CR LF; true only if everything was written. Never throws.
     virtual bool WriteLine(const String& s);
+    // Exactly `length` bytes as that many code units (TStreamReadException at end of data).
     virtual String ReadString(int64_t length);
+    // The string one byte per code unit, without a length or an end; 0
+    // (TStreamWriteException when the bytes do not all go out).
     virtual int WriteString(const String& s);
+    // Objects have no byte form here: both throw "Unable to read object" / "Unable to write
+    // object".
+    // @{
     virtual ObjectPtr ReadObject();
     virtual int WriteObject(const ObjectPtr& object);
+    // @}
 };
 
 using StreamPtr = std::shared_ptr<TStream>;
@@ -87,7 +110,9 @@ class TStreamWrapper : public TStream {
     ObjectPtr ReadObject() override;
     int WriteObject(const ObjectPtr& object) override;
 
+    // Wraps `stream` from now on; the one wrapped before is dropped, not closed.
     virtual void SetStream(StreamPtr stream);
+    // The wrapped stream; null after Close of a TStreamStream.
     const StreamPtr& Wrapped() const { return _stream; }
 
   protected:
@@ -100,11 +125,14 @@ class TStreamWrapper : public TStream {
 // A wrapper whose Close only detaches: the wrapped stream stays open.
 class TStreamStream : public TStreamWrapper {
   public:
+    // A wrapper around `stream`.
     static std::shared_ptr<TStreamStream> Create(StreamPtr stream);
+    // Drops the wrapped stream without closing it; 0.
     int Close() override;
 };
 
 // Module functions forwarding to the stream's own operations.
+// @{
 bool Eof(TStream& stream);
 int64_t Pos(TStream& stream);
 int64_t Size(TStream& stream);
@@ -127,5 +155,6 @@ String ReadString(TStream& stream, int64_t length);
 int WriteString(TStream& stream, const String& s);
 String ReadLine(TStream& stream);
 bool WriteLine(TStream& stream, const String& s);
+// @}
 
 }  // namespace vexel

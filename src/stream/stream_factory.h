@@ -28,7 +28,7 @@ std::shared_ptr<TStreamFactory> StreamFactories();
 // plain path goes straight to TCStream::OpenFile; a "protocol::path" goes to the factories.
 // Null when nothing can open the url.
 StreamPtr OpenUrlStream(const Url& url, bool readable, bool writeable);
-StreamPtr OpenFileRead(const Url& url);
-StreamPtr OpenFileWrite(const Url& url);
+StreamPtr OpenFileRead(const Url& url);   // OpenUrlStream(url, true, false)
+StreamPtr OpenFileWrite(const Url& url);  // OpenUrlStream(url, false, true)
 
 }  // namespace vexel

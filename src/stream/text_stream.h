@@ -59,16 +59,22 @@ class TTextStream : public TStreamWrapper {
     virtual String ReadFile();
     // One decoded character code; see the decoding rules in text_stream.cpp.
     virtual int32_t ReadChar();
+    // One character code in the encoding; 0.
     virtual int WriteChar(int32_t code);
 
+    // A text stream over `stream` in `encoding` (LATIN1, UTF8, UTF16BE or UTF16LE).
     static std::shared_ptr<TTextStream> Create(StreamPtr stream, int32_t encoding);
 
     // One byte of the wrapped stream, bypassing the encoding.
+    // @{
     virtual int32_t _ReadByte();
     virtual int _WriteByte(int32_t n);
+    // @}
     // End an open hex line when reading (consumes LF or CR LF) or writing (writes CR LF).
+    // @{
     virtual void _FlushRead();
     virtual void _FlushWrite();
+    // @}
 
     int32_t _encoding = UTF8;
     // Bytes read or written as hexadecimal on the current hex line; 0 when none is open.

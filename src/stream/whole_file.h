@@ -16,10 +16,15 @@ std::vector<uint8_t> LoadBytesFrom(const Url& url);
 // durable_save.h): while the save runs, and after it fails, a reader sees the old file.
 void SaveBytesTo(const std::vector<uint8_t>& bytes, const Url& url);
 // As LoadBytesFrom / SaveBytesTo with one character per byte.
+// @{
 String LoadByteString(const Url& url);
 void SaveByteString(const String& text, const Url& url);
+// @}
+// An object read with the stream's ReadObject, or written with WriteObject, then closed.
+// @{
 ObjectPtr LoadObjectFrom(const Url& url);
 void SaveObjectTo(const ObjectPtr& object, const Url& url);
+// @}
 
 // Copies until `from` is at end of data, `buffer_size` bytes per Read at most.
 void CopyStreamData(TStream& from, TStream& to, int64_t buffer_size = 4096);

@@ -49,6 +49,7 @@ enum EventId : int32_t {
 // Something that happened, announced by emitting it through the emit-event hook.
 class TEvent : public Object {
   public:
+    // An event with these fields; nothing is emitted yet.
     static std::shared_ptr<TEvent> Create(int32_t id, ObjectPtr source = nullptr, int32_t data = 0,
                                           int32_t mods = 0, int32_t x = 0, int32_t y = 0,
                                           ObjectPtr extra = nullptr);
@@ -59,7 +60,9 @@ class TEvent : public Object {
 
     // 0x80000001, 0x80000002, ...
     static int32_t AllocUserId();
+    // Names `id` in ToString's text.
     static void RegisterId(int32_t id, const String& description);
+    // The name registered for `id`; empty when none.
     static String DescriptionForId(int32_t id);
 
     int32_t id = 0;
@@ -76,9 +79,12 @@ using EventPtr = std::shared_ptr<TEvent>;
 // The hook id events are emitted through (the program's first hook id).
 int EmitEventHook();
 
+// TEvent::Create.
 EventPtr NewEvent(int32_t id, ObjectPtr source = nullptr, int32_t data = 0, int32_t mods = 0,
                   int32_t x = 0, int32_t y = 0, ObjectPtr extra = nullptr);
+// Emits the event.
 void DispatchEvent(const EventPtr& event);
+// A new user event id, named `description` unless that is empty.
 int32_t NewUserEventId(const String& description);
 
 }  // namespace vexel

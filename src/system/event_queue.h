@@ -19,6 +19,9 @@ int32_t TakeEvent();
 // Waits in the system driver until an event is queued, then takes it.
 int32_t AwaitEvent();
 
+// The event TakeEvent made current (a null event before the first), and its fields; the
+// text is its extra object's text, the handle its source's address.
+// @{
 const EventPtr& CurrentEvent();
 int32_t CurrentEventId();
 int32_t CurrentEventData();
@@ -29,6 +32,7 @@ ObjectPtr CurrentEventExtra();
 ObjectPtr CurrentEventSource();
 String CurrentEventText();
 uintptr_t CurrentEventSourceHandle();
+// @}
 
 // Events queued right now.
 int QueuedEventCount();

@@ -56,24 +56,32 @@ void StopInputPolling();
 
 // 1 once per window close request, then 0 until the next request.
 int32_t AppTerminateRequested();
+// 1 while the application is suspended (between the suspend and the resume event).
 int32_t AppIsSuspended();
 
 // Presses of `key` since the last call; resets the count.
 int32_t KeyWasHit(int32_t key);
+// 1 while `key` is held down.
 int32_t KeyIsDown(int32_t key);
 // The oldest unread typed character (Latin-1 codes 1..255), or 0 when none is left. At most
 // 256 unread characters are kept; later ones are dropped.
 int32_t NextTypedChar();
 
+// The pointer's position in the window, and the wheel's position.
+// @{
 int32_t MouseXPos();
 int32_t MouseYPos();
 int32_t MouseWheelPos();
+// @}
 // The change since this function's previous call (the first call returns the value itself).
+// @{
 int32_t MouseXDelta();
 int32_t MouseYDelta();
 int32_t MouseWheelDelta();
+// @}
 // Clicks of `button` since the last call; resets the count.
 int32_t MouseWasHit(int32_t button);
+// 1 while `button` is held down.
 int32_t MouseIsDown(int32_t button);
 
 // Forgets keys and typed characters; mouse state stays.
@@ -82,8 +90,10 @@ void FlushInput();
 void FlushMouseInput();
 
 // Block until a key is pressed (its code), a character typed, or a button clicked.
+// @{
 int32_t WaitForKey();
 int32_t WaitForTypedChar();
 int32_t WaitForMouse();
+// @}
 
 }  // namespace vexel

@@ -9,7 +9,7 @@ namespace vexel {
 
 // state = seed AND 0x7fffffff; 0 and 0x7fffffff give 4660, the unseeded state.
 void SeedRandom(int32_t seed);
-int32_t RandomSeed();
+int32_t RandomSeed();  // the current state
 // [0, 1) from two steps.
 double RandomFloat();
 // [0, 1) from one step.

@@ -18,6 +18,7 @@ class TSystemDriver : public Object {
     virtual void Wait() = 0;
     // Moves the pointer to (x, y) of the input window.
     virtual void MoveMouse(int32_t x, int32_t y) = 0;
+    // Shows (1) or hides (0) the pointer over the input window.
     virtual void SetMouseVisible(int32_t visible) = 0;
     // Console requesters on standard output and input.
     virtual void Notify(const String& text, int32_t serious) = 0;
@@ -25,9 +26,12 @@ class TSystemDriver : public Object {
     virtual int32_t Confirm(const String& text, int32_t serious) = 0;
     // 1 for "y", 0 for "n", -1 for anything else.
     virtual int32_t Proceed(const String& text, int32_t serious) = 0;
+    // Asks on the console for a file or directory name; the line typed.
+    // @{
     virtual String RequestFile(const String& text, const String& exts, int32_t save,
                                const String& path) = 0;
     virtual String RequestDir(const String& text, const String& path) = 0;
+    // @}
     // Opens the url with the desktop's opener (KDE or GNOME); always 0.
     virtual int32_t OpenURL(const String& url) = 0;
 };
@@ -61,12 +65,17 @@ void PumpSystem();
 // Runs the driver's Wait under the same guard.
 void AwaitSystem();
 
+// The current driver's MoveMouse, SetMouseVisible(0) and SetMouseVisible(1).
+// @{
 void MoveMousePointer(int32_t x, int32_t y);
 void HideMousePointer();
 void ShowMousePointer();
+// @}
 
 // The local date as "%d %b %Y" and time as "%H:%M:%S".
+// @{
 String CurrentDateText();
 String CurrentTimeText();
+// @}
 
 }  // namespace vexel

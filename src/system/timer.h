@@ -21,6 +21,7 @@ class TTimer : public Object {
     // the timer, data the tick count) when `event` is null. `hertz` must be positive.
     static std::shared_ptr<TTimer> Create(float hertz, const EventPtr& event);
 
+    // The ticks counted so far.
     virtual int32_t Ticks();
     // Stops ticking for good. The ticker thread and its record go away on their own.
     virtual void Stop();
@@ -39,10 +40,13 @@ class TTimer : public Object {
 
 using TimerPtr = std::shared_ptr<TTimer>;
 
+// TTimer::Create, and a timer's Ticks, Wait and Stop.
+// @{
 TimerPtr StartTimer(float hertz, const EventPtr& event);
 int32_t TimerTickCount(const TimerPtr& timer);
 int32_t AwaitTimer(const TimerPtr& timer);
 void HaltTimer(const TimerPtr& timer);
+// @}
 
 // Blocks the calling thread for `millis` milliseconds of the elapsed-time clock; returns at
 // once for a negative count and yields once for 0. Any thread.
