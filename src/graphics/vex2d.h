@@ -48,11 +48,14 @@ class TVex2DGraphics : public TGraphics {
     std::shared_ptr<TVex2DDriver> _driver;
     int32_t _setup = 0;
 
+    // Slot filler of the virtual-operation order; 0.
     int _pad() override { return 0; }
+    // The driver of the wrapped context.
     std::shared_ptr<TGraphicsDriver> Driver() override;
     // Forwarded to the wrapped context; zeros once closed.
     void GetSettings(int32_t& width, int32_t& height, int32_t& depth, int32_t& hertz,
                      int32_t& flags) override;
+    // Closes the wrapped context; this one is no longer current.
     void Close() override;
     // Picks up a change of window size, then re-sends the whole state to the driver.
     virtual void Validate();
@@ -60,6 +63,7 @@ class TVex2DGraphics : public TGraphics {
     // clears both buffers to the clear colour.
     virtual void MakeCurrent();
 
+    // Makes no context current.
     static void ClearCurrent();
     // Null while no context is current.
     static std::shared_ptr<TVex2DGraphics> Current();
@@ -74,30 +78,44 @@ class TVex2DGraphics : public TGraphics {
 // to (x·ix + y·iy + tx, x·jx + y·jy + ty).
 class TVex2DDriver : public TGraphicsDriver {
   public:
+    // A drawable frame of the pixmap (with the image flags); null here.
     virtual std::shared_ptr<TImageFrame> CreateFrameFromPixmap(const std::shared_ptr<TPixmap>&,
                                                                int32_t) {
         return nullptr;
     }
+    // The blend mode, alpha, draw colour and clear colour used from now on.
+    // @{
     virtual void SetBlend(int32_t) {}
     virtual void SetAlpha(float) {}
     virtual void SetColor(int32_t, int32_t, int32_t) {}
     virtual void SetClsColor(int32_t, int32_t, int32_t) {}
+    // @}
     // In window pixels.
     virtual void SetViewport(int32_t, int32_t, int32_t, int32_t) {}
+    // The matrix ix, iy, jx, jy that local coordinates go through.
     virtual void SetTransform(float, float, float, float) {}
+    // The width of lines in pixels.
     virtual void SetLineWidth(float) {}
+    // Clears the viewport to the clear colour.
     virtual void Cls() {}
+    // One point at (x, y).
     virtual void Plot(float, float) {}
+    // A line from (x1, y1) to (x2, y2), a rectangle or an ellipse from (x1, y1) to (x2, y2)
+    // in local coordinates, placed at (tx, ty): the last two arguments.
+    // @{
     virtual void DrawLine(float, float, float, float, float, float) {}
     virtual void DrawRect(float, float, float, float, float, float) {}
     virtual void DrawOval(float, float, float, float, float, float) {}
+    // @}
     // x, y pairs; each point is offset by the handle (hx, hy) before the matrix.
     virtual void DrawPoly(std::span<const float>, float, float, float, float) {}
     // In window pixels; no origin, matrix or handle.
     virtual void DrawPixmap(const std::shared_ptr<TPixmap>&, int32_t, int32_t) {}
+    // A copy of the rectangle x, y, width, height of the back buffer; null here.
     virtual std::shared_ptr<TPixmap> GrabPixmap(int32_t, int32_t, int32_t, int32_t) {
         return nullptr;
     }
+    // The virtual size the window's pixels stand for.
     virtual void SetResolution(float, float) {}
 };
 
@@ -106,56 +124,110 @@ TVex2DDriver& CurrentVex2DDriver();
 
 // Module functions over the current drawing context. Before a context is current they change
 // a detached default state and draw nothing.
+//
+// Clears the viewport to the clear colour.
 void ClearScreen();
+// The colour ClearScreen clears to (0 to 255 each).
+// @{
 void SetClearColor(int32_t red, int32_t green, int32_t blue);
 void GetClearColor(int32_t& red, int32_t& green, int32_t& blue);
+// @}
+// The colour that shapes and text are drawn in, and that tints images (0 to 255 each).
+// @{
 void SetDrawColor(int32_t red, int32_t green, int32_t blue);
 void GetDrawColor(int32_t& red, int32_t& green, int32_t& blue);
+// @}
+// The blend mode (BlendMask, BlendSolid, BlendAlpha, BlendLight, BlendShade).
+// @{
 void SetDrawBlend(int32_t blend);
 int32_t GetDrawBlend();
-// Stored unclamped; the driver clamps what it sends.
+// @}
+// The alpha everything is drawn with, 0 to 1. Stored unclamped; the driver clamps what it
+// sends.
+// @{
 void SetDrawAlpha(float alpha);
 float GetDrawAlpha();
+// @}
+// The width of lines in pixels.
+// @{
 void SetDrawLineWidth(float width);
 float GetDrawLineWidth();
+// @}
+// The rotation in degrees that drawing and collision apply.
+// @{
 void SetDrawRotation(float degrees);
 float GetDrawRotation();
+// @}
+// The scale that drawing and collision apply.
+// @{
 void SetDrawScale(float sx, float sy);
 void GetDrawScale(float& sx, float& sy);
+// @}
+// Rotation and scale at once.
 void SetDrawTransform(float degrees, float sx, float sy);
+// The offset added to every position drawn.
+// @{
 void SetDrawOrigin(float x, float y);
 void GetDrawOrigin(float& x, float& y);
+// @}
+// The local point of a shape or text that lands on the position it is drawn at.
+// @{
 void SetDrawHandle(float x, float y);
 void GetDrawHandle(float& x, float& y);
-// In virtual coordinates; the driver receives window pixels.
+// @}
+// The rectangle drawing is clipped to. In virtual coordinates; the driver receives window
+// pixels.
+// @{
 void SetDrawViewport(int32_t x, int32_t y, int32_t width, int32_t height);
 void GetDrawViewport(int32_t& x, int32_t& y, int32_t& width, int32_t& height);
+// @}
+// The size in virtual units that the window shows; drawing and the virtual mouse use it.
+// @{
 void SetVirtualSize(float width, float height);
 float VirtualSizeWidth();
 float VirtualSizeHeight();
+// @}
+// The pointer's position and movement in virtual units.
+// @{
 float VirtualMouseXPos();
 float VirtualMouseYPos();
 float VirtualMouseXDelta();
 float VirtualMouseYDelta();
+// @}
+// Moves the pointer to a position in virtual units.
 void MoveVirtualMousePointer(float x, float y);
+// Shapes at a position, through the origin, handle, rotation and scale: a point, a line
+// (with or without its last pixel), a rectangle, an ellipse in the rectangle, a polygon of
+// x, y pairs.
+// @{
 void PlotPoint(float x, float y);
 void DrawLineSegment(float x, float y, float x2, float y2, int32_t draw_last_pixel);
 void DrawRectangle(float x, float y, float width, float height);
 void DrawEllipse(float x, float y, float width, float height);
 void DrawPolygon(std::span<const float> xy);
+// @}
+// One line of text in the current font, its top left at (x, y).
 void DrawString(const String& text, float x, float y);
-// Null selects the default font.
+// The font DrawString uses. Null selects the default font.
+// @{
 void SetDrawFont(std::shared_ptr<TImageFont> font);
 std::shared_ptr<TImageFont> GetDrawFont();
+// @}
+// The size in pixels DrawString would give the text in the current font.
+// @{
 int32_t TextWidthOf(const String& text);
 int32_t TextHeightOf(const String& text);
+// @}
+// Copies a pixmap to window pixel (x, y), untransformed.
 void DrawPixmapAt(const std::shared_ptr<TPixmap>& pixmap, int32_t x, int32_t y);
+// A copy of a rectangle of the back buffer in window pixels; null without a context.
 std::shared_ptr<TPixmap> GrabPixmapRect(int32_t x, int32_t y, int32_t width, int32_t height);
 
 // The drawing matrix of the current context: ix, iy, jx, jy.
 struct DrawMatrix {
     float ix, iy, jx, jy;
 };
+// The matrix of the current context.
 DrawMatrix CurrentDrawMatrix();
 // Recomputes the matrix from the stored rotation and scale and sends it to the driver and the
 // collision layer.
