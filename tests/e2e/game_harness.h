@@ -135,6 +135,8 @@ class GameProcess {
 
     vexel::testing::TempDir folder_;
     _XDisplay* display_ = nullptr;
+    // Whether the server repeated held keys before this game turned that off.
+    bool server_repeated_keys_ = false;
     unsigned long window_ = 0;
     int32_t window_x_ = 0, window_y_ = 0;
     pid_t pid_ = -1;
