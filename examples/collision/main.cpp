@@ -78,10 +78,12 @@ int main(int argc, char** argv) {
             const float t = static_cast<float>(frame);
             const float cross_turn = t * 0.8f, ring_turn = -t * 2.0f;
             const float ring_scale = 1.0f + 0.25f * std::sin(t * 0.05f);
-            // The ring circles the cross until the mouse moves, then follows the mouse.
-            mouse_moved = mouse_moved || vexel::MouseXDelta() != 0 || vexel::MouseYDelta() != 0;
+            // The ring circles the cross until the mouse moves, then follows the mouse. (The
+            // first delta is the position itself, so frame 0 only takes it.)
+            const int32_t dx = vexel::MouseXDelta(), dy = vexel::MouseYDelta();
+            mouse_moved = mouse_moved || (frame > 0 && (dx != 0 || dy != 0));
             float rx = 320 + 170 * std::cos(t * 0.021f), ry = 200 + 110 * std::sin(t * 0.033f);
-            if (mouse_moved && frame > 0) {
+            if (mouse_moved) {
                 rx = static_cast<float>(vexel::MouseXPos());
                 ry = static_cast<float>(vexel::MouseYPos());
             }
