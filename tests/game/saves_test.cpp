@@ -91,8 +91,12 @@ TEST_F(Saves, FullFileSystemLeavesThePreviousFileIntact) {
     // Room for the new file's name but not for its bytes.
     disk.Fill(0);
     Game().PlayerName = u"neu";
-    EXPECT_EQ(vexel::ReplaceFileWith(vexel::FromUtf8(disk / "Options"), WriteOptions).error,
-              ENOSPC);
+    const std::string target = disk / "Options";
+    Game().SaveFolder = vexel::FromUtf8(target.substr(0, target.rfind('/')));
+    ::testing::internal::CaptureStderr();
+    SaveOptions();
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "Morvelle: could not save " + target + ": No space left on device\n");
     EXPECT_EQ(ReadFileBytes(disk / "Options"), previous);
     const auto entries = FolderEntries(disk / "");
     EXPECT_EQ(std::count_if(entries.begin(), entries.end(),
