@@ -23,6 +23,7 @@ struct TQuad {
     float minx = 0, miny = 0, maxx = 0, maxy = 0;
     std::array<float, 16> xyuv{};
 
+    // Sets the four corners (with their texture coordinates) and the bounding box.
     void SetCoords(float x0, float y0, float x1, float y1, float x2, float y2, float x3, float y3);
 };
 
@@ -53,7 +54,9 @@ int32_t ImagesOverlapTransformed(TImage& image1, float x1, float y1, int32_t fra
                                  float scale_x2, float scale_y2);
 
 // Number of quads in each layer and in the pool, for tests.
+// @{
 int32_t CollisionLayerSize(int32_t layer);
 int32_t CollisionPoolSize();
+// @}
 
 }  // namespace vexel

@@ -19,8 +19,10 @@ constexpr int32_t GfxFlagDepthBuffer = 8;
 constexpr int32_t GfxFlagStencilBuffer = 16;
 constexpr int32_t GfxFlagAccumBuffer = 32;
 
+// A display mode: size in pixels, colour depth in bits, refresh rate.
 class TGraphicsMode : public Object {
   public:
+    // A mode with these values.
     static std::shared_ptr<TGraphicsMode> Create(int32_t width, int32_t height, int32_t depth,
                                                  int32_t hertz);
     // "1024,768,24 60Hz"
@@ -39,9 +41,11 @@ class TGraphicsDriver;
 // A graphics context: a window or display that drawing goes to.
 class TGraphics : public Object {
   public:
+    // Slot filler of the virtual-operation order; 0.
     virtual int32_t _pad() { return 0; }
     // The driver that made this context.
     virtual std::shared_ptr<TGraphicsDriver> Driver() = 0;
+    // The context's size, depth (0 for a window), refresh rate and flags.
     virtual void GetSettings(int32_t& width, int32_t& height, int32_t& depth, int32_t& hertz,
                              int32_t& flags) = 0;
     // Releases the window and context; afterwards the object is inert.
@@ -54,6 +58,7 @@ using GraphicsPtr = std::shared_ptr<TGraphics>;
 // contexts, nothing to present.
 class TGraphicsDriver : public Object {
   public:
+    // The full-screen modes the display offers.
     virtual std::vector<GraphicsModePtr> GraphicsModes() { return {}; }
     // A context drawing into an existing native window.
     virtual GraphicsPtr AttachGraphics(uintptr_t, int32_t) { return nullptr; }
@@ -72,13 +77,18 @@ using GraphicsDriverPtr = std::shared_ptr<TGraphicsDriver>;
 // Makes `driver` current with the given default flags and deselects the current context
 // (without closing the opened one). Bumps the generation.
 void SelectGraphicsDriver(const GraphicsDriverPtr& driver, int32_t default_flags);
+// The current driver, and the default flags it was selected with.
+// @{
 GraphicsDriverPtr CurrentGraphicsDriver();
 int32_t DriverDefaultFlags();
+// @}
 
 // The current driver's modes, asked once and cached until the driver changes.
+// @{
 std::vector<GraphicsModePtr> ListGraphicsModes();
 int32_t GraphicsModeCount();
 void GraphicsModeAt(int32_t index, int32_t& width, int32_t& height, int32_t& depth, int32_t& hertz);
+// @}
 // 1 when a listed mode matches every non-zero argument.
 int32_t HasGraphicsMode(int32_t width, int32_t height, int32_t depth, int32_t hertz);
 
@@ -86,6 +96,7 @@ int32_t HasGraphicsMode(int32_t width, int32_t height, int32_t depth, int32_t he
 // it throws).
 GraphicsPtr CreateGraphicsContext(int32_t width, int32_t height, int32_t depth, int32_t hertz,
                                   int32_t flags);
+// The current driver's context over an existing native window, flags as above.
 GraphicsPtr AttachGraphicsContext(uintptr_t widget, int32_t flags);
 // Deselects `graphics` if current, forgets it if opened, and closes it.
 void CloseGraphicsContext(const GraphicsPtr& graphics);
@@ -93,12 +104,15 @@ void CloseGraphicsContext(const GraphicsPtr& graphics);
 // Makes `graphics` (or nothing) the context drawing goes to, switching to its driver and
 // copying its settings.
 void SelectGraphics(const GraphicsPtr& graphics);
+// The selected context (null when none) and its settings.
+// @{
 GraphicsPtr CurrentGraphics();
 int32_t CurrentGraphicsWidth();
 int32_t CurrentGraphicsHeight();
 int32_t CurrentGraphicsDepth();
 int32_t CurrentGraphicsHertz();
 int32_t CurrentGraphicsFlags();
+// @}
 
 // Closes the previously opened context, creates and selects a new one, chooses the frame
 // pacing (a window paced in software at `hertz`, full screen synced to the retrace when
@@ -110,6 +124,7 @@ GraphicsPtr OpenedGraphics();
 // Runs the before-flip hooks and presents. sync -1 uses the pacing chosen at open: sleeping
 // until the next frame is due for a window, waiting for the retrace in full screen.
 void FlipGraphics(int32_t sync);
+// Closes the context made by the last OpenGraphics, if it is still open.
 void CloseOpenedGraphics();
 
 // Counter of GPU-resource epochs: bumped whenever textures and other GPU objects may have

@@ -20,11 +20,15 @@ inline constexpr int32_t ImageFlagDynamic = 8;    // made by CreateBlankImage; n
 // Where an image comes from: a pixmap used as it is, or a path, url or stream to load one from.
 class ImageSource {
   public:
+    // A pixmap.
     ImageSource(PixmapPtr pixmap) : pixmap_(std::move(pixmap)) {}
+    // A url, path or stream to load a picture from.
+    // @{
     ImageSource(Url url) : url_(std::move(url)) {}
     ImageSource(String path) : url_(std::move(path)) {}
     ImageSource(const char16_t* path) : url_(path) {}
     ImageSource(StreamPtr stream) : url_(std::move(stream)) {}
+    // @}
 
     // The pixmap itself, or the one loaded from the url (null when it cannot be read).
     PixmapPtr Pixmap() const;
@@ -48,6 +52,7 @@ class TImage : public Object {
     // GraphicsGeneration at which each driver frame was made; 0 = none.
     std::vector<int32_t> seqs;
 
+    // Slot filler of the virtual-operation order; 0.
     virtual int _pad() { return 0; }
     // The driver frame for the current generation, made from the pixmap when missing or stale;
     // null when the driver makes none (nothing is drawn then; the next draw tries again).
@@ -59,9 +64,11 @@ class TImage : public Object {
     // no alpha.
     virtual void SetPixmap(int32_t index, PixmapPtr pixmap);
 
+    // An image of `frame_count` frames without pixmaps yet, with the flags and mask colour.
     static std::shared_ptr<TImage> Create(int32_t width, int32_t height, int32_t frame_count,
                                           int32_t flags, int32_t key_red, int32_t key_green,
                                           int32_t key_blue);
+    // A one-frame image of the source's picture; null when it cannot be read.
     static std::shared_ptr<TImage> Load(const ImageSource& source, int32_t flags, int32_t key_red,
                                         int32_t key_green, int32_t key_blue);
     // Frames cut from a grid of cells numbered left to right, then top to bottom; null when the
@@ -79,20 +86,38 @@ using ImagePtr = std::shared_ptr<TImage>;
 
 // Image module functions. A flags argument of -1 stands for the auto image flags (3 unless
 // changed).
+//
+// TImage::Load, TImage::LoadAnim and TImage::Create with the mask colour set below (and a
+// centred handle while the auto mid handle is on).
+// @{
 ImagePtr LoadImageFrom(const ImageSource& source, int32_t flags);
 ImagePtr LoadImageStrip(const ImageSource& source, int32_t cell_width, int32_t cell_height,
                         int32_t first_cell, int32_t cell_count, int32_t flags);
 ImagePtr CreateBlankImage(int32_t width, int32_t height, int32_t frame_count, int32_t flags);
+// @}
+// The point of the image, in its pixels, that lands on the position it is drawn at.
 void SetImageHandle(TImage& image, float x, float y);
+// The handle at the image's centre.
 void CentreImageHandle(TImage& image);
+// On (non-zero), images made from now on get a centred handle.
 void SetAutoMidHandle(int32_t on);
+// The flags a flags argument of -1 stands for; -1 here changes nothing.
 void SetAutoImageFlags(int32_t flags);
+// The colour made transparent in masked images made from now on.
+// @{
 void SetImageMaskColor(int32_t red, int32_t green, int32_t blue);
 void GetImageMaskColor(int32_t& red, int32_t& green, int32_t& blue);
+// @}
+// The image's frame size.
+// @{
 int32_t ImageWidthOf(const TImage& image);
 int32_t ImageHeightOf(const TImage& image);
+// @}
+// TImage::Lock; unlocking has nothing left to do.
+// @{
 PixmapPtr LockImageFrame(TImage& image, int32_t frame, int32_t read, int32_t write);
 void UnlockImageFrame(TImage& image, int32_t frame);
+// @}
 // Copies the window pixels at (x, y) of the image's size into the frame.
 void GrabImageFrame(TImage& image, int32_t x, int32_t y, int32_t frame);
 

@@ -19,7 +19,9 @@ class TImageGlyph : public Object {
   public:
     // The glyph's one-frame image, null for a glyph without pixels such as a space.
     ImagePtr Pixels() const { return _image; }
+    // How far the pen moves after this glyph, in pixels.
     float Advance() const { return _advance; }
+    // The image's offset from the pen position and its size.
     void GetRect(int32_t& x, int32_t& y, int32_t& width, int32_t& height) const;
 
     ImagePtr _image;
@@ -37,9 +39,11 @@ using ImageGlyphPtr = std::shared_ptr<TImageGlyph>;
 class TImageFont : public Object {
   public:
     // The source font's values; without one 0, 16 and the 96 built-in glyphs.
+    // @{
     virtual int32_t Style();
     virtual int32_t Height();
     virtual int32_t CountGlyphs();
+    // @}
     // Without a source font codes 32..127 map to 0..95 and everything else to -1.
     virtual int32_t CharToGlyph(int32_t character);
     // The glyph at `index`, built once and kept (also when the source glyph has no pixels or

@@ -10,6 +10,7 @@
 
 namespace vexel {
 
+// The OpenGL graphics driver: GLX windows for drawing with OpenGL directly.
 class TGLGraphicsDriver : public TGraphicsDriver {
   public:
     std::vector<GraphicsModePtr> GraphicsModes() override;
@@ -21,8 +22,10 @@ class TGLGraphicsDriver : public TGraphicsDriver {
     void Flip(int32_t sync) override;
 };
 
+// A context of the OpenGL graphics driver over one native window record.
 class TGLGraphics : public TGraphics {
   public:
+    // A context over the window record `context`.
     explicit TGLGraphics(GLWindowPtr context) : _context(std::move(context)) {}
     ~TGLGraphics() override;
 

@@ -62,6 +62,7 @@ class TGLImageFrame : public TImageFrame {
     std::vector<int32_t> core_top, core_bottom;
 };
 
+// The 2-D driver over OpenGL: draws into the GLX windows of the OpenGL graphics driver.
 class TGLVex2DDriver : public TVex2DDriver {
   public:
     String ToString() const override { return u"OpenGL"; }
@@ -73,6 +74,7 @@ class TGLVex2DDriver : public TVex2DDriver {
     void SetGraphics(const GraphicsPtr& graphics) override;
     void Flip(int32_t sync) override;
 
+    // A texture frame of the pixmap.
     std::shared_ptr<TImageFrame> CreateFrameFromPixmap(const PixmapPtr& pixmap,
                                                        int32_t flags) override;
     // Issues GL state only when the mode differs from the last one sent.
@@ -95,6 +97,7 @@ class TGLVex2DDriver : public TVex2DDriver {
     void DrawOval(float x0, float y0, float x1, float y1, float tx, float ty) override;
     // Nothing for fewer than three points or an odd count of numbers.
     void DrawPoly(std::span<const float> xy, float hx, float hy, float tx, float ty) override;
+    // In window pixels; no origin, matrix or handle.
     void DrawPixmap(const PixmapPtr& pixmap, int32_t x, int32_t y) override;
     // PIXEL_RGBA32, row 0 at the top.
     PixmapPtr GrabPixmap(int32_t x, int32_t y, int32_t width, int32_t height) override;
@@ -135,6 +138,6 @@ struct GLVex2DCaches {
     uint32_t bound_texture;
     bool texturing;
 };
-GLVex2DCaches CurrentGLVex2DCaches();
+GLVex2DCaches CurrentGLVex2DCaches();  // the caches as they are now
 
 }  // namespace vexel

@@ -31,6 +31,7 @@ void SelectGLWindow(const GLWindowPtr& record);
 // Swaps the current record's buffers with swap interval 0 or 1 (sent to GLX only when it
 // changes), then pumps X events.
 void SwapGLWindow(int32_t sync);
+// The record's size, depth (0 for a window), refresh rate and flags.
 void GLWindowSettings(const GLWindowPtr& record, int32_t& width, int32_t& height, int32_t& depth,
                       int32_t& hertz, int32_t& flags);
 // Releases the window, context and video mode of the record; harmless on a closed record.
