@@ -23,7 +23,9 @@ constexpr int32_t SOUND_LOOP = 1;
 // What a sound is made from: a sample in memory, or a path, url or stream to load one from.
 class SoundSource {
   public:
+    // A sample in memory.
     SoundSource(AudioSamplePtr sample) : value_(std::move(sample)) {}
+    // A path, url or stream to load a sample from.
     template <typename T>
     requires std::is_constructible_v<Url, T> SoundSource(T&& url)
         : value_(Url(std::forward<T>(url))) {}
@@ -40,12 +42,19 @@ class SoundSource {
 // One voice a sound plays on. The base type is the Null driver's channel: it does nothing.
 class TChannel : public Object {
   public:
+    // Stops the sound on this channel for good.
     virtual void Stop();
+    // Pauses (non-zero) or resumes the sound.
     virtual void SetPaused(int32_t paused);
+    // Loudness, 0 silent to 1 as recorded.
     virtual void SetVolume(float volume);
+    // Position between the speakers, -1 left, 0 centre, 1 right.
     virtual void SetPan(float pan);
+    // Surround depth, 0 none; a negative depth inverts the right channel.
     virtual void SetDepth(float depth);
+    // Playback speed, 1 as recorded, 2 an octave higher.
     virtual void SetRate(float rate);
+    // 1 while a sound plays on the channel (not paused, not finished), else 0.
     virtual int32_t Playing();
 };
 
@@ -70,12 +79,17 @@ class TAudioDriver : public Object {
     // The base Null driver, linked into the driver list.
     static std::shared_ptr<TAudioDriver> Create();
 
+    // The name the driver is selected by ("Null" here).
     virtual String Name();
     // 1 when the output is ready, 0 when it cannot be opened.
     virtual int32_t Startup();
+    // Closes the output; sounds and channels of the driver go quiet.
     virtual void Shutdown();
+    // A sound of this driver playing `sample` (SOUND_LOOP in `flags` loops it).
     virtual SoundPtr CreateSound(const AudioSamplePtr& sample, int32_t flags);
+    // A channel of this driver to play sounds on.
     virtual ChannelPtr AllocChannel();
+    // TSound::Load with this driver current.
     virtual SoundPtr LoadSound(const SoundSource& source, int32_t flags);
 
     std::shared_ptr<TAudioDriver> _succ;
@@ -97,16 +111,25 @@ AudioDriverPtr CurrentAudioDriver();
 void ShutdownAudioDriver();
 // The names of the listed drivers, newest first, at most 100.
 std::vector<String> AudioDriverNames();
+// 1 when a driver of that name (ignoring case) is listed.
 int32_t HasAudioDriver(const String& name);
 // Forgets the selection, so that the next CurrentAudioDriver chooses again as at start.
 // For tests that need the first-use behaviour.
 void ResetAudioDriverSelection();
 
+// The current driver's LoadSound.
 SoundPtr LoadSoundFile(const SoundSource& source, int32_t flags);
+// The sound's Play and Cue: plays on `channel`, or on a free voice when it is null.
+// @{
 ChannelPtr StartSound(const SoundPtr& sound, const ChannelPtr& channel);
 ChannelPtr PrepareSound(const SoundPtr& sound, const ChannelPtr& channel);
+// @}
+// The current driver's AllocChannel.
 ChannelPtr AllocAudioChannel();
 
+// The channel's Stop, Playing, SetVolume, SetPan, SetDepth and SetRate, and SetPaused(1)
+// and SetPaused(0). The channel must not be null.
+// @{
 void HaltChannel(const ChannelPtr& channel);
 int32_t ChannelIsPlaying(const ChannelPtr& channel);
 void SetVolumeOf(const ChannelPtr& channel, float volume);
@@ -115,5 +138,6 @@ void SetDepthOf(const ChannelPtr& channel, float depth);
 void SetRateOf(const ChannelPtr& channel, float rate);
 void HoldChannel(const ChannelPtr& channel);
 void ContinueChannel(const ChannelPtr& channel);
+// @}
 
 }  // namespace vexel

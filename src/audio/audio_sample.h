@@ -21,8 +21,10 @@ enum : int32_t {
 };
 
 // Bytes per frame and channel count of a format code; 0 for codes outside the table.
+// @{
 int32_t AudioFormatBytesPerFrame(int32_t format);
 int32_t AudioFormatChannels(int32_t format);
+// @}
 
 // A block of uncompressed PCM frames in memory.
 class TAudioSample : public Object {
@@ -59,9 +61,12 @@ class TAudioSample : public Object {
 
 using AudioSamplePtr = std::shared_ptr<TAudioSample>;
 
+// TAudioSample::Create and TAudioSample::CreateStatic.
+// @{
 AudioSamplePtr NewAudioSample(int32_t length, int32_t hertz, int32_t format);
 AudioSamplePtr NewStaticAudioSample(uint8_t* samples, int32_t length, int32_t hertz,
                                     int32_t format);
+// @}
 
 // The sample itself, or a little-endian copy of a big-endian 16-bit one: the byte order the
 // drivers hand to their outputs.
@@ -78,6 +83,7 @@ class TAudioSampleLoader : public Object {
     std::shared_ptr<TAudioSampleLoader> _succ;
 };
 
+// Puts `loader` at the head of the loader list.
 void RegisterAudioSampleLoader(std::shared_ptr<TAudioSampleLoader> loader);
 // The head of the loader list (the WAV loader, then the Ogg Vorbis loader).
 std::shared_ptr<TAudioSampleLoader> AudioSampleLoaders();

@@ -50,9 +50,12 @@ class TOpenALSource : public Object {
   public:
     ~TOpenALSource() override;
 
+    // 1 while the source plays; while it is paused or not started yet; while either.
+    // @{
     int32_t Playing();
     int32_t Paused();
     int32_t Active();
+    // @}
     // Prints the state name to standard output.
     void LogState();
 

@@ -26,11 +26,14 @@ class TGlyph : public Object {
 };
 using GlyphPtr = std::shared_ptr<TGlyph>;
 
+// A font: glyphs by index, and the index of each character code.
 class TFont : public Object {
   public:
+    // The style flags the font was loaded with (FONTSTYLE_SMOOTH).
     virtual int32_t Style() = 0;
     // Line height in pixels.
     virtual int32_t Height() = 0;
+    // The number of glyphs.
     virtual int32_t CountGlyphs() = 0;
     // Glyph index of a character code, -1 when the font has none for it.
     virtual int32_t CharToGlyph(int32_t character) = 0;

@@ -52,6 +52,7 @@ class TFreeTypeFont : public TFont {
     // long as the face is open, so they are freed after it.
     std::vector<uint8_t> _buf;
     struct FaceCloser {
+        // Closes the face.
         void operator()(FT_FaceRec_* face) const;
     };
     std::unique_ptr<FT_FaceRec_, FaceCloser> _ft_face;

@@ -36,10 +36,16 @@ inline int32_t BytesPerPixel(int32_t format) {
 // Row operations over `count` pixels. Source and destination must not overlap, except that
 // CopyPixelRow tolerates it and a row may be converted onto itself between PIXEL_BGRA32 and
 // PIXEL_RGBA32. Formats outside 1..12 expand to zero words and pack nothing.
+//
+// Copies a row in one format.
 void CopyPixelRow(const void* src, void* dst, int32_t format, int32_t count);
+// Converts a row from one format to another.
 void ConvertPixelRow(const void* src, int32_t src_format, void* dst, int32_t dst_format,
                      int32_t count);
+// Converts a row to PIXEL_RGBA32, and from PIXEL_RGBA32.
+// @{
 void ExpandRowToRGBA(const void* src, void* dst, int32_t src_format, int32_t count);
 void PackRowFromRGBA(const void* src, void* dst, int32_t dst_format, int32_t count);
+// @}
 
 }  // namespace vexel

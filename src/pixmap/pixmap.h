@@ -21,6 +21,7 @@ class TPixmap : public Object {
     // Frees the pixel memory when this pixmap owns it (capacity >= 0).
     ~TPixmap() override;
 
+    // Slot filler of the virtual-operation order; 0.
     virtual int _pad() { return 0; }
     // pixels + y * pitch + x * bytes per pixel.
     // Defined here so that calls on a known TPixmap can be inlined.
@@ -36,9 +37,11 @@ class TPixmap : public Object {
     virtual int Paste(const TPixmap& source, int32_t x, int32_t y);
     // An owned copy in `format` with pitch aligned to 4 bytes.
     virtual PixmapPtr Convert(int32_t format) const;
-    // Formats 1-6 only: other formats read 0 and ignore writes.
+    // One pixel as packed ARGB. Formats 1-6 only: other formats read 0 and ignore writes.
+    // @{
     virtual int32_t ReadPixel(int32_t x, int32_t y) const;
     virtual int WritePixel(int32_t x, int32_t y, int32_t argb);
+    // @}
     // An owned pixmap with pitch = width * bytes rounded up to `align`; contents undefined.
     // RuntimeError for a negative size or one whose byte count does not fit 31 bits.
     static PixmapPtr Create(int32_t width, int32_t height, int32_t format, int32_t align);
@@ -58,6 +61,10 @@ class TPixmap : public Object {
     ObjectPtr _source;     // kept alive while this pixmap uses its memory
 };
 
+// Module functions over the pixmap's own operations and fields: Create, CreateStatic, Copy,
+// Convert, the size, pitch and format, PixelPtr, Window, ReadPixel, WritePixel and
+// ClearPixels.
+// @{
 PixmapPtr NewPixmap(int32_t width, int32_t height, int32_t format, int32_t align);
 PixmapPtr WrapPixmapMemory(uint8_t* pixels, int32_t width, int32_t height, int32_t pitch,
                            int32_t format);
@@ -72,14 +79,17 @@ PixmapPtr PixmapSubWindow(TPixmap& pixmap, int32_t x, int32_t y, int32_t width, 
 int32_t ReadPixmapPixel(const TPixmap& pixmap, int32_t x, int32_t y);
 void WritePixmapPixel(TPixmap& pixmap, int32_t x, int32_t y, int32_t argb);
 void FillPixmap(TPixmap& pixmap, int32_t argb);
+// @}
 
 // A new PIXEL_RGBA32 pixmap where pixels of colour (red, green, blue) become transparent,
 // coloured with the average of their non-key neighbours (3x3); every other pixel gets alpha
 // 255.
 PixmapPtr ColorKeyPixmap(const TPixmap& pixmap, int32_t red, int32_t green, int32_t blue);
 // Mirrored copies in the same format.
+// @{
 PixmapPtr MirrorPixmapX(const TPixmap& pixmap);
 PixmapPtr MirrorPixmapY(const TPixmap& pixmap);
+// @}
 // Bilinear resize with pixel centres aligned, in the pixmap's own format. Null when either
 // size (new or old) is 0 or negative.
 PixmapPtr ScalePixmap(const TPixmap& pixmap, int32_t width, int32_t height);

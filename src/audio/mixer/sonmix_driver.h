@@ -48,6 +48,7 @@ class TSonmixAudioDriver : public TAudioDriver {
 // A sound held by the mixer.
 class TSonmixSound : public TSound {
   public:
+    // A sound of `driver` over the mixer's copy of a sample.
     static std::shared_ptr<TSonmixSound> CreateWithSound(
         SonmixSoundRef sound, std::shared_ptr<TSonmixAudioDriver> driver);
 
@@ -65,6 +66,7 @@ class TSonmixSound : public TSound {
 // A channel handle of the mixer. Destroying the channel frees the handle; the voice plays on.
 class TSonmixChannel : public TChannel {
   public:
+    // A channel over the mixer voice handle `handle` of `session`.
     static std::shared_ptr<TSonmixChannel> CreateWithChannel(
         uint32_t handle, std::shared_ptr<SonmixSession> session);
     ~TSonmixChannel() override;
