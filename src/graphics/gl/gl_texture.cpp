@@ -5,6 +5,7 @@
 #include "graphics/gl/gl_helpers.h"
 #include "graphics/gl/internal/gl_check.h"
 #include "graphics/gl/internal/texture_upload.h"
+#include "graphics/graphics.h"
 
 namespace vexel {
 
@@ -66,11 +67,16 @@ uint32_t TextureFromPixmap(const PixmapPtr& pixmap, int32_t mipmap) {
 void DrawGLPixmap(const PixmapPtr& pixmap, int32_t x, int32_t y) {
     const PixmapPtr rgba = AsRGBA(pixmap);
     PushGL2DState();
+    // On a scaled window each logical pixel covers `scale` window pixels.
+    const float scale = CurrentGraphicsView().scale;
+    if (scale != 1) glPixelZoom(scale, scale);
     glRasterPos2i(0, 0);
-    glBitmap(0, 0, 0, 0, static_cast<GLfloat>(x), static_cast<GLfloat>(-y - rgba->height), nullptr);
+    glBitmap(0, 0, 0, 0, static_cast<GLfloat>(x) * scale,
+             static_cast<GLfloat>(-y - rgba->height) * scale, nullptr);
     VEXEL_GL(glPixelStorei(GL_UNPACK_ROW_LENGTH, rgba->pitch / 4));
     VEXEL_GL(glDrawPixels(rgba->width, rgba->height, GL_RGBA, GL_UNSIGNED_BYTE, rgba->pixels));
     VEXEL_GL(glPixelStorei(GL_UNPACK_ROW_LENGTH, 0));
+    if (scale != 1) glPixelZoom(1, 1);
     PopGL2DState();
 }
 

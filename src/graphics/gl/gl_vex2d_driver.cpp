@@ -33,6 +33,12 @@ struct GLDriverState {
     // The projection's size and the window's, for turning drawing units into pixels.
     float ortho_width = 1, ortho_height = 1;
     int32_t window_width = 0, window_height = 0;
+    // Where the logical frame is shown in the window (y from the top) and at what scale;
+    // the whole window at 1 unless the window is scaled or covers its monitor.
+    GraphicsView view;
+    bool letterboxed = false;  // bars beside or above the view
+    float point_size = 1;
+    GLfloat clear_color[3] = {0, 0, 0};
     // The viewport's scissor box (x, y from the bottom, width, height) when it is on.
     bool scissor = false;
     GLint scissor_box[4] = {0, 0, 0, 0};
@@ -315,8 +321,10 @@ ScissorUse ContentScissor(const TGLImageFrame& frame, float x0, float y0, float 
         std::min(sy + sh, static_cast<float>(std::min(frame.content_y1 + 1, frame.image_height)));
     if (a0 >= a1 || b0 >= b1) return ScissorUse::kNothingToDraw;
     const float kx = (x1 - x0) / sw, ky = (y1 - y0) / sh;
-    const float to_x = static_cast<float>(s.window_width) / s.ortho_width;
-    const float to_y = static_cast<float>(s.window_height) / s.ortho_height;
+    const float to_x = static_cast<float>(s.view.width) / s.ortho_width;
+    const float to_y = static_cast<float>(s.view.height) / s.ortho_height;
+    const auto view_x = static_cast<float>(s.view.x);
+    const auto view_y = static_cast<float>(s.view.y);
     // Window pixels (y downwards) of the corners of the source rectangle [u0, u1] × [v0, v1].
     const auto bounds = [&](float u0, float u1, float v0, float v1, float out[4]) {
         out[0] = out[1] = std::numeric_limits<float>::infinity();
@@ -324,8 +332,8 @@ ScissorUse ContentScissor(const TGLImageFrame& frame, float x0, float y0, float 
         for (const float u : {u0, u1}) {
             for (const float v : {v0, v1}) {
                 const float lx = x0 + (u - sx) * kx, ly = y0 + (v - sy) * ky;
-                const float px = (lx * s.ix + ly * s.iy + tx) * to_x;
-                const float py = (lx * s.jx + ly * s.jy + ty) * to_y;
+                const float px = view_x + (lx * s.ix + ly * s.iy + tx) * to_x;
+                const float py = view_y + (lx * s.jx + ly * s.jy + ty) * to_y;
                 out[0] = std::min(out[0], px), out[1] = std::min(out[1], py);
                 out[2] = std::max(out[2], px), out[3] = std::max(out[3], py);
             }
@@ -338,7 +346,8 @@ ScissorUse ContentScissor(const TGLImageFrame& frame, float x0, float y0, float 
         if (!std::isfinite(v)) return ScissorUse::kWholeQuad;
     }
     // Within the window (and the viewport's box), a pixel wider on each side.
-    int32_t limit[4] = {0, 0, s.window_width, s.window_height};  // left, top, right, bottom
+    int32_t limit[4] = {s.view.x, s.view.y, s.view.x + s.view.width,
+                        s.view.y + s.view.height};  // left, top, right, bottom
     if (s.scissor) {
         limit[0] = s.scissor_box[0];
         limit[2] = s.scissor_box[0] + s.scissor_box[2];
@@ -369,6 +378,12 @@ ScissorUse ContentScissor(const TGLImageFrame& frame, float x0, float y0, float 
 
 void TGLImageFrame::Draw(float x0, float y0, float x1, float y1, float tx, float ty, float sx,
                          float sy, float sw, float sh) {
+    if (texel_scale != 1) {
+        sx *= texel_scale;
+        sy *= texel_scale;
+        sw *= texel_scale;
+        sh *= texel_scale;
+    }
     const auto& s = State();
     const auto width = static_cast<float>(image_width);
     const auto height = static_cast<float>(image_height);
@@ -510,9 +525,21 @@ void TGLVex2DDriver::Flip(int32_t sync) {
     TheGLGraphicsDriver()->Flip(sync);
 }
 
+void TGLVex2DDriver::DesktopSize(int32_t& width, int32_t& height) {
+    TheGLGraphicsDriver()->DesktopSize(width, height);
+}
+
 std::shared_ptr<TImageFrame> TGLVex2DDriver::CreateFrameFromPixmap(const PixmapPtr& pixmap,
                                                                    int32_t flags) {
     return TGLImageFrame::CreateFromPixmap(pixmap, flags);
+}
+
+std::shared_ptr<TImageFrame> TGLVex2DDriver::CreateDetailedFrame(const PixmapPtr& pixmap,
+                                                                 int32_t flags,
+                                                                 int32_t texels_per_pixel) {
+    auto frame = TGLImageFrame::CreateFromPixmap(pixmap, flags);
+    if (frame) frame->texel_scale = static_cast<float>(texels_per_pixel);
+    return frame;
 }
 
 void TGLVex2DDriver::SetBlend(int32_t blend) {
@@ -558,25 +585,48 @@ void TGLVex2DDriver::SetColor(int32_t red, int32_t green, int32_t blue) {
 }
 
 void TGLVex2DDriver::SetClsColor(int32_t red, int32_t green, int32_t blue) {
-    VEXEL_GL(glClearColor(ClampByte(red) / 255.0f, ClampByte(green) / 255.0f,
-                          ClampByte(blue) / 255.0f, 1.0f));
+    auto& s = State();
+    s.clear_color[0] = ClampByte(red) / 255.0f;
+    s.clear_color[1] = ClampByte(green) / 255.0f;
+    s.clear_color[2] = ClampByte(blue) / 255.0f;
+    VEXEL_GL(glClearColor(s.clear_color[0], s.clear_color[1], s.clear_color[2], 1.0f));
 }
 
+namespace {
+
+// A logical coordinate as a window pixel edge of the view.
+int32_t ViewPixel(float logical, int32_t offset, float scale) {
+    if (scale == 1) return offset + static_cast<int32_t>(logical);
+    return offset + static_cast<int32_t>(std::lround(logical * scale));
+}
+
+void Scissor(const GLint box[4]) {
+    VEXEL_GL(glScissor(box[0], box[1], box[2], box[3]));
+}
+
+}  // namespace
+
 void TGLVex2DDriver::SetViewport(int32_t x, int32_t y, int32_t width, int32_t height) {
-    const int32_t window_height = CurrentGraphicsHeight();
     auto& s = State();
-    if (x == 0 && y == 0 && width == CurrentGraphicsWidth() && height == window_height) {
+    if (x == 0 && y == 0 && width == CurrentGraphicsWidth() && height == CurrentGraphicsHeight()) {
         VEXEL_GL(glDisable(GL_SCISSOR_TEST));
         s.scissor = false;
         return;
     }
+    const GraphicsView& v = s.view;
+    const int32_t left = ViewPixel(static_cast<float>(x), v.x, v.scale);
+    const int32_t right =
+        ViewPixel(static_cast<float>(x) + static_cast<float>(width), v.x, v.scale);
+    const int32_t top = ViewPixel(static_cast<float>(y), v.y, v.scale);
+    const int32_t bottom =
+        ViewPixel(static_cast<float>(y) + static_cast<float>(height), v.y, v.scale);
     VEXEL_GL(glEnable(GL_SCISSOR_TEST));
-    VEXEL_GL(glScissor(x, window_height - y - height, width, height));
     s.scissor = true;
-    s.scissor_box[0] = x;
-    s.scissor_box[1] = window_height - y - height;
-    s.scissor_box[2] = width;
-    s.scissor_box[3] = height;
+    s.scissor_box[0] = left;
+    s.scissor_box[1] = s.window_height - bottom;
+    s.scissor_box[2] = right - left;
+    s.scissor_box[3] = bottom - top;
+    Scissor(s.scissor_box);
 }
 
 void TGLVex2DDriver::SetTransform(float ix, float iy, float jx, float jy) {
@@ -588,11 +638,41 @@ void TGLVex2DDriver::SetTransform(float ix, float iy, float jx, float jy) {
 }
 
 void TGLVex2DDriver::SetLineWidth(float width) {
-    VEXEL_GL(glLineWidth(width));
+    const float scale = State().view.scale;
+    VEXEL_GL(glLineWidth(scale == 1 ? width : width * scale));
 }
 
 void TGLVex2DDriver::Cls() {
+    auto& s = State();
+    if (!s.letterboxed) {
+        VEXEL_GL(glClear(GL_COLOR_BUFFER_BIT));
+        return;
+    }
+    // The clear colour fills the view (within the drawing viewport), the bars around it stay
+    // black.
+    const GraphicsView& v = s.view;
+    const GLint view_box[4] = {v.x, s.window_height - v.y - v.height, v.width, v.height};
+    VEXEL_GL(glEnable(GL_SCISSOR_TEST));
+    if (!s.scissor) Scissor(view_box);
     VEXEL_GL(glClear(GL_COLOR_BUFFER_BIT));
+    VEXEL_GL(glClearColor(0, 0, 0, 1));
+    const GLint bars[4][4] = {
+        {0, 0, v.x, s.window_height},
+        {v.x + v.width, 0, s.window_width - v.x - v.width, s.window_height},
+        {0, 0, s.window_width, s.window_height - v.y - v.height},
+        {0, s.window_height - v.y, s.window_width, v.y},
+    };
+    for (const auto& bar : bars) {
+        if (bar[2] <= 0 || bar[3] <= 0) continue;
+        Scissor(bar);
+        VEXEL_GL(glClear(GL_COLOR_BUFFER_BIT));
+    }
+    VEXEL_GL(glClearColor(s.clear_color[0], s.clear_color[1], s.clear_color[2], 1.0f));
+    if (s.scissor) {
+        Scissor(s.scissor_box);
+    } else {
+        VEXEL_GL(glDisable(GL_SCISSOR_TEST));
+    }
 }
 
 void TGLVex2DDriver::Plot(float x, float y) {
@@ -662,9 +742,13 @@ void TGLVex2DDriver::DrawPixmap(const PixmapPtr& pixmap, int32_t x, int32_t y) {
     DisableTexturing();
     SetBlend(BlendSolid);
     const PixmapPtr rgba = AsRGBA(pixmap);
-    VEXEL_GL(glPixelZoom(1, -1));
+    // Logical pixels are view.scale window pixels wide; the raster position starts at the
+    // view's top-left corner.
+    const float scale = State().view.scale;
+    VEXEL_GL(glPixelZoom(scale, -scale));
     VEXEL_GL(glRasterPos2i(0, 0));
-    VEXEL_GL(glBitmap(0, 0, 0, 0, static_cast<GLfloat>(x), static_cast<GLfloat>(-y), nullptr));
+    VEXEL_GL(glBitmap(0, 0, 0, 0, static_cast<GLfloat>(x) * scale, static_cast<GLfloat>(-y) * scale,
+                      nullptr));
     VEXEL_GL(glPixelStorei(GL_UNPACK_ROW_LENGTH, rgba->pitch / 4));
     VEXEL_GL(glDrawPixels(rgba->width, rgba->height, GL_RGBA, GL_UNSIGNED_BYTE, rgba->pixels));
     VEXEL_GL(glPixelStorei(GL_UNPACK_ROW_LENGTH, 0));
@@ -677,6 +761,23 @@ PixmapPtr TGLVex2DDriver::GrabPixmap(int32_t x, int32_t y, int32_t width, int32_
     RestoreBlending();
     const int32_t blend = State().blend;
     SetBlend(BlendSolid);
+    const GraphicsView& v = State().view;
+    if (v.scale != 1 || v.x != 0 || v.y != 0) {
+        // The window pixels under the logical rectangle, brought to its logical size.
+        const int32_t left = ViewPixel(static_cast<float>(x), v.x, v.scale);
+        const int32_t top = ViewPixel(static_cast<float>(y), v.y, v.scale);
+        const int32_t w =
+            std::max(1, ViewPixel(static_cast<float>(x + width), v.x, v.scale) - left);
+        const int32_t h =
+            std::max(1, ViewPixel(static_cast<float>(y + height), v.y, v.scale) - top);
+        const PixmapPtr pixels = NewPixmap(w, h, PIXEL_RGBA32, 4);
+        VEXEL_GL(glPixelStorei(GL_PACK_ROW_LENGTH, pixels->pitch / 4));
+        VEXEL_GL(glReadPixels(left, State().window_height - top - h, w, h, GL_RGBA,
+                              GL_UNSIGNED_BYTE, pixels->pixels));
+        VEXEL_GL(glPixelStorei(GL_PACK_ROW_LENGTH, 0));
+        SetBlend(blend);
+        return ScalePixmap(*MirrorPixmapY(*pixels), width, height);
+    }
     const PixmapPtr pixmap = NewPixmap(width, height, PIXEL_RGBA32, 4);
     VEXEL_GL(glReadPixels(x, CurrentGraphicsHeight() - height - y, width, height, GL_RGBA,
                           GL_UNSIGNED_BYTE, pixmap->pixels));
@@ -696,17 +797,28 @@ std::shared_ptr<TGLVex2DDriver> TGLVex2DDriver::Create() {
 void TGLVex2DDriver::ResetGLContext(const GraphicsPtr& graphics) {
     int32_t width = 0, height = 0, depth, hertz, flags;
     graphics->GetSettings(width, height, depth, hertz, flags);
+    int32_t surface_width = 0, surface_height = 0;
+    graphics->GetSurface(surface_width, surface_height);
     auto& s = State();
     s.blend = 0;
     s.blending = false;
-    s.window_width = width;
-    s.window_height = height;
+    s.window_width = surface_width;
+    s.window_height = surface_height;
+    s.view = FitGraphicsView(width, height, surface_width, surface_height);
+    s.letterboxed = s.view.width != surface_width || s.view.height != surface_height;
     s.bound_texture = 0;
     s.texturing = false;
     VEXEL_GL(glDisable(GL_TEXTURE_2D));
     LoadOrtho(static_cast<float>(width), static_cast<float>(height));
     VEXEL_GL(glLoadIdentity());
-    VEXEL_GL(glViewport(0, 0, width, height));
+    VEXEL_GL(glViewport(s.view.x, surface_height - s.view.y - s.view.height, s.view.width,
+                        s.view.height));
+    // A plotted point covers one logical pixel. (The size belongs to the GL context, so it
+    // is sent on every selection once any context has been scaled.)
+    if (s.view.scale != 1 || s.point_size != 1) {
+        s.point_size = s.view.scale;
+        VEXEL_GL(glPointSize(s.point_size));
+    }
 }
 
 std::shared_ptr<TGLVex2DDriver> TheGLVex2DDriver() {

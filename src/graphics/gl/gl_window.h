@@ -65,8 +65,19 @@ using XColormapOwner = DisplayResource<Colormap, FreeXColormap>;
 
 struct GLWindowRecord {
     GLWindowKind kind = GLWindowKind::Closed;
+    // The logical size: what the program asked for and draws in.
     int32_t width = 0;
     int32_t height = 0;
+    // The window's pixels, which show the logical frame scaled and centred: scale × the
+    // logical size for a scaled window, the monitor while it covers the monitor.
+    int32_t surface_width = 0;
+    int32_t surface_height = 0;
+    // Covering its monitor without a mode switch; with the window's own surface and place
+    // to go back to.
+    bool desktop_full_screen = false;
+    bool override_full_screen = false;  // no window manager: override-redirect
+    int32_t windowed_surface_width = 0, windowed_surface_height = 0;
+    int32_t windowed_x = 0, windowed_y = 0;
     int32_t depth = 0;  // 24 for our own windows whatever was asked, 0 when attached
     int32_t hertz = 0;  // as requested, not the rate of the chosen mode
     int32_t flags = 0;
@@ -94,9 +105,11 @@ int EnsureGLXReady();
 // The visual for the graphics flags, or null; free with XFree.
 XVisualInfo* ChooseGLXVisual(int32_t flags);
 // A window (depth 0) or full-screen window (depth non-zero), or the hidden shared-context
-// window when width and height are 0. Null when it cannot be made.
+// window when width and height are 0. A window's surface is `scale` × width × height (its
+// size hints fix it there); full screen and the hidden window ignore `scale`. Null when it
+// cannot be made.
 GLWindowPtr CreateGLWindow(int32_t width, int32_t height, int32_t depth, int32_t hertz,
-                           int32_t flags);
+                           int32_t flags, int32_t scale = 1);
 // A record drawing into someone else's window; its context is made on first selection.
 GLWindowPtr AttachGLWindow(Window window, int32_t flags);
 // Makes the record's context current; null leaves the current context as it is.
@@ -106,6 +119,17 @@ void SelectGLWindow(const GLWindowPtr& record);
 void SwapGLWindow(int32_t sync);
 void GLWindowSettings(const GLWindowPtr& record, int32_t& width, int32_t& height, int32_t& depth,
                       int32_t& hertz, int32_t& flags);
+// The record's surface in pixels (an attached window's current size); zeros without one.
+void GLWindowSurface(const GLWindowPtr& record, int32_t& width, int32_t& height);
+// Makes our own window cover its monitor (on) or go back to its size and place (off),
+// through the window manager's full-screen state, or as an override-redirect window when no
+// window manager runs. The window, its GL context and textures stay. True when the window
+// is in the asked state afterwards.
+bool SetGLWindowDesktopFullScreen(const GLWindowPtr& record, bool on);
+// The size of the monitor a new window opens on (the primary one), or of the whole screen
+// without monitor information; zeros without a display.
+void DesktopMonitorSize(int32_t& width, int32_t& height);
+
 // Releases the window, context and video mode of the record; harmless on a closed record.
 void CloseGLWindow(const GLWindowPtr& record);
 // Exit handler: closes the current and the shared record.
