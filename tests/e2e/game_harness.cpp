@@ -159,7 +159,7 @@ GameProcess::GameProcess(const AppSetup& setup) {
 
     if (setup.with_display) {
         XSetErrorHandler(IgnoreXErrors);
-        display_ = XOpenDisplay(nullptr);
+        display_ = XOpenDisplay(setup.display.empty() ? nullptr : setup.display.c_str());
         if (!display_) throw std::runtime_error("the end-to-end tests need an X server (DISPLAY)");
         // Windows get their title and close protocol only when a window manager has made
         // these atoms.
@@ -168,6 +168,11 @@ GameProcess::GameProcess(const AppSetup& setup) {
         XSync(display_, False);
     }
 
+    // Built before the fork: the child only execs.
+    std::vector<char*> argv{const_cast<char*>(executable.c_str())};
+    for (const std::string& argument : setup.arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
     started_ = Clock::now();
     pid_ = fork();
     Check(pid_ >= 0, "fork");
@@ -175,12 +180,13 @@ GameProcess::GameProcess(const AppSetup& setup) {
         dup2(error_pipe[1], 2);
         setenv("AUDIODEV", fifo.c_str(), 1);
         if (!setup.with_display) unsetenv("DISPLAY");
+        if (!setup.display.empty()) setenv("DISPLAY", setup.display.c_str(), 1);
         unsetenv("USERNAME");
         for (const auto& [name, value] : setup.environment)
             setenv(name.c_str(), value.c_str(), 1);
         // Start from a folder other than the game's: the game moves into its own.
         if (chdir("/") != 0) _exit(126);
-        execl(executable.c_str(), executable.c_str(), static_cast<char*>(nullptr));
+        execv(executable.c_str(), argv.data());
         _exit(127);
     }
     close(error_pipe[1]);

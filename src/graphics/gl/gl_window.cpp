@@ -740,6 +740,16 @@ bool SetGLWindowDesktopFullScreen(const GLWindowPtr& record, bool on) {
         r.override_full_screen = false;
     }
     r.desktop_full_screen = on;
+    // The software renderer takes the drawable's new size at the next swap; one black frame
+    // is presented so that the frames drawn from now on have the whole surface.
+    if (glXGetCurrentContext() == r.context.get()) {
+        glPushAttrib(GL_COLOR_BUFFER_BIT | GL_SCISSOR_BIT);
+        glDisable(GL_SCISSOR_TEST);
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT);
+        glPopAttrib();
+        glXSwapBuffers(n.display, window);
+    }
     if (window == InputWindow()) {
         const GraphicsView view =
             FitGraphicsView(r.width, r.height, r.surface_width, r.surface_height);
