@@ -18,6 +18,7 @@
 #include "graphics/collision.h"
 #include "graphics/gl/gl_graphics.h"
 #include "graphics/gl/gl_vex2d_driver.h"
+#include "graphics/gl/internal/gl_window.h"
 #include "graphics/graphics.h"
 #include "graphics/image.h"
 #include "graphics/image_font.h"
@@ -25,7 +26,7 @@
 #include "support/test_support.h"
 #include "system/polled_input.h"
 #include "system/system_driver.h"
-#include "system/x_test_support.h"
+#include "x_test_support.h"
 
 namespace vexel {
 namespace {

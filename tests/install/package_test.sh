@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # Builds the Debian package from the build tree with CPack and checks it: its name, its
 # control fields (the libraries' packages found by dpkg-shlibdeps, the font, padsp
-# recommended), that it holds exactly the installed tree owned by root, and that lintian
-# finds no error. Lintian's other findings are printed.
+# recommended), that it holds exactly the installed tree owned by root, that its copyright
+# file is machine-readable and puts everything under the zlib licence of LICENSE, and that
+# lintian finds no error. Lintian's other findings are printed.
 #
-# Usage: package_test.sh <build dir> <version>
+# Usage: package_test.sh <build dir> <version> <source dir>
 set -u
 source "$(dirname "$0")/assert.sh"
 build=$1
 version=$2
+source_dir=$3
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -55,6 +57,30 @@ dpkg-deb --contents "$deb" | awk '$1 !~ /^d/ { owner = $2; $2 = $3 = $4 = $5 = "
 expect_eq "owners" "root/root" "$(cut -d'|' -f1 "$work/listed" | sort -u)"
 cut -d'|' -f2 "$work/listed" | sed 's/  */ /g; s/ -> / /' | LC_ALL=C sort -k2 >"$work/actual"
 expect_eq "package contents" "$(cat "$work/expected")" "$(cat "$work/actual")"
+
+# The copyright file. Lintian parses the machine-readable format only in source packages,
+# so it reads this one as the copyright file of a throw-away source package; any finding of
+# that parser (syntax, fields, licence paragraphs), pedantic ones included, is a fault.
+copyright=$work/source/debian/copyright
+mkdir -p "$work/source/debian/source"
+dpkg-deb --fsys-tarfile "$deb" | tar -xOf - ./usr/share/doc/morvelle/copyright >"$copyright"
+echo "3.0 (native)" >"$work/source/debian/source/format"
+printf 'Source: morvelle\nMaintainer: %s\n\nPackage: morvelle\nArchitecture: any\nDescription: %s\n %s\n' \
+  "$(field Maintainer)" "$(field Description | head -n 1)" "Stand-in." >"$work/source/debian/control"
+printf 'morvelle (%s) unstable; urgency=medium\n\n  * Stand-in.\n\n -- %s  %s\n' \
+  "$version" "$(field Maintainer)" "$(date -R)" >"$work/source/debian/changelog"
+(cd "$work" && dpkg-source -b source >"$work/dpkg-source.log" 2>&1)
+expect "dpkg-source makes the stand-in source package" test -f "$work/morvelle_$version.dsc"
+findings=$(lintian -C debian/copyright/dep5 --pedantic -I -E --tag-display-limit 0 \
+  "$work/morvelle_$version.dsc" 2>&1 | grep -v 'running with root privileges')
+expect_eq "lintian's findings on the copyright file" "" "$findings"
+expect_eq "licence of every file" "Files: * License: Zlib" \
+  "$(awk '/^Files:/ { files = $0 } /^License:/ && files { print files, $0; files = "" }' "$copyright")"
+# The licence's terms are LICENSE's, below its copyright line, which is the Copyright field.
+expect_eq "licence terms" "$(tail -n +3 "$source_dir/LICENSE")" \
+  "$(sed -n '/^License: Zlib$/,/^$/ { /^License:/d; s/^ \.$//; s/^ //; p }' "$copyright")"
+expect_eq "copyright holder" "Copyright: $(sed -n '1s/^Copyright (c) //p' "$source_dir/LICENSE")" \
+  "$(grep '^Copyright:' "$copyright")"
 
 # Lintian: no error; everything else it says is shown.
 lintian --tag-display-limit 0 "$deb" >"$work/lintian" 2>&1

@@ -23,7 +23,7 @@ std::vector<GraphicsModePtr> TGLGraphicsDriver::GraphicsModes() {
 }
 
 GraphicsPtr TGLGraphicsDriver::AttachGraphics(uintptr_t widget, int32_t flags) {
-    return std::make_shared<TGLGraphics>(AttachGLWindow(static_cast<Window>(widget), flags));
+    return std::make_shared<TGLGraphics>(AttachGLWindow(widget, flags));
 }
 
 GraphicsPtr TGLGraphicsDriver::CreateGraphics(int32_t width, int32_t height, int32_t depth,
@@ -76,7 +76,7 @@ int32_t TGLGraphics::SetDesktopFullScreen(int32_t on) {
 }
 
 int32_t TGLGraphics::DesktopFullScreen() {
-    return _context && _context->desktop_full_screen ? 1 : 0;
+    return GLWindowDesktopFullScreen(_context) ? 1 : 0;
 }
 
 std::shared_ptr<TGLGraphicsDriver> TheGLGraphicsDriver() {
