@@ -148,13 +148,13 @@ void AttachDetail(TImage& image, const ImageSource& source, const TPixmap& ordin
     image.detail_scale = scale;
     for (int32_t f = 0; f < count; ++f) {
         const int32_t cell = first_cell + f;
+        // Windows on the picture, not copies: detail pixmaps are only read, and a large strip
+        // would otherwise be copied once more at start-up.
         PixmapPtr pixmap =
             count == 1 && first_cell == 0
                 ? detail
-                : detail
-                      ->Window(cell_width * (cell % across), cell_height * (cell / across),
-                               cell_width, cell_height)
-                      ->Copy();
+                : detail->Window(cell_width * (cell % across), cell_height * (cell / across),
+                                 cell_width, cell_height);
         if ((image.flags & ImageFlagMasked) != 0 && !HasAlpha(pixmap->format)) {
             pixmap = ColorKeyPixmap(*pixmap, image.mask_r, image.mask_g, image.mask_b);
         }

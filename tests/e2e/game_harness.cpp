@@ -331,13 +331,18 @@ std::string GameProcess::WindowClass() {
 
 Picture GameProcess::Grab() {
     Picture picture;
-    XImage* image = XGetImage(display_, window_, 0, 0, 1024, 512, AllPlanes, ZPixmap);
+    // The window's size as it is now: a scaled or full-screen game is larger than 1024×512.
+    XWindowAttributes attributes{};
+    if (!XGetWindowAttributes(display_, window_, &attributes)) return picture;
+    const int width = attributes.width, height = attributes.height;
+    XImage* image = XGetImage(display_, window_, 0, 0, static_cast<unsigned>(width),
+                              static_cast<unsigned>(height), AllPlanes, ZPixmap);
     if (!image) return picture;  // the window is gone
-    picture.width = 1024;
-    picture.height = 512;
-    picture.pixels.reserve(1024 * 512);
-    for (int y = 0; y < 512; ++y) {
-        for (int x = 0; x < 1024; ++x)
+    picture.width = width;
+    picture.height = height;
+    picture.pixels.reserve(size_t(width) * size_t(height));
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x)
             picture.pixels.push_back(static_cast<uint32_t>(XGetPixel(image, x, y)) & 0xFFFFFF);
     }
     XDestroyImage(image);
@@ -363,6 +368,10 @@ void GameProcess::Settle() {
 }
 
 void GameProcess::MoveTo(int32_t x, int32_t y) {
+    // Asked again each time: a window that went full screen has moved.
+    Window child = 0;
+    XTranslateCoordinates(display_, window_, DefaultRootWindow(display_), 0, 0, &window_x_,
+                          &window_y_, &child);
     XTestFakeMotionEvent(display_, DefaultScreen(display_), window_x_ + x, window_y_ + y,
                          CurrentTime);
     Settle();

@@ -309,8 +309,9 @@ TEST(ScaledGame, StartsHitsACarrotAndEndsAtScaleTwo) {
     game.Click();
     game.MoveTo(2 * kRestX, 2 * kRestY);
     const Carrot& carrot = kCarrots[0];
-    const Area footprint{2 * carrot.footprint.x, 2 * carrot.footprint.y, 2 * carrot.footprint.width,
-                         2 * carrot.footprint.height};
+    const auto doubled = [](Area a) { return Area{2 * a.x, 2 * a.y, 2 * a.width, 2 * a.height}; };
+    const Area footprint = doubled(carrot.footprint);
+    const Area other_footprint = doubled(kCarrots[1].footprint);
     const Picture before = game.WaitFor(
         [&](const Picture& w) { return OrangePixels(w, footprint) >= 4 * 60; }, Millis(31000));
     ASSERT_GE(OrangePixels(before, footprint), 4 * 60);
@@ -319,6 +320,22 @@ TEST(ScaledGame, StartsHitsACarrotAndEndsAtScaleTwo) {
     game.MoveTo(2 * kRestX, 2 * kRestY);
     std::this_thread::sleep_for(Millis(300));
     EXPECT_LE(OrangePixels(game.Grab(), footprint), 4 * 5);
+
+    // F11 fills the 3840×2160 screen with the game letterboxed at 3.75 (bars of 120 rows)
+    // and gives the window back, where the other carrot still shows.
+    game.Tap(XK_F11);
+    const Picture full = game.WaitFor([](const Picture& w) { return w.width == 3840; });
+    ASSERT_EQ(full.width, 3840);
+    ASSERT_EQ(full.height, 2160);
+    EXPECT_EQ(full.At(1920, 60), 0u) << "the bar above";
+    EXPECT_EQ(full.At(1920, 2100), 0u) << "the bar below";
+    EXPECT_NE(full.At(1920, 200), 0u);
+    game.Tap(XK_F11);
+    const Picture back = game.WaitFor([&](const Picture& w) {
+        return w.width == 2048 && OrangePixels(w, other_footprint) >= 4 * 60;
+    });
+    EXPECT_EQ(back.width, 2048);
+    EXPECT_GE(OrangePixels(back, other_footprint), 4 * 60);
     game.Tap(XK_Escape);
     ASSERT_EQ(game.WaitForExit(), 0) << game.Stderr();
 }
