@@ -32,6 +32,7 @@
 #include <cstring>
 #include <span>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "allocation_counter.h"
@@ -337,15 +338,17 @@ Scene& TheScene() {
         SetAutoMidHandle(1);
         SeedRandom(1);
         GameState& game = Game();
-        if (!LoadResources().empty()) return s;
+        LoadedAssets loaded = LoadResources();
+        if (!loaded.missing.empty()) return s;
+        game.Assets = std::move(loaded.assets);
         game.SoundOn = 0;
         game.LayerScale = {0.25f, 0.5f, 1.0f};
         game.GunList = {TGun_Cherry::Create()};
         game.CurrentGun = game.GunList[0];
-        s.images = {game.SkyImage,      game.TerrainImage, game.CrosshairImage,
-                    game.MushroomImage, game.CherryImage,  game.AppleImage,
-                    game.CarrotImage,   game.ChickenImage, game.CurrentGun->img};
-        SetDrawFont(game.Font);
+        s.images = {game.Assets.SkyImage,      game.Assets.TerrainImage, game.Assets.CrosshairImage,
+                    game.Assets.MushroomImage, game.Assets.CherryImage,  game.Assets.AppleImage,
+                    game.Assets.CarrotImage,   game.Assets.ChickenImage, game.CurrentGun->img};
+        SetDrawFont(game.Assets.Font);
         SetDrawColor(255, 255, 255);
         SetClearColor(0, 0, 0);
         SetDrawBlend(BlendAlpha);

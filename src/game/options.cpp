@@ -2,9 +2,18 @@
 
 #include "game/game_state.h"
 #include "game/saved_files.h"
+#include "runtime/startup.h"
 #include "stream/stream_exception.h"
 
 namespace morvelle {
+
+String DefaultPlayerName() {
+    for (const char16_t* variable : {u"USERNAME", u"USER", u"LOGNAME"}) {
+        String name = vexel::GetEnvVar(variable);
+        if (!name.empty()) return name;
+    }
+    return {};
+}
 
 void ReadOptions(vexel::TStream& stream) {
     GameState& game = Game();
