@@ -638,8 +638,10 @@ void TGLVex2DDriver::SetTransform(float ix, float iy, float jx, float jy) {
 }
 
 void TGLVex2DDriver::SetLineWidth(float width) {
+    // In window pixels, of which a logical pixel is view.scale wide.
     const float scale = State().view.scale;
-    VEXEL_GL(glLineWidth(scale == 1 ? width : width * scale));
+    if (scale != 1) width *= scale;
+    VEXEL_GL(glLineWidth(width));
 }
 
 void TGLVex2DDriver::Cls() {
