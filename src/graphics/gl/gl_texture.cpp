@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 
 #include "graphics/gl/gl_helpers.h"
+#include "graphics/gl/gl_vex2d_driver.h"
 #include "graphics/gl/internal/gl_check.h"
 #include "graphics/gl/internal/texture_upload.h"
 #include "graphics/graphics.h"
@@ -40,6 +41,7 @@ void UploadTextureLevels(const TPixmap& pixmap, bool mipmap) {
 }
 
 uint32_t TextureFromPixmap(const PixmapPtr& pixmap, int32_t mipmap) {
+    SubmitGLVex2DDrawing();  // the binding changes
     PixmapPtr rgba = AsRGBA(pixmap);
     int32_t width = rgba->width;
     int32_t height = rgba->height;
@@ -65,6 +67,7 @@ uint32_t TextureFromPixmap(const PixmapPtr& pixmap, int32_t mipmap) {
 }
 
 void DrawGLPixmap(const PixmapPtr& pixmap, int32_t x, int32_t y) {
+    SubmitGLVex2DDrawing();
     const PixmapPtr rgba = AsRGBA(pixmap);
     PushGL2DState();
     // On a scaled window each logical pixel covers `scale` window pixels.
