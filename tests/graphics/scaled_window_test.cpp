@@ -46,6 +46,7 @@ struct Surface {
 };
 
 Surface ReadSurface() {
+    SubmitGLVex2DDrawing();
     int32_t width = 0, height = 0;
     CurrentGraphics()->GetSurface(width, height);
     std::vector<uint8_t> rgba(static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
