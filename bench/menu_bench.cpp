@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "allocation_counter.h"
@@ -116,9 +117,11 @@ bool PrepareGame() {
         setenv("AUDIODEV", "/nonexistent/dsp", 1);
         morvelle::GameState& game = morvelle::Game();
         vexel::SetAutoMidHandle(1);
-        if (!morvelle::LoadResources().empty()) return false;
+        morvelle::LoadedAssets loaded = morvelle::LoadResources();
+        if (!loaded.missing.empty()) return false;
+        game.Assets = std::move(loaded.assets);
         if (!vexel::OpenGraphics(game.ScreenWidth, game.ScreenHeight, 0, 60, 0)) return false;
-        vexel::SetDrawFont(game.Font);
+        vexel::SetDrawFont(game.Assets.Font);
         game.LayerScale = {0.25f, 0.5f, 1.0f};
         morvelle::THighscore::Fill();
         morvelle::THighscore::Add(u"Jürgen", 500);

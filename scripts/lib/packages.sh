@@ -25,6 +25,11 @@ PACKAGE_PACKAGES=(
   dpkg-dev file
 )
 
+# Building the API reference (scripts/docs).
+DOC_PACKAGES=(
+  doxygen
+)
+
 # Running the tests: X servers, fuzzing with clang, real files made by other programs.
 TEST_PACKAGES=(
   clang-format
@@ -32,7 +37,7 @@ TEST_PACKAGES=(
   clang-14 libclang-rt-14-dev
   libopenal1 sound-theme-freedesktop alsa-utils xfonts-base
   desktop-file-utils appstream lintian man-db xdotool imagemagick pulseaudio pulseaudio-utils
-  "${PACKAGE_PACKAGES[@]}"
+  "${PACKAGE_PACKAGES[@]}" "${DOC_PACKAGES[@]}"
 )
 
 # Measuring: Google Benchmark and the libraries we compare ourselves with.
@@ -41,7 +46,8 @@ BENCH_PACKAGES=(
 )
 
 # ensure_packages pkg...: installs whichever of the packages is not installed yet, with
-# apt-get as root or through sudo. Without either it prints the command and fails.
+# apt-get as root or through sudo (without a password). Without either it names the missing
+# packages and the command that installs them, and fails.
 ensure_packages() {
   local missing=()
   local pkg
@@ -51,17 +57,18 @@ ensure_packages() {
     fi
   done
   [ ${#missing[@]} -eq 0 ] && return 0
-  echo "Installing: ${missing[*]}"
   local apt=(env DEBIAN_FRONTEND=noninteractive apt-get)
   if [ "$(id -u)" -ne 0 ]; then
     if command -v sudo >/dev/null 2>&1 && sudo -n true 2>/dev/null; then
       apt=(sudo env DEBIAN_FRONTEND=noninteractive apt-get)
     else
-      echo "These Debian packages are missing; install them as root with:" >&2
-      echo "  apt-get install -y ${missing[*]}" >&2
+      echo "Missing: ${missing[*]}" >&2
+      echo "Install them as root (or with sudo), then run this again:" >&2
+      echo "  apt-get install --no-install-recommends ${missing[*]}" >&2
       return 1
     fi
   fi
+  echo "Installing: ${missing[*]}"
   "${apt[@]}" update -qq
   "${apt[@]}" install -y -qq --no-install-recommends "${missing[@]}"
 }

@@ -50,32 +50,24 @@ String TOpenALAudioDriver::Name() {
     return _name;
 }
 
-void TOpenALAudioDriver::DeviceCloser::operator()(ALCdevice* device) const {
-    AL().alcCloseDevice(device);
-}
-
-// The context is released from being current first: OpenAL does not destroy a current one.
-void TOpenALAudioDriver::ContextDestroyer::operator()(ALCcontext* context) const {
-    AL().alcMakeContextCurrent(nullptr);
-    AL().alcDestroyContext(context);
-}
+TOpenALAudioDriver::~TOpenALAudioDriver() = default;
 
 int32_t TOpenALAudioDriver::Startup() {
     Shutdown();
     if (!_devname.empty()) {
-        _device.reset(AL().alcOpenDevice(ToUtf8(_devname).c_str()));
+        _device = OpenALDevice::Open(ToUtf8(_devname).c_str());
     } else {
-        _device.reset(AL().alcOpenDevice(nullptr));
-        if (!_device) _device.reset(AL().alcOpenDevice("Generic Hardware"));
-        if (!_device) _device.reset(AL().alcOpenDevice("Generic Software"));
+        _device = OpenALDevice::Open(nullptr);
+        if (!_device) _device = OpenALDevice::Open("Generic Hardware");
+        if (!_device) _device = OpenALDevice::Open("Generic Software");
     }
     if (!_device) return 0;
-    _context.reset(AL().alcCreateContext(_device.get(), nullptr));
+    _context = OpenALContext::Create(*_device);
     if (!_context) {
         _device.reset();
         return 0;
     }
-    AL().alcMakeContextCurrent(_context.get());
+    AL().alcMakeContextCurrent(_context->handle);
     ++Module().context_epoch;
     return 1;
 }
@@ -155,11 +147,11 @@ TOpenALSource::~TOpenALSource() {
     }
 }
 
-ALuint TOpenALSource::Id() const {
+uint32_t TOpenALSource::Id() const {
     return _context_epoch == Module().context_epoch ? _id : 0;
 }
 
-ALint TOpenALSource::SourceState() {
+int32_t TOpenALSource::SourceState() {
     ALint state = AL_STOPPED;
     if (const ALuint id = Id()) {
         AL().alGetSourcei(id, AL_SOURCE_STATE, &state);

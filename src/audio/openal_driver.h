@@ -1,8 +1,5 @@
 #pragma once
 
-#include <AL/al.h>
-#include <AL/alc.h>
-
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
@@ -11,6 +8,11 @@
 
 namespace vexel {
 
+// An open device of the OpenAL library and a context on it; defined with the library's own
+// types in audio/internal/openal_library.h.
+struct OpenALDevice;
+struct OpenALContext;
+
 // A driver over OpenAL: each sound is one OpenAL buffer, each channel a view of one OpenAL
 // source, with sources reused through a pool. Main thread only; OpenAL mixes on its own.
 class TOpenALAudioDriver : public TAudioDriver {
@@ -18,6 +20,7 @@ class TOpenALAudioDriver : public TAudioDriver {
     // Makes the driver for device `devname` (empty: the default device) and links it into
     // the driver list.
     static std::shared_ptr<TOpenALAudioDriver> Create(String name, String devname);
+    ~TOpenALAudioDriver() override;
 
     String Name() override;
     int32_t Startup() override;
@@ -25,19 +28,11 @@ class TOpenALAudioDriver : public TAudioDriver {
     SoundPtr CreateSound(const AudioSamplePtr& sample, int32_t flags) override;
     ChannelPtr AllocChannel() override;
 
-    // Close the device and destroy the context through the loaded library.
-    struct DeviceCloser {
-        void operator()(ALCdevice* device) const;
-    };
-    struct ContextDestroyer {
-        void operator()(ALCcontext* context) const;
-    };
-
     String _name;
     String _devname;
     // Declared device first, so that the context goes first.
-    std::unique_ptr<ALCdevice, DeviceCloser> _device;
-    std::unique_ptr<ALCcontext, ContextDestroyer> _context;
+    std::unique_ptr<OpenALDevice> _device;
+    std::unique_ptr<OpenALContext> _context;
 };
 
 class TOpenALSound : public TSound {
@@ -46,7 +41,7 @@ class TOpenALSound : public TSound {
     ChannelPtr Play(const ChannelPtr& channel) override;
     ChannelPtr Cue(const ChannelPtr& channel) override;
 
-    ALuint _buffer = 0;
+    uint32_t _buffer = 0;  // the OpenAL buffer name
     int32_t _loop = 0;
     uint32_t _context_epoch = 0;  // the context the buffer belongs to
 };
@@ -62,7 +57,7 @@ class TOpenALSource : public Object {
     void LogState();
 
     std::shared_ptr<TOpenALSource> _succ;
-    ALuint _id = 0;
+    uint32_t _id = 0;  // the OpenAL source name
     int32_t _seq = 0;  // +1 each time the source is taken away from a channel
     std::shared_ptr<TOpenALSound> _sound;
     int32_t _avail = 0;  // 1 when a dedicated channel gave it back
@@ -71,8 +66,9 @@ class TOpenALSource : public Object {
   private:
     friend class TOpenALChannel;
     // The source name while its context is still the current one, else 0.
-    ALuint Id() const;
-    ALint SourceState();
+    uint32_t Id() const;
+    // AL_PLAYING, AL_PAUSED, AL_STOPPED or AL_INITIAL.
+    int32_t SourceState();
 };
 
 class TOpenALChannel : public TChannel {

@@ -58,6 +58,25 @@ const OpenALFunctions& OpenAL() {
     return g_functions;
 }
 
+std::unique_ptr<OpenALDevice> OpenALDevice::Open(const char* name) {
+    ALCdevice* const device = g_functions.alcOpenDevice(name);
+    return device ? std::make_unique<OpenALDevice>(device) : nullptr;
+}
+
+OpenALDevice::~OpenALDevice() {
+    g_functions.alcCloseDevice(handle);
+}
+
+std::unique_ptr<OpenALContext> OpenALContext::Create(const OpenALDevice& device) {
+    ALCcontext* const context = g_functions.alcCreateContext(device.handle, nullptr);
+    return context ? std::make_unique<OpenALContext>(context) : nullptr;
+}
+
+OpenALContext::~OpenALContext() {
+    g_functions.alcMakeContextCurrent(nullptr);
+    g_functions.alcDestroyContext(handle);
+}
+
 String OpenALErrorName(ALenum error) {
     switch (error) {
         case AL_NO_ERROR:

@@ -22,13 +22,14 @@ bool DrawButton(vexel::TImage& image, int32_t frame, int32_t x, int32_t y) {
     }
     vexel::DrawImageFrame(image, static_cast<float>(x), static_cast<float>(y), frame + 1);
     if (Game().LeftClicks == 0) return false;
-    PlayEffect(Game().ClickSound);
+    PlayEffect(Game().Assets.ClickSound);
     return true;
 }
 
 void DrawBackButton() {
     GameState& game = Game();
-    if (DrawButton(*game.MenuButtonsImage, 8, ToInt(static_cast<float>(game.ScreenWidth) * 0.5f),
+    if (DrawButton(*game.Assets.MenuButtonsImage, 8,
+                   ToInt(static_cast<float>(game.ScreenWidth) * 0.5f),
                    ToInt(static_cast<float>(game.ScreenHeight) * 0.85f))) {
         game.ScreenState = SCREEN_TITLE;
     }

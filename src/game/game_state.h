@@ -1,9 +1,9 @@
 #pragma once
 
 // The game's shared state: one record holding every global the screens, targets, gun and
-// recipes share, the pictures, sounds and font loaded at start-up, and the numeric helpers
-// all of them use. The record is owned by the program; the game's units reach it through
-// Game(). Main thread only.
+// recipes share, with the pictures, sounds and font loaded at start-up as its sub-record
+// Assets, and the numeric helpers all of them use. The record is owned by the program; the game's
+// units reach it through Game(). Main thread only.
 
 #include <array>
 #include <cstdint>
@@ -45,6 +45,34 @@ constexpr int32_t ToInt(float value) {
     return static_cast<int32_t>(value);
 }
 
+// The pictures, sounds and font the game loads at start-up. Pictures have their handle at
+// their centre, all but the cursor, whose handle is its tip at the top-left corner.
+struct GameAssets {
+    vexel::ImagePtr TitleImage;
+    vexel::ImagePtr MenuButtonsImage;
+    vexel::ImagePtr SoundButtonImage;
+    vexel::ImagePtr SkyImage;
+    vexel::ImagePtr TerrainImage;
+    vexel::ImagePtr CursorImage;
+    vexel::ImagePtr LogoImage;
+    vexel::ImagePtr CrosshairImage;
+    vexel::ImagePtr PointImage;
+    vexel::ImagePtr MushroomImage;
+    vexel::ImagePtr CherryImage;
+    vexel::ImagePtr AppleImage;
+    vexel::ImagePtr CarrotImage;
+    vexel::ImagePtr ChickenImage;
+    // Every text is drawn in it; made current once the window's drawing context exists.
+    vexel::ImageFontPtr Font;
+
+    vexel::SoundPtr HighscoreSound;
+    vexel::SoundPtr ClickSound;
+    vexel::SoundPtr EmptySound;
+    vexel::SoundPtr ShotSound;
+    vexel::SoundPtr ReloadSound;
+    vexel::SoundPtr FarewellSound;
+};
+
 struct GameState {
     int32_t ScreenWidth = 1024;
     int32_t ScreenHeight = 512;
@@ -82,30 +110,12 @@ struct GameState {
     // Where Options and High.Score are kept: "Data", or a per-user folder when "Data" cannot
     // be written (an installed game).
     String SaveFolder = u"Data";
+    // The saved files ("Data/<name>") that exist but could not be read this run: they are
+    // left as they are at exit.
+    std::vector<String> UnreadableFiles;
 
-    // Pictures; every one but the cursor has its handle at its centre.
-    vexel::ImagePtr TitleImage;
-    vexel::ImagePtr MenuButtonsImage;
-    vexel::ImagePtr SoundButtonImage;
-    vexel::ImagePtr SkyImage;
-    vexel::ImagePtr TerrainImage;
-    vexel::ImagePtr CursorImage;
-    vexel::ImagePtr LogoImage;
-    vexel::ImagePtr CrosshairImage;
-    vexel::ImagePtr PointImage;
-    vexel::ImagePtr MushroomImage;
-    vexel::ImagePtr CherryImage;
-    vexel::ImagePtr AppleImage;
-    vexel::ImagePtr CarrotImage;
-    vexel::ImagePtr ChickenImage;
-    vexel::ImageFontPtr Font;
-
-    vexel::SoundPtr HighscoreSound;
-    vexel::SoundPtr ClickSound;
-    vexel::SoundPtr EmptySound;
-    vexel::SoundPtr ShotSound;
-    vexel::SoundPtr ReloadSound;
-    vexel::SoundPtr FarewellSound;
+    // The pictures, sounds and font, loaded once at start-up.
+    GameAssets Assets;
 };
 
 // The program's game state.

@@ -35,9 +35,9 @@ bool TerrainCoversPointer(int32_t layer) {
     GameState& game = Game();
     const float terrain_x = TerrainX(layer);
     const float terrain_y = static_cast<float>(game.ScreenHeight) * 0.5f;
-    return vexel::ImagesOverlap(*game.TerrainImage, static_cast<float>(ToInt(terrain_x)),
-                                static_cast<float>(ToInt(terrain_y)), layer, *game.PointImage,
-                                static_cast<float>(game.PointerX),
+    return vexel::ImagesOverlap(*game.Assets.TerrainImage, static_cast<float>(ToInt(terrain_x)),
+                                static_cast<float>(ToInt(terrain_y)), layer,
+                                *game.Assets.PointImage, static_cast<float>(game.PointerX),
                                 static_cast<float>(game.PointerY), 0) != 0;
 }
 
@@ -53,7 +53,7 @@ void TGun::Fire(int32_t x, int32_t y) {
 void TGun::Reload() {
     if (Mag >= MagMax) return;
     Mag = MagMax;
-    PlayEffect(Game().ReloadSound);
+    PlayEffect(Game().Assets.ReloadSound);
 }
 
 void TGun_Cherry::Draw() {
@@ -75,12 +75,12 @@ void TGun_Cherry::Draw() {
 
 void TGun_Cherry::Fire(int32_t x, int32_t y) {
     if (Mag <= 0) {
-        PlayEffect(Game().EmptySound);
+        PlayEffect(Game().Assets.EmptySound);
         return;
     }
     TGun::Fire(x, y);
     --Mag;
-    PlayEffect(Game().ShotSound);
+    PlayEffect(Game().Assets.ShotSound);
 }
 
 GunPtr TGun_Cherry::Create() {

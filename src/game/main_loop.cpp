@@ -2,7 +2,9 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
+#include "audio/audio_driver.h"
 #include "game/game_state.h"
 #include "game/gun.h"
 #include "game/highscore.h"
@@ -65,8 +67,9 @@ void StartUp() {
     // The pictures, sounds and font load before the window opens, so that a missing file
     // stops the start with a message instead of a window that flashes up and vanishes.
     vexel::SetAutoMidHandle(1);
-    const String missing = LoadResources();
-    if (!missing.empty()) StopStarting(MissingResourceMessage(missing));
+    LoadedAssets loaded = LoadResources();
+    if (!loaded.missing.empty()) StopStarting(MissingResourceMessage(loaded.missing));
+    game.Assets = std::move(loaded.assets);
     // The gun loads its own picture, last of all.
     game.GunList = {TGun_Cherry::Create()};
     game.CurrentGun = game.GunList[0];
@@ -75,13 +78,17 @@ void StartUp() {
     if (!vexel::OpenGraphics(game.ScreenWidth, game.ScreenHeight, 0, 60, 0)) {
         StopStarting(NoWindowMessage());
     }
+    // The framework falls back to its silent driver when no device opens; say so, once.
+    if (vexel::CurrentAudioDriver()->Name() == u"Null") {
+        std::fputs(NoSoundDeviceMessage().c_str(), stderr);
+    }
     // The current font belongs to the window's drawing context.
-    vexel::SetDrawFont(game.Font);
+    vexel::SetDrawFont(game.Assets.Font);
     vexel::SeedRandom(vexel::ElapsedMillis());
     vexel::HideMousePointer();
     game.FrameTimer = vexel::TTimer::Create(60, nullptr);
 
-    game.PlayerName = vexel::GetEnvVar(u"USERNAME");
+    game.PlayerName = DefaultPlayerName();
     game.LayerScale = {0.25f, 0.5f, 1.0f};
     ChooseSaveFolder();
     LoadOptions();
@@ -132,7 +139,7 @@ void PlayFarewell() {
     const GameState& game = Game();
     if (game.SoundOn == 0) return;
     vexel::SleepMillis(500);
-    PlayEffect(game.FarewellSound);
+    PlayEffect(game.Assets.FarewellSound);
     vexel::SleepMillis(1800);
 }
 

@@ -2,14 +2,24 @@
 
 #include "game/game_state.h"
 #include "game/saved_files.h"
+#include "runtime/startup.h"
 #include "stream/stream_exception.h"
+#include "stream/text_stream.h"
 
 namespace morvelle {
+
+String DefaultPlayerName() {
+    for (const char16_t* variable : {u"USERNAME", u"USER", u"LOGNAME"}) {
+        String name = vexel::GetEnvVar(variable);
+        if (!name.empty()) return name;
+    }
+    return {};
+}
 
 void ReadOptions(vexel::TStream& stream) {
     GameState& game = Game();
     String name;
-    if (!ReadBoundedLine(stream, kMaxNameBytes, name)) return;
+    if (!vexel::ReadBoundedLine(stream, kMaxNameBytes, name)) return;
     game.PlayerName = name;
     try {
         game.SoundOn = stream.ReadInt();

@@ -6,11 +6,17 @@
 // Layout: the name, one byte per character (the low 8 bits), then CR LF, then SoundOn as a
 // signed 32-bit little-endian integer.
 
+#include "runtime/string.h"
 #include "stream/stream.h"
 
 namespace morvelle {
 
 inline constexpr char16_t kOptionsFile[] = u"Data/Options";
+
+// The name the name entry offers before any options file: the login name, from USERNAME, or
+// when that is unset or empty from USER, then LOGNAME (Linux sessions seldom set USERNAME);
+// empty when none is set.
+vexel::String DefaultPlayerName();
 
 // Reads the options file, replacing PlayerName and SoundOn; keeps the defaults when there
 // is no file. A damaged file never stops the game: a name without its integer keeps the

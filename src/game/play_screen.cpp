@@ -91,7 +91,7 @@ void UpdatePlayScreen() {
     if (vexel::KeyIsDown(KEY_SPACE) != 0) game.Score += SPACE_BAR_BONUS;
 
     game.CurrentGun->Draw();
-    vexel::DrawImageFrame(*game.CrosshairImage, static_cast<float>(game.PointerX),
+    vexel::DrawImageFrame(*game.Assets.CrosshairImage, static_cast<float>(game.PointerX),
                           static_cast<float>(game.PointerY), 2);
 }
 
@@ -113,7 +113,7 @@ void UpdateNameEntry() {
     }
     if (vexel::KeyWasHit(KEY_ENTER) != 0) {
         THighscore::Add(game.PlayerName, game.Score);
-        PlayEffect(game.HighscoreSound);
+        PlayEffect(game.Assets.HighscoreSound);
         game.ScreenState = SCREEN_HIGHSCORES;
     }
 }

@@ -1,10 +1,10 @@
 #include "game/resources.h"
 
 #include <string>
+#include <utility>
 
 #include "audio/audio_driver.h"
 #include "font/font.h"
-#include "game/game_state.h"
 #include "graphics/image.h"
 #include "graphics/image_font.h"
 #include "graphics/vex2d.h"
@@ -34,39 +34,40 @@ struct Loader {
 
 }  // namespace
 
-String LoadResources() {
-    GameState& game = Game();
+LoadedAssets LoadResources() {
+    GameAssets assets;
     Loader load;
-    game.TitleImage = load.Picture(u"Data/gfx/Title.png");
-    game.MenuButtonsImage = load.Strip(u"Data/gfx/MenuButtons.png", 256, 64, 10);
-    game.SoundButtonImage = load.Strip(u"Data/gfx/SndButton.png", 64, 64, 2);
-    game.SkyImage = load.Picture(u"Data/gfx/Sky.png");
-    game.TerrainImage = load.Strip(u"Data/gfx/Terrain.png", 1536, 512, 3);
-    game.CursorImage = load.Picture(u"Data/gfx/cur.png");
-    game.LogoImage = load.Picture(u"Data/gfx/vexel.png");
+    assets.TitleImage = load.Picture(u"Data/gfx/Title.png");
+    assets.MenuButtonsImage = load.Strip(u"Data/gfx/MenuButtons.png", 256, 64, 10);
+    assets.SoundButtonImage = load.Strip(u"Data/gfx/SndButton.png", 64, 64, 2);
+    assets.SkyImage = load.Picture(u"Data/gfx/Sky.png");
+    assets.TerrainImage = load.Strip(u"Data/gfx/Terrain.png", 1536, 512, 3);
+    assets.CursorImage = load.Picture(u"Data/gfx/cur.png");
+    assets.LogoImage = load.Picture(u"Data/gfx/vexel.png");
     // The cursor's hot spot is its tip at the top-left corner.
-    if (game.CursorImage) vexel::SetImageHandle(*game.CursorImage, 0, 0);
-    game.CrosshairImage = load.Strip(u"Data/gfx/Cross.png", 64, 64, 4);
+    if (assets.CursorImage) vexel::SetImageHandle(*assets.CursorImage, 0, 0);
+    assets.CrosshairImage = load.Strip(u"Data/gfx/Cross.png", 64, 64, 4);
 
     const vexel::PixmapPtr point = vexel::NewPixmap(1, 1, vexel::PIXEL_BGRA32, 4);
     point->ClearPixels(-1);
-    game.PointImage = vexel::LoadImageFrom(point, -1);
+    assets.PointImage = vexel::LoadImageFrom(point, -1);
 
-    game.MushroomImage = load.Picture(u"Data/gfx/Pilz.png");
-    game.CherryImage = load.Picture(u"Data/gfx/Kirsch.png");
-    game.AppleImage = load.Picture(u"Data/gfx/Apfel.png");
-    game.CarrotImage = load.Picture(u"Data/gfx/Rübe.png");
-    game.ChickenImage = load.Picture(u"Data/gfx/Huhn.png");
+    assets.MushroomImage = load.Picture(u"Data/gfx/Pilz.png");
+    assets.CherryImage = load.Picture(u"Data/gfx/Kirsch.png");
+    assets.AppleImage = load.Picture(u"Data/gfx/Apfel.png");
+    assets.CarrotImage = load.Picture(u"Data/gfx/Rübe.png");
+    assets.ChickenImage = load.Picture(u"Data/gfx/Huhn.png");
 
-    game.Font = load.Check(vexel::LoadFontFace(kFontPath, 24, vexel::FONTSTYLE_SMOOTH), kFontPath);
+    assets.Font =
+        load.Check(vexel::LoadFontFace(kFontPath, 24, vexel::FONTSTYLE_SMOOTH), kFontPath);
 
-    game.HighscoreSound = load.Sound(u"Data/sfx/high.ogg");
-    game.ClickSound = load.Sound(u"Data/sfx/klick.ogg");
-    game.EmptySound = load.Sound(u"Data/sfx/noshot.ogg");
-    game.ShotSound = load.Sound(u"Data/sfx/peng.ogg");
-    game.ReloadSound = load.Sound(u"Data/sfx/reload.ogg");
-    game.FarewellSound = load.Sound(u"Data/sfx/vote.ogg");
-    return load.failed;
+    assets.HighscoreSound = load.Sound(u"Data/sfx/high.ogg");
+    assets.ClickSound = load.Sound(u"Data/sfx/klick.ogg");
+    assets.EmptySound = load.Sound(u"Data/sfx/noshot.ogg");
+    assets.ShotSound = load.Sound(u"Data/sfx/peng.ogg");
+    assets.ReloadSound = load.Sound(u"Data/sfx/reload.ogg");
+    assets.FarewellSound = load.Sound(u"Data/sfx/vote.ogg");
+    return {std::move(assets), load.failed};
 }
 
 std::string MissingResourceMessage(const String& path) {
@@ -79,6 +80,16 @@ std::string MissingResourceMessage(const String& path) {
     return "Morvelle: cannot load " + vexel::ToUtf8(folder + u"/" + path) +
            "; the game's pictures and sounds are made when it is built: rebuild it "
            "(scripts/play) or reinstall it.\n";
+}
+
+std::string NoSoundDeviceMessage() {
+    // The mixer's device: the one AUDIODEV names, else the OSS device.
+    String device = vexel::GetEnvVar(u"AUDIODEV");
+    if (device.empty()) device = u"/dev/dsp";
+    return "Morvelle: cannot open the sound device " + vexel::ToUtf8(device) +
+           ", so the game plays in silence; on a PulseAudio or PipeWire desktop install its OSS "
+           "emulation (apt-get install pulseaudio-utils) and start the game through its "
+           "launcher, which runs it under padsp.\n";
 }
 
 }  // namespace morvelle

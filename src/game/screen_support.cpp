@@ -14,9 +14,12 @@ void DrawTextAligned(const String& text, float x, float y, float align_x, float 
 
 void PlayEffect(const vexel::SoundPtr& sound) {
     if (Game().SoundOn == 0) return;
-    if (const vexel::ChannelPtr channel = vexel::StartSound(sound, nullptr)) {
-        channel->SetVolume(0.75f);
-    }
+    // Cued paused and started only once its volume is set, so that not even the first
+    // mixed block plays at full volume.
+    const vexel::ChannelPtr channel = vexel::PrepareSound(sound, nullptr);
+    if (!channel) return;
+    channel->SetVolume(0.75f);
+    channel->SetPaused(0);
 }
 
 float LayerShift(int32_t layer) {
@@ -31,16 +34,16 @@ float TerrainX(int32_t layer) {
 void DrawScenery(void (*after_layer)(int32_t layer)) {
     GameState& game = Game();
     const float height = static_cast<float>(game.ScreenHeight);
-    vexel::TileImageFrame(*game.SkyImage, 0, height * 0.5f, 0);
+    vexel::TileImageFrame(*game.Assets.SkyImage, 0, height * 0.5f, 0);
     for (int32_t layer = 0; layer < LAYER_COUNT; ++layer) {
-        vexel::DrawImageFrame(*game.TerrainImage, TerrainX(layer), height * 0.5f, layer);
+        vexel::DrawImageFrame(*game.Assets.TerrainImage, TerrainX(layer), height * 0.5f, layer);
         if (after_layer) after_layer(layer);
     }
 }
 
 void DrawCursor() {
     const GameState& game = Game();
-    vexel::DrawImageFrame(*game.CursorImage, static_cast<float>(game.PointerX),
+    vexel::DrawImageFrame(*game.Assets.CursorImage, static_cast<float>(game.PointerX),
                           static_cast<float>(game.PointerY), 0);
 }
 

@@ -110,8 +110,11 @@ void TEnemy::DrawAll(int32_t layer) {
             target->Move();
             target->Draw(layer);
         }
+        // Only a walking chicken leaves the landscape: a static target scrolled past a bound
+        // (a near carrot at 1.05 widths with the scroll at its limit) stays for the game.
         const float screen_x = ScrolledX(*target, layer);
-        if (screen_x < -width * 0.3f || screen_x > width * 1.3f) {
+        if (dynamic_cast<const TChicken*>(target.get()) &&
+            (screen_x < -width * 0.3f || screen_x > width * 1.3f)) {
             target->GetHit();
             targets.Remove(target);
         }
@@ -142,7 +145,7 @@ void TMushroom::GetHit() {
     HideForSeconds(3, 8);
 }
 EnemyPtr TMushroom::Create(float x, float y, int32_t layer) {
-    return CreateStatic<TMushroom>(x, y, layer, Game().MushroomImage, 2);
+    return CreateStatic<TMushroom>(x, y, layer, Game().Assets.MushroomImage, 2);
 }
 
 String TCherry::ToString() const {
@@ -152,7 +155,7 @@ void TCherry::GetHit() {
     HideForSeconds(6, 12);
 }
 EnemyPtr TCherry::Create(float x, float y, int32_t layer) {
-    return CreateStatic<TCherry>(x, y, layer, Game().CherryImage, 5);
+    return CreateStatic<TCherry>(x, y, layer, Game().Assets.CherryImage, 5);
 }
 
 String TApple::ToString() const {
@@ -162,7 +165,7 @@ void TApple::GetHit() {
     HideForSeconds(20, 30);
 }
 EnemyPtr TApple::Create(float x, float y, int32_t layer) {
-    return CreateStatic<TApple>(x, y, layer, Game().AppleImage, 20);
+    return CreateStatic<TApple>(x, y, layer, Game().Assets.AppleImage, 20);
 }
 
 String TCarrot::ToString() const {
@@ -172,7 +175,7 @@ void TCarrot::GetHit() {
     HideForSeconds(20, 30);
 }
 EnemyPtr TCarrot::Create(float x, float y, int32_t layer) {
-    return CreateStatic<TCarrot>(x, y, layer, Game().CarrotImage, 20);
+    return CreateStatic<TCarrot>(x, y, layer, Game().Assets.CarrotImage, 20);
 }
 
 String TChicken::ToString() const {
@@ -199,7 +202,7 @@ EnemyPtr TChicken::Create(float x, float y, int32_t layer) {
     auto chicken = std::make_shared<TChicken>();
     chicken->x = x;
     chicken->y = y;
-    chicken->img = game.ChickenImage;
+    chicken->img = game.Assets.ChickenImage;
     chicken->r = x >= static_cast<float>(game.ScreenWidth) * 0.5f ? -1 : 1;
     chicken->s = 1.5f * static_cast<float>(layer + 1);
     chicken->p = 20;

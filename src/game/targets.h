@@ -40,8 +40,9 @@ class TEnemy : public vexel::Object {
     // Where the target lies in `layer` at the current scroll offset.
     Footprint FootprintIn(int32_t layer) const;
 
-    // Brings back, moves and draws the targets of one layer, drops those that left the
-    // screen and spawns chickens while fewer than ChickenLimit are alive. Ends with the draw
+    // Brings back, moves and draws the targets of one layer, drops the chickens that left
+    // the screen (static targets stay whatever the scroll) and spawns chickens while fewer
+    // than ChickenLimit are alive. Ends with the draw
     // scale at 1.
     static void DrawAll(int32_t layer);
     // Places the 39 targets of a new game.

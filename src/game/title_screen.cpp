@@ -14,27 +14,28 @@ void UpdateTitleScreen() {
     const float width = static_cast<float>(game.ScreenWidth);
     const float height = static_cast<float>(game.ScreenHeight);
     DrawScenery();
-    vexel::DrawImageFrame(*game.TitleImage, width * 0.5f, height * 0.1f, 0);
-    const float logo_width = static_cast<float>(vexel::ImageWidthOf(*game.LogoImage));
-    const float logo_height = static_cast<float>(vexel::ImageHeightOf(*game.LogoImage));
-    vexel::DrawImageFrame(*game.LogoImage, logo_width * 0.75f, height - logo_height * 0.5f, 0);
+    vexel::DrawImageFrame(*game.Assets.TitleImage, width * 0.5f, height * 0.1f, 0);
+    const float logo_width = static_cast<float>(vexel::ImageWidthOf(*game.Assets.LogoImage));
+    const float logo_height = static_cast<float>(vexel::ImageHeightOf(*game.Assets.LogoImage));
+    vexel::DrawImageFrame(*game.Assets.LogoImage, logo_width * 0.75f, height - logo_height * 0.5f,
+                          0);
 
     const int32_t centre_x = ToInt(width * 0.5f);
-    if (DrawButton(*game.MenuButtonsImage, 0, centre_x, ToInt(height * 0.25f))) {
+    if (DrawButton(*game.Assets.MenuButtonsImage, 0, centre_x, ToInt(height * 0.25f))) {
         StartGame();
         game.ScreenState = SCREEN_PLAY;
     }
-    if (DrawButton(*game.MenuButtonsImage, 2, centre_x, ToInt(height * 0.45f))) {
+    if (DrawButton(*game.Assets.MenuButtonsImage, 2, centre_x, ToInt(height * 0.45f))) {
         game.ScreenState = SCREEN_HIGHSCORES;
     }
-    if (DrawButton(*game.MenuButtonsImage, 4, centre_x, ToInt(height * 0.65f))) {
+    if (DrawButton(*game.Assets.MenuButtonsImage, 4, centre_x, ToInt(height * 0.65f))) {
         game.ScreenState = SCREEN_NOTICE;
     }
-    if (DrawButton(*game.MenuButtonsImage, 6, centre_x, ToInt(height * 0.85f))) {
+    if (DrawButton(*game.Assets.MenuButtonsImage, 6, centre_x, ToInt(height * 0.85f))) {
         vexel::EndProgram();
     }
 
-    vexel::TImage& toggle = *game.SoundButtonImage;
+    vexel::TImage& toggle = *game.Assets.SoundButtonImage;
     const int32_t toggle_width = vexel::ImageWidthOf(toggle);
     const int32_t toggle_height = vexel::ImageHeightOf(toggle);
     // The click plays before the switch flips: turning sound off is heard, turning it on is

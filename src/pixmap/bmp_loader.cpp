@@ -92,18 +92,20 @@ PixmapPtr TPixmapLoaderBMP::LoadPixmap(TStream& stream) {
     const int32_t format = depth == 32 ? PIXEL_BGRA32 : PIXEL_BGR24;
     PixmapPtr pixmap =
         NewPixmap(static_cast<int32_t>(width), static_cast<int32_t>(height), format, 4);
-    std::vector<uint8_t> row(static_cast<size_t>(row_bytes));
+    // 24 and 32-bit rows are BGR24 and BGRA32 rows already, padded to four bytes as the
+    // pixmap pads its rows: they are read straight into it. Palette rows go through `row`.
+    std::vector<uint8_t> row(depth >= 24 ? 0 : static_cast<size_t>(row_bytes));
     bool any_alpha = false;
     for (int64_t i = 0; i < height; ++i) {
         const auto y = static_cast<int32_t>(top_down ? i : height - 1 - i);
-        stream.ReadBytes(row.data(), row_bytes);
         uint8_t* out = pixmap->PixelPtr(0, y);
         if (depth >= 24) {
-            CopyPixelRow(row.data(), out, format, static_cast<int32_t>(width));
+            stream.ReadBytes(out, row_bytes);
             for (int64_t x = 0; depth == 32 && !any_alpha && x < width; ++x)
-                any_alpha = row[static_cast<size_t>(4 * x + 3)] != 0;
+                any_alpha = out[4 * x + 3] != 0;
             continue;
         }
+        stream.ReadBytes(row.data(), row_bytes);
         for (int32_t x = 0; x < width; ++x) {
             std::memcpy(out + 3 * x, &palette[PaletteIndex(row.data(), x, depth) * 4u], 3);
         }

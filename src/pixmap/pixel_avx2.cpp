@@ -50,13 +50,17 @@ void BlendColumnsAVX2(const uint8_t* row, const int32_t* offset, const float* fr
                       int32_t begin, int32_t end, float* out) {
     int32_t x = begin;
     for (; x + 2 <= end; x += 2) {
-        // Left and right pixel of two columns, then both left pixels and both right ones.
-        const __m128i a = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + offset[x]));
-        const __m128i b = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + offset[x + 1]));
-        const __m128i lefts_rights = _mm_unpacklo_epi32(a, b);
-        const __m256 left = _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(lefts_rights));
-        const __m256 right =
-            _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(_mm_srli_si128(lefts_rights, 8)));
+        // Each column's left and right pixel as one [left | right] vector, then the two
+        // columns' lefts and rights gathered by swapping 128-bit halves.
+        auto pixels = [&](int32_t column) {
+            const __m128i pair =
+                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + offset[column]));
+            return _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(pair));
+        };
+        const __m256 a = pixels(x);
+        const __m256 b = pixels(x + 1);
+        const __m256 left = _mm256_permute2f128_ps(a, b, 0x20);
+        const __m256 right = _mm256_permute2f128_ps(a, b, 0x31);
         const __m256 t = _mm256_loadu_ps(fraction + 4 * x);
         _mm256_storeu_ps(out + 4 * x,
                          _mm256_add_ps(left, _mm256_mul_ps(_mm256_sub_ps(right, left), t)));

@@ -10,37 +10,28 @@ namespace vexel {
 
 namespace {
 
-bool ProcessorHasAVX2() {
-#if VEXEL_AVX2_ROWS
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2") != 0;
-#else
-    return false;
-#endif
-}
+enum class RowExtension { SSSE3, AVX2, AVX512 };
 
-bool ProcessorHasAVX512() {
-#if VEXEL_AVX512_ROWS
+// Whether this build has row loops for `extension` and the processor can run them.
+bool ProcessorHas([[maybe_unused]] RowExtension extension) {
+#if VEXEL_SSSE3_ROWS || VEXEL_AVX2_ROWS || VEXEL_AVX512_ROWS
     __builtin_cpu_init();
-    return __builtin_cpu_supports("avx512f") != 0;
-#else
-    return false;
+    switch (extension) {
+        case RowExtension::SSSE3:
+            return VEXEL_SSSE3_ROWS && __builtin_cpu_supports("ssse3");
+        case RowExtension::AVX2:
+            return VEXEL_AVX2_ROWS && __builtin_cpu_supports("avx2");
+        case RowExtension::AVX512:
+            return VEXEL_AVX512_ROWS && __builtin_cpu_supports("avx512f");
+    }
 #endif
-}
-
-bool ProcessorHasSSSE3() {
-#if VEXEL_SSSE3_ROWS
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("ssse3") != 0;
-#else
     return false;
-#endif
 }
 
 // Zero (no AVX2, no SSSE3) until set, should a row loop run before this unit is initialised.
-bool avx2_allowed = ProcessorHasAVX2();
-bool ssse3_allowed = ProcessorHasSSSE3();
-bool avx512_allowed = ProcessorHasAVX512();
+bool avx2_allowed = ProcessorHas(RowExtension::AVX2);
+bool ssse3_allowed = ProcessorHas(RowExtension::SSSE3);
+bool avx512_allowed = ProcessorHas(RowExtension::AVX512);
 
 // Each one-byte format expands by a multiplier and a constant: v * mul | add.
 template <uint32_t kMul, uint32_t kAdd>
@@ -153,7 +144,7 @@ bool UseAVX2() {
 }
 
 void AllowAVX2(bool allowed) {
-    avx2_allowed = allowed && ProcessorHasAVX2();
+    avx2_allowed = allowed && ProcessorHas(RowExtension::AVX2);
 }
 
 bool UseAVX512() {
@@ -161,7 +152,7 @@ bool UseAVX512() {
 }
 
 void AllowAVX512(bool allowed) {
-    avx512_allowed = allowed && ProcessorHasAVX512();
+    avx512_allowed = allowed && ProcessorHas(RowExtension::AVX512);
 }
 
 bool UseSSSE3() {
@@ -169,7 +160,7 @@ bool UseSSSE3() {
 }
 
 void AllowSSSE3(bool allowed) {
-    ssse3_allowed = allowed && ProcessorHasSSSE3();
+    ssse3_allowed = allowed && ProcessorHas(RowExtension::SSSE3);
 }
 
 const char* PixelFormatName(int32_t format) {

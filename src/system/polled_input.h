@@ -11,6 +11,43 @@ namespace vexel {
 // in the Windows virtual-key numbering; buttons are 1 left, 2 right, 3 middle. Every query
 // first pumps the system driver. Main thread only.
 
+// Key codes of the commonly used keys; a letter's code is its upper-case ASCII code.
+inline constexpr int32_t KEY_BACKSPACE = 8;
+inline constexpr int32_t KEY_ENTER = 13;
+inline constexpr int32_t KEY_ESCAPE = 27;
+inline constexpr int32_t KEY_SPACE = 32;
+inline constexpr int32_t KEY_A = 65;
+inline constexpr int32_t KEY_B = 66;
+inline constexpr int32_t KEY_C = 67;
+inline constexpr int32_t KEY_D = 68;
+inline constexpr int32_t KEY_E = 69;
+inline constexpr int32_t KEY_F = 70;
+inline constexpr int32_t KEY_G = 71;
+inline constexpr int32_t KEY_H = 72;
+inline constexpr int32_t KEY_I = 73;
+inline constexpr int32_t KEY_J = 74;
+inline constexpr int32_t KEY_K = 75;
+inline constexpr int32_t KEY_L = 76;
+inline constexpr int32_t KEY_M = 77;
+inline constexpr int32_t KEY_N = 78;
+inline constexpr int32_t KEY_O = 79;
+inline constexpr int32_t KEY_P = 80;
+inline constexpr int32_t KEY_Q = 81;
+inline constexpr int32_t KEY_R = 82;
+inline constexpr int32_t KEY_S = 83;
+inline constexpr int32_t KEY_T = 84;
+inline constexpr int32_t KEY_U = 85;
+inline constexpr int32_t KEY_V = 86;
+inline constexpr int32_t KEY_W = 87;
+inline constexpr int32_t KEY_X = 88;
+inline constexpr int32_t KEY_Y = 89;
+inline constexpr int32_t KEY_Z = 90;
+
+// Mouse buttons.
+inline constexpr int32_t MOUSE_LEFT = 1;
+inline constexpr int32_t MOUSE_RIGHT = 2;
+inline constexpr int32_t MOUSE_MIDDLE = 3;
+
 // Turns recording on, taking only events whose source is `source` (null: all events).
 // Clears the whole input state. Does nothing when already on.
 void StartInputPolling(const ObjectPtr& source);

@@ -5,8 +5,8 @@
 #include <thread>
 
 #include "runtime/startup.h"
+#include "system/internal/x_glue.h"
 #include "system/system_driver.h"
-#include "system/x_glue.h"
 
 namespace vexel {
 

@@ -1,4 +1,4 @@
-#include "system/x_glue.h"
+#include "system/internal/x_glue.h"
 
 #include <X11/Xutil.h>
 #include <fcntl.h>

@@ -33,7 +33,7 @@ std::vector<std::string> What(const std::vector<Happening>& happenings) {
 }
 
 TEST(Exit, EscapeWithSoundOnSavesAfterTheFarewellSound) {
-    GameProcess game({.environment = {{"USERNAME", "Uta"}}});
+    GameProcess game({.environment = {{"USER", "ulf"}, {"USERNAME", "Uta"}}});
     ASSERT_NO_FATAL_FAILURE(WaitForTitle(game));
     const size_t happened_before = game.Happenings().size();
     game.Tap(XK_Escape);
@@ -125,6 +125,22 @@ TEST(Exit, SecondSignalDuringTheFarewellEndsAtOnce) {
     EXPECT_LT(game.ExitDelay(), Millis(1000));
     EXPECT_EQ(game.File("Data/Options"), OptionsBytes("Gil", 1));
     EXPECT_EQ(game.File("Data/High.Score"), std::nullopt);
+}
+
+TEST(Exit, NoSoundDeviceSaysSoInOneLineAndTheGameRunsSilently) {
+    GameProcess game(
+        {.options = OptionsBytes("Hal", 1), .environment = {{"AUDIODEV", "/nonexistent/dsp"}}});
+    ASSERT_NO_FATAL_FAILURE(WaitForTitle(game));
+    // With sound on, the farewell goes to the silent driver.
+    game.Tap(XK_Escape);
+    ASSERT_EQ(game.WaitForExit(), 0) << game.Stderr();
+    EXPECT_EQ(game.Stderr(),
+              "Morvelle: cannot open the sound device /nonexistent/dsp, so the game plays in "
+              "silence; on a PulseAudio or PipeWire desktop install its OSS emulation (apt-get "
+              "install pulseaudio-utils) and start the game through its launcher, which runs it "
+              "under padsp.\n");
+    EXPECT_EQ(game.File("Data/Options"), OptionsBytes("Hal", 1));
+    EXPECT_TRUE(game.Audio().empty());
 }
 
 TEST(Exit, MissingPictureStopsBeforeTheWindowWithAMessage) {

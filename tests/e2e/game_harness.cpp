@@ -165,6 +165,14 @@ GameProcess::GameProcess(const AppSetup& setup) {
         // these atoms.
         for (const char* atom : {"_NET_WM_NAME", "UTF8_STRING", "WM_DELETE_WINDOW", "WM_PROTOCOLS"})
             XInternAtom(display_, atom, False);
+        // A key is pressed and released by two requests; on a loaded machine the server may
+        // see the press long enough before the release to repeat it ("JJürgen"). The games
+        // run one at a time under the X server's lock, so the setting is theirs until the
+        // destructor puts it back.
+        XKeyboardState keyboard{};
+        XGetKeyboardControl(display_, &keyboard);
+        server_repeated_keys_ = keyboard.global_auto_repeat == AutoRepeatModeOn;
+        XAutoRepeatOff(display_);
         XSync(display_, False);
     }
 
@@ -175,7 +183,9 @@ GameProcess::GameProcess(const AppSetup& setup) {
         dup2(error_pipe[1], 2);
         setenv("AUDIODEV", fifo.c_str(), 1);
         if (!setup.with_display) unsetenv("DISPLAY");
-        unsetenv("USERNAME");
+        // The login name is the default player name: each test sets the one it wants.
+        for (const char* variable : {"USERNAME", "USER", "LOGNAME"})
+            unsetenv(variable);
         for (const auto& [name, value] : setup.environment)
             setenv(name.c_str(), value.c_str(), 1);
         // Start from a folder other than the game's: the game moves into its own.
@@ -200,7 +210,10 @@ GameProcess::~GameProcess() {
     monitor_.join();
     for (int fd : {fifo_, inotify_, stderr_, stop_[0], stop_[1]})
         if (fd >= 0) close(fd);
-    if (display_) XCloseDisplay(display_);
+    if (display_) {
+        if (server_repeated_keys_) XAutoRepeatOn(display_);
+        XCloseDisplay(display_);
+    }
 }
 
 void GameProcess::Monitor() {

@@ -13,10 +13,7 @@
 //   EXPECT_EQ(game.WaitForExit(), 0);
 //   EXPECT_EQ(*game.File("Data/Options"), bytes);
 
-// Before Xlib: it defines None as a macro, which gtest uses as a type name.
 #include <gtest/gtest.h>
-
-#include <X11/Xlib.h>
 #include <sys/types.h>
 
 #include <atomic>
@@ -31,6 +28,10 @@
 #include <vector>
 
 #include "support/test_support.h"
+
+// Xlib's display, declared rather than included: Xlib's macros (None above all, which gtest
+// uses as a type name) stay inside the harness's source.
+struct _XDisplay;
 
 namespace morvelle::e2e {
 
@@ -130,11 +131,13 @@ class GameProcess {
   private:
     void Monitor();
     void Settle();
-    Window FindWindow();
+    unsigned long FindWindow();  // an X window id, 0 when none
 
     vexel::testing::TempDir folder_;
-    Display* display_ = nullptr;
-    Window window_ = 0;
+    _XDisplay* display_ = nullptr;
+    // Whether the server repeated held keys before this game turned that off.
+    bool server_repeated_keys_ = false;
+    unsigned long window_ = 0;
     int32_t window_x_ = 0, window_y_ = 0;
     pid_t pid_ = -1;
     int exit_status_ = -2;

@@ -1,7 +1,10 @@
 // The options and high-score files byte for byte, and how damaged ones load.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <optional>
 #include <random>
+#include <string>
 
 #include "game/highscore.h"
 #include "game/options.h"
@@ -105,6 +108,41 @@ TEST_F(GameFiles, MissingOptionsKeepTheDefaultsAndOverlongNamesAreIgnored) {
     LoadOptions();
     EXPECT_EQ(game.PlayerName, String(kMaxNameBytes, u'y'));
     EXPECT_EQ(game.SoundOn, 0);
+}
+
+TEST(DefaultPlayerName, IsTheFirstLoginNameSetOfUsernameUserLogname) {
+    // The variables as the test found them, put back at the end.
+    std::vector<std::pair<const char*, std::optional<std::string>>> saved;
+    for (const char* variable : {"USERNAME", "USER", "LOGNAME"}) {
+        const char* value = std::getenv(variable);
+        saved.emplace_back(variable, value ? std::optional<std::string>(value) : std::nullopt);
+    }
+    const auto set = [](const char* username, const char* user, const char* logname) {
+        const std::pair<const char*, const char*> values[] = {
+            {"USERNAME", username}, {"USER", user}, {"LOGNAME", logname}};
+        for (const auto& [variable, value] : values) {
+            if (value) {
+                setenv(variable, value, 1);
+            } else {
+                unsetenv(variable);
+            }
+        }
+        return DefaultPlayerName();
+    };
+    EXPECT_EQ(set("Uta", "ulf", "lea"), u"Uta");
+    EXPECT_EQ(set(nullptr, "ulf", "lea"), u"ulf");
+    EXPECT_EQ(set("", "ulf", "lea"), u"ulf");
+    EXPECT_EQ(set(nullptr, "", "lea"), u"lea");
+    EXPECT_EQ(set(nullptr, nullptr, "lea"), u"lea");
+    EXPECT_EQ(set("", "", ""), u"");
+    EXPECT_EQ(set(nullptr, nullptr, nullptr), u"");
+    for (const auto& [variable, value] : saved) {
+        if (value) {
+            setenv(variable, value->c_str(), 1);
+        } else {
+            unsetenv(variable);
+        }
+    }
 }
 
 TEST_F(GameFiles, FillGivesTheTenDefaultEntriesWithoutHighlight) {

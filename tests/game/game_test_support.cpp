@@ -15,27 +15,29 @@
 namespace morvelle::testing {
 namespace {
 
-struct PictureSpec {
+// A blank picture standing in for one of the game's: which asset it fills, the name it is
+// recorded under, and its frame size and count.
+struct StandInPicture {
     const char* name;
-    vexel::ImagePtr GameState::*field;
+    vexel::ImagePtr GameAssets::*field;
     int32_t width, height, frames;
 };
 
-constexpr PictureSpec kPictures[] = {
-    {"Title", &GameState::TitleImage, 600, 100, 1},
-    {"MenuButtons", &GameState::MenuButtonsImage, 256, 64, 10},
-    {"SndButton", &GameState::SoundButtonImage, 64, 64, 2},
-    {"Sky", &GameState::SkyImage, 64, 64, 1},
-    {"Terrain", &GameState::TerrainImage, 1536, 512, 3},
-    {"cur", &GameState::CursorImage, 32, 32, 1},
-    {"vexel", &GameState::LogoImage, 128, 64, 1},
-    {"Cross", &GameState::CrosshairImage, 64, 64, 4},
-    {"Point", &GameState::PointImage, 1, 1, 1},
-    {"Pilz", &GameState::MushroomImage, 48, 48, 1},
-    {"Kirsch", &GameState::CherryImage, 40, 40, 1},
-    {"Apfel", &GameState::AppleImage, 52, 52, 1},
-    {"Rübe", &GameState::CarrotImage, 36, 60, 1},
-    {"Huhn", &GameState::ChickenImage, 64, 56, 1},
+constexpr StandInPicture kPictures[] = {
+    {"Title", &GameAssets::TitleImage, 600, 100, 1},
+    {"MenuButtons", &GameAssets::MenuButtonsImage, 256, 64, 10},
+    {"SndButton", &GameAssets::SoundButtonImage, 64, 64, 2},
+    {"Sky", &GameAssets::SkyImage, 64, 64, 1},
+    {"Terrain", &GameAssets::TerrainImage, 1536, 512, 3},
+    {"cur", &GameAssets::CursorImage, 32, 32, 1},
+    {"vexel", &GameAssets::LogoImage, 128, 64, 1},
+    {"Cross", &GameAssets::CrosshairImage, 64, 64, 4},
+    {"Point", &GameAssets::PointImage, 1, 1, 1},
+    {"Pilz", &GameAssets::MushroomImage, 48, 48, 1},
+    {"Kirsch", &GameAssets::CherryImage, 40, 40, 1},
+    {"Apfel", &GameAssets::AppleImage, 52, 52, 1},
+    {"Rübe", &GameAssets::CarrotImage, 36, 60, 1},
+    {"Huhn", &GameAssets::ChickenImage, 64, 56, 1},
 };
 
 // Which picture and frame each pixmap of the test's images is.
@@ -44,7 +46,7 @@ std::map<const vexel::TPixmap*, std::pair<std::string, int32_t>>& Owners() {
     return owners;
 }
 
-vexel::ImagePtr MakePicture(const PictureSpec& spec) {
+vexel::ImagePtr MakePicture(const StandInPicture& spec) {
     auto image = vexel::TImage::Create(spec.width, spec.height, spec.frames, 0, 0, 0, 0);
     for (int32_t frame = 0; frame < spec.frames; ++frame) {
         auto pixmap = vexel::NewPixmap(spec.width, spec.height, vexel::PIXEL_RGBA32, 4);
@@ -52,17 +54,25 @@ vexel::ImagePtr MakePicture(const PictureSpec& spec) {
         image->SetPixmap(frame, pixmap);
     }
     // Every picture has its handle in its middle, except the cursor's tip at the corner.
-    if (spec.field != &GameState::CursorImage) vexel::CentreImageHandle(*image);
+    if (spec.field != &GameAssets::CursorImage) vexel::CentreImageHandle(*image);
     return image;
 }
 
 class VolumeChannel : public vexel::TChannel {
   public:
-    explicit VolumeChannel(CountingSound& sound) : sound_(sound) {}
-    void SetVolume(float volume) override { sound_.last_volume = volume; }
+    VolumeChannel(CountingSound& sound, bool paused) : sound_(sound), paused_(paused) {
+        if (!paused_) sound_.sounding_volume = volume_;
+    }
+    void SetVolume(float volume) override { volume_ = volume; }
+    void SetPaused(int32_t paused) override {
+        if (paused_ && paused == 0) sound_.sounding_volume = volume_;
+        paused_ = paused != 0;
+    }
 
   private:
     CountingSound& sound_;
+    bool paused_;
+    float volume_ = 1;
 };
 
 }  // namespace
@@ -70,7 +80,29 @@ class VolumeChannel : public vexel::TChannel {
 vexel::ChannelPtr CountingSound::Play(const vexel::ChannelPtr&) {
     ++starts;
     log_->push_back(name_);
-    return std::make_shared<VolumeChannel>(*this);
+    return std::make_shared<VolumeChannel>(*this, false);
+}
+
+vexel::ChannelPtr CountingSound::Cue(const vexel::ChannelPtr&) {
+    ++starts;
+    log_->push_back(name_);
+    return std::make_shared<VolumeChannel>(*this, true);
+}
+
+GameAssets StandInAssets(const std::shared_ptr<std::vector<std::string>>& log) {
+    GameAssets assets;
+    Owners().clear();
+    for (const StandInPicture& spec : kPictures)
+        assets.*spec.field = MakePicture(spec);
+    for (const auto& [slot, name] : {std::pair{&GameAssets::ShotSound, "shot"},
+                                     {&GameAssets::EmptySound, "empty"},
+                                     {&GameAssets::ReloadSound, "reload"},
+                                     {&GameAssets::HighscoreSound, "highscore"},
+                                     {&GameAssets::ClickSound, "click"},
+                                     {&GameAssets::FarewellSound, "farewell"}}) {
+        assets.*slot = std::make_shared<CountingSound>(name, log);
+    }
+    return assets;
 }
 
 std::ostream& operator<<(std::ostream& out, const DrawnFrame& drawn) {
@@ -82,17 +114,7 @@ void GameTest::SetUp() {
     driver_ = vexel::testing::OpenRecordingGraphics(1024, 512);
     vexel::SetDrawFont(nullptr);
     GameState& game = Game();
-    Owners().clear();
-    for (const PictureSpec& spec : kPictures)
-        game.*spec.field = MakePicture(spec);
-    for (const auto& [slot, name] : {std::pair{&game.ShotSound, "shot"},
-                                     {&game.EmptySound, "empty"},
-                                     {&game.ReloadSound, "reload"},
-                                     {&game.HighscoreSound, "highscore"},
-                                     {&game.ClickSound, "click"},
-                                     {&game.FarewellSound, "farewell"}}) {
-        *slot = std::make_shared<CountingSound>(name, sounds);
-    }
+    game.Assets = StandInAssets(sounds);
     game.LayerScale = {0.25f, 0.5f, 1.0f};
     driver_->TakeCalls();
 }

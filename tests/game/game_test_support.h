@@ -19,20 +19,27 @@
 
 namespace morvelle::testing {
 
-// A sound whose every start is counted and written by `name` into `log`; its channels
-// remember the volume they were given.
+// A sound whose every start (played, or cued paused) is counted and written by `name` into
+// `log`; its channels remember the volume they had when they began to sound.
 class CountingSound : public vexel::TSound {
   public:
     CountingSound(std::string name, std::shared_ptr<std::vector<std::string>> log)
         : name_(std::move(name)), log_(std::move(log)) {}
     vexel::ChannelPtr Play(const vexel::ChannelPtr& channel) override;
+    vexel::ChannelPtr Cue(const vexel::ChannelPtr& channel) override;
     int32_t starts = 0;
-    float last_volume = -1;
+    // The channel's volume when it was played or unpaused; -1 while it has not sounded.
+    float sounding_volume = -1;
 
   private:
     std::string name_;
     std::shared_ptr<std::vector<std::string>> log_;
 };
+
+// Every asset of the game as a stand-in: each picture an image of the game's frame size with
+// one distinct pixmap per frame (recorded draws name them), no font, and CountingSounds
+// logging into `log`.
+GameAssets StandInAssets(const std::shared_ptr<std::vector<std::string>>& log);
 
 // One image frame drawn: which picture, which frame, and where its handle went.
 struct DrawnFrame {

@@ -101,7 +101,7 @@ TEST_F(Shots, StopAtTheFirstTerrainLayerOpaqueUnderThePointer) {
     game.CurrentGun->Mag = 100;
     // Terrain layers are centred on the screen's middle: picture x 256 is screen x 0 when not
     // scrolled. Near terrain covers screen 100..199, middle terrain 300..399 (rows 200..299).
-    game.TerrainImage = TerrainImage({{2, 356, 200, 100, 100}, {1, 556, 200, 100, 100}});
+    game.Assets.TerrainImage = TerrainImage({{2, 356, 200, 100, 100}, {1, 556, 200, 100, 100}});
     const auto stack_at = [](float x) {
         return std::vector<EnemyPtr>{TMushroom::Create(x, 250, 2), TMushroom::Create(x, 250, 1),
                                      TMushroom::Create(x, 250, 0)};

@@ -59,13 +59,13 @@ void GameFixture::SetUp() {
     vexel::SeedRandom(20261207);
 
     GameState& game = Game();
-    game.TerrainImage = TerrainImage({});
-    game.PointImage = OpaqueImage(1, 1);
-    game.MushroomImage = OpaqueImage(MUSHROOM_W, MUSHROOM_H);
-    game.CherryImage = OpaqueImage(CHERRY_W, CHERRY_H);
-    game.AppleImage = OpaqueImage(APPLE_W, APPLE_H);
-    game.CarrotImage = OpaqueImage(CARROT_W, CARROT_H);
-    game.ChickenImage = OpaqueImage(CHICKEN_W, CHICKEN_H);
+    game.Assets.TerrainImage = TerrainImage({});
+    game.Assets.PointImage = OpaqueImage(1, 1);
+    game.Assets.MushroomImage = OpaqueImage(MUSHROOM_W, MUSHROOM_H);
+    game.Assets.CherryImage = OpaqueImage(CHERRY_W, CHERRY_H);
+    game.Assets.AppleImage = OpaqueImage(APPLE_W, APPLE_H);
+    game.Assets.CarrotImage = OpaqueImage(CARROT_W, CARROT_H);
+    game.Assets.ChickenImage = OpaqueImage(CHICKEN_W, CHICKEN_H);
 
     auto gun = std::make_shared<TGun_Cherry>();
     gun->img = OpaqueImage(ICON_W, ICON_H);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -92,18 +93,18 @@ TEST_F(PlayScreen, LayersInterleaveTerrainAndTargetsUnderTheTextsGunAndCrosshair
     Frame(1000);
 
     // The order of the pictures drawn, each run of one picture counted once.
-    const auto& terrain = game.TerrainImage->pixmaps;
+    const auto& terrain = game.Assets.TerrainImage->pixmaps;
     std::vector<const vexel::TPixmap*> order;
     for (const auto* pixmap : DrawnPixmaps()) {
         if (order.empty() || order.back() != pixmap) order.push_back(pixmap);
     }
-    EXPECT_EQ(
-        order,
-        (std::vector<const vexel::TPixmap*>{
-            game.SkyImage->pixmaps[0].get(), terrain[0].get(), game.AppleImage->pixmaps[0].get(),
-            terrain[1].get(), game.CherryImage->pixmaps[0].get(), terrain[2].get(),
-            game.MushroomImage->pixmaps[0].get(), game.CurrentGun->img->pixmaps[0].get(),
-            game.CrosshairImage->pixmaps[2].get()}));
+    EXPECT_EQ(order, (std::vector<const vexel::TPixmap*>{
+                         game.Assets.SkyImage->pixmaps[0].get(), terrain[0].get(),
+                         game.Assets.AppleImage->pixmaps[0].get(), terrain[1].get(),
+                         game.Assets.CherryImage->pixmaps[0].get(), terrain[2].get(),
+                         game.Assets.MushroomImage->pixmaps[0].get(),
+                         game.CurrentGun->img->pixmaps[0].get(),
+                         game.Assets.CrosshairImage->pixmaps[2].get()}));
     const auto& crosshair = driver_->frame_draws.back();
     EXPECT_EQ(crosshair.tx, 600);
     EXPECT_EQ(crosshair.ty, 200);
@@ -154,6 +155,49 @@ TEST_F(PlayScreen, ThePointerNearASideScrollsUntilPastTheLimit) {
     EXPECT_EQ(step_at(820), -5);
     EXPECT_EQ(step_at(921), -5);
     EXPECT_EQ(step_at(922), -15);
+}
+
+TEST_F(PlayScreen, ANearCarrotScrolledPastTheOffScreenBoundStaysAndGrowsBackAfterAShot) {
+    GameState& game = Game();
+    StartAt(0);
+    EnemyPtr carrot;
+    for (const EnemyPtr& target : game.TargetLayers[2])
+        if (target->ToString() == u"Karotte" && target->x == 1075.2f) carrot = target;
+    ASSERT_NE(carrot, nullptr);
+    float now = 0;
+    const auto frames_at = [&](int32_t pointer_x, int count) {
+        game.PointerX = pointer_x;
+        for (int i = 0; i < count; ++i)
+            Frame(now += 16);
+    };
+    const auto present = [&] {
+        const auto near = game.TargetLayers[2].ToVector();
+        return std::find(near.begin(), near.end(), carrot) != near.end();
+    };
+    // Slowly to 250, then one frame in the outer tenth: 255, and 10 more past the limit. The
+    // carrot stands at 1075.2 + 265 = 1340.2, beyond the bound at 1331.2.
+    frames_at(150, 50);
+    frames_at(0, 11);
+    ASSERT_EQ(game.ScrollOffset, 265);
+    EXPECT_TRUE(present());
+    EXPECT_EQ(carrot->active, 1);
+
+    // Scrolled the other way to -260 it stands at 815.2, where the pointer does not scroll:
+    // shot there, it hides, and it grows back while the scroll is at 265 again.
+    frames_at(1023, 40);
+    ASSERT_EQ(game.ScrollOffset, -260);
+    game.PointerY = 399;
+    game.LeftClicks = 1;
+    frames_at(815, 1);
+    game.LeftClicks = 0;
+    EXPECT_EQ(carrot->active, 0);
+    frames_at(150, 102);
+    frames_at(0, 1);
+    ASSERT_EQ(game.ScrollOffset, 265);
+    now = static_cast<float>(carrot->respawntime);
+    frames_at(0, 1);
+    EXPECT_TRUE(present());
+    EXPECT_EQ(carrot->active, 1);
 }
 
 TEST_F(PlayScreen, AReloadCountedWithAClickComesFirstAndOneShotIsTaken) {
@@ -290,7 +334,7 @@ TEST_F(GameFixture, TheNoticeScreenShowsItsTextAndGoesBackOnAClick) {
     EXPECT_EQ(texts[0].y, 248);
     EXPECT_EQ(game.ScreenState, SCREEN_NOTICE);
     const auto& cursor = driver_->frame_draws.back();
-    EXPECT_EQ(cursor.pixmap, game.CursorImage->pixmaps[0].get());
+    EXPECT_EQ(cursor.pixmap, game.Assets.CursorImage->pixmaps[0].get());
     EXPECT_EQ(cursor.tx, 384);
 
     game.PointerX = 385;

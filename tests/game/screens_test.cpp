@@ -1,10 +1,18 @@
 // The title and high-score screens drawn into the recording driver, with the pointer and the
 // clicks of the frame set directly.
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdlib>
 #include <set>
 
+#include "audio/audio_sample.h"
 #include "game/buttons.h"
 #include "game/highscore.h"
 #include "game/main_loop.h"
@@ -81,7 +89,7 @@ TEST_F(Screens, ButtonBordersNeitherHoverNorClick) {
         EXPECT_EQ(frames[5], (DrawnFrame{"MenuButtons", 0, 512, 128})) << x << ',' << y;
         EXPECT_EQ(Game().ScreenState, SCREEN_TITLE);
     }
-    EXPECT_EQ(Sound(Game().ClickSound).starts, 0);
+    EXPECT_EQ(Sound(Game().Assets.ClickSound).starts, 0);
 
     // One pixel inside each corner it is hovered, and drawn with frame n + 1.
     const std::pair<int32_t, int32_t> inside[] = {{385, 97}, {639, 159}};
@@ -105,8 +113,8 @@ TEST_F(Screens, ClickOnPlayStartsTheGameAndStillFinishesTheFrame) {
     EXPECT_EQ(frames[7], (DrawnFrame{"MenuButtons", 4, 512, 332}));
     EXPECT_EQ(frames[8], (DrawnFrame{"MenuButtons", 6, 512, 435}));
     EXPECT_EQ(frames[12], (DrawnFrame{"cur", 0, 512, 128}));
-    EXPECT_EQ(Sound(Game().ClickSound).starts, 1);
-    EXPECT_EQ(Sound(Game().ClickSound).last_volume, 0.75f);
+    EXPECT_EQ(Sound(Game().Assets.ClickSound).starts, 1);
+    EXPECT_EQ(Sound(Game().Assets.ClickSound).sounding_volume, 0.75f);
 }
 
 TEST_F(Screens, SoundToggleClicksWhenSwitchingOffAndIsSilentSwitchingOn) {
@@ -114,14 +122,14 @@ TEST_F(Screens, SoundToggleClicksWhenSwitchingOffAndIsSilentSwitchingOn) {
     Pointer(960, 448, 1);
     UpdateTitleScreen();
     EXPECT_EQ(game.SoundOn, 0);
-    EXPECT_EQ(Sound(game.ClickSound).starts, 1);
+    EXPECT_EQ(Sound(game.Assets.ClickSound).starts, 1);
     auto frames = WithoutSky(TakeFrames());
     EXPECT_EQ(frames[9], (DrawnFrame{"SndButton", 1, 960, 448}));
     EXPECT_EQ(frames[10], (DrawnFrame{"glyph", 0, 948, 488}));  // "Aus"
 
     UpdateTitleScreen();
     EXPECT_EQ(game.SoundOn, 1);
-    EXPECT_EQ(Sound(game.ClickSound).starts, 1);
+    EXPECT_EQ(Sound(game.Assets.ClickSound).starts, 1);
     EXPECT_EQ(WithoutSky(TakeFrames())[10], (DrawnFrame{"glyph", 0, 952, 488}));  // "An"
 
     // Any non-zero value is "on"; the toggle flips only bit 0.
@@ -131,7 +139,7 @@ TEST_F(Screens, SoundToggleClicksWhenSwitchingOffAndIsSilentSwitchingOn) {
     EXPECT_EQ(SoundLabel(game.SoundOn), u"An");
     UpdateTitleScreen();
     EXPECT_EQ(game.SoundOn, 2);
-    EXPECT_EQ(Sound(game.ClickSound).starts, 3);
+    EXPECT_EQ(Sound(game.Assets.ClickSound).starts, 3);
 }
 
 TEST_F(Screens, HighScoreRowsSitAtTheirLayoutHeights) {
@@ -192,15 +200,15 @@ TEST_F(Screens, BackButtonOfTheHighScoreScreenReturnsToTheTitle) {
 TEST_F(Screens, PlayEffectIsSilentWithSoundOffOrWithoutAChannel) {
     GameState& game = Game();
     game.SoundOn = 0;
-    PlayEffect(game.ShotSound);
-    EXPECT_EQ(Sound(game.ShotSound).starts, 0);
+    PlayEffect(game.Assets.ShotSound);
+    EXPECT_EQ(Sound(game.Assets.ShotSound).starts, 0);
     game.SoundOn = 1;
-    PlayEffect(game.ShotSound);
-    EXPECT_EQ(Sound(game.ShotSound).starts, 1);
-    EXPECT_EQ(Sound(game.ShotSound).last_volume, 0.75f);
+    PlayEffect(game.Assets.ShotSound);
+    EXPECT_EQ(Sound(game.Assets.ShotSound).starts, 1);
+    EXPECT_EQ(Sound(game.Assets.ShotSound).sounding_volume, 0.75f);
     // A driver without a free voice gives no channel; nothing is set on it then.
     struct NoVoice : vexel::TSound {
-        vexel::ChannelPtr Play(const vexel::ChannelPtr&) override {
+        vexel::ChannelPtr Cue(const vexel::ChannelPtr&) override {
             ++starts;
             return nullptr;
         }
@@ -209,6 +217,57 @@ TEST_F(Screens, PlayEffectIsSilentWithSoundOffOrWithoutAChannel) {
     const auto busy = std::make_shared<NoVoice>();
     PlayEffect(busy);
     EXPECT_EQ(busy->starts, 1);
+}
+
+// The mixer behind AUDIODEV, read back through a FIFO: the device bytes are what the player
+// hears.
+TEST_F(Screens, AnEffectSoundsAtThreeQuartersFromItsFirstSample) {
+    const vexel::testing::TempDir folder;
+    const std::string fifo = folder / "dsp";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    setenv("AUDIODEV", fifo.c_str(), 1);
+    vexel::ResetAudioDriverSelection();
+    ASSERT_EQ(vexel::CurrentAudioDriver()->Name(), u"Sonmix");
+
+    // A tenth of a second of one level, 16000, at the output's own rate.
+    constexpr int32_t kFrames = 4410;
+    const auto sample = vexel::NewAudioSample(kFrames, 44100, vexel::SF_MONO16LE);
+    auto* bytes = static_cast<uint8_t*>(sample->samples);
+    for (int32_t i = 0; i < kFrames; ++i) {
+        bytes[2 * i] = 16000 & 0xFF;
+        bytes[2 * i + 1] = 16000 >> 8;
+    }
+    PlayEffect(vexel::LoadSoundFile(sample, 0));
+
+    // Everything the device carries until the sound has sounded a while: silence, then the
+    // sound. Each stereo frame is two little-endian 16-bit values.
+    std::vector<uint8_t> device;
+    const auto value = [&device](size_t index) {
+        return static_cast<int16_t>(device[2 * index] | device[2 * index + 1] << 8);
+    };
+    size_t first = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (std::chrono::steady_clock::now() < deadline) {
+        while (2 * first + 1 < device.size() && value(first) == 0)
+            ++first;
+        if (device.size() > 2 * (first + 256)) break;
+        uint8_t buffer[4096];
+        pollfd waiting{reader, POLLIN, 0};
+        poll(&waiting, 1, 50);
+        const ssize_t n = read(reader, buffer, sizeof buffer);
+        if (n > 0) device.insert(device.end(), buffer, buffer + n);
+    }
+    vexel::ResetAudioDriverSelection();
+    close(reader);
+    unsetenv("AUDIODEV");
+    ASSERT_GT(device.size(), 2 * (first + 256)) << "the device carried no sound";
+    // 16000 × 0.75 on both sides from the first frame on, without a ramp down from full.
+    std::vector<int16_t> sounded;
+    for (const size_t index : {first, first + 1, first + 2, first + 3, first + 255})
+        sounded.push_back(value(index));
+    EXPECT_EQ(sounded, std::vector<int16_t>(5, 12000));
 }
 
 }  // namespace

@@ -82,19 +82,19 @@ TEST_F(Targets_, GenerateLaysOutThe39TargetsPerLayerInOrder) {
     // toward the middle at the far layer's speed.
     const auto far = Targets(0);
     EXPECT_EQ(far[0]->p, 2);
-    EXPECT_EQ(far[0]->img, Game().MushroomImage);
+    EXPECT_EQ(far[0]->img, Game().Assets.MushroomImage);
     EXPECT_EQ(far[0]->active, 1);
     EXPECT_EQ(far[4]->p, 5);
-    EXPECT_EQ(far[4]->img, Game().CherryImage);
+    EXPECT_EQ(far[4]->img, Game().Assets.CherryImage);
     EXPECT_EQ(Targets(1)[5]->p, 20);
-    EXPECT_EQ(Targets(1)[5]->img, Game().CarrotImage);
+    EXPECT_EQ(Targets(1)[5]->img, Game().Assets.CarrotImage);
     EXPECT_EQ(Targets(1)[12]->p, 20);
-    EXPECT_EQ(Targets(1)[12]->img, Game().AppleImage);
+    EXPECT_EQ(Targets(1)[12]->img, Game().Assets.AppleImage);
     const auto& left = static_cast<const TChicken&>(*far[8]);
     const auto& right = static_cast<const TChicken&>(*far[9]);
     EXPECT_EQ(left.active, -1);
     EXPECT_EQ(left.p, 20);
-    EXPECT_EQ(left.img, Game().ChickenImage);
+    EXPECT_EQ(left.img, Game().Assets.ChickenImage);
     EXPECT_EQ(left.r, 1);
     EXPECT_EQ(right.r, -1);
     EXPECT_EQ(left.s, 1.5f);
@@ -161,7 +161,7 @@ TEST_F(Targets_, AShotTargetReturnsInTheFirstFrameAfterItsRespawnTimeAndShowsFro
     EXPECT_TRUE(DrawnPixmaps().empty());
     TEnemy::DrawAll(2);
     EXPECT_EQ(DrawnPixmaps(),
-              std::vector<const vexel::TPixmap*>{game.MushroomImage->pixmaps[0].get()});
+              std::vector<const vexel::TPixmap*>{game.Assets.MushroomImage->pixmaps[0].get()});
     EXPECT_EQ(cherry->active, 0);
 }
 
@@ -183,33 +183,45 @@ TEST_F(Targets_, DrawingScalesAndScrollsEachLayerAndMirrorsLeftWalkingChickens) 
                   "Frame -32 -24 32 24 777 100 0 0 64 48", "Transform 1 0 0 1"}));
 }
 
-TEST_F(Targets_, TargetsBeyondTheOffScreenBoundsLeaveTheirLayer) {
+TEST_F(Targets_, ChickensBeyondTheOffScreenBoundsLeaveTheirLayerStaticTargetsStay) {
     GameState& game = Game();
     game.ChickenLimit = 0;
     const float left_bound = -307.2f, right_bound = 1331.2f;
-    const auto on_left = TMushroom::Create(left_bound, 100, 2);
-    const auto past_left = TMushroom::Create(std::nextafter(left_bound, -1000.0f), 100, 2);
-    const auto on_right = TCherry::Create(right_bound, 100, 2);
-    const auto past_right = TCherry::Create(std::nextafter(right_bound, 2000.0f), 100, 2);
-    // In the middle layer the scroll counts half: 0 - 615 x 0.5 = -307.5.
+    // Chickens standing still exactly on and just past each bound.
+    const auto standing = [](float x) {
+        const auto chicken = std::static_pointer_cast<TChicken>(TChicken::Create(x, 100, 2));
+        chicken->s = 0;
+        return chicken;
+    };
+    const auto on_left = standing(left_bound);
+    const auto past_left = standing(std::nextafter(left_bound, -1000.0f));
+    const auto on_right = standing(right_bound);
+    const auto past_right = standing(std::nextafter(right_bound, 2000.0f));
+    // Static targets of every kind past the bounds, by position or by the scroll (the middle
+    // layer moves half of it: 0 - 615 x 0.5 = -307.5).
+    const auto far_left = TMushroom::Create(std::nextafter(left_bound, -1000.0f), 100, 2);
+    const auto far_right = TCarrot::Create(std::nextafter(right_bound, 2000.0f), 100, 2);
     const auto scrolled_out = TApple::Create(0, 100, 1);
+    const auto scrolled_cherry = TCherry::Create(1, 100, 1);
+    EXPECT_EQ(game.ChickenCount, 4);
     TEnemy::DrawAll(2);
     game.ScrollOffset = -615;
     TEnemy::DrawAll(1);
-    EXPECT_EQ(Targets(2), (std::vector<EnemyPtr>{on_left, on_right}));
-    EXPECT_TRUE(Targets(1).empty());
-    EXPECT_EQ(past_left->active, 0);
-    EXPECT_EQ(scrolled_out->active, 0);
+    EXPECT_EQ(Targets(2), (std::vector<EnemyPtr>{on_left, on_right, far_left, far_right}));
+    EXPECT_EQ(Targets(1), (std::vector<EnemyPtr>{scrolled_out, scrolled_cherry}));
+    EXPECT_EQ(game.ChickenCount, 2);
+    for (const auto& target : {far_left, far_right, scrolled_out, scrolled_cherry})
+        EXPECT_EQ(target->active, 1);
 
     // A chicken walking out leaves the chicken count as well.
     game.ScrollOffset = 0;
-    const auto walker = TChicken::Create(-306, 100, 2);
-    ASSERT_EQ(std::static_pointer_cast<TChicken>(walker)->r, 1);
-    std::static_pointer_cast<TChicken>(walker)->r = -1;
-    EXPECT_EQ(game.ChickenCount, 1);
+    const auto walker = std::static_pointer_cast<TChicken>(TChicken::Create(-306, 100, 2));
+    ASSERT_EQ(walker->r, 1);
+    walker->r = -1;
+    EXPECT_EQ(game.ChickenCount, 3);
     TEnemy::DrawAll(2);
-    EXPECT_EQ(game.ChickenCount, 0);
-    EXPECT_EQ(Targets(2), (std::vector<EnemyPtr>{on_left, on_right}));
+    EXPECT_EQ(game.ChickenCount, 2);
+    EXPECT_EQ(Targets(2), (std::vector<EnemyPtr>{on_left, on_right, far_left, far_right}));
 }
 
 // The three draws of a spawn, in their order.
@@ -280,8 +292,8 @@ TEST_F(Targets_, AChickenAppendedToTheLayerBeingWalkedIsMovedAndDrawnInTheSamePa
     const float step = spawn.side == 0 ? 4.5f : -4.5f;
     EXPECT_EQ(list[1]->x, start + step);
     EXPECT_EQ(DrawnPixmaps(),
-              (std::vector<const vexel::TPixmap*>{game.MushroomImage->pixmaps[0].get(),
-                                                  game.ChickenImage->pixmaps[0].get()}));
+              (std::vector<const vexel::TPixmap*>{game.Assets.MushroomImage->pixmaps[0].get(),
+                                                  game.Assets.ChickenImage->pixmaps[0].get()}));
     // An empty layer spawns nothing.
     game.ChickenLimit = 5;
     TEnemy::DrawAll(0);

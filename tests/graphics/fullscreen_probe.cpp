@@ -9,7 +9,7 @@
 
 #include "graphics/gl/gl_graphics.h"
 #include "runtime/startup.h"
-#include "system/x_glue.h"
+#include "system/internal/x_glue.h"
 
 int main(int argc, char** argv) {
     const bool crash = argc > 1 && std::strcmp(argv[1], "crash") == 0;

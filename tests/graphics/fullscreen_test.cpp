@@ -14,10 +14,10 @@
 #include <vector>
 
 #include "graphics/gl/gl_graphics.h"
-#include "graphics/gl/gl_window.h"
+#include "graphics/gl/internal/gl_window.h"
 #include "graphics/graphics.h"
 #include "support/test_support.h"
-#include "system/x_glue.h"
+#include "system/internal/x_glue.h"
 #include "x_test_support.h"
 
 namespace vexel {

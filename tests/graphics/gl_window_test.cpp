@@ -13,12 +13,12 @@
 #include "graphics/gl/gl_graphics.h"
 #include "graphics/gl/gl_helpers.h"
 #include "graphics/gl/gl_texture.h"
-#include "graphics/gl/gl_window.h"
+#include "graphics/gl/internal/gl_window.h"
 #include "graphics/graphics.h"
 #include "runtime/error.h"
 #include "runtime/startup.h"
+#include "system/internal/x_glue.h"
 #include "system/polled_input.h"
-#include "system/x_glue.h"
 #include "x_test_support.h"
 
 namespace vexel {

@@ -7,7 +7,7 @@
 
 #include "graphics/gl/gl_graphics.h"
 #include "graphics/gl/gl_helpers.h"
-#include "graphics/gl/gl_window.h"
+#include "graphics/gl/internal/gl_window.h"
 #include "runtime/startup.h"
 #include "system/hook.h"
 #include "system/timer.h"

@@ -5,11 +5,12 @@
 # dynamic linker's $LIB, as padsp names it), and starts the game under padsp otherwise.
 # In every other case it starts the game directly. Either way it replaces itself with the
 # game (same process id, so signals reach the game), passes every argument unchanged and
-# ends with the game's exit status.
+# ends with the game's exit status. It finds the game beside its own file, also when it is
+# started through symlinks elsewhere.
 #
 # Usage: launcher_test.sh <launcher> <device> <pulse prefix>. The launcher was configured
-# to start tests/install/fake_game, to look for the OSS device at <device> and for the
-# emulation library under <pulse prefix>.
+# to start the copy of tests/install/fake_game in its own folder, to look for the OSS device
+# at <device> and for the emulation library under <pulse prefix>.
 set -u
 source "$(dirname "$0")/assert.sh"
 launcher=$1
@@ -42,14 +43,16 @@ preload="$pulse/\$LIB/pulseaudio/libpulsedsp.so"
 
 args=("two words" "" "*" "--fullscreen" "ä\$HOME")
 
-# start name shell path_dir status [VAR=value...]: runs the launcher with exactly the given
-# environment and the arguments above; leaves what the game printed in $work/out/<name>
-# (the dynamic linker's complaints about stand-in libraries go to <name>.err), the
-# launcher's process id in started_pid and its exit status in ended_status.
+# start name shell path_dir status [VAR=value...]: runs the launcher (or the path in $entry
+# when set) with exactly the given environment and the arguments above; leaves what the
+# game printed in $work/out/<name> (the dynamic linker's complaints about stand-in libraries
+# go to <name>.err), the launcher's process id in started_pid and its exit status in
+# ended_status.
+entry=
 start() {
   local name=$1 shell=$2 dir=$3 status=$4
   shift 4
-  local cmd=("$launcher")
+  local cmd=("${entry:-$launcher}")
   [ "$shell" = direct ] || cmd=("$shell" "$launcher")
   env -i PATH="$dir" FAKE_GAME_STATUS="$status" "$@" "${cmd[@]}" "${args[@]}" \
     >"$work/out/$name" 2>"$work/out/$name.err" &
@@ -90,6 +93,19 @@ start dead_padsp direct "$work/dead" 6
 check dead_padsp no unset unset 6
 start dead_padsp_bash /bin/bash "$work/dead" 6
 check dead_padsp_bash no unset unset 6
+
+# Through a relative symlink to an absolute one to the launcher, in a folder of its own: the
+# game is found beside the launcher's file, not beside the link. (Resolving links takes
+# readlink from the system's PATH; AUDIODEV keeps the system's padsp out of it.)
+mkdir "$work/bin"
+ln -s "$launcher" "$work/bin/launcher"
+ln -s launcher "$work/bin/morvelle"
+entry=$work/bin/morvelle
+start symlink direct "$work/none:/usr/bin:/bin" 3 AUDIODEV=/tmp/sound.fifo
+check symlink no /tmp/sound.fifo unset 3
+start symlink_bash /bin/bash "$work/none:/usr/bin:/bin" 0 AUDIODEV=/tmp/sound.fifo
+check symlink_bash no /tmp/sound.fifo unset 0
+entry=
 
 # An OSS device exists: direct, even with padsp installed.
 : >"$device"

@@ -14,7 +14,7 @@ version=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 stage=$work/stage
-if ! DESTDIR=$stage cmake --install "$build" --prefix /usr >"$work/install.log" 2>&1; then
+if ! DESTDIR=$stage cmake --install "$build" --component game --prefix /usr >"$work/install.log" 2>&1; then
   cat "$work/install.log" >&2
   echo "FAILED: cmake --install" >&2
   exit 1
@@ -35,6 +35,7 @@ data=$build/game/Data
     usr/share/icons/hicolor/256x256/apps/morvelle.png \
     usr/share/icons/hicolor/scalable/apps/morvelle.svg \
     usr/share/man/man6/morvelle.6.gz \
+    usr/share/doc/morvelle/README \
     usr/share/doc/morvelle/copyright \
     usr/share/doc/morvelle/changelog.gz
   (cd "$data" && find gfx sfx -type f) | sed 's|^|usr/share/games/morvelle/Data/|'
@@ -114,7 +115,7 @@ expect "manual page is gzip" gzip -t "$man6"
 warnings=$(LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 man --warnings -E UTF-8 -l -Tutf8 -Z "$man6" 2>&1 >/dev/null)
 expect_eq "man's warnings" "" "$warnings"
 expect_eq "manual page sections" \
-  "NAME SYNOPSIS DESCRIPTION HOW TO PLAY FILES ENVIRONMENT SOUND EXIT STATUS SEE ALSO" \
+  "NAME SYNOPSIS DESCRIPTION OPTIONS HOW TO PLAY FILES ENVIRONMENT SOUND EXIT STATUS AUTHORS LICENSE SEE ALSO" \
   "$(zcat "$man6" | sed -n 's/^\.SH //p' | tr '\n' ' ' | sed 's/ $//')"
 
 expect_eq "changelog's first line" "morvelle ($version) unstable; urgency=medium" \

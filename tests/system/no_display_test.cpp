@@ -4,9 +4,9 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include "system/internal/x_glue.h"
 #include "system/polled_input.h"
 #include "system/system_driver.h"
-#include "system/x_glue.h"
 
 namespace vexel {
 namespace {

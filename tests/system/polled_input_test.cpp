@@ -12,8 +12,8 @@
 #include <thread>
 
 #include "system/event.h"
+#include "system/internal/x_glue.h"
 #include "system/system_driver.h"
-#include "system/x_glue.h"
 #include "x_test_support.h"
 
 namespace vexel {
@@ -157,6 +157,13 @@ TEST_F(PolledInput, KeyTranslationFollowsTheVirtualKeyNumbering) {
     for (const auto& [keysym, code] : keys) {
         EXPECT_EQ(KeyCodeForKeysym(keysym), code) << "keysym 0x" << std::hex << keysym;
     }
+    // The named codes are the ones those keys produce.
+    const std::pair<unsigned long, int32_t> named[] = {
+        {XK_Escape, KEY_ESCAPE}, {XK_Return, KEY_ENTER}, {XK_BackSpace, KEY_BACKSPACE},
+        {XK_space, KEY_SPACE},   {XK_a, KEY_A},          {XK_z, KEY_Z},
+    };
+    for (const auto& [keysym, code] : named)
+        EXPECT_EQ(KeyCodeForKeysym(keysym), code);
 }
 
 TEST_F(PolledInput, ButtonsAreLeftRightMiddle) {
@@ -165,15 +172,15 @@ TEST_F(PolledInput, ButtonsAreLeftRightMiddle) {
     inject().Click(3);
     inject().Button(2, true);
     inject().Sync();
-    EXPECT_EQ(MouseWasHit(1), 1);
-    EXPECT_EQ(MouseWasHit(2), 2);
-    EXPECT_EQ(MouseWasHit(3), 1);
-    EXPECT_EQ(MouseIsDown(3), 1);
-    EXPECT_EQ(MouseIsDown(2), 0);
+    EXPECT_EQ(MouseWasHit(MOUSE_LEFT), 1);
+    EXPECT_EQ(MouseWasHit(MOUSE_RIGHT), 2);
+    EXPECT_EQ(MouseWasHit(MOUSE_MIDDLE), 1);
+    EXPECT_EQ(MouseIsDown(MOUSE_MIDDLE), 1);
+    EXPECT_EQ(MouseIsDown(MOUSE_RIGHT), 0);
     inject().Button(2, false);
     inject().Sync();
-    EXPECT_EQ(MouseIsDown(3), 0);
-    EXPECT_EQ(MouseWasHit(3), 0);
+    EXPECT_EQ(MouseIsDown(MOUSE_MIDDLE), 0);
+    EXPECT_EQ(MouseWasHit(MOUSE_MIDDLE), 0);
 }
 
 TEST_F(PolledInput, WheelNotchesMoveOnlyTheWheel) {

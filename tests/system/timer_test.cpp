@@ -7,6 +7,7 @@
 #include "runtime/startup.h"
 #include "system/event.h"
 #include "system/event_queue.h"
+#include "system/for_testing.h"
 #include "system/hook.h"
 #include "system/system_driver.h"
 
@@ -18,7 +19,14 @@ namespace {
 // tests at a time on two cores, under the sanitizers, and the ticker thread may then post its
 // last tick or two late.
 
-TEST(Timers, SixtyHertzTicksEverySixteenMilliseconds) {
+// Each test starts from an empty event queue without hooks: a stopped timer of an earlier
+// test may have left its last tick queued.
+class Timers : public ::testing::Test {
+  protected:
+    void SetUp() override { ResetEventModuleForTesting(); }
+};
+
+TEST_F(Timers, SixtyHertzTicksEverySixteenMilliseconds) {
     const int32_t start = ElapsedMillis();
     const TimerPtr timer = StartTimer(60, nullptr);
     ASSERT_TRUE(timer);
@@ -34,7 +42,7 @@ TEST(Timers, SixtyHertzTicksEverySixteenMilliseconds) {
     timer->Stop();
 }
 
-TEST(Timers, WaitAfterALongFrameReturnsTheTicksMissed) {
+TEST_F(Timers, WaitAfterALongFrameReturnsTheTicksMissed) {
     const TimerPtr timer = StartTimer(60, nullptr);
     EXPECT_GE(timer->Wait(), 1);
     SleepMillis(40);
@@ -43,7 +51,7 @@ TEST(Timers, WaitAfterALongFrameReturnsTheTicksMissed) {
     timer->Stop();
 }
 
-TEST(Timers, TicksAreNeverEarly) {
+TEST_F(Timers, TicksAreNeverEarly) {
     const int32_t start = ElapsedMillis();
     const TimerPtr timer = StartTimer(50, nullptr);  // 20 ms
     int32_t counted = 0;
@@ -55,7 +63,7 @@ TEST(Timers, TicksAreNeverEarly) {
 }
 
 // AwaitEvent takes what is queued at once, and otherwise sleeps until a tick is emitted.
-TEST(Timers, AwaitEventTakesQueuedEventsThenWaitsForATick) {
+TEST_F(Timers, AwaitEventTakesQueuedEventsThenWaitsForATick) {
     NewEvent(EVENT_KEYDOWN, nullptr, 65)->Emit();
     // Read before the start: the period runs from the moment the timer starts.
     const int32_t start = ElapsedMillis();
@@ -70,7 +78,7 @@ TEST(Timers, AwaitEventTakesQueuedEventsThenWaitsForATick) {
     timer->Stop();
 }
 
-TEST(Timers, StoppedTimersReturnAtOnceAndStopTwiceIsHarmless) {
+TEST_F(Timers, StoppedTimersReturnAtOnceAndStopTwiceIsHarmless) {
     const TimerPtr timer = StartTimer(60, nullptr);
     // Ticks counted but not yet waited for are dropped by the stop.
     SleepMillis(40);
@@ -88,7 +96,7 @@ TEST(Timers, StoppedTimersReturnAtOnceAndStopTwiceIsHarmless) {
     EXPECT_EQ(timer->Ticks(), ticks);  // posts after the stop are not counted
 }
 
-TEST(Timers, AStoppedTimersRecordIsFreedOnceItsPostsAreHandled) {
+TEST_F(Timers, AStoppedTimersRecordIsFreedOnceItsPostsAreHandled) {
     std::weak_ptr<TTimer> watch;
     {
         // With an event of its own, so that the event queue holds no tick whose source is
@@ -106,7 +114,7 @@ TEST(Timers, AStoppedTimersRecordIsFreedOnceItsPostsAreHandled) {
     EXPECT_TRUE(watch.expired());
 }
 
-TEST(Timers, ARunningTimerStaysAliveWithoutOtherReferences) {
+TEST_F(Timers, ARunningTimerStaysAliveWithoutOtherReferences) {
     std::weak_ptr<TTimer> watch = StartTimer(100, nullptr);
     SleepMillis(30);
     PumpSystem();
@@ -131,7 +139,7 @@ ObjectPtr RecordTicks(int, const ObjectPtr& data, const ObjectPtr&) {
     return data;
 }
 
-TEST(Timers, EachTickEmitsTheTimersEvent) {
+TEST_F(Timers, EachTickEmitsTheTimersEvent) {
     emitted.clear();
     AttachHook(EmitEventHook(), RecordTicks, nullptr, 100);
     const EventPtr mine = NewEvent(0x12345, nullptr, 7);

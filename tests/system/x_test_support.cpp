@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "system/x_glue.h"
+#include "system/internal/x_glue.h"
 
 namespace vexel::testing {
 

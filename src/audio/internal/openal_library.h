@@ -3,7 +3,10 @@
 #include <AL/al.h>
 #include <AL/alc.h>
 
+#include <cstdint>
 #include <initializer_list>
+#include <memory>
+#include <type_traits>
 
 #include "runtime/string.h"
 
@@ -43,6 +46,35 @@ inline constexpr std::initializer_list<const char*> kOpenALLibraryNames = {
 bool LoadOpenALLibrary(std::initializer_list<const char*> names);
 // The loaded entry points; only valid after LoadOpenALLibrary succeeded.
 const OpenALFunctions& OpenAL();
+
+// The public driver header keeps buffer and source names and source states in fixed-width
+// integers.
+static_assert(std::is_same_v<ALuint, uint32_t> && std::is_same_v<ALint, int32_t>);
+
+// An open device of the loaded library, closed when this goes.
+struct OpenALDevice {
+    // The device named `name` (null: the default one), or null when it cannot be opened.
+    static std::unique_ptr<OpenALDevice> Open(const char* name);
+    explicit OpenALDevice(ALCdevice* device) : handle(device) {}
+    ~OpenALDevice();
+    OpenALDevice(const OpenALDevice&) = delete;
+    OpenALDevice& operator=(const OpenALDevice&) = delete;
+
+    ALCdevice* const handle;
+};
+
+// A context on an open device, released from being current and destroyed when this goes
+// (OpenAL does not destroy a current context).
+struct OpenALContext {
+    // Null when the library cannot make one.
+    static std::unique_ptr<OpenALContext> Create(const OpenALDevice& device);
+    explicit OpenALContext(ALCcontext* context) : handle(context) {}
+    ~OpenALContext();
+    OpenALContext(const OpenALContext&) = delete;
+    OpenALContext& operator=(const OpenALContext&) = delete;
+
+    ALCcontext* const handle;
+};
 
 // Reads and clears the OpenAL error, returning its name ("INVALID_VALUE", ...), "" for no
 // error and "?????" for an unknown code.

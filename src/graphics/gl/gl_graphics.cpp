@@ -23,7 +23,7 @@ std::vector<GraphicsModePtr> TGLGraphicsDriver::GraphicsModes() {
 }
 
 GraphicsPtr TGLGraphicsDriver::AttachGraphics(uintptr_t widget, int32_t flags) {
-    return std::make_shared<TGLGraphics>(AttachGLWindow(static_cast<Window>(widget), flags));
+    return std::make_shared<TGLGraphics>(AttachGLWindow(widget, flags));
 }
 
 GraphicsPtr TGLGraphicsDriver::CreateGraphics(int32_t width, int32_t height, int32_t depth,

@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "graphics/gl/gl_window.h"
+#include "graphics/gl/native_window.h"
 #include "graphics/graphics.h"
 
 namespace vexel {

@@ -1,4 +1,4 @@
-#include "graphics/gl/gl_window.h"
+#include "graphics/gl/internal/gl_window.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
@@ -9,7 +9,7 @@
 #include <string>
 
 #include "runtime/startup.h"
-#include "system/x_glue.h"
+#include "system/internal/x_glue.h"
 
 namespace vexel {
 
@@ -417,11 +417,11 @@ GLWindowPtr CreateGLWindow(int32_t width, int32_t height, int32_t depth, int32_t
     return record;
 }
 
-GLWindowPtr AttachGLWindow(Window window, int32_t flags) {
+GLWindowPtr AttachGLWindow(uintptr_t window, int32_t flags) {
     auto record = std::make_shared<GLWindowRecord>();
     record->kind = GLWindowKind::Attached;
     // Held like our own windows, but given up at close: it is never destroyed here.
-    record->window = XWindowOwner(Native().display, window);
+    record->window = XWindowOwner(Native().display, static_cast<Window>(window));
     record->flags = flags;
     return record;
 }

@@ -1,0 +1,51 @@
+#pragma once
+
+// The native window layer of the OpenGL driver as programs see it: a window record is an
+// opaque handle to a GLX window or full-screen window with its context, made, selected,
+// swapped and closed by the functions below. The X and GLX details live in
+// graphics/gl/internal/gl_window.h. Main thread only.
+
+#include <cstdint>
+#include <memory>
+
+namespace vexel {
+
+struct GLWindowRecord;
+
+// Records are shared: the graphics context owns one, the layer remembers the current and
+// the shared one. Closing releases the X and GL resources at once; the memory goes with
+// the last reference.
+using GLWindowPtr = std::shared_ptr<GLWindowRecord>;
+
+// 0 when the display has GLX, -1 when not (asked again on the next call).
+int EnsureGLXReady();
+// A window (depth 0) or full-screen window (depth non-zero), or the hidden shared-context
+// window when width and height are 0. Null when it cannot be made.
+GLWindowPtr CreateGLWindow(int32_t width, int32_t height, int32_t depth, int32_t hertz,
+                           int32_t flags);
+// A record drawing into someone else's window (an X window id); its context is made on
+// first selection.
+GLWindowPtr AttachGLWindow(uintptr_t window, int32_t flags);
+// Makes the record's context current; null leaves the current context as it is.
+void SelectGLWindow(const GLWindowPtr& record);
+// Swaps the current record's buffers with swap interval 0 or 1 (sent to GLX only when it
+// changes), then pumps X events.
+void SwapGLWindow(int32_t sync);
+void GLWindowSettings(const GLWindowPtr& record, int32_t& width, int32_t& height, int32_t& depth,
+                      int32_t& hertz, int32_t& flags);
+// Releases the window, context and video mode of the record; harmless on a closed record.
+void CloseGLWindow(const GLWindowPtr& record);
+// Exit handler: closes the current and the shared record.
+void CloseAllGLWindows();
+// Makes the hidden context whose GL objects every later context shares, once.
+void EnsureSharedGLContext();
+// The record made current last, or null.
+GLWindowPtr CurrentGLWindow();
+
+struct VideoMode {
+    int32_t width, height, depth, hertz;
+};
+// Up to `capacity` modes of the display, in the extension's order; the count written.
+int32_t ListVideoModes(VideoMode* modes, int32_t capacity);
+
+}  // namespace vexel
