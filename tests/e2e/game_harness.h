@@ -71,6 +71,7 @@ struct AppSetup {
     std::vector<std::string> left_out{};  // data files not copied, e.g. "gfx/Sky.png"
     std::vector<std::pair<std::string, std::string>> environment{};  // e.g. {"USERNAME", "Uta"}
     bool with_display = true;              // false: started without DISPLAY
+    std::vector<std::string> fifos{};      // saved files made FIFOs instead, e.g. "Options"
     std::vector<std::string> arguments{};  // the game's command line after its name
     std::string display{};                 // the X display, when not DISPLAY
 };
