@@ -232,6 +232,31 @@ TEST_F(Landscape, ChickensWalkAcrossTheFarHillsInView) {
     }
 }
 
+TEST_F(Landscape, FarHillsStayHazierThanTheMeadowInFrontOfThem) {
+    // The layers are deep enough in tone for white text, but the haze still sets the far hills
+    // apart: over their opaque pixels they are no darker than the middle meadow and clearly
+    // greyer (saturation: (max - min) / max of the channels).
+    double luminance[2] = {0, 0}, saturation[2] = {0, 0};
+    for (int layer = 0; layer < 2; ++layer) {
+        int64_t count = 0;
+        for (int32_t y = 0; y < terrain_->height; ++y) {
+            for (int32_t x = 0; x < terrain_->width; ++x) {
+                const Rgba c = PixelAt(*terrain_, layer, x, y);
+                if (c.a < 255) continue;
+                const int32_t high = std::max({c.r, c.g, c.b}), low = std::min({c.r, c.g, c.b});
+                luminance[layer] += RelativeLuminance({double(c.r), double(c.g), double(c.b)});
+                saturation[layer] += high > 0 ? double(high - low) / high : 0;
+                ++count;
+            }
+        }
+        ASSERT_GT(count, 0);
+        luminance[layer] /= static_cast<double>(count);
+        saturation[layer] /= static_cast<double>(count);
+    }
+    EXPECT_GE(luminance[0], luminance[1]);
+    EXPECT_LT(saturation[0], saturation[1] * 0.75);
+}
+
 TEST_F(Landscape, SkyShowsAboveAndGroundCoversTheBottomAtEveryScroll) {
     // The clock and score are written on the sky at the top; below, no gap between the
     // layers may open onto the sky, whatever the scroll.
