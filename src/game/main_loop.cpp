@@ -14,7 +14,6 @@
 #include "game/resources.h"
 #include "game/saved_files.h"
 #include "game/screen_support.h"
-#include "game/termination.h"
 #include "game/title_screen.h"
 #include "graphics/graphics.h"
 #include "graphics/image.h"
@@ -54,7 +53,7 @@ int32_t MillisSinceStart(int32_t clock_base) {
 }  // namespace
 
 void StartUp() {
-    CatchTerminationSignals();
+    vexel::CatchTerminationSignals();
     GameState& game = Game();
     // The game clock counts from here: as a float it keeps whole milliseconds for hours,
     // while milliseconds since boot lose them after a few hours of uptime.
@@ -98,7 +97,6 @@ void StartUp() {
     vexel::AddExitHandler(THighscore::Save);
     vexel::AddExitHandler(SaveOptions);
     vexel::AddExitHandler(PlayFarewell);
-    vexel::AddExitHandler(MarkProgramEnding);
 
     vexel::SetDrawColor(255, 255, 255);
     vexel::SetClearColor(0, 0, 0);
@@ -130,7 +128,7 @@ void RunFrame() {
     DrawFrame();
     Game().FrameTimer->Wait();
     if (vexel::KeyWasHit(kEscapeKey) != 0 || vexel::AppTerminateRequested() != 0 ||
-        TerminationRequested()) {
+        vexel::TerminationRequested()) {
         vexel::EndProgram();
     }
 }
