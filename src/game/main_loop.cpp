@@ -9,13 +9,12 @@
 #include "game/gun.h"
 #include "game/highscore.h"
 #include "game/options.h"
-#include "game/play_screen.h"
 #include "game/recipe.h"
 #include "game/resources.h"
 #include "game/saved_files.h"
-#include "game/screen_support.h"
+#include "game/screens.h"
 #include "game/termination.h"
-#include "game/title_screen.h"
+#include "game/text_and_sound.h"
 #include "graphics/graphics.h"
 #include "graphics/image.h"
 #include "graphics/vex2d.h"
@@ -27,8 +26,6 @@
 
 namespace morvelle {
 namespace {
-
-constexpr int32_t kEscapeKey = 27;
 
 [[noreturn]] void StopStarting(const std::string& message) {
     std::fputs(message.c_str(), stderr);
@@ -107,11 +104,8 @@ void StartUp() {
                             ToInt(static_cast<float>(game.ScreenHeight) * 0.55f));
 }
 
-void RunScreenHandler(int32_t screen_state) {
-    static constexpr void (*kHandlers[])() = {UpdateTitleScreen, UpdatePlayScreen, UpdateNameEntry,
-                                              UpdateHighscoreScreen, UpdateNoticeScreen};
-    if (screen_state < 0 || screen_state >= static_cast<int32_t>(std::size(kHandlers))) return;
-    kHandlers[screen_state]();
+void RunScreenHandler(Screen screen_state) {
+    if (const auto handler = ScreenHandler(screen_state)) handler();
 }
 
 void DrawFrame() {
@@ -120,8 +114,8 @@ void DrawFrame() {
     game.FrameTime = static_cast<float>(MillisSinceStart(game.ClockBase));
     game.PointerX = vexel::MouseXPos();
     game.PointerY = vexel::MouseYPos();
-    game.LeftClicks = vexel::MouseWasHit(1);
-    game.RightClicks = vexel::MouseWasHit(2);
+    game.LeftClicks = vexel::MouseWasHit(vexel::MOUSE_LEFT);
+    game.RightClicks = vexel::MouseWasHit(vexel::MOUSE_RIGHT);
     RunScreenHandler(game.ScreenState);
     vexel::FlipGraphics(0);
 }
@@ -129,7 +123,7 @@ void DrawFrame() {
 void RunFrame() {
     DrawFrame();
     Game().FrameTimer->Wait();
-    if (vexel::KeyWasHit(kEscapeKey) != 0 || vexel::AppTerminateRequested() != 0 ||
+    if (vexel::KeyWasHit(vexel::KEY_ESCAPE) != 0 || vexel::AppTerminateRequested() != 0 ||
         TerminationRequested()) {
         vexel::EndProgram();
     }
