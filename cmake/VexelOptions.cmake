@@ -25,9 +25,11 @@ if(VEXEL_FUZZ)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
-# vexel_module(name [sources in subfolders...] LIBS deps...)
-# One static library per module folder. Sources are every .cpp in the folder and in the
-# subfolders named by SUBDIRS, so adding a unit needs no edit here.
+# vexel_module(name [SUBDIRS subfolders...] LIBS deps... PKGS pkg-config modules...)
+# One static library per module folder, vexel_<name>, also known as Vexel::<name> as programs
+# outside the tree see it. Sources are every .cpp in the folder and in the subfolders named
+# by SUBDIRS, so adding a unit needs no edit here. The pkg-config modules are collected in
+# the global property VEXEL_PKG_MODULES for the installed package's dependencies.
 function(vexel_module name)
   cmake_parse_arguments(ARG "" "" "SUBDIRS;LIBS;PKGS" ${ARGN})
   set(globs ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.c)
@@ -36,12 +38,16 @@ function(vexel_module name)
   endforeach()
   file(GLOB sources CONFIGURE_DEPENDS ${globs})
   add_library(vexel_${name} STATIC ${sources})
-  target_include_directories(vexel_${name} PUBLIC ${CMAKE_SOURCE_DIR}/src)
+  add_library(Vexel::${name} ALIAS vexel_${name})
+  set_target_properties(vexel_${name} PROPERTIES EXPORT_NAME ${name})
+  target_include_directories(vexel_${name} PUBLIC $<BUILD_INTERFACE:${CMAKE_SOURCE_DIR}/src>)
+  target_compile_features(vexel_${name} PUBLIC cxx_std_20)
   target_link_libraries(vexel_${name} PUBLIC ${ARG_LIBS})
   foreach(pkg ${ARG_PKGS})
     string(MAKE_C_IDENTIFIER ${pkg} id)
     string(TOUPPER ${id} id)
     pkg_check_modules(PKG_${id} REQUIRED IMPORTED_TARGET ${pkg})
     target_link_libraries(vexel_${name} PUBLIC PkgConfig::PKG_${id})
+    set_property(GLOBAL APPEND PROPERTY VEXEL_PKG_MODULES ${pkg})
   endforeach()
 endfunction()

@@ -1,8 +1,8 @@
-// A scene of the game's kind drawn through the 2-D layer: a tiled sky scrolling under three
-// parallax layers of hills cut from 1536×512 pictures, and 40 sprites turning and pulsing.
-// The crosshair sprite turns red over a sprite it touches (pixel-accurate collision).
-// Runs until Escape is pressed or the window is closed. With two arguments, N and a path, it
-// saves frame N as a PNG file there and ends.
+// Pictures with Vexel's 2-D layer: pixmaps made in memory become images, which are tiled,
+// cut, turned, scaled and tinted as they are drawn. A tiled sky scrolls under three parallax
+// layers of hills (1536x512 pictures, drawn in part), and 40 sprites turn and pulse; the
+// crosshair turns red over a sprite it touches (pixel-accurate collision). Escape ends; with
+// two arguments, N and a path, it saves frame N as a PNG file there and ends.
 
 #include <cmath>
 #include <cstdio>
@@ -10,20 +10,21 @@
 #include <numbers>
 #include <string>
 
-#include "graphics/collision.h"
-#include "graphics/graphics.h"
-#include "graphics/image.h"
-#include "graphics/vex2d.h"
-#include "pixmap/png_loader.h"
-#include "runtime/startup.h"
-#include "system/polled_input.h"
-#include "system/timer.h"
+#include <vexel/graphics/collision.h>
+#include <vexel/graphics/graphics.h>
+#include <vexel/graphics/image.h>
+#include <vexel/graphics/vex2d.h>
+#include <vexel/pixmap/png_loader.h>
+#include <vexel/runtime/startup.h>
+#include <vexel/system/polled_input.h>
+#include <vexel/system/timer.h>
 
 namespace {
 
 using vexel::ImagePtr;
 using vexel::PixmapPtr;
 
+// Pixels travel as packed 32-bit ARGB values.
 int32_t Argb(int a, int r, int g, int b) {
     return static_cast<int32_t>(static_cast<uint32_t>(a) << 24 | r << 16 | g << 8 | b);
 }
@@ -61,7 +62,7 @@ PixmapPtr Hills(int base, double amplitude, double wavelength, int r, int g, int
 // A 64×64 sprite: a ringed disc on black, keyed to transparency by the mask colour.
 PixmapPtr Sprite(int r, int g, int b) {
     auto pixmap = vexel::NewPixmap(64, 64, vexel::PIXEL_RGB24, 4);
-    for (int y = 0; y < 64; ++y) {
+    for (int y = 0; y < 64; ++y)
         for (int x = 0; x < 64; ++x) {
             const double d = std::hypot(x - 31.5, y - 31.5);
             int32_t c = Argb(255, 0, 0, 0);
@@ -71,7 +72,6 @@ PixmapPtr Sprite(int r, int g, int b) {
             if (x > 28 && x < 35 && y < 20) c = Argb(255, 250, 250, 250);  // shows the turn
             pixmap->WritePixel(x, y, c);
         }
-    }
     return pixmap;
 }
 
@@ -86,6 +86,7 @@ int main(int argc, char** argv) {
             std::fputs("cannot open display\n", stderr);
             std::exit(1);
         }
+        // Images made from pixmaps (or files) from here on turn and scale around their middle.
         vexel::SetAutoMidHandle(1);
         const ImagePtr sky = vexel::LoadImageFrom(SkyTile(), -1);
         const ImagePtr layers[3] = {
@@ -94,7 +95,8 @@ int main(int argc, char** argv) {
             vexel::LoadImageFrom(Hills(450, 25, 384, 40, 110, 40), -1),
         };
         for (const auto& layer : layers)
-            vexel::SetImageHandle(*layer, 0, 0);
+            vexel::SetImageHandle(*layer, 0, 0);  // ...but the layers from their top left
+        // The mask blend (below) keys out the sprites' black background.
         const ImagePtr sprites[3] = {vexel::LoadImageFrom(Sprite(230, 80, 60), -1),
                                      vexel::LoadImageFrom(Sprite(250, 200, 40), -1),
                                      vexel::LoadImageFrom(Sprite(150, 90, 220), -1)};
@@ -107,7 +109,8 @@ int main(int argc, char** argv) {
             vexel::SetDrawBlend(vexel::BlendMask);
             vexel::SetDrawColor(255, 255, 255);
             vexel::SetDrawTransform(0, 1, 1);
-            vexel::TileImageFrame(*sky, t * 0.3f, t * 0.1f, 0);
+            vexel::TileImageFrame(*sky, t * 0.3f, t * 0.1f, 0);  // fills the window
+            // Each layer: a 1024x512 part of the 1536x512 picture, scrolling at its speed.
             for (int i = 0; i < 3; ++i) {
                 const float scroll = std::fmod(t * (i + 1) * 0.7f, 512.0f);
                 vexel::DrawImageSubRect(*layers[i], 0, 0, 1024, 512, scroll, 0, 1024, 512, 0, 0, 0);
@@ -119,6 +122,7 @@ int main(int argc, char** argv) {
                 const float x = 60 + (i % 10) * 100 + 20 * std::sin(t * 0.02f + i);
                 const float y = 80 + (i / 10) * 110 + 15 * std::cos(t * 0.03f + i);
                 const float scale = 0.6f + 0.4f * std::sin(t * 0.05f + i * 0.7f);
+                // Rotation (degrees) and scale apply to what is drawn next, and to collision.
                 vexel::SetDrawTransform(t * 1.5f + i * 9, scale, scale);
                 vexel::DrawImageFrame(*sprites[i % 3], x, y, 0);
                 hit = hit || vexel::ImagesOverlap(*sprites[i % 3], x, y, 0, *cross, mx, my, 0);

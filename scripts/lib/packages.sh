@@ -25,6 +25,11 @@ PACKAGE_PACKAGES=(
   dpkg-dev file
 )
 
+# Building the API reference (scripts/docs).
+DOC_PACKAGES=(
+  doxygen
+)
+
 # Running the tests: X servers, fuzzing with clang, real files made by other programs.
 TEST_PACKAGES=(
   clang-format
@@ -32,7 +37,7 @@ TEST_PACKAGES=(
   clang-14 libclang-rt-14-dev
   libopenal1 sound-theme-freedesktop alsa-utils xfonts-base
   desktop-file-utils appstream lintian man-db xdotool imagemagick pulseaudio pulseaudio-utils
-  "${PACKAGE_PACKAGES[@]}"
+  "${PACKAGE_PACKAGES[@]}" "${DOC_PACKAGES[@]}"
 )
 
 # Measuring: Google Benchmark and the libraries we compare ourselves with.

@@ -104,6 +104,9 @@ struct GameState {
     // Where Options and High.Score are kept: "Data", or a per-user folder when "Data" cannot
     // be written (an installed game).
     String SaveFolder = u"Data";
+    // The saved files ("Data/<name>") that exist but could not be read this run: they are
+    // left as they are at exit.
+    std::vector<String> UnreadableFiles;
 
     // The pictures, sounds and font, loaded once at start-up.
     GameAssets Assets;

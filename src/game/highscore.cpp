@@ -5,6 +5,7 @@
 
 #include "game/saved_files.h"
 #include "stream/stream_exception.h"
+#include "stream/text_stream.h"
 
 namespace morvelle {
 String THighscore::ToString() const {
@@ -46,7 +47,7 @@ void THighscore::Save() {
 void THighscore::ReadFrom(vexel::TStream& stream) {
     for (int32_t records = 0; records < kMaxLoadedRecords && !stream.Eof(); ++records) {
         String name;
-        if (!ReadBoundedLine(stream, kMaxNameBytes, name)) return;
+        if (!vexel::ReadBoundedLine(stream, kMaxNameBytes, name)) return;
         int32_t points = 0;
         try {
             points = stream.ReadInt();

@@ -4,6 +4,7 @@
 #include "game/saved_files.h"
 #include "runtime/startup.h"
 #include "stream/stream_exception.h"
+#include "stream/text_stream.h"
 
 namespace morvelle {
 
@@ -18,7 +19,7 @@ String DefaultPlayerName() {
 void ReadOptions(vexel::TStream& stream) {
     GameState& game = Game();
     String name;
-    if (!ReadBoundedLine(stream, kMaxNameBytes, name)) return;
+    if (!vexel::ReadBoundedLine(stream, kMaxNameBytes, name)) return;
     game.PlayerName = name;
     try {
         game.SoundOn = stream.ReadInt();

@@ -1,8 +1,8 @@
 #pragma once
 
-// The game's own files (the options and the high-score table): which folder holds them,
-// how they are read without trusting their bytes, and how they are replaced without ever
-// leaving a half-written file behind. Main thread only.
+// The game's own files (the options and the high-score table): which folder holds them and
+// under which names. They are read without trusting what is at their path and replaced
+// through the framework's all-or-nothing save. Main thread only.
 
 #include <cstdint>
 #include <functional>
@@ -22,34 +22,27 @@ inline constexpr char16_t kDataFolder[] = u"Data";
 // a hostile file from costing more than a few kilobytes of reading.
 inline constexpr int32_t kMaxNameBytes = 1024;
 
-// Picks the folder the saved files live in for this run: "Data" when it can be written;
-// otherwise $XDG_DATA_HOME/morvelle (by default ~/.local/share/morvelle), created when
-// missing. Stored in the game state's SaveFolder.
+// Picks the folder the saved files live in for this run: "Data" when it can be written and
+// the build keeps its files there; otherwise the per-user data folder of "morvelle"
+// ($XDG_DATA_HOME/morvelle, by default ~/.local/share/morvelle), created when missing.
+// Stored in the game state's SaveFolder.
 void ChooseSaveFolder();
 
 // Where the file "Data/<name>" is written: "<save folder>/<name>".
 String SavedFilePath(const String& data_path);
-// Where "Data/<name>" is read from: the save folder's file when it exists, else the one in
-// "Data" (which an installed game may ship).
+// Where "Data/<name>" is read from: the save folder's file when anything is there, else the
+// one in "Data" (which an installed game may ship).
 String SavedFileToRead(const String& data_path);
 
-// Replaces the file at `path` with what `write` puts into a stream. The bytes go to a new
-// file in the same folder, which is flushed, synced to the disk and renamed over `path`; if
-// `write` returns false or throws a stream exception, or any step fails, the old file stays
-// as it was and the new one is removed. Returns whether `path` now holds the new bytes.
-bool SaveFileAtomically(const String& path, const std::function<bool(vexel::TStream&)>& write);
-
-// Saves the game's file "Data/<name>" into the save folder through SaveFileAtomically; a
-// failure leaves the old file and says so in one line on standard error.
+// Saves the game's file "Data/<name>" into the save folder, all or nothing; a failure leaves
+// the old file and says which file and why in one line on standard error. A file that
+// LoadGameFile found but could not read is not saved: it is left as it is.
 void SaveGameFile(const String& data_path, const std::function<bool(vexel::TStream&)>& write);
 
 // Opens the game's file "Data/<name>" where SavedFileToRead finds it and hands it to `read`;
-// nothing happens when there is no such file.
-void LoadGameFile(const String& data_path, const std::function<void(vexel::TStream&)>& read);
-
-// Reads a line as TStream::ReadLine does (up to LF, a 0 byte or the end; CR dropped), but
-// stores at most `limit` bytes: false when the line is longer, with the stream left just past
-// the byte that broke the limit.
-bool ReadBoundedLine(vexel::TStream& stream, int32_t limit, String& line);
+// false when there is no such file, or when it exists but cannot be read (its permissions,
+// something other than a regular file, an I/O error): then one line on standard error says
+// which file and why, and the file is not saved this run.
+bool LoadGameFile(const String& data_path, const std::function<void(vexel::TStream&)>& read);
 
 }  // namespace morvelle

@@ -10,6 +10,7 @@
 
 #include "pixmap/internal/image_loaders.h"
 #include "pixmap/internal/loader_support.h"
+#include "stream/durable_save.h"
 #include "stream/stream_factory.h"
 
 namespace vexel {
@@ -246,7 +247,8 @@ PixmapPtr TPixmapLoaderJPG::LoadPixmap(TStream& stream) {
 bool SaveJPGPixmap(const TPixmap& pixmap, const Url& url, int32_t quality) {
     StreamPtr stream = OpenFileWrite(url);
     if (!stream) return false;
-    StreamCloser closer(*stream);
+    // A save that stops part-way (a failure, an exception) leaves the old file as it was.
+    SaveGuard save(*stream);
     PixmapPtr converted;
     const TPixmap* rgb = &pixmap;
     if (pixmap.format != PIXEL_RGB24) {
@@ -269,7 +271,7 @@ bool SaveJPGPixmap(const TPixmap& pixmap, const Url& url, int32_t quality) {
     const bool written = WriteJpeg(cinfo, error, destination, output);
     if (destination.error) std::rethrow_exception(destination.error);
     // A full disk may refuse the last buffered bytes only when the file is closed.
-    return stream->Close() == 0 && written;
+    return written && save.Close();
 }
 
 std::shared_ptr<TPixmapLoader> MakeJPGLoader() {

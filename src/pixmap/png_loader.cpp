@@ -9,6 +9,7 @@
 
 #include "pixmap/internal/image_loaders.h"
 #include "pixmap/internal/loader_support.h"
+#include "stream/durable_save.h"
 #include "stream/stream_factory.h"
 
 namespace vexel {
@@ -234,7 +235,8 @@ bool SavePNGPixmap(const TPixmap& pixmap, const Url& url, int32_t level) {
     level = std::clamp(level, 0, 9);
     StreamPtr stream = OpenFileWrite(url);
     if (!stream) return false;
-    StreamCloser closer(*stream);
+    // A save that stops part-way (a failure, an exception) leaves the old file as it was.
+    SaveGuard save(*stream);
 
     PixmapPtr converted;
     const TPixmap* source = &pixmap;
@@ -273,7 +275,7 @@ bool SavePNGPixmap(const TPixmap& pixmap, const Url& url, int32_t level) {
     const bool written = WritePng(io, settings, rows.data());
     if (io.error) std::rethrow_exception(io.error);
     // A full disk may refuse the last buffered bytes only when the file is closed.
-    return stream->Close() == 0 && written;
+    return written && save.Close();
 }
 
 PixmapPtr TPixmapLoaderPNG::LoadPixmap(TStream& stream) {

@@ -20,7 +20,8 @@ PixmapPtr LoadPNGPixmap(const Url& url);
 // Writes `pixmap` as an 8-bit PNG at zlib level `level` (clamped to 0..9): GREY8 as grey,
 // RGB24/BGR24 as RGB, RGBA32/BGRA32 as RGB with alpha, other formats converted to RGBA32.
 // False when the url cannot be opened or libpng fails; a failed write raises the stream's
-// TStreamWriteException.
+// TStreamWriteException. A file path is replaced all or nothing (see stream/durable_save.h):
+// until the save succeeds a reader sees the old file.
 bool SavePNGPixmap(const TPixmap& pixmap, const Url& url, int32_t level);
 
 class TPixmapLoaderPNG : public TPixmapLoader {

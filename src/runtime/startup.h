@@ -9,7 +9,7 @@
 namespace vexel {
 
 // Process start-up: records the launch directory, the application file (the target of
-// /proc/<pid>/exe) and its directory, makes that directory the working directory, sets the
+// `/proc/<pid>/exe`) and its directory, makes that directory the working directory, sets the
 // default title and copies the arguments. When the link cannot be read the application file
 // and directory are empty and the working directory is left alone. Call once from main;
 // RunProgram does it for you.

@@ -1,8 +1,13 @@
 #include "stream/c_stream.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 
 #include "stream/file_system.h"
+#include "stream/internal/file_replacement.h"
 
 namespace vexel {
 
@@ -45,15 +50,55 @@ TCStream::~TCStream() {
     Close();
 }
 
+void TCStream::Abandon() {
+    if (!_replacement) {
+        Close();
+        return;
+    }
+    if (_cstream) std::fclose(_cstream);
+    _cstream = nullptr;
+    _pos = 0;
+    _size = 0;
+    // Its destructor removes the new file.
+    _replacement.reset();
+}
+
+std::shared_ptr<TCStream> TCStream::OpenFileForWriting(const String& path, int& error) {
+    String unix_path = path;
+    std::replace(unix_path.begin(), unix_path.end(), u'\\', u'/');
+    std::string target;
+    if (FileReplacement::KindOf(ToUtf8(unix_path), target) == FileReplacement::Kind::Direct) {
+        std::FILE* file = std::fopen(target.c_str(), "wb");
+        if (!file) {
+            error = errno;
+            return nullptr;
+        }
+        return CreateWithCStream(file, MODE_WRITE);
+    }
+    auto replacement = FileReplacement::Begin(target, error);
+    if (!replacement) return nullptr;
+    std::FILE* file = fdopen(replacement->ReleaseDescriptor(), "wb");
+    if (!file) {
+        error = errno;
+        return nullptr;
+    }
+    auto stream = CreateWithCStream(file, MODE_WRITE);
+    stream->_replacement = std::move(replacement);
+    return stream;
+}
+
 std::shared_ptr<TCStream> TCStream::OpenFile(const String& path, bool readable, bool writeable) {
+    if (writeable && !readable) {
+        int error = 0;
+        auto stream = OpenFileForWriting(path, error);
+        errno = error;
+        return stream;
+    }
     const char* mode_text = "rb";
     int mode = MODE_READ;
     if (readable && writeable) {
         mode_text = "r+b";
         mode = MODE_READ | MODE_WRITE;
-    } else if (writeable) {
-        mode_text = "wb";
-        mode = MODE_WRITE;
     }
     String unix_path = path;
     std::replace(unix_path.begin(), unix_path.end(), u'\\', u'/');
@@ -103,6 +148,7 @@ int64_t TCStream::Read(void* buffer, int64_t count) {
     const auto n =
         static_cast<int64_t>(std::fread(buffer, 1, static_cast<size_t>(count), _cstream));
     if (_pos >= 0) _pos += n;
+    if (n < count && std::ferror(_cstream)) NoteError();
     return n;
 }
 
@@ -117,20 +163,38 @@ int64_t TCStream::Write(const void* buffer, int64_t count) {
     // stdio keeps the bytes in its buffer and reports a failed write to the file only when
     // it empties the buffer, perhaps during a later call. Once that has happened nothing
     // written here can be trusted to arrive, so this and every later write reports failure.
-    return std::ferror(_cstream) ? 0 : n;
+    if (!std::ferror(_cstream)) return n;
+    NoteError();
+    return 0;
+}
+
+void TCStream::NoteError() {
+    if (_error == 0) _error = errno != 0 ? errno : EIO;
 }
 
 int TCStream::Flush() {
     if (!_cstream) return 0;
     const bool flushed = std::fflush(_cstream) == 0;
-    return flushed && !std::ferror(_cstream) ? 0 : -1;
+    if (flushed && !std::ferror(_cstream)) return 0;
+    NoteError();
+    return -1;
 }
 
 int TCStream::Close() {
     if (!_cstream) return 0;
     int result = Flush();
-    if (std::fclose(_cstream) != 0) result = -1;
+    if (_replacement && result == 0 && !_replacement->Sync(fileno(_cstream), _error)) {
+        result = -1;
+    }
+    if (std::fclose(_cstream) != 0) {
+        NoteError();
+        result = -1;
+    }
+    // Only a new file whose every byte arrived replaces the target; it is closed first, so
+    // that the target's name never stands for a file still open for writing.
+    if (_replacement && result == 0 && !_replacement->Commit(_error)) result = -1;
     _cstream = nullptr;
+    _replacement.reset();
     _pos = 0;
     _size = 0;
     return result;

@@ -7,9 +7,18 @@
 
 namespace vexel {
 
+class FileReplacement;
+
 // A stream over a stdio FILE handle. The position and size are tracked by the stream
 // itself; a handle without a position (a pipe, a terminal) has position -1 and size 0.
 // Destroying it closes the handle.
+//
+// Opened for writing only, a path that names a regular file, a link to one, or nothing yet
+// is saved all or nothing (see durable_save.h): the bytes go to a new file beside the target,
+// which Close syncs and renames over the target when no write failed. Until then a reader of
+// the target sees the old file. A stream whose writes failed, or one that is abandoned,
+// removes its new file and leaves the old one as it was. Other paths (a FIFO, a device) are
+// written directly.
 //
 // stdio buffers what is written, so a file system that is full may reject the bytes only
 // when the buffer is emptied: Write returns 0 from the first failure on, and Flush and Close
@@ -26,6 +35,8 @@ class TCStream : public TStream {
     // cannot be opened for reading is tried once more with its letter case resolved.
     // Null when the file cannot be opened.
     static std::shared_ptr<TCStream> OpenFile(const String& path, bool readable, bool writeable);
+    // OpenFile(path, false, true), with the errno value of the failure in `error`.
+    static std::shared_ptr<TCStream> OpenFileForWriting(const String& path, int& error);
     // Adopts an open handle, taking its current position and size.
     static std::shared_ptr<TCStream> CreateWithCStream(std::FILE* cstream, int mode);
 
@@ -36,14 +47,25 @@ class TCStream : public TStream {
     int64_t Write(const void* buffer, int64_t count) override;
     int Flush() override;
     int Close() override;
+    // Closes without replacing the target of an all-or-nothing save: its new file is removed.
+    // A stream that writes directly is simply closed.
+    void Abandon();
 
     int Mode() const { return _mode; }
+    // The errno value of the first failed read, write, flush, sync or rename; 0 when none
+    // failed. (A read that fails looks like the end of the data otherwise.)
+    int LastError() const { return _error; }
 
   private:
+    void NoteError();
+
     int64_t _pos = 0;
     int64_t _size = 0;
     std::FILE* _cstream = nullptr;
     int _mode = 0;
+    int _error = 0;
+    // The new file of an all-or-nothing save; null for direct writing and for reading.
+    std::unique_ptr<FileReplacement> _replacement;
 };
 
 // Finds an existing file or directory whose path differs from `path` only in letter case;

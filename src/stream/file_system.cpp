@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "stream/bank_stream.h"
+#include "stream/durable_save.h"
 #include "stream/stream_factory.h"
 #include "stream/whole_file.h"
 
@@ -303,6 +304,9 @@ bool DuplicateFile(const Url& from, const Url& to) {
         source->Close();
         return false;
     }
+    // A failed copy is abandoned, which removes the new file of a regular target and so
+    // leaves the old one as it was.
+    SaveGuard save(*target);
     bool written = true;
     try {
         CopyStreamData(*source, *target, 4096);
@@ -311,14 +315,7 @@ bool DuplicateFile(const Url& from, const Url& to) {
     }
     source->Close();
     // The last bytes of the copy may be refused only when the target is closed.
-    if (target->Close() != 0) written = false;
-    // A partial copy would pass for the whole file later; only a file of our own making is
-    // removed, never a device or a caller's stream.
-    if (!written && !to.IsStream() && to.Text().find(u"::") == String::npos &&
-        PathKind(to.Text()) == PATH_FILE) {
-        RemoveFile(to.Text());
-    }
-    return written;
+    return written && save.Close();
 }
 
 bool DuplicateDirectory(const String& from, const String& to) {

@@ -56,8 +56,9 @@ bool MakeDirectory(const String& path, bool recursive);
 // followed, and a path that is itself a link is not emptied.
 bool RemoveDirectory(const String& path, bool recursive);
 // Copies bytes between two urls; false when either cannot be opened or writing fails,
-// including bytes refused when the target is closed (a full disk). A target path that
-// names a regular file is then removed, so no partial copy is left behind.
+// including bytes refused when the target is closed (a full disk). A target path that names
+// a regular file (or nothing yet) is replaced all or nothing, as OpenFileWrite does: after a
+// failure it holds its old bytes (or is still missing).
 bool DuplicateFile(const Url& from, const Url& to);
 // Copies a directory tree into `to` (created when missing). A target inside the source is
 // not copied into itself, and a directory is not entered again below itself (link loops).

@@ -94,7 +94,10 @@ int64_t TTextStream::Write(const void* buffer, int64_t count) {
 // bytes; a lead byte of 240 or more (a character beyond 16 bits) consumes three bytes and
 // gives 0.
 int32_t TTextStream::ReadChar() {
-    const int32_t b1 = _ReadByte();
+    return DecodeChar(_ReadByte());
+}
+
+int32_t TTextStream::DecodeChar(int32_t b1) {
     switch (_encoding) {
         case LATIN1:
             return b1;
@@ -147,11 +150,24 @@ int TTextStream::WriteChar(int32_t code) {
     return 0;
 }
 
+bool TTextStream::NextLeadByte(int32_t& byte) {
+    if (Eof()) return false;
+    if (Pos() != -1) {
+        byte = _ReadByte();
+        return true;
+    }
+    // A stream without a position (a pipe) never reaches Eof: its end is a read of nothing.
+    uint8_t next = 0;
+    if (Inner().Read(&next, 1) != 1) return false;
+    byte = next;
+    return true;
+}
+
 String TTextStream::ReadLine() {
     _FlushRead();
     String line;
-    while (!Eof()) {
-        const int32_t code = ReadChar();
+    for (int32_t lead = 0; NextLeadByte(lead);) {
+        const int32_t code = DecodeChar(lead);
         if (code == 0 || code == 10) break;
         if (code != 13) line += static_cast<char16_t>(code);
     }
@@ -161,8 +177,8 @@ String TTextStream::ReadLine() {
 String TTextStream::ReadFile() {
     _FlushRead();
     String text;
-    while (!Eof())
-        text += static_cast<char16_t>(ReadChar());
+    for (int32_t lead = 0; NextLeadByte(lead);)
+        text += static_cast<char16_t>(DecodeChar(lead));
     return text;
 }
 
@@ -301,6 +317,20 @@ String PromptLine(const String& prompt) {
     return StandardTextStream()->ReadLine();
 }
 
+// Bounded lines
+
+bool ReadBoundedLine(TStream& stream, int32_t limit, String& line) {
+    line.clear();
+    uint8_t byte = 0;
+    while (stream.Read(&byte, 1) == 1) {
+        if (byte == 0 || byte == 10) return true;
+        if (byte == 13) continue;
+        if (static_cast<int32_t>(line.size()) == limit) return false;
+        line.push_back(static_cast<char16_t>(byte));
+    }
+    return true;
+}
+
 // Whole files
 
 String LoadTextFile(const Url& url) {
@@ -348,10 +378,11 @@ bool SaveTextFile(const String& text, const Url& url) {
         return true;
     }
     const auto stream = OpenForSave(url);
+    SaveGuard save(*stream);
     stream->WriteByte(0xFF);
     stream->WriteByte(0xFE);
     TTextStream::Create(stream, TTextStream::UTF16LE)->WriteString(text);
-    CloseSaved(*stream);
+    CloseSaved(save);
     return true;
 }
 

@@ -43,8 +43,10 @@ class TTextStream : public TStreamWrapper {
     double ReadDouble() override;
     int WriteDouble(double x) override;
 
-    // Characters up to LF, 0 or end of data; CR is dropped. End of data in the middle of a
-    // character throws TStreamReadException.
+    // Characters up to LF, 0 or end of data; CR is dropped. The end of data is Eof, or for a
+    // stream without a position (a pipe) a read of nothing: a last line without a line end
+    // is returned, and at the end an empty line. End of data in the middle of a character
+    // throws TStreamReadException.
     String ReadLine() override;
     // The string, then CR LF. Write failures throw TStreamWriteException, so this returns
     // true whenever it returns.
@@ -53,7 +55,7 @@ class TTextStream : public TStreamWrapper {
     String ReadString(int64_t length) override;
     int WriteString(const String& s) override;
 
-    // Every character up to end of data, line ends kept.
+    // Every character up to end of data (as for ReadLine), line ends kept.
     virtual String ReadFile();
     // One decoded character code; see the decoding rules in text_stream.cpp.
     virtual int32_t ReadChar();
@@ -71,6 +73,12 @@ class TTextStream : public TStreamWrapper {
     int32_t _encoding = UTF8;
     // Bytes read or written as hexadecimal on the current hex line; 0 when none is open.
     int32_t _bufcount = 0;
+
+  private:
+    // The first byte of the next character; false at the end of the data.
+    bool NextLeadByte(int32_t& byte);
+    // The character whose first byte is `b1`, reading the rest through _ReadByte.
+    int32_t DecodeChar(int32_t b1);
 };
 
 // Serves "latin1::", "utf8::", "utf16be::" and "utf16le::" urls by opening the rest of the
@@ -98,13 +106,19 @@ void PrintLine(const String& s);
 // Writes `prompt` (no line end), flushes, and reads one line of standard input.
 String PromptLine(const String& prompt);
 
+// Reads a line as TStream::ReadLine does (up to LF, a 0 byte or the end; CR dropped; one
+// character per byte), but stores at most `limit` bytes: false when the line is longer, with
+// the stream left just past the byte that broke the limit. For files whose lines are short
+// unless damaged, so that a hostile file costs little to read.
+bool ReadBoundedLine(TStream& stream, int32_t limit, String& line);
+
 // The whole text of a url. A byte-order mark (FE FF, FF FE, EF BB BF) selects UTF-16BE,
 // UTF-16LE or UTF-8 and is not part of the text; without one the bytes are Latin-1.
 // TStreamReadException when the url cannot be opened.
 String LoadTextFile(const Url& url);
 // Latin-1 without a mark when every character is below 256; otherwise UTF-16LE after the
 // mark FF FE. TStreamWriteException when the url cannot be opened or the text does not all
-// reach the file. Returns true.
+// reach the file. A file path is replaced all or nothing (see durable_save.h). Returns true.
 bool SaveTextFile(const String& text, const Url& url);
 
 }  // namespace vexel

@@ -23,8 +23,8 @@ StreamPtr OpenForSave(const Url& url) {
     return stream;
 }
 
-void CloseSaved(TStream& stream) {
-    if (stream.Close() != 0) throw TStreamWriteException();
+void CloseSaved(SaveGuard& save) {
+    if (!save.Close()) throw TStreamWriteException();
 }
 
 std::vector<uint8_t> LoadBytesFrom(const Url& url) {
@@ -45,8 +45,9 @@ std::vector<uint8_t> LoadBytesFrom(const Url& url) {
 
 void SaveBytesTo(const std::vector<uint8_t>& bytes, const Url& url) {
     const auto stream = OpenForSave(url);
+    SaveGuard save(*stream);
     stream->WriteBytes(bytes.data(), static_cast<int64_t>(bytes.size()));
-    CloseSaved(*stream);
+    CloseSaved(save);
 }
 
 String LoadByteString(const Url& url) {
@@ -56,8 +57,9 @@ String LoadByteString(const Url& url) {
 
 void SaveByteString(const String& text, const Url& url) {
     const auto stream = OpenForSave(url);
+    SaveGuard save(*stream);
     stream->WriteString(text);
-    CloseSaved(*stream);
+    CloseSaved(save);
 }
 
 ObjectPtr LoadObjectFrom(const Url& url) {
@@ -69,8 +71,9 @@ ObjectPtr LoadObjectFrom(const Url& url) {
 
 void SaveObjectTo(const ObjectPtr& object, const Url& url) {
     const auto stream = OpenForSave(url);
+    SaveGuard save(*stream);
     stream->WriteObject(object);
-    CloseSaved(*stream);
+    CloseSaved(save);
 }
 
 void CopyStreamData(TStream& from, TStream& to, int64_t buffer_size) {

@@ -15,6 +15,7 @@
 #include "game/options.h"
 #include "game/saved_files.h"
 #include "game_test_support.h"
+#include "stream/durable_save.h"
 #include "stream/file_system.h"
 #include "stream/stream_exception.h"
 #include "support/game_file_bytes.h"
@@ -61,23 +62,24 @@ TEST_F(Saves, FailedWritesLeaveThePreviousFileIntact) {
         getrlimit(RLIMIT_FSIZE, &limit);
         limit.rlim_cur = 64;
         setrlimit(RLIMIT_FSIZE, &limit);
-        return SaveFileAtomically(u"Data/Options", WriteOptions) ? 0 : 1;
+        return vexel::ReplaceFileWith(u"Data/Options", WriteOptions).Ok() ? 0 : 1;
     });
     EXPECT_EQ(status, 1);
     EXPECT_EQ(ReadFileBytes(DataPath("Options")), previous);
 
     // A writer that gives up, or one whose stream throws, changes nothing either.
-    EXPECT_FALSE(SaveFileAtomically(u"Data/Options", [](vexel::TStream& stream) {
-        stream.WriteLine(u"half");
-        return false;
-    }));
-    EXPECT_FALSE(SaveFileAtomically(
-        u"Data/Options", [](vexel::TStream&) -> bool { throw vexel::TStreamWriteException(); }));
+    EXPECT_FALSE(vexel::ReplaceFileWith(u"Data/Options", [](vexel::TStream& stream) {
+                     stream.WriteLine(u"half");
+                     return false;
+                 }).Ok());
+    EXPECT_FALSE(vexel::ReplaceFileWith(u"Data/Options", [](vexel::TStream&) -> bool {
+                     throw vexel::TStreamWriteException();
+                 }).Ok());
     EXPECT_EQ(ReadFileBytes(DataPath("Options")), previous);
     EXPECT_EQ(FolderEntries(folder_ / "Data"), std::vector<std::string>{"Options"});
 
     // Without a folder to write into nothing is saved, and nothing is thrown.
-    EXPECT_FALSE(SaveFileAtomically(u"Missing/Options", WriteOptions));
+    EXPECT_EQ(vexel::ReplaceFileWith(u"Missing/Options", WriteOptions).error, ENOENT);
 }
 
 TEST_F(Saves, FullFileSystemLeavesThePreviousFileIntact) {
@@ -88,7 +90,8 @@ TEST_F(Saves, FullFileSystemLeavesThePreviousFileIntact) {
     // Room for the new file's name but not for its bytes.
     disk.Fill(0);
     Game().PlayerName = u"neu";
-    EXPECT_FALSE(SaveFileAtomically(vexel::FromUtf8(disk / "Options"), WriteOptions));
+    EXPECT_EQ(vexel::ReplaceFileWith(vexel::FromUtf8(disk / "Options"), WriteOptions).error,
+              ENOSPC);
     EXPECT_EQ(ReadFileBytes(disk / "Options"), previous);
     const auto entries = FolderEntries(disk / "");
     EXPECT_EQ(std::count_if(entries.begin(), entries.end(),

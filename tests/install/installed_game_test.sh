@@ -42,7 +42,7 @@ cleanup() {
 trap cleanup EXIT
 
 stage=$work/stage
-if ! DESTDIR=$stage cmake --install "$build" --prefix /usr >"$work/install.log" 2>&1; then
+if ! DESTDIR=$stage cmake --install "$build" --component game --prefix /usr >"$work/install.log" 2>&1; then
   cat "$work/install.log" >&2
   echo "FAILED: cmake --install" >&2
   exit 1

@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# Builds the Debian package from the build tree with CPack and checks it: its name, its
-# control fields (the libraries' packages found by dpkg-shlibdeps, the font, padsp
-# recommended), that it holds exactly the installed tree owned by root, that its copyright
+# Builds the Debian packages from the build tree with CPack and checks them. morvelle: its
+# name, its control fields (the libraries' packages found by dpkg-shlibdeps, the font, padsp
+# recommended), that it holds exactly the installed game owned by root, that its copyright
 # file is machine-readable and puts everything under the zlib licence of LICENSE, and that
-# lintian finds no error. Lintian's other findings are printed.
+# lintian finds no error (its other findings are printed). libvexel-dev: its control fields
+# (the -dev package of every pkg-config module vexel.pc requires), that it holds exactly the
+# installed component vexel_dev owned by root, that its copyright file is the game's but for
+# the name, and that lintian finds nothing.
 #
 # Usage: package_test.sh <build dir> <version> <source dir>
 set -u
@@ -24,7 +27,8 @@ if ! cpack --config "$build/CPackConfig.cmake" -D CPACK_DEBIAN_COMPRESSION_TYPE=
 fi
 arch=$(dpkg --print-architecture)
 deb=$work/package/morvelle_${version}_${arch}.deb
-expect_eq "package files" "$deb" "$(ls "$work"/package/*.deb)"
+dev_deb=$work/package/libvexel-dev_${version}_${arch}.deb
+expect_eq "package files" "$(printf '%s\n' "$dev_deb" "$deb")" "$(ls "$work"/package/*.deb)"
 [ -f "$deb" ] || finish
 
 field() { dpkg-deb --field "$deb" "$1"; }
@@ -48,15 +52,20 @@ for soname in $needed; do
   expect "Depends names $owner for $soname" grep -qx "$owner" <<<"$depends"
 done
 
-# Contents: exactly the tree that cmake --install makes, owned by root.
-DESTDIR=$work/stage cmake --install "$build" --prefix /usr >/dev/null
-(cd "$work/stage" && find . -mindepth 1 \( -type f -o -type l \) -printf '%M %p %l\n') |
-  sed 's/ $//' | LC_ALL=C sort -k2 >"$work/expected"
-dpkg-deb --contents "$deb" | awk '$1 !~ /^d/ { owner = $2; $2 = $3 = $4 = $5 = ""; print owner "|" $0 }' \
-  >"$work/listed"
-expect_eq "owners" "root/root" "$(cut -d'|' -f1 "$work/listed" | sort -u)"
-cut -d'|' -f2 "$work/listed" | sed 's/  */ /g; s/ -> / /' | LC_ALL=C sort -k2 >"$work/actual"
-expect_eq "package contents" "$(cat "$work/expected")" "$(cat "$work/actual")"
+# expect_contents component deb: the package holds exactly the tree that cmake --install
+# makes of the component, owned by root.
+expect_contents() {
+  rm -rf "$work/stage"
+  DESTDIR=$work/stage cmake --install "$build" --component "$1" --prefix /usr >/dev/null
+  (cd "$work/stage" && find . -mindepth 1 \( -type f -o -type l \) -printf '%M %p %l\n') |
+    sed 's/ $//' | LC_ALL=C sort -k2 >"$work/expected"
+  dpkg-deb --contents "$2" |
+    awk '$1 !~ /^d/ { owner = $2; $2 = $3 = $4 = $5 = ""; print owner "|" $0 }' >"$work/listed"
+  expect_eq "$1 owners" "root/root" "$(cut -d'|' -f1 "$work/listed" | sort -u)"
+  cut -d'|' -f2 "$work/listed" | sed 's/  */ /g; s/ -> / /' | LC_ALL=C sort -k2 >"$work/actual"
+  expect_eq "$1 package contents" "$(cat "$work/expected")" "$(cat "$work/actual")"
+}
+expect_contents game "$deb"
 
 # The copyright file. Lintian parses the machine-readable format only in source packages,
 # so it reads this one as the copyright file of a throw-away source package; any finding of
@@ -86,5 +95,32 @@ expect_eq "copyright holder" "Copyright: $(sed -n '1s/^Copyright (c) //p' "$sour
 lintian --tag-display-limit 0 "$deb" >"$work/lintian" 2>&1
 grep -v 'running with root privileges' "$work/lintian" || true
 expect_eq "lintian errors" "" "$(grep '^E:' "$work/lintian")"
+
+# libvexel-dev.
+[ -f "$dev_deb" ] || finish
+field() { dpkg-deb --field "$dev_deb" "$1"; }
+expect_eq "libvexel-dev Version" "$version" "$(field Version)"
+expect_eq "libvexel-dev Architecture" "$arch" "$(field Architecture)"
+expect_eq "libvexel-dev Section" libdevel "$(field Section)"
+expect_contents vexel_dev "$dev_deb"
+dpkg-deb --fsys-tarfile "$dev_deb" | tar -xOf - ./usr/share/doc/libvexel-dev/copyright \
+  >"$work/dev_copyright"
+expect_eq "libvexel-dev's copyright and licence" "$(sed -n '/^Files:/,$p' "$copyright")" \
+  "$(sed -n '/^Files:/,$p' "$work/dev_copyright")"
+expect_eq "libvexel-dev's copyright names it" "Upstream-Name: Vexel" \
+  "$(grep '^Upstream-Name:' "$work/dev_copyright")"
+# Depends: the package holding the .pc file of every module vexel.pc requires.
+depends=$(field Depends | tr ',' '\n' | sed 's/^ *//; s/ .*//' | LC_ALL=C sort -u)
+pc=$(find "$work/stage" -name vexel.pc)
+requires=$(sed -n 's/^Requires: //p' "$pc" | tr ',' ' ')
+expect "vexel.pc requires modules" test -n "$requires"
+for module in $requires; do
+  owner=$(dpkg -S "$(realpath "$(pkg-config --variable=pcfiledir "$module")/$module.pc")" |
+    head -n 1 | sed 's/:.*//')
+  expect "libvexel-dev Depends names $owner for $module" grep -qx "$owner" <<<"$depends"
+done
+lintian --tag-display-limit 0 "$dev_deb" >"$work/lintian" 2>"$work/lintian.err"
+grep -v 'running with root privileges' "$work/lintian.err" >&2
+expect_eq "lintian on libvexel-dev" "" "$(cat "$work/lintian")"
 
 finish

@@ -14,7 +14,7 @@ version=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 stage=$work/stage
-if ! DESTDIR=$stage cmake --install "$build" --prefix /usr >"$work/install.log" 2>&1; then
+if ! DESTDIR=$stage cmake --install "$build" --component game --prefix /usr >"$work/install.log" 2>&1; then
   cat "$work/install.log" >&2
   echo "FAILED: cmake --install" >&2
   exit 1

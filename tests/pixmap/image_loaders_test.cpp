@@ -10,6 +10,7 @@
 #include "pixmap/jpeg_loader.h"
 #include "pixmap/png_loader.h"
 #include "pixmap/tga_loader.h"
+#include "stream/file_system.h"
 #include "stream/memory_stream.h"
 #include "support/small_file_system.h"
 
@@ -221,12 +222,24 @@ TEST(ImageSavers, AFullDiskIsAFailureAtTheCloseOrWhileWriting) {
     EXPECT_FALSE(SavePNGPixmap(*Noise(8, 8, 1), full, 6));
     EXPECT_FALSE(SaveJPGPixmap(*Noise(8, 8, 2)->Convert(PIXEL_RGB24), full, 80));
     if (!fs.Mounted()) GTEST_SKIP() << "cannot mount a small tmpfs here (needs root)";
+    ASSERT_TRUE(RemoveFile(FromUtf8(fs / "filler")));
+    // A picture saved before: every failed save below must leave it byte for byte.
+    const std::vector<uint8_t> old(3000, 0x5A);
+    for (const char* name : {"large.png", "large.jpg"})
+        testing::WriteFileBytes(fs / name, old);
     fs.Fill(8192);
     EXPECT_THROW(SavePNGPixmap(*Noise(64, 64, 3), FromUtf8(fs / "large.png"), 6),
                  TStreamWriteException);
     EXPECT_THROW(
         SaveJPGPixmap(*Noise(128, 128, 4)->Convert(PIXEL_RGB24), FromUtf8(fs / "large.jpg"), 100),
         TStreamWriteException);
+    fs.MakeReadOnly();
+    EXPECT_FALSE(SavePNGPixmap(*Noise(8, 8, 1), FromUtf8(fs / "large.png"), 6));
+    EXPECT_FALSE(
+        SaveJPGPixmap(*Noise(8, 8, 2)->Convert(PIXEL_RGB24), FromUtf8(fs / "large.jpg"), 80));
+    for (const char* name : {"large.png", "large.jpg"})
+        EXPECT_EQ(testing::ReadFileBytes(fs / name), old) << name;
+    EXPECT_EQ(ListDirectoryNames(FromUtf8(fs / ""), true).size(), 3u);
 }
 
 TEST(ImageLoaderChain, FilesAreTriedAsPngBmpJpegTga) {

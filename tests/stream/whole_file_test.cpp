@@ -1,8 +1,18 @@
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <thread>
 
 #include "runtime/error.h"
 #include "stream/c_stream.h"
+#include "stream/file_system.h"
 #include "stream/memory_stream.h"
+#include "stream/stream_factory.h"
 #include "stream/whole_file.h"
 #include "support/test_support.h"
 
@@ -11,6 +21,7 @@ namespace {
 
 using testing::ReadFileBytes;
 using testing::TempDir;
+using testing::WriteFileBytes;
 
 TEST(WholeFile, SaveAndLoadBytesAcrossTheGrowthSteps) {
     TempDir dir;
@@ -71,6 +82,55 @@ TEST(WholeFile, ObjectsGoThroughTheStreamsOwnObjectOperations) {
         EXPECT_EQ(error.ToString(), u"Unable to write object");
     }
     EXPECT_THROW(SaveObjectTo(object, u"/nonexistent/dir/object"), TStreamWriteException);
+}
+
+TEST(WholeFile, ASaveReplacesTheTargetWholeKeepingItsModeAndLinks) {
+    TempDir dir;
+    WriteFileBytes(dir / "target", {1, 2, 3});
+    ASSERT_EQ(chmod((dir / "target").c_str(), 0640), 0);
+    ASSERT_EQ(symlink("target", (dir / "link").c_str()), 0);
+    std::ifstream before(dir / "target", std::ios::binary);
+
+    // Until the stream is closed a reader of the target sees the old file.
+    const auto stream = OpenFileWrite(FromUtf8(dir / "link"));
+    ASSERT_TRUE(stream);
+    stream->WriteString(u"new");
+    ASSERT_EQ(stream->Flush(), 0);
+    EXPECT_EQ(ReadFileBytes(dir / "target"), (std::vector<uint8_t>{1, 2, 3}));
+    EXPECT_EQ(stream->Close(), 0);
+    EXPECT_EQ(ReadFileBytes(dir / "target"), (std::vector<uint8_t>{'n', 'e', 'w'}));
+    // One opened before still reads the old bytes: the new file took the name.
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(before), {}), "\x01\x02\x03");
+
+    struct stat info {};
+    ASSERT_EQ(lstat((dir / "link").c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode));
+    ASSERT_EQ(stat((dir / "target").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    std::vector<String> names = ListDirectoryNames(FromUtf8(dir.path()), true);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<String>{u"link", u"target"}));
+
+    // An abandoned save leaves the old file.
+    const auto abandoned = TCStream::OpenFile(FromUtf8(dir / "target"), false, true);
+    abandoned->WriteString(u"lost");
+    abandoned->Abandon();
+    EXPECT_EQ(ReadFileBytes(dir / "target"), (std::vector<uint8_t>{'n', 'e', 'w'}));
+    EXPECT_EQ(ListDirectoryNames(FromUtf8(dir.path()), true).size(), 2u);
+}
+
+TEST(WholeFile, AFifoTargetIsWrittenDirectly) {
+    TempDir dir;
+    ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+    std::string received;
+    std::thread reader([&] {
+        std::ifstream in(dir / "fifo", std::ios::binary);
+        received.assign(std::istreambuf_iterator<char>(in), {});
+    });
+    SaveByteString(u"through", FromUtf8(dir / "fifo"));
+    reader.join();
+    EXPECT_EQ(received, "through");
+    EXPECT_EQ(ListDirectoryNames(FromUtf8(dir.path()), true), std::vector<String>{u"fifo"});
 }
 
 TEST(WholeFile, CopyHelpers) {

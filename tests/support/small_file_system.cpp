@@ -41,6 +41,12 @@ void SmallFileSystem::Fill(int64_t free_bytes) {
     close(fd);
 }
 
+void SmallFileSystem::MakeReadOnly() {
+    if (mount("tmpfs", dir_.path().c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr) != 0) {
+        throw std::runtime_error("cannot mount the small file system read-only");
+    }
+}
+
 std::string FullDiskPath(SmallFileSystem& fs, const std::string& name) {
     if (!fs.Mounted()) return "/dev/full";
     fs.Fill(0);

@@ -25,6 +25,8 @@ class SmallFileSystem {
     void Fill(int64_t free_bytes);
     // Bytes a file can still take.
     int64_t FreeBytes() const;
+    // Mounts the file system again read-only (EROFS for every change, even root's).
+    void MakeReadOnly();
 
   private:
     TempDir dir_;

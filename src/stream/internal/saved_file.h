@@ -1,5 +1,6 @@
 #pragma once
 
+#include "stream/durable_save.h"
 #include "stream/stream.h"
 #include "stream/url.h"
 
@@ -7,8 +8,8 @@ namespace vexel {
 
 // The file at `url` opened for writing; TStreamWriteException when it cannot be.
 StreamPtr OpenForSave(const Url& url);
-// Closes a stream opened by OpenForSave. Bytes a file system could not take (a full disk)
-// may come to light only now; TStreamWriteException then.
-void CloseSaved(TStream& stream);
+// Closes the stream of a save. Bytes a file system could not take (a full disk) may come to
+// light only now; TStreamWriteException then.
+void CloseSaved(SaveGuard& save);
 
 }  // namespace vexel
