@@ -130,7 +130,7 @@ Scene& TheScene() {
             DrawImageFrame(*s.terrain, 0, 0, i);
         for (auto& sprite : s.sprites)
             DrawImageFrame(*sprite, 0, 0, 0);
-        glFinish();
+        vexel::bench::FinishDrawing();
         s.ok = true;
         return s;
     }();
@@ -172,7 +172,7 @@ float ScrollOffset(int frame) {
         SetDrawTransform(0, 1, 1);
     }
     DrawImageFrame(*s.sprites[0], 500, 300, 0);  // the crosshair
-    glFinish();
+    vexel::bench::FinishDrawing();
 }
 
 const TGLImageFrame& FrameOf(TImage& image, int frame) {
@@ -244,7 +244,7 @@ void BareImageQuad(TImage& image, int frame, float tx, float ty, float ix, float
         }
     }
     BareImageQuad(*s.sprites[0], 0, 500, 300, 1, 0, 0, 1);
-    glFinish();
+    vexel::bench::FinishDrawing();
 }
 
 // Draws a few frames both ways and counts the pixels that differ; -1 without a display.
@@ -262,6 +262,16 @@ long FramePixelsThatDiffer() {
             differ += std::memcmp(&ours[i], &bare[i], 4) != 0;
     }
     return differ;
+}
+
+// Fragments the frame has shaded, per pixel of the window (1 is the floor of one textured
+// write per pixel).
+double FragmentsPerPixel(bool vexel) {
+    Scene& s = TheScene();
+    const long fragments = vexel::bench::FragmentsDrawnBy(
+        [&] { vexel ? DrawFrameVexel(s, 17) : DrawFrameBareGL(s, 17); });
+    if (!vexel) SelectGraphics(TVex2DGraphics::Current());
+    return static_cast<double>(fragments) / (kWidth * kHeight);
 }
 
 void Frame_Vexel(benchmark::State& state) {
@@ -286,6 +296,18 @@ void Frame_BareGL(benchmark::State& state) {
     SelectGraphics(TVex2DGraphics::Current());
 }
 
+// Fragments per window pixel of one frame each way, counted by an occlusion query.
+void Frame_Fragments(benchmark::State& state) {
+    if (!TheScene().ok) return state.SkipWithError("no display");
+    double vexel = 0, bare = 0;
+    for (auto _ : state) {
+        vexel = FragmentsPerPixel(true);
+        bare = FragmentsPerPixel(false);
+    }
+    state.counters["Vexel_per_pixel"] = vexel;
+    state.counters["BareGL_per_pixel"] = bare;
+}
+
 void DrawImageFrame_64(benchmark::State& state) {
     Scene& s = TheScene();
     if (!s.ok) return state.SkipWithError("no display");
@@ -293,9 +315,9 @@ void DrawImageFrame_64(benchmark::State& state) {
     int i = 0;
     for (auto _ : state) {
         DrawImageFrame(*s.sprites[0], static_cast<float>(i++ % 900), 200, 0);
-        if (i % 4096 == 0) glFinish();
+        if (i % 4096 == 0) vexel::bench::FinishDrawing();
     }
-    glFinish();
+    vexel::bench::FinishDrawing();
     SetDrawTransform(0, 1, 1);
 }
 
@@ -354,6 +376,7 @@ void PlainAlphaAnd_Pair(benchmark::State& state, bool hit) {
 
 BENCHMARK(Frame_Vexel)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 BENCHMARK(Frame_BareGL)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+BENCHMARK(Frame_Fragments)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(DrawImageFrame_64)->MeasureProcessCPUTime();
 BENCHMARK(ImagesOverlap_StripAgainstDot)->Unit(benchmark::kMicrosecond)->MeasureProcessCPUTime();
 BENCHMARK_CAPTURE(ImagesOverlap_Pair, Hit, true)->MeasureProcessCPUTime();

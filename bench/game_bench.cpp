@@ -247,7 +247,7 @@ class TracingDriver : public TVex2DDriver {
             }
         }
     }
-    glFinish();
+    vexel::bench::FinishDrawing();
 }
 
 struct Scene {
@@ -312,7 +312,7 @@ void Record(Scene& s, int count, std::vector<std::vector<uint8_t>>* pixels) {
         s.recorded.emplace_back();
         tracer->ops = &s.recorded.back();
         PlayFrame(s);
-        glFinish();
+        vexel::bench::FinishDrawing();
         if (pixels) {
             pixels->push_back(vexel::bench::ReadBackScreen(kWidth, kHeight));
         }
@@ -363,7 +363,7 @@ Scene& TheScene() {
         // The first frames make every texture and glyph and top the chickens up to five.
         for (int i = 0; i < 30; ++i)
             PlayFrame(s);
-        glFinish();
+        vexel::bench::FinishDrawing();
         s.ok = game.ChickenCount == 5;
         if (!s.ok) std::fprintf(stderr, "expected 5 chickens, have %d\n", game.ChickenCount);
         return s;
@@ -402,7 +402,7 @@ void PlayFrame_Game(benchmark::State& state) {
     if (!s.ok) return state.SkipWithError("no display");
     for (auto _ : state) {
         PlayFrame(s);
-        glFinish();
+        vexel::bench::FinishDrawing();
     }
 }
 
@@ -415,6 +415,23 @@ void PlayFrame_BareGL(benchmark::State& state) {
     SelectGraphics(s.context);
 }
 
+// Fragments per window pixel of one play frame and of its replay, counted by an occlusion
+// query.
+void PlayFrame_Fragments(benchmark::State& state) {
+    Scene& s = TheScene();
+    if (!s.ok || !Recorded()) return state.SkipWithError("no display, or the replay differs");
+    double game = 0, bare = 0;
+    constexpr double kPixels = kWidth * kHeight;
+    for (auto _ : state) {
+        game = static_cast<double>(vexel::bench::FragmentsDrawnBy([&] { PlayFrame(s); })) / kPixels;
+        bare = static_cast<double>(vexel::bench::FragmentsDrawnBy([&] { Replay(s.recorded[0]); })) /
+               kPixels;
+        SelectGraphics(s.context);
+    }
+    state.counters["Game_per_pixel"] = game;
+    state.counters["BareGL_per_pixel"] = bare;
+}
+
 void PlayFrame_GameAndFlip(benchmark::State& state) {
     Scene& s = TheScene();
     if (!s.ok) return state.SkipWithError("no display");
@@ -422,7 +439,7 @@ void PlayFrame_GameAndFlip(benchmark::State& state) {
         PlayFrame(s);
         FlipGraphics(0);
     }
-    glFinish();
+    vexel::bench::FinishDrawing();
     state.counters["frames_per_second"] =
         benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
@@ -438,7 +455,7 @@ void Allocations_PlayFrame(benchmark::State& state) {
         vexel::bench::StopCountingAllocations();
         ++frames;
     }
-    glFinish();
+    vexel::bench::FinishDrawing();
     state.counters["allocations_per_frame"] =
         static_cast<double>(vexel::bench::CountedAllocations().allocations) /
         static_cast<double>(frames);
@@ -460,6 +477,7 @@ void Shots(benchmark::State& state, int32_t x, int32_t y) {
 
 BENCHMARK(PlayFrame_Game)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 BENCHMARK(PlayFrame_BareGL)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+BENCHMARK(PlayFrame_Fragments)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(PlayFrame_GameAndFlip)
     ->Unit(benchmark::kMillisecond)
     ->MeasureProcessCPUTime()
@@ -479,7 +497,7 @@ bool Frames(bool game, int32_t count) {
     for (int32_t i = 0; i < count; ++i) {
         if (game) {
             PlayFrame(s);
-            glFinish();
+            vexel::bench::FinishDrawing();
         } else {
             Replay(s.recorded[static_cast<size_t>(i) % s.recorded.size()]);
         }

@@ -13,7 +13,6 @@
 #include "game/resources.h"
 #include "game/saved_files.h"
 #include "game/screens.h"
-#include "game/termination.h"
 #include "game/text_and_sound.h"
 #include "graphics/graphics.h"
 #include "graphics/image.h"
@@ -51,7 +50,7 @@ int32_t MillisSinceStart(int32_t clock_base) {
 }  // namespace
 
 void StartUp() {
-    CatchTerminationSignals();
+    vexel::CatchTerminationSignals();
     GameState& game = Game();
     // The game clock counts from here: as a float it keeps whole milliseconds for hours,
     // while milliseconds since boot lose them after a few hours of uptime.
@@ -95,7 +94,6 @@ void StartUp() {
     vexel::AddExitHandler(THighscore::Save);
     vexel::AddExitHandler(SaveOptions);
     vexel::AddExitHandler(PlayFarewell);
-    vexel::AddExitHandler(MarkProgramEnding);
 
     vexel::SetDrawColor(255, 255, 255);
     vexel::SetClearColor(0, 0, 0);
@@ -124,7 +122,7 @@ void RunFrame() {
     DrawFrame();
     Game().FrameTimer->Wait();
     if (vexel::KeyWasHit(vexel::KEY_ESCAPE) != 0 || vexel::AppTerminateRequested() != 0 ||
-        TerminationRequested()) {
+        vexel::TerminationRequested()) {
         vexel::EndProgram();
     }
 }

@@ -12,14 +12,6 @@
 namespace morvelle {
 namespace {
 
-// A packaged build keeps the player's files in the per-user folder even where "Data" could
-// be written (an installed game run as root), so the installed tree stays as shipped.
-#ifdef MORVELLE_PER_USER_DATA
-constexpr bool kPerUserData = true;
-#else
-constexpr bool kPerUserData = false;
-#endif
-
 bool Unreadable(const String& data_path) {
     const auto& files = Game().UnreadableFiles;
     return std::find(files.begin(), files.end(), data_path) != files.end();
@@ -27,10 +19,20 @@ bool Unreadable(const String& data_path) {
 
 }  // namespace
 
-void ChooseSaveFolder() {
+bool PackagedBuild() {
+    // An installed game run as root could write into its installed Data folder; a packaged
+    // build keeps the installed tree as shipped.
+#ifdef MORVELLE_PER_USER_DATA
+    return true;
+#else
+    return false;
+#endif
+}
+
+void ChooseSaveFolder(bool per_user_data) {
     GameState& game = Game();
     game.SaveFolder = kDataFolder;
-    if (!kPerUserData && access(vexel::ToUtf8(kDataFolder).c_str(), W_OK) == 0) return;
+    if (!per_user_data && access(vexel::ToUtf8(kDataFolder).c_str(), W_OK) == 0) return;
     const String folder = vexel::UserDataFolder(u"morvelle");
     if (!folder.empty()) game.SaveFolder = folder;
 }

@@ -22,11 +22,15 @@ inline constexpr char16_t kDataFolder[] = u"Data";
 // a hostile file from costing more than a few kilobytes of reading.
 inline constexpr int32_t kMaxNameBytes = 1024;
 
+// True in a packaged build (the build option MORVELLE_PER_USER_DATA): the player's files
+// then always go to the per-user folder, never into the installed tree.
+bool PackagedBuild();
+
 // Picks the folder the saved files live in for this run: "Data" when it can be written and
-// the build keeps its files there; otherwise the per-user data folder of "morvelle"
+// `per_user_data` is false; otherwise the per-user data folder of "morvelle"
 // ($XDG_DATA_HOME/morvelle, by default ~/.local/share/morvelle), created when missing.
 // Stored in the game state's SaveFolder.
-void ChooseSaveFolder();
+void ChooseSaveFolder(bool per_user_data = PackagedBuild());
 
 // Where the file "Data/<name>" is written: "<save folder>/<name>".
 String SavedFilePath(const String& data_path);

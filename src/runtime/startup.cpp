@@ -1,11 +1,15 @@
 #include "runtime/startup.h"
 
+#include <pthread.h>
+#include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <string>
+#include <thread>
 
 #include "runtime/error.h"
 
@@ -43,7 +47,39 @@ std::string ExecutablePath() {
     return buffer;
 }
 
+// Where the program stands for the signal thread; written by it and by the main thread.
+enum class Phase { Running, EndRequested, Ending };
+std::atomic<Phase> phase{Phase::Running};
+
+sigset_t TerminationSignals() {
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGHUP);
+    return signals;
+}
+
+// Runs on its own thread for the rest of the process and touches nothing but the phase. The
+// main thread needs no wake-up: a program that catches the signals polls the request.
+void TakeSignals(sigset_t signals) {
+    for (;;) {
+        int signal_number = 0;
+        if (sigwait(&signals, &signal_number) != 0) continue;
+        Phase running = Phase::Running;
+        if (phase.compare_exchange_strong(running, Phase::EndRequested)) continue;
+        // Asked again while ending: die of the signal, as if it had never been caught.
+        signal(signal_number, SIG_DFL);
+        sigset_t only;
+        sigemptyset(&only);
+        sigaddset(&only, signal_number);
+        pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
+        raise(signal_number);
+    }
+}
+
 void RunExitHandlers() {
+    phase.store(Phase::Ending);
     auto& handlers = State().exit_handlers;
     while (!handlers.empty()) {
         const auto handler = std::move(handlers.back());
@@ -113,6 +149,16 @@ int32_t ElapsedMillis() {
 String GetEnvVar(const String& name) {
     const char* value = std::getenv(ToUtf8(name).c_str());
     return value ? FromUtf8(value) : String();
+}
+
+void CatchTerminationSignals() {
+    const sigset_t signals = TerminationSignals();
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    std::thread(TakeSignals, signals).detach();
+}
+
+bool TerminationRequested() {
+    return phase.load() != Phase::Running;
 }
 
 void AddExitHandler(std::function<void()> handler) {

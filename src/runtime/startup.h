@@ -36,6 +36,18 @@ void AddExitHandler(std::function<void()> handler);
 // Runs the exit handlers and ends the process with status 0.
 [[noreturn]] void EndProgram();
 
+// Opt-in: SIGINT, SIGTERM and SIGHUP become a request to end the program in order, so that
+// the exit handlers still run (and save what they save). The signals are blocked in the
+// calling thread, and so in every thread started after it, and a thread of the runtime takes
+// them: the first sets TerminationRequested, which the program answers at a point of its
+// choosing (a frame loop checks it once per frame and calls EndProgram). One that comes while
+// the program is already ending (its exit handlers are running) ends the process at once, as
+// the signal would have without this. Call once, on the main thread, before any other thread
+// is started.
+void CatchTerminationSignals();
+// True once a caught termination signal asked the program to end. Any thread.
+bool TerminationRequested();
+
 // Runs start-up and `body` on the main thread. An exception nobody caught writes its text
 // to standard error without a line end and ends the process with status 255 after the exit
 // handlers registered so far have run. A normal return ends with status 0.

@@ -1,4 +1,5 @@
 // Saving survives failures: a full disk, a kill in the middle of a save, a read-only "Data".
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -90,8 +91,12 @@ TEST_F(Saves, FullFileSystemLeavesThePreviousFileIntact) {
     // Room for the new file's name but not for its bytes.
     disk.Fill(0);
     Game().PlayerName = u"neu";
-    EXPECT_EQ(vexel::ReplaceFileWith(vexel::FromUtf8(disk / "Options"), WriteOptions).error,
-              ENOSPC);
+    const std::string target = disk / "Options";
+    Game().SaveFolder = vexel::FromUtf8(target.substr(0, target.rfind('/')));
+    ::testing::internal::CaptureStderr();
+    SaveOptions();
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "Morvelle: could not save " + target + ": No space left on device\n");
     EXPECT_EQ(ReadFileBytes(disk / "Options"), previous);
     const auto entries = FolderEntries(disk / "");
     EXPECT_EQ(std::count_if(entries.begin(), entries.end(),
@@ -200,13 +205,61 @@ TEST_F(Saves, ReadOnlyDataMovesTheFilesToTheUserDataFolder) {
     chmod(DataPath("").c_str(), 0755);
 }
 
-TEST_F(Saves, WritableDataKeepsTheFilesThere) {
+TEST_F(Saves, WritableDataKeepsTheFilesThereUnlessTheBuildIsPackaged) {
     setenv("XDG_DATA_HOME", (folder_ / "xdg").c_str(), 1);
-    ChooseSaveFolder();
-    unsetenv("XDG_DATA_HOME");
+    ChooseSaveFolder(false);
     EXPECT_EQ(Game().SaveFolder, u"Data");
     SaveOptions();
     EXPECT_EQ(FolderEntries(folder_.path()), std::vector<std::string>{"Data"});
+
+    // A packaged game leaves even a writable Data folder as shipped (run as root).
+    ChooseSaveFolder(true);
+    unsetenv("XDG_DATA_HOME");
+    EXPECT_EQ(Game().SaveFolder, vexel::FromUtf8(folder_ / "xdg/morvelle"));
+    SaveOptions();
+    EXPECT_EQ(FolderEntries(folder_ / "xdg/morvelle"), std::vector<std::string>{"Options"});
+    EXPECT_EQ(FolderEntries(DataPath("")), std::vector<std::string>{"Options"});
+}
+
+TEST_F(Saves, SavedFilesThatCannotBeReadAreNamedAndLeftAsTheyAre) {
+    ASSERT_EQ(chmod(folder_.path().c_str(), 0755), 0);
+    // A FIFO without a writer would hold up a plain open for ever; a table nobody may read.
+    ASSERT_EQ(mkfifo(DataPath("Options").c_str(), 0666), 0);
+    const Bytes table = {'S', 0x0D, 0x0A, 5, 0, 0, 0};
+    WriteFileBytes(DataPath("High.Score"), table);
+    ASSERT_EQ(chmod(DataPath("High.Score").c_str(), 0), 0);
+    const std::string messages = folder_ / "stderr";
+    const int err = open(messages.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    ASSERT_GE(err, 0);
+    const int status = AsUnprivilegedChild([&] {
+        if (dup2(err, 2) < 0) return 98;
+        alarm(20);  // a hang fails the test instead of holding up the suite
+        LoadOptions();
+        THighscore::Load();
+        // The game plays on with the defaults...
+        if (Game().HighscoreList.Count() != 10 || !Game().PlayerName.empty()) return 2;
+        // ...and its exit leaves both files as they were.
+        THighscore::Add(u"Neu", 99);
+        SaveOptions();
+        THighscore::Save();
+        return 0;
+    });
+    close(err);
+    EXPECT_EQ(status, 0);
+    const Bytes said = ReadFileBytes(messages);
+    EXPECT_EQ(std::string(said.begin(), said.end()),
+              "Morvelle: cannot read Data/Options (not a regular file); it is kept as it is and "
+              "not saved\n"
+              "Morvelle: cannot read Data/High.Score (Permission denied); it is kept as it is and "
+              "not saved\n");
+    struct stat info {};
+    ASSERT_EQ(lstat(DataPath("Options").c_str(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
+    ASSERT_EQ(stat(DataPath("High.Score").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0u);
+    chmod(DataPath("High.Score").c_str(), 0600);
+    EXPECT_EQ(ReadFileBytes(DataPath("High.Score")), table);
+    EXPECT_EQ(FolderEntries(DataPath("")), (std::vector<std::string>{"High.Score", "Options"}));
 }
 
 }  // namespace

@@ -550,12 +550,16 @@ TEST_F(GLDrawing, FramesDrawnInPiecesMatchTheWholeQuadPixelForPixel) {
             DrawBackground();
             SetDrawBlend(blend);
             SetDrawTransform(p.rotation, p.scale, p.scale);
+            // An opaque frame under the hills: what their opaque core replaces of it is cut
+            // away before it is drawn, the rest must still show and blend as before.
+            DrawImageFrame(*opaque, p.x - 100, p.y - 40, 0);
             DrawImageFrame(*hills, p.x, p.y, 0);
             DrawImageFrame(*opaque, p.x - 200, p.y - 100, 0);
             DrawImageFrame(*blob, p.x + 250, p.y, 0);
             const auto pieces = GrabPixmapRect(0, 0, 1024, 512);
             DrawBackground();
             SetDrawTransform(p.rotation, p.scale, p.scale);
+            DrawWholeQuad(*opaque, p.x - 100, p.y - 40, blend);
             DrawWholeQuad(*hills, p.x, p.y, blend);
             DrawWholeQuad(*opaque, p.x - 200, p.y - 100, blend);
             DrawWholeQuad(*blob, p.x + 250, p.y, blend);

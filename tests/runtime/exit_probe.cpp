@@ -5,8 +5,15 @@
 //   exit_probe return     registers one handler and returns from the body
 //   exit_probe stdexit    registers a handler, then makes module state and a handler that
 //                         reads it, the way a module does on first use, then std::exit
+//   exit_probe signal TERM|INT|HUP
+//                         catches the termination signals, registers a handler, sends
+//                         itself the signal and ends when the request is seen
+//   exit_probe signal-twice
+//                         as "signal TERM", with a handler that sends a second signal
+//                         while the program is ending
 //   exit_probe where      prints the launch directory, executable, application directory,
 //                         cwd and title
+#include <signal.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -37,6 +44,19 @@ ModuleState& LateState() {
     return state;
 }
 
+int SignalNamed(const std::string& name) {
+    return name == "INT" ? SIGINT : name == "HUP" ? SIGHUP : SIGTERM;
+}
+
+// Sends itself the signal and waits, as a frame loop would, for the request (10 s at most).
+void EndOnTerminationSignal(int signal_number) {
+    kill(getpid(), signal_number);
+    for (int waited = 0; !TerminationRequested() && waited < 10000; ++waited)
+        usleep(1000);
+    if (TerminationRequested()) EndProgram();
+    Handler("no request seen");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -46,6 +66,23 @@ int main(int argc, char** argv) {
         LateState();
         AddExitHandler([] { Handler(LateState().alive ? "late" : "late, after teardown"); });
         std::exit(0);
+    }
+    if (argc > 1 && std::string(argv[1]).starts_with("signal")) {
+        CatchTerminationSignals();
+        const std::string mode = argv[1];
+        const int signal_number = SignalNamed(argc > 2 ? argv[2] : "TERM");
+        RunProgram(argc, argv, [&] {
+            AddExitHandler([] { Handler("saved"); });
+            if (mode == "signal-twice") {
+                AddExitHandler([] {
+                    Handler("ending");
+                    kill(getpid(), SIGTERM);
+                    sleep(10);
+                    Handler("outlived the second signal");
+                });
+            }
+            EndOnTerminationSignal(signal_number);
+        });
     }
     RunProgram(argc, argv, [] {
         const std::string mode = AppArgs().size() > 1 ? ToUtf8(AppArgs()[1]) : "";

@@ -42,6 +42,18 @@ TEST(ExitPath, ReturningFromTheBodyEndsWithStatusZeroThroughTheHandlers) {
     EXPECT_EQ(result.out, "second\nfirst\n");
 }
 
+TEST(ExitPath, CaughtTerminationSignalsEndThroughTheHandlers) {
+    for (const char* name : {"TERM", "INT", "HUP"}) {
+        const auto result = RunProcess({EXIT_PROBE, "signal", name});
+        EXPECT_EQ(result.status, 0) << name;
+        EXPECT_EQ(result.out, "saved\n") << name;
+    }
+    // A second signal while the handlers run ends the process at once, killed by it.
+    const auto twice = RunProcess({EXIT_PROBE, "signal-twice"});
+    EXPECT_EQ(twice.status, -1);
+    EXPECT_EQ(twice.out, "ending\n");
+}
+
 TEST(ProcessStartup, MovesTheWorkingDirectoryToTheExecutablesDirectory) {
     testing::TempDir elsewhere;
     const auto result = RunProcess({EXIT_PROBE, "where"}, elsewhere.path());

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "stream/bank_stream.h"
+#include "stream/c_stream.h"
 #include "stream/memory_stream.h"
 #include "stream/whole_file.h"
 #include "support/test_support.h"
@@ -122,6 +123,37 @@ TEST(TextStreamLines, ReadFileKeepsLineEndsAndReadStringCountsCharacters) {
     EXPECT_EQ(Over(utf8, TTextStream::UTF8)->ReadFile(), u"a\u00e9\r\nb");
     EXPECT_EQ(Over(utf8, TTextStream::UTF8)->ReadString(2), u"a\u00e9");
     EXPECT_EQ(Over(utf8, TTextStream::LATIN1)->ReadString(3), u"a\u00c3\u00a9");
+}
+
+// A pipe has no position and never reaches Eof: its end is a read of nothing.
+std::shared_ptr<TTextStream> OverPipe(const testing::FilledPipe& pipe, int32_t encoding) {
+    auto stream = TCStream::OpenFile(testing::U(pipe.Path()), true, false);
+    EXPECT_EQ(stream->Pos(), -1);
+    return TTextStream::Create(stream, encoding);
+}
+
+TEST(TextStreamLines, LinesAndWholeTextOverAPipeEndWithTheData) {
+    const testing::FilledPipe ended("eins\r\nzw\xc3\xb6lf\n");
+    auto lines = OverPipe(ended, TTextStream::UTF8);
+    EXPECT_EQ(lines->ReadLine(), u"eins");
+    EXPECT_EQ(lines->ReadLine(), u"zw\u00f6lf");
+    EXPECT_EQ(lines->ReadLine(), u"");
+    EXPECT_EQ(lines->ReadLine(), u"");
+
+    const testing::FilledPipe unended("a\nlast");
+    lines = OverPipe(unended, TTextStream::LATIN1);
+    EXPECT_EQ(lines->ReadLine(), u"a");
+    EXPECT_EQ(lines->ReadLine(), u"last");
+    EXPECT_EQ(lines->ReadLine(), u"");
+
+    const testing::FilledPipe empty("");
+    EXPECT_EQ(OverPipe(empty, TTextStream::UTF8)->ReadLine(), u"");
+    const testing::FilledPipe empty_too("");
+    EXPECT_EQ(OverPipe(empty_too, TTextStream::UTF8)->ReadFile(), u"");
+    const testing::FilledPipe whole("a\xc3\xa9\r\nb");
+    EXPECT_EQ(OverPipe(whole, TTextStream::UTF8)->ReadFile(), u"a\u00e9\r\nb");
+    const testing::FilledPipe utf16(std::string("A\0\n\0\xac\x20", 6));
+    EXPECT_EQ(OverPipe(utf16, TTextStream::UTF16LE)->ReadFile(), u"A\n\u20ac");
 }
 
 TEST(TextStreamNumbers, IntegersAreDecimalLines) {

@@ -1,4 +1,5 @@
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 
 #include "runtime/error.h"
 #include "stream/c_stream.h"
+#include "stream/durable_save.h"
 #include "stream/file_system.h"
 #include "stream/memory_stream.h"
 #include "stream/stream_factory.h"
@@ -131,6 +133,45 @@ TEST(WholeFile, AFifoTargetIsWrittenDirectly) {
     reader.join();
     EXPECT_EQ(received, "through");
     EXPECT_EQ(ListDirectoryNames(FromUtf8(dir.path()), true), std::vector<String>{u"fifo"});
+}
+
+TEST(WholeFile, UserFilesOpenOnlyWhenRegularWithoutWaiting) {
+    TempDir dir;
+    ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
+    WriteFileBytes(dir / "plain", {'o', 'k'});
+    ASSERT_EQ(symlink("plain", (dir / "link").c_str()), 0);
+    ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+    WriteFileBytes(dir / "locked", {1});
+    ASSERT_EQ(chmod((dir / "locked").c_str(), 0), 0);
+
+    FileOutcome outcome;
+    for (const char* name : {"plain", "link"}) {
+        const auto stream = OpenUserFileRead(FromUtf8(dir / name), outcome);
+        ASSERT_TRUE(stream) << name;
+        EXPECT_EQ(stream->ReadString(2), u"ok");
+        EXPECT_TRUE(outcome.Ok());
+    }
+    // A FIFO without a writer would block a plain open for ever.
+    EXPECT_FALSE(OpenUserFileRead(FromUtf8(dir / "fifo"), outcome));
+    EXPECT_EQ(outcome.error, FileOutcome::NOT_REGULAR_FILE);
+    EXPECT_EQ(outcome.Reason(), u"not a regular file");
+    EXPECT_FALSE(OpenUserFileRead(FromUtf8(dir.path()), outcome));
+    EXPECT_EQ(outcome.error, FileOutcome::NOT_REGULAR_FILE);
+    EXPECT_FALSE(OpenUserFileRead(FromUtf8(dir / "missing"), outcome));
+    EXPECT_TRUE(outcome.Missing());
+    EXPECT_EQ(outcome.Reason(), u"No such file or directory");
+
+    // Root reads any file; an ordinary user meets the permission bits.
+    const pid_t child = fork();
+    if (child == 0) {
+        if (getuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(99);
+        FileOutcome locked;
+        const bool refused = !OpenUserFileRead(FromUtf8(dir / "locked"), locked);
+        _exit(refused && locked.error == EACCES && !locked.Missing() ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 TEST(WholeFile, CopyHelpers) {

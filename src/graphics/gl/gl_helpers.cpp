@@ -2,6 +2,7 @@
 
 #include <GL/gl.h>
 
+#include "graphics/gl/gl_vex2d_driver.h"
 #include "runtime/error.h"
 
 namespace vexel {
@@ -18,6 +19,7 @@ Saved2DState saved;
 }  // namespace
 
 void PushGL2DState() {
+    SubmitGLVex2DDrawing();  // what the 2-D layer drew goes first
     glPushAttrib(GL_ENABLE_BIT | GL_TEXTURE_BIT | GL_TRANSFORM_BIT);
     GLint viewport[4];
     glGetIntegerv(GL_VIEWPORT, viewport);
@@ -67,6 +69,7 @@ void FitGLTextureSize(int32_t& width, int32_t& height) {
 }
 
 void DrawGLRect(int32_t x, int32_t y, int32_t width, int32_t height) {
+    SubmitGLVex2DDrawing();
     PushGL2DState();
     glBegin(GL_QUADS);
     glVertex2i(x, y);

@@ -5,6 +5,7 @@
 #include "font/builtin_font.h"
 #include "graphics/gl/gl_helpers.h"
 #include "graphics/gl/gl_texture.h"
+#include "graphics/gl/gl_vex2d_driver.h"
 #include "graphics/graphics.h"
 #include "pixmap/pixel_format.h"
 #include "stream/incbin.h"
@@ -47,6 +48,7 @@ GLuint FontTexture() {
 }  // namespace
 
 void DrawGLText(const String& text, int32_t x, int32_t y) {
+    SubmitGLVex2DDrawing();
     const GLuint texture = FontTexture();
     PushGL2DState();
     glEnable(GL_TEXTURE_2D);

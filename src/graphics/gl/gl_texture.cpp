@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 
 #include "graphics/gl/gl_helpers.h"
+#include "graphics/gl/gl_vex2d_driver.h"
 #include "graphics/gl/internal/gl_check.h"
 #include "graphics/gl/internal/texture_upload.h"
 
@@ -39,6 +40,7 @@ void UploadTextureLevels(const TPixmap& pixmap, bool mipmap) {
 }
 
 uint32_t TextureFromPixmap(const PixmapPtr& pixmap, int32_t mipmap) {
+    SubmitGLVex2DDrawing();  // the binding changes
     PixmapPtr rgba = AsRGBA(pixmap);
     int32_t width = rgba->width;
     int32_t height = rgba->height;
@@ -64,6 +66,7 @@ uint32_t TextureFromPixmap(const PixmapPtr& pixmap, int32_t mipmap) {
 }
 
 void DrawGLPixmap(const PixmapPtr& pixmap, int32_t x, int32_t y) {
+    SubmitGLVex2DDrawing();
     const PixmapPtr rgba = AsRGBA(pixmap);
     PushGL2DState();
     glRasterPos2i(0, 0);

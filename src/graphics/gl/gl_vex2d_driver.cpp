@@ -22,8 +22,31 @@ namespace {
 
 // Driver-wide state. The first three mirror GL state of the current context and are reset
 // whenever a drawing context is selected.
+// One corner of a textured quad: texture coordinates, then the vertex in drawing units.
+struct QuadCorner {
+    float s, t, x, y;
+};
+
+// A textured quad recorded for the next submission, with the state it is drawn in.
+struct PendingQuad {
+    GLuint texture;
+    int32_t blend;
+    bool blending;
+    GLubyte color[4];
+    // The scissor box in force for it (GL's window coordinates), when one is.
+    bool scissor;
+    GLint scissor_box[4];
+    // Corners in the order drawn: (s0, t0), (s1, t0), (s1, t1), (s0, t1).
+    QuadCorner corners[4];
+    // Drawn unturned: its edges follow the window's axes.
+    bool unturned;
+};
+
 struct GLDriverState {
+    // The blend mode of the 2-D layer, and the one whose blend function and alpha test GL
+    // has; they differ only while quads drawn in the latter wait for submission.
     int32_t blend = 0;
+    int32_t gl_blend = 0;
     // Whether GL_BLEND is on. It follows the blend mode except while opaque frames are drawn
     // in BlendAlpha, and goes back to the mode's setting before anything else is drawn.
     bool blending = false;
@@ -39,6 +62,14 @@ struct GLDriverState {
     GLubyte color[4] = {0, 0, 0, 0};
     std::vector<GLuint> dead_textures;
     int32_t dead_generation = 0;
+    // Image quads drawn since the last submission, oldest first.
+    std::vector<PendingQuad> pending;
+    // The colour and scissor state GL has (the colour unknown when not `gl_color_known`),
+    // which differ from the layer's only while a submission draws recorded quads.
+    bool gl_color_known = false;
+    GLubyte gl_color[4] = {0, 0, 0, 0};
+    bool gl_scissor = false;
+    GLint gl_scissor_box[4] = {0, 0, 0, 0};
 };
 
 // Never destroyed: frames held by long-lived images may be released during static
@@ -60,7 +91,11 @@ void EnableTexturing(GLuint name) {
     }
 }
 
+void SubmitPending();
+
+// For drawing other than image quads, which the quads drawn before go ahead of.
 void DisableTexturing() {
+    SubmitPending();
     auto& s = State();
     if (s.texturing) {
         VEXEL_GL(glDisable(GL_TEXTURE_2D));
@@ -92,9 +127,43 @@ void UseBlending(bool on) {
     if (State().blending != on) SetBlending(on);
 }
 
-// Blending as the current mode has it.
+void SendBlendMode(int32_t blend);
+void SubmitPending();
+
+// Before drawing anything but an image quad: the quads waiting go first, then GL gets the
+// current mode's blend state.
 void RestoreBlending() {
-    UseBlending(ModeBlends(State().blend));
+    SubmitPending();
+    SendBlendMode(State().blend);
+}
+
+// The blend function and alpha test of `blend`, and blending on as the mode has it.
+void SendBlendMode(int32_t blend) {
+    auto& s = State();
+    if (blend == s.gl_blend) return UseBlending(ModeBlends(blend));
+    SetBlending(ModeBlends(blend));
+    s.gl_blend = blend;
+    switch (blend) {
+        case BlendMask:
+            VEXEL_GL(glEnable(GL_ALPHA_TEST));
+            VEXEL_GL(glAlphaFunc(GL_GEQUAL, 0.5f));
+            break;
+        case BlendAlpha:
+            VEXEL_GL(glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA));
+            VEXEL_GL(glDisable(GL_ALPHA_TEST));
+            break;
+        case BlendLight:
+            VEXEL_GL(glBlendFunc(GL_SRC_ALPHA, GL_ONE));
+            VEXEL_GL(glDisable(GL_ALPHA_TEST));
+            break;
+        case BlendShade:
+            VEXEL_GL(glBlendFunc(GL_DST_COLOR, GL_ZERO));
+            VEXEL_GL(glDisable(GL_ALPHA_TEST));
+            break;
+        default:  // BlendSolid and anything unknown
+            VEXEL_GL(glDisable(GL_ALPHA_TEST));
+            break;
+    }
 }
 
 // The local point (x, y) through the current matrix, then moved by (tx, ty).
@@ -126,6 +195,8 @@ void LoadOrtho(float width, float height) {
 // are deleted here, on the main thread with a context current, unless they belong to an older
 // generation whose context is gone.
 GLuint CreateTexture(int32_t width, int32_t height, int32_t flags) {
+    // Recorded quads may name a texture about to be deleted, and binding changes below.
+    SubmitPending();
     auto& s = State();
     GLuint name = 0;
     VEXEL_GL(glGenTextures(1, &name));
@@ -216,24 +287,35 @@ TGLImageFrame::~TGLImageFrame() {
 
 namespace {
 
-// The textured quad of source rectangle (sx, sy, sw, sh) at local corners (x0, y0), (x1, y1).
-void TexturedQuad(const TGLImageFrame& frame, float x0, float y0, float x1, float y1, float tx,
-                  float ty, float sx, float sy, float sw, float sh) {
+// Records the textured quad of source rectangle (sx, sy, sw, sh) at local corners (x0, y0),
+// (x1, y1), drawn with blending `blending` and, when `box` is given, only inside that
+// scissor box (which lies within the viewport's).
+void TexturedQuad(const TGLImageFrame& frame, bool blending, const GLint* box, float x0, float y0,
+                  float x1, float y1, float tx, float ty, float sx, float sy, float sw, float sh) {
+    auto& s = State();
     const float s0 = sx * frame.uscale;
     const float t0 = sy * frame.vscale;
     const float s1 = (sx + sw) * frame.uscale;
     const float t1 = (sy + sh) * frame.vscale;
-    EnableTexturing(frame.name);
-    glBegin(GL_QUADS);
-    glTexCoord2f(s0, t0);
-    TransformedVertex(x0, y0, tx, ty);
-    glTexCoord2f(s1, t0);
-    TransformedVertex(x1, y0, tx, ty);
-    glTexCoord2f(s1, t1);
-    TransformedVertex(x1, y1, tx, ty);
-    glTexCoord2f(s0, t1);
-    TransformedVertex(x0, y1, tx, ty);
-    VEXEL_GL(glEnd());
+    const auto corner = [&](float u, float v, float x, float y) {
+        return QuadCorner{u, v, x * s.ix + y * s.iy + tx, x * s.jx + y * s.jy + ty};
+    };
+    PendingQuad quad{};
+    quad.texture = frame.name;
+    quad.blend = s.blend;
+    quad.blending = blending;
+    std::copy_n(s.color, 4, quad.color);
+    quad.scissor = box != nullptr || s.scissor;
+    std::copy_n(box ? box : s.scissor_box, 4, quad.scissor_box);
+    quad.corners[0] = corner(s0, t0, x0, y0);
+    quad.corners[1] = corner(s1, t0, x1, y0);
+    quad.corners[2] = corner(s1, t1, x1, y1);
+    quad.corners[3] = corner(s0, t1, x0, y1);
+    quad.unturned = s.iy == 0 && s.jx == 0;
+    s.pending.push_back(quad);
+    // A program that draws on and on without showing a frame still sends its quads.
+    constexpr size_t kMostPending = 4096;
+    if (s.pending.size() >= kMostPending) SubmitPending();
 }
 
 // Columns per band of a wide frame drawn in bands.
@@ -365,6 +447,307 @@ ScissorUse ContentScissor(const TGLImageFrame& frame, float x0, float y0, float 
     return ScissorUse::kBox;
 }
 
+// ---- Submission ----
+
+// Window pixels per drawing unit along one axis when that is a power of two, which makes a
+// cut at a whole pixel an exact number of drawing units; 0 otherwise.
+float ExactScale(float pixels, float units) {
+    const float scale = pixels / units;
+    int exponent = 0;
+    return std::isfinite(scale) && scale > 0 && std::frexp(scale, &exponent) == 0.5f ? scale : 0;
+}
+
+// An unturned quad's rectangle in window pixels (y downwards): corners 0 and 2 are opposite.
+struct WindowRect {
+    float left, top, right, bottom;
+};
+
+WindowRect RectOf(const PendingQuad& quad, float to_x, float to_y) {
+    const float xa = quad.corners[0].x * to_x, xb = quad.corners[2].x * to_x;
+    const float ya = quad.corners[0].y * to_y, yb = quad.corners[2].y * to_y;
+    return {std::min(xa, xb), std::min(ya, yb), std::max(xa, xb), std::max(ya, yb)};
+}
+
+// Per window column, the rows [top, bottom) that quads later in the frame replace whole,
+// kept as one run a column (of two runs that do not touch, the longer).
+class Coverage {
+  public:
+    void Reset(int32_t width, int32_t height) {
+        width_ = width;
+        height_ = height;
+        top_.assign(static_cast<size_t>(std::max(width, 0)), 0);
+        bottom_.assign(static_cast<size_t>(std::max(width, 0)), 0);
+    }
+    int32_t Width() const { return width_; }
+    int32_t Top(int32_t column) const { return top_[static_cast<size_t>(column)]; }
+    int32_t Bottom(int32_t column) const { return bottom_[static_cast<size_t>(column)]; }
+
+    // A quad drawn with blending off and no alpha test writes every pixel whose centre it
+    // covers, whatever was there. Pixels whose centre lies within a 64th of a pixel of an
+    // edge are left out, as the rasteriser may snap the edge either way.
+    void AddReplacing(const PendingQuad& quad, float to_x, float to_y) {
+        const WindowRect r = RectOf(quad, to_x, to_y);
+        if (!(std::isfinite(r.left) && std::isfinite(r.right) && std::isfinite(r.top) &&
+              std::isfinite(r.bottom))) {
+            return;
+        }
+        constexpr float kEdge = 1.0f / 64;
+        const auto first_centre = [](float edge) {
+            return std::floor(edge + kEdge - 0.5f) + 1;  // first pixel whose centre is inside
+        };
+        const auto end_centre = [](float edge) { return std::ceil(edge - kEdge - 0.5f); };
+        float c0 = std::max(first_centre(r.left), 0.0f);
+        float c1 = std::min(end_centre(r.right), static_cast<float>(width_));
+        float r0 = std::max(first_centre(r.top), 0.0f);
+        float r1 = std::min(end_centre(r.bottom), static_cast<float>(height_));
+        if (quad.scissor) {
+            const GLint* box = quad.scissor_box;
+            c0 = std::max(c0, static_cast<float>(box[0]));
+            c1 = std::min(c1, static_cast<float>(box[0] + box[2]));
+            r0 = std::max(r0, static_cast<float>(height_ - (box[1] + box[3])));
+            r1 = std::min(r1, static_cast<float>(height_ - box[1]));
+        }
+        if (!(c0 < c1 && r0 < r1)) return;
+        const auto top = static_cast<int32_t>(r0), bottom = static_cast<int32_t>(r1);
+        for (auto c = static_cast<int32_t>(c0); c < static_cast<int32_t>(c1); ++c) {
+            auto& t = top_[static_cast<size_t>(c)];
+            auto& b = bottom_[static_cast<size_t>(c)];
+            if (t < b && top <= b && bottom >= t) {
+                t = std::min(t, top), b = std::max(b, bottom);
+            } else if (t >= b || bottom - top > b - t) {
+                t = top, b = bottom;
+            }
+        }
+    }
+
+  private:
+    int32_t width_ = 0, height_ = 0;
+    std::vector<int32_t> top_, bottom_;
+};
+
+// GL's scissor test and box as a quad or the viewport needs them.
+void SendScissor(bool on, const GLint box[4]) {
+    auto& s = State();
+    if (on && (!s.gl_scissor || !std::equal(box, box + 4, s.gl_scissor_box))) {
+        VEXEL_GL(glScissor(box[0], box[1], box[2], box[3]));
+        std::copy_n(box, 4, s.gl_scissor_box);
+    }
+    if (on != s.gl_scissor) {
+        if (on) {
+            VEXEL_GL(glEnable(GL_SCISSOR_TEST));
+        } else {
+            VEXEL_GL(glDisable(GL_SCISSOR_TEST));
+        }
+        s.gl_scissor = on;
+    }
+}
+
+// Draws recorded quads, consecutive ones with the same state between one glBegin and glEnd.
+class QuadBatch {
+  public:
+    ~QuadBatch() { Close(); }
+
+    void Draw(const PendingQuad& quad, const QuadCorner (&corners)[4]) {
+        if (!open_ || !SameState(quad, *state_)) {
+            Close();
+            Apply(quad);
+            glBegin(GL_QUADS);
+            open_ = true;
+            state_ = &quad;
+        }
+        for (const QuadCorner& c : corners) {
+            glTexCoord2f(c.s, c.t);
+            glVertex2f(c.x, c.y);
+        }
+    }
+
+    void Close() {
+        if (open_) VEXEL_GL(glEnd());
+        open_ = false;
+    }
+
+  private:
+    static bool SameState(const PendingQuad& a, const PendingQuad& b) {
+        return a.texture == b.texture && a.blend == b.blend && a.blending == b.blending &&
+               std::equal(a.color, a.color + 4, b.color) && a.scissor == b.scissor &&
+               (!a.scissor || std::equal(a.scissor_box, a.scissor_box + 4, b.scissor_box));
+    }
+
+    static void Apply(const PendingQuad& quad) {
+        auto& s = State();
+        EnableTexturing(quad.texture);
+        SendBlendMode(quad.blend);
+        UseBlending(quad.blending);
+        if (!s.gl_color_known || !std::equal(quad.color, quad.color + 4, s.gl_color)) {
+            VEXEL_GL(glColor4ubv(quad.color));
+            std::copy_n(quad.color, 4, s.gl_color);
+            s.gl_color_known = true;
+        }
+        SendScissor(quad.scissor, quad.scissor_box);
+    }
+
+    bool open_ = false;
+    const PendingQuad* state_ = nullptr;
+};
+
+// The part of quad `quad` (unturned) between window columns [left, right) and rows
+// [top, bottom), which lie within its rectangle: corners in the quad's own order, texture
+// coordinates where the quad has them there. False when a coordinate cannot be had exactly.
+bool CutCorners(const PendingQuad& quad, float to_x, float to_y, float left, float top, float right,
+                float bottom, QuadCorner (&out)[4]) {
+    const QuadCorner& a = quad.corners[0];
+    const QuadCorner& b = quad.corners[2];
+    // Along one axis: the drawing coordinate and texture coordinate at window position p,
+    // the corners' own values at their own positions.
+    const auto along = [](float p, float scale, float pa, float ta, float pb, float tb,
+                          float& position, float& texture) {
+        if (p == pa * scale) {
+            position = pa, texture = ta;
+            return true;
+        }
+        if (p == pb * scale) {
+            position = pb, texture = tb;
+            return true;
+        }
+        position = p / scale;
+        const double exact = static_cast<double>(ta) + (static_cast<double>(position) - pa) *
+                                                           (static_cast<double>(tb) - ta) /
+                                                           (static_cast<double>(pb) - pa);
+        texture = static_cast<float>(exact);
+        return static_cast<double>(texture) == exact &&
+               static_cast<double>(position) * scale == static_cast<double>(p);
+    };
+    // The a side of the quad is where corner 0 lies.
+    const bool a_left = a.x <= b.x, a_top = a.y <= b.y;
+    float xa, sa, xb, sb, ya, ta, yb, tb;
+    if (!along(a_left ? left : right, to_x, a.x, a.s, b.x, b.s, xa, sa) ||
+        !along(a_left ? right : left, to_x, a.x, a.s, b.x, b.s, xb, sb) ||
+        !along(a_top ? top : bottom, to_y, a.y, a.t, b.y, b.t, ya, ta) ||
+        !along(a_top ? bottom : top, to_y, a.y, a.t, b.y, b.t, yb, tb)) {
+        return false;
+    }
+    out[0] = {sa, ta, xa, ya};
+    out[1] = {sb, ta, xb, ya};
+    out[2] = {sb, tb, xb, yb};
+    out[3] = {sa, tb, xa, yb};
+    return true;
+}
+
+// One window column's visible rows of a quad: up to two runs, [r[0], r[1]) and [r[2], r[3]),
+// as window rows, with the quad's own edges where it is not cut.
+struct VisibleRows {
+    float r[4];
+    bool operator==(const VisibleRows&) const = default;
+};
+
+// What to draw of an unturned quad given what later quads replace: the whole quad (kWhole,
+// also when a cut cannot be made exactly), or the pieces appended to `pieces` (kPieces, none
+// when it is covered everywhere), cut at whole pixels into runs of columns that share their
+// visible rows.
+enum class Uncovered { kWhole, kPieces };
+
+Uncovered CollectUncovered(const PendingQuad& quad, const Coverage& coverage, float to_x,
+                           float to_y, std::vector<std::pair<VisibleRows, float>>& runs,
+                           std::vector<QuadCorner>& pieces) {
+    const WindowRect r = RectOf(quad, to_x, to_y);
+    constexpr float kFar = 1e6f;  // beyond this, whole pixels are no longer exact floats
+    if (!(std::fabs(r.left) < kFar && std::fabs(r.right) < kFar && std::fabs(r.top) < kFar &&
+          std::fabs(r.bottom) < kFar)) {
+        return Uncovered::kWhole;
+    }
+    const auto first = static_cast<int32_t>(std::max(std::floor(r.left), 0.0f));
+    const auto end =
+        static_cast<int32_t>(std::min(std::ceil(r.right), static_cast<float>(coverage.Width())));
+    // Column by column, what is left after the covered rows; runs of equal columns merged.
+    runs.clear();
+    bool cut = false;
+    for (int32_t c = first; c < end; ++c) {
+        const auto top = static_cast<float>(coverage.Top(c));
+        const auto bottom = static_cast<float>(coverage.Bottom(c));
+        VisibleRows rows{{r.top, r.bottom, 0, 0}};
+        if (top < bottom && top < r.bottom && bottom > r.top) {
+            cut = true;
+            rows.r[1] = std::max(r.top, top);
+            rows.r[2] = std::min(r.bottom, bottom);
+            rows.r[3] = r.bottom;
+            if (rows.r[2] >= rows.r[3]) rows.r[2] = rows.r[3] = 0;
+        }
+        if (runs.empty() || !(runs.back().first == rows)) runs.emplace_back(rows, c);
+    }
+    if (!cut) return Uncovered::kWhole;
+    const size_t kept = pieces.size();
+    for (size_t i = 0; i < runs.size(); ++i) {
+        const float left = i == 0 ? r.left : runs[i].second;
+        const float right = i + 1 < runs.size() ? runs[i + 1].second : r.right;
+        const VisibleRows& rows = runs[i].first;
+        for (int part = 0; part < 2; ++part) {
+            const float top = rows.r[2 * part], bottom = rows.r[2 * part + 1];
+            if (!(top < bottom) || !(left < right)) continue;
+            QuadCorner corners[4];
+            if (!CutCorners(quad, to_x, to_y, left, top, right, bottom, corners)) {
+                pieces.resize(kept);
+                return Uncovered::kWhole;
+            }
+            pieces.insert(pieces.end(), corners, corners + 4);
+        }
+    }
+    return Uncovered::kPieces;
+}
+
+// Draws the recorded quads in order, leaving out what a later quad replaces: going back
+// from the last, each unturned quad is cut to the rows that no later replacing quad covers;
+// then they are drawn first to last. GL's colour, scissor and blend state are the layer's
+// again afterwards.
+void SubmitPending() {
+    auto& s = State();
+    if (s.pending.empty()) return;
+    const size_t n = s.pending.size();
+    const float to_x = ExactScale(static_cast<float>(s.window_width), s.ortho_width);
+    const float to_y = ExactScale(static_cast<float>(s.window_height), s.ortho_height);
+    // Per quad, where its pieces start in `pieces` and how many corners they have; a count
+    // of -1 draws the quad whole.
+    static std::vector<std::pair<size_t, ptrdiff_t>> cut;
+    static std::vector<QuadCorner> pieces;
+    static std::vector<std::pair<VisibleRows, float>> runs;
+    static Coverage coverage;
+    cut.assign(n, {0, -1});
+    pieces.clear();
+    if (to_x > 0 && to_y > 0) {
+        coverage.Reset(s.window_width, s.window_height);
+        for (size_t k = n; k-- > 0;) {
+            const PendingQuad& quad = s.pending[k];
+            if (!quad.unturned) continue;
+            const size_t start = pieces.size();
+            if (CollectUncovered(quad, coverage, to_x, to_y, runs, pieces) == Uncovered::kPieces)
+                cut[k] = {start, static_cast<ptrdiff_t>(pieces.size() - start)};
+            if (!quad.blending && quad.blend != BlendMask) coverage.AddReplacing(quad, to_x, to_y);
+        }
+    }
+    {
+        QuadBatch batch;
+        for (size_t k = 0; k < n; ++k) {
+            const PendingQuad& quad = s.pending[k];
+            const auto [start, count] = cut[k];
+            if (count < 0) {
+                batch.Draw(quad, quad.corners);
+                continue;
+            }
+            for (size_t i = start; i < start + static_cast<size_t>(count); i += 4) {
+                const QuadCorner corners[4] = {pieces[i], pieces[i + 1], pieces[i + 2],
+                                               pieces[i + 3]};
+                batch.Draw(quad, corners);
+            }
+        }
+    }
+    s.pending.clear();
+    if (s.gl_color_known && !std::equal(s.color, s.color + 4, s.gl_color)) {
+        VEXEL_GL(glColor4ubv(s.color));
+        std::copy_n(s.color, 4, s.gl_color);
+    }
+    SendScissor(s.scissor, s.scissor_box);
+    SendBlendMode(s.blend);
+}
+
 }  // namespace
 
 void TGLImageFrame::Draw(float x0, float y0, float x1, float y1, float tx, float ty, float sx,
@@ -376,7 +759,7 @@ void TGLImageFrame::Draw(float x0, float y0, float x1, float y1, float tx, float
         sx >= 0 && sy >= 0 && sw > 0 && sh > 0 && sx + sw <= width && sy + sh <= height;
     // Blended by its own alpha under an opaque colour, an opaque texel replaces the pixel.
     const bool replaces = s.blend == BlendAlpha && s.color[3] == 255 && inside && !mipmapped;
-    UseBlending(ModeBlends(s.blend) && !(replaces && opaque));
+    const bool blending = ModeBlends(s.blend) && !(replaces && opaque);
     // Pieces get texture coordinates interpolated across their own corners. Unturned, that
     // gives every pixel the value the whole quad gives it; turned, the last bit can differ
     // and with it a filtered pixel, so a turned frame is drawn whole.
@@ -392,17 +775,11 @@ void TGLImageFrame::Draw(float x0, float y0, float x1, float y1, float tx, float
                 return;
             case ScissorUse::kWholeQuad:
                 break;
-            case ScissorUse::kBox:
-                VEXEL_GL(glEnable(GL_SCISSOR_TEST));
-                VEXEL_GL(glScissor(box[0], box[1], box[2], box[3]));
-                TexturedQuad(*this, x0, y0, x1, y1, tx, ty, sx, sy, sw, sh);
-                if (s.scissor) {
-                    VEXEL_GL(glScissor(s.scissor_box[0], s.scissor_box[1], s.scissor_box[2],
-                                       s.scissor_box[3]));
-                } else {
-                    VEXEL_GL(glDisable(GL_SCISSOR_TEST));
-                }
+            case ScissorUse::kBox: {
+                const GLint gl_box[4] = {box[0], box[1], box[2], box[3]};
+                TexturedQuad(*this, blending, gl_box, x0, y0, x1, y1, tx, ty, sx, sy, sw, sh);
                 return;
+            }
         }
     }
     if (inside && !opaque && unturned && !mipmapped && ClearTexelsChangeNothing(s.blend)) {
@@ -411,21 +788,18 @@ void TGLImageFrame::Draw(float x0, float y0, float x1, float y1, float tx, float
         if (pieces.empty()) return;  // nothing but clear texels
         if (worth) {
             // The pieces do not overlap, so their order does not matter: the opaque cores
-            // first, unblended, then the rest.
+            // unblended, the rest blended as the mode has it.
             const float kx = (x1 - x0) / sw, ky = (y1 - y0) / sh;
-            for (const bool core : {true, false}) {
-                for (const SourcePiece& p : pieces) {
-                    if (p.core != core) continue;
-                    UseBlending(ModeBlends(s.blend) && !(replaces && core));
-                    TexturedQuad(*this, x0 + (p.sx0 - sx) * kx, y0 + (p.sy0 - sy) * ky,
-                                 x0 + (p.sx1 - sx) * kx, y0 + (p.sy1 - sy) * ky, tx, ty, p.sx0,
-                                 p.sy0, p.sx1 - p.sx0, p.sy1 - p.sy0);
-                }
+            for (const SourcePiece& p : pieces) {
+                TexturedQuad(*this, ModeBlends(s.blend) && !(replaces && p.core), nullptr,
+                             x0 + (p.sx0 - sx) * kx, y0 + (p.sy0 - sy) * ky, x0 + (p.sx1 - sx) * kx,
+                             y0 + (p.sy1 - sy) * ky, tx, ty, p.sx0, p.sy0, p.sx1 - p.sx0,
+                             p.sy1 - p.sy0);
             }
             return;
         }
     }
-    TexturedQuad(*this, x0, y0, x1, y1, tx, ty, sx, sy, sw, sh);
+    TexturedQuad(*this, blending, nullptr, x0, y0, x1, y1, tx, ty, sx, sy, sw, sh);
 }
 
 std::shared_ptr<TGLImageFrame> TGLImageFrame::CreateFromPixmap(const PixmapPtr& pixmap,
@@ -494,6 +868,7 @@ GraphicsPtr TGLVex2DDriver::CreateGraphics(int32_t width, int32_t height, int32_
 }
 
 void TGLVex2DDriver::SetGraphics(const GraphicsPtr& graphics) {
+    SubmitPending();  // into the context they were drawn for
     const auto context = std::dynamic_pointer_cast<TVex2DGraphics>(graphics);
     if (!context) {
         TVex2DGraphics::ClearCurrent();
@@ -519,34 +894,17 @@ void TGLVex2DDriver::SetBlend(int32_t blend) {
     auto& s = State();
     if (blend == s.blend) return;
     s.blend = blend;
-    SetBlending(ModeBlends(blend));
-    switch (blend) {
-        case BlendMask:
-            VEXEL_GL(glEnable(GL_ALPHA_TEST));
-            VEXEL_GL(glAlphaFunc(GL_GEQUAL, 0.5f));
-            break;
-        case BlendAlpha:
-            VEXEL_GL(glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA));
-            VEXEL_GL(glDisable(GL_ALPHA_TEST));
-            break;
-        case BlendLight:
-            VEXEL_GL(glBlendFunc(GL_SRC_ALPHA, GL_ONE));
-            VEXEL_GL(glDisable(GL_ALPHA_TEST));
-            break;
-        case BlendShade:
-            VEXEL_GL(glBlendFunc(GL_DST_COLOR, GL_ZERO));
-            VEXEL_GL(glDisable(GL_ALPHA_TEST));
-            break;
-        default:  // BlendSolid and anything unknown
-            VEXEL_GL(glDisable(GL_ALPHA_TEST));
-            break;
-    }
+    // Quads waiting for submission keep the mode they were drawn in; GL gets the new one
+    // when something is drawn in it.
+    if (s.pending.empty()) SendBlendMode(blend);
 }
 
 void TGLVex2DDriver::SetAlpha(float alpha) {
     auto& s = State();
     s.color[3] = static_cast<GLubyte>(Clamp01(alpha) * 255.0f);
     VEXEL_GL(glColor4ubv(s.color));
+    std::copy_n(s.color, 4, s.gl_color);
+    s.gl_color_known = true;
 }
 
 void TGLVex2DDriver::SetColor(int32_t red, int32_t green, int32_t blue) {
@@ -555,6 +913,8 @@ void TGLVex2DDriver::SetColor(int32_t red, int32_t green, int32_t blue) {
     s.color[1] = ClampByte(green);
     s.color[2] = ClampByte(blue);
     VEXEL_GL(glColor4ubv(s.color));
+    std::copy_n(s.color, 4, s.gl_color);
+    s.gl_color_known = true;
 }
 
 void TGLVex2DDriver::SetClsColor(int32_t red, int32_t green, int32_t blue) {
@@ -565,18 +925,24 @@ void TGLVex2DDriver::SetClsColor(int32_t red, int32_t green, int32_t blue) {
 void TGLVex2DDriver::SetViewport(int32_t x, int32_t y, int32_t width, int32_t height) {
     const int32_t window_height = CurrentGraphicsHeight();
     auto& s = State();
+    // Recorded quads keep the box they were drawn in.
     if (x == 0 && y == 0 && width == CurrentGraphicsWidth() && height == window_height) {
-        VEXEL_GL(glDisable(GL_SCISSOR_TEST));
         s.scissor = false;
-        return;
+    } else {
+        s.scissor = true;
+        s.scissor_box[0] = x;
+        s.scissor_box[1] = window_height - y - height;
+        s.scissor_box[2] = width;
+        s.scissor_box[3] = height;
+        VEXEL_GL(glScissor(x, window_height - y - height, width, height));
+        std::copy_n(s.scissor_box, 4, s.gl_scissor_box);
     }
-    VEXEL_GL(glEnable(GL_SCISSOR_TEST));
-    VEXEL_GL(glScissor(x, window_height - y - height, width, height));
-    s.scissor = true;
-    s.scissor_box[0] = x;
-    s.scissor_box[1] = window_height - y - height;
-    s.scissor_box[2] = width;
-    s.scissor_box[3] = height;
+    if (s.scissor) {
+        VEXEL_GL(glEnable(GL_SCISSOR_TEST));
+    } else {
+        VEXEL_GL(glDisable(GL_SCISSOR_TEST));
+    }
+    s.gl_scissor = s.scissor;
 }
 
 void TGLVex2DDriver::SetTransform(float ix, float iy, float jx, float jy) {
@@ -592,6 +958,7 @@ void TGLVex2DDriver::SetLineWidth(float width) {
 }
 
 void TGLVex2DDriver::Cls() {
+    SubmitPending();
     VEXEL_GL(glClear(GL_COLOR_BUFFER_BIT));
 }
 
@@ -658,6 +1025,7 @@ void TGLVex2DDriver::DrawPoly(std::span<const float> xy, float hx, float hy, flo
 
 void TGLVex2DDriver::DrawPixmap(const PixmapPtr& pixmap, int32_t x, int32_t y) {
     if (!pixmap) return;
+    RestoreBlending();
     const int32_t blend = State().blend;
     DisableTexturing();
     SetBlend(BlendSolid);
@@ -685,6 +1053,7 @@ PixmapPtr TGLVex2DDriver::GrabPixmap(int32_t x, int32_t y, int32_t width, int32_
 }
 
 void TGLVex2DDriver::SetResolution(float width, float height) {
+    SubmitPending();  // drawn in the old projection
     LoadOrtho(width, height);
 }
 
@@ -697,8 +1066,12 @@ void TGLVex2DDriver::ResetGLContext(const GraphicsPtr& graphics) {
     int32_t width = 0, height = 0, depth, hertz, flags;
     graphics->GetSettings(width, height, depth, hertz, flags);
     auto& s = State();
+    s.pending.clear();
     s.blend = 0;
+    s.gl_blend = 0;
     s.blending = false;
+    s.gl_color_known = false;
+    s.gl_scissor = false;
     s.window_width = width;
     s.window_height = height;
     s.bound_texture = 0;
@@ -712,6 +1085,10 @@ void TGLVex2DDriver::ResetGLContext(const GraphicsPtr& graphics) {
 std::shared_ptr<TGLVex2DDriver> TheGLVex2DDriver() {
     static const auto driver = std::make_shared<TGLVex2DDriver>();
     return driver;
+}
+
+void SubmitGLVex2DDrawing() {
+    SubmitPending();
 }
 
 GLVex2DCaches CurrentGLVex2DCaches() {

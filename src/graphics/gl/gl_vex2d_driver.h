@@ -119,6 +119,15 @@ inline constexpr int32_t kMaxOvalSegments = 8192;
 // back buffer) from the first use of the graphics module.
 std::shared_ptr<TGLVex2DDriver> TheGLVex2DDriver();
 
+// Image frames are not drawn at once: their quads are collected and sent to OpenGL together,
+// in the order drawn, at FlipGraphics and before anything else reaches OpenGL through the
+// driver (other drawing, grabs, clearing, new textures, a change of context or resolution).
+// What a quad drawn later replaces whole (drawn unblended) is cut out of the earlier ones
+// first, so that the rasteriser does not shade pixels that are painted over; every pixel
+// ends up as it would have. A program that mixes its own OpenGL calls with the 2-D layer
+// calls this first, to have what it drew so far sent.
+void SubmitGLVex2DDrawing();
+
 // The driver's GL state caches, for tests: the last blend mode sent, the bound texture and
 // whether texturing is on.
 struct GLVex2DCaches {
