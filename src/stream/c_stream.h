@@ -17,7 +17,9 @@ class FileReplacement;
 // is saved all or nothing (see durable_save.h): the bytes go to a new file beside the target,
 // which Close syncs and renames over the target when no write failed. Until then a reader of
 // the target sees the old file. A stream whose writes failed, or one that is abandoned,
-// removes its new file and leaves the old one as it was. Other paths (a FIFO, a device) are
+// removes its new file and leaves the old one as it was; destroying the stream closes it, so
+// a saver that may stop part-way holds a SaveGuard. An existing target this process may not
+// write is refused, as opening it in place would be. Other paths (a FIFO, a device) are
 // written directly.
 //
 // stdio buffers what is written, so a file system that is full may reject the bytes only

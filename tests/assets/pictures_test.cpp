@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <utility>
 
 #include "data_files.h"
 #include "graphics/image.h"
@@ -143,7 +145,7 @@ TEST(Pictures, TargetsAndIconsAreCutOutShapes) {
     }
 }
 
-TEST(Pictures, ChickenFacesRight) {
+TEST(Pictures, ChickenFacesRightAndFlutters) {
     // The game mirrors the chicken to walk left, so the picture must look right: its yellow
     // beak is in the upper right.
     const ImagePtr chicken = Load("Huhn.png");
@@ -161,6 +163,42 @@ TEST(Pictures, ChickenFacesRight) {
     }
     ASSERT_GT(count, 6);
     EXPECT_GT(sum_x / count, 52.0);
+    // Chickens also cross the sky, so the hen flutters: her wings are raised above her back
+    // (behind the head, in the top rows) and her feet are tucked up instead of standing on
+    // the bottom rows. A standing hen has only her tail up there and her legs down here.
+    int32_t wings = 0, feet = 0;
+    for (int32_t y = 0; y < 24; ++y)
+        for (int32_t x = 0; x < 42; ++x)
+            wings += PixelAt(*chicken, 0, x, y).a >= 128;
+    for (int32_t y = 58; y < 64; ++y)
+        for (int32_t x = 0; x < 64; ++x)
+            feet += PixelAt(*chicken, 0, x, y).a >= 128;
+    EXPECT_GT(wings, 400);
+    EXPECT_LT(feet, 30);
+}
+
+TEST(Pictures, MagazineCherryIsTellableFromTheCherryTargets) {
+    // The magazine's rounds sit at the bottom of the play screen beside the cherries to shoot:
+    // a round is a polished cherry with a white glint and no leaf, a target a pair with a leaf.
+    const ImagePtr round = Load("Cherry.png");
+    const ImagePtr target = Load("Kirsch.png");
+    ASSERT_NE(round, nullptr);
+    ASSERT_NE(target, nullptr);
+    const auto count = [](const vexel::TImage& image, auto&& is) {
+        int32_t n = 0;
+        for (int32_t y = 0; y < image.height; ++y)
+            for (int32_t x = 0; x < image.width; ++x) {
+                const Rgba c = PixelAt(image, 0, x, y);
+                n += c.a >= 128 && is(c);
+            }
+        return n;
+    };
+    const auto leaf = [](const Rgba& c) { return c.g > c.r + 30 && c.g > c.b + 30; };
+    const auto glint = [](const Rgba& c) { return std::min({c.r, c.g, c.b}) >= 235; };
+    EXPECT_EQ(count(*round, leaf), 0);
+    EXPECT_GT(count(*target, leaf), 100);
+    EXPECT_GE(count(*round, glint), 12);
+    EXPECT_EQ(count(*target, glint), 0);
 }
 
 TEST(Pictures, ButtonsLightUpUnderThePointer) {
@@ -223,6 +261,37 @@ TEST(Pictures, TitleLetteringIsCentredOnItsPicture) {
     for (int32_t y = 0; y < 8; ++y)
         for (int32_t x = 0; x < title->width; ++x)
             EXPECT_LT(PixelAt(*title, 0, x, y).a, 16) << x << ", " << y;
+}
+
+TEST(Pictures, TitleLetteringClearsThePlayButton) {
+    // The title is centred at (512, 51.2) and the play button at (512, 128), at rest and lit:
+    // in every column they share, a clear gap of at least 8 pixels lies between the lettering
+    // and the button's plate, and the lettering's soft shadow and the lit plate's glow do not
+    // meet either.
+    const ImagePtr title = Load("Title.png");
+    const ImagePtr buttons = Load("MenuButtons.png");
+    ASSERT_NE(title, nullptr);
+    ASSERT_NE(buttons, nullptr);
+    const float title_top = 51.2f - static_cast<float>(title->height) / 2;
+    const int32_t title_left = 512 - title->width / 2, button_left = 512 - buttons->width / 2;
+    const int32_t button_top = 128 - buttons->height / 2;
+    for (const auto& [opaque, least_gap] : {std::pair{128, 8.0f}, std::pair{32, 2.0f}}) {
+        for (int32_t frame = 0; frame < 2; ++frame) {
+            float gap = 1000;
+            for (int32_t x = std::max(title_left, button_left);
+                 x < std::min(title_left + title->width, button_left + buttons->width); ++x) {
+                int32_t lowest = -1, highest = buttons->height;
+                for (int32_t y = 0; y < title->height; ++y)
+                    if (PixelAt(*title, 0, x - title_left, y).a >= opaque) lowest = y;
+                for (int32_t y = buttons->height - 1; y >= 0; --y)
+                    if (PixelAt(*buttons, frame, x - button_left, y).a >= opaque) highest = y;
+                if (lowest < 0 || highest == buttons->height) continue;
+                gap = std::min(gap, static_cast<float>(button_top + highest) -
+                                        (title_top + static_cast<float>(lowest)) - 1);
+            }
+            EXPECT_GE(gap, least_gap) << "alpha " << opaque << ", button frame " << frame;
+        }
+    }
 }
 
 }  // namespace

@@ -127,6 +127,20 @@ TEST(Exit, SecondSignalDuringTheFarewellEndsAtOnce) {
     EXPECT_EQ(game.File("Data/High.Score"), std::nullopt);
 }
 
+TEST(Exit, SavedFilesThatAreFifosNeitherHoldUpTheStartNorAreSaved) {
+    GameProcess game({.options = std::nullopt, .fifos = {"Options", "High.Score"}});
+    ASSERT_NO_FATAL_FAILURE(WaitForTitle(game));
+    game.Tap(XK_Escape);
+    ASSERT_EQ(game.WaitForExit(), 0) << game.Stderr();
+    EXPECT_EQ(game.Stderr(),
+              "Morvelle: cannot read Data/Options (not a regular file); it is kept as it is and "
+              "not saved\n"
+              "Morvelle: cannot read Data/High.Score (not a regular file); it is kept as it is "
+              "and not saved\n");
+    for (const Happening& happening : game.Happenings())
+        EXPECT_EQ(happening.what, "sound");
+}
+
 TEST(Exit, NoSoundDeviceSaysSoInOneLineAndTheGameRunsSilently) {
     GameProcess game(
         {.options = OptionsBytes("Hal", 1), .environment = {{"AUDIODEV", "/nonexistent/dsp"}}});

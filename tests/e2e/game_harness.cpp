@@ -144,6 +144,8 @@ GameProcess::GameProcess(const AppSetup& setup) {
     if (setup.options) vexel::testing::WriteFileBytes(folder + "/Data/Options", *setup.options);
     if (setup.highscores)
         vexel::testing::WriteFileBytes(folder + "/Data/High.Score", *setup.highscores);
+    for (const std::string& name : setup.fifos)
+        Check(mkfifo((folder + "/Data/" + name).c_str(), 0600) == 0, "mkfifo");
 
     const std::string fifo = folder + "/dsp";
     Check(mkfifo(fifo.c_str(), 0600) == 0, "mkfifo");

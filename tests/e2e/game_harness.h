@@ -70,7 +70,8 @@ struct AppSetup {
     std::optional<Bytes> highscores{};    // Data/High.Score
     std::vector<std::string> left_out{};  // data files not copied, e.g. "gfx/Sky.png"
     std::vector<std::pair<std::string, std::string>> environment{};  // e.g. {"USERNAME", "Uta"}
-    bool with_display = true;  // false: started without DISPLAY
+    bool with_display = true;          // false: started without DISPLAY
+    std::vector<std::string> fifos{};  // saved files made FIFOs instead, e.g. "Options"
 };
 
 // Something that happened while the game ran, in the order the harness saw it: the device

@@ -2,7 +2,10 @@
 
 #include <GL/gl.h>
 
+#include <vector>
+
 #include "graphics/gl/gl_vex2d_driver.h"
+#include "graphics/graphics.h"
 #include "runtime/error.h"
 
 namespace vexel {
@@ -56,16 +59,37 @@ int32_t NextPowerOfTwo(int32_t n) {
 void FitGLTextureSize(int32_t& width, int32_t& height) {
     width = NextPowerOfTwo(width);
     height = NextPowerOfTwo(height);
+    // A proxy query costs the implementation about as much as checking a real texture, and
+    // the answer for a size only changes with the context: each size is asked once per
+    // graphics generation.
+    struct Fit {
+        int32_t width, height, fitted_width, fitted_height;
+    };
+    static std::vector<Fit> fits;
+    static int32_t fits_generation = -1;
+    if (fits_generation != GraphicsGeneration()) {
+        fits.clear();
+        fits_generation = GraphicsGeneration();
+    }
+    for (const Fit& fit : fits) {
+        if (fit.width == width && fit.height == height) {
+            width = fit.fitted_width;
+            height = fit.fitted_height;
+            return;
+        }
+    }
+    const int32_t asked_width = width, asked_height = height;
     for (;;) {
         glTexImage2D(GL_PROXY_TEXTURE_2D, 0, 4, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
                      nullptr);
         GLint accepted = 0;
         glGetTexLevelParameteriv(GL_PROXY_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &accepted);
-        if (accepted != 0) return;
+        if (accepted != 0) break;
         if (width == 1 && height == 1) throw RuntimeError(u"Unable to calculate tex size");
         if (width > 1) width /= 2;
         if (height > 1) height /= 2;
     }
+    fits.push_back({asked_width, asked_height, width, height});
 }
 
 void DrawGLRect(int32_t x, int32_t y, int32_t width, int32_t height) {

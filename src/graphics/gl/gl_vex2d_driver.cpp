@@ -816,8 +816,13 @@ std::shared_ptr<TGLImageFrame> TGLImageFrame::CreateFromPixmap(const PixmapPtr& 
     PixmapPtr upload;
     if (w < texture_width || h < texture_height) {
         upload = NewPixmap(texture_width, texture_height, PIXEL_RGBA32, 4);
-        upload->ClearPixels(0);
         upload->Paste(*source, 0, 0);
+        // Only the texels the image leaves free are cleared: right of it, then below.
+        const auto right_bytes = static_cast<size_t>(texture_width - w) * 4;
+        for (int32_t y = 0; right_bytes > 0 && y < h; ++y)
+            std::memset(upload->PixelPtr(w, y), 0, right_bytes);
+        for (int32_t y = h; y < texture_height; ++y)
+            std::memset(upload->PixelPtr(0, y), 0, static_cast<size_t>(texture_width) * 4);
         // Repeat the last column and row once so that filtering at the image's edge reads
         // image texels rather than the empty rest of the texture.
         if (w < texture_width) {
