@@ -9,6 +9,9 @@
 // frames are read back and must agree pixel for pixel. Both end with glFinish so that every
 // call has been executed. Under callgrind (scripts/bench) their instructions are counted too.
 //
+// Frame/Vexel/AtScale3 draws the same frame in a window at scale 3 and is compared with
+// Frame/Vexel: the software renderer's cost of nine times the pixels.
+//
 // ImagesOverlap of two 64×64 keyed sprites overlapping by half is paired with a plain AND of
 // the same masks' alpha over the same overlap: once for two discs that touch (a hit), once for
 // two smaller discs that do not (a miss, which has to look at every row).
@@ -282,6 +285,27 @@ void Frame_Vexel(benchmark::State& state) {
         DrawFrameVexel(s, frame++);
 }
 
+// The window reopened at `scale`, with every texture made again outside the measurements.
+void ReopenAtScale(Scene& s, int32_t scale) {
+    if (CurrentGraphicsView().scale == static_cast<float>(scale)) return;
+    SetGraphicsScale(scale);
+    s.ok = OpenGraphics(kWidth, kHeight, 0, 0, 0) != nullptr;
+    if (s.ok) DrawFrameVexel(s, 0);
+}
+
+// The same frame in a window at scale 3 (3072×1536, nine times the pixels), against
+// Frame/Vexel at scale 1.
+void Frame_Vexel_AtScale3(benchmark::State& state) {
+    Scene& s = TheScene();
+    if (!s.ok) return state.SkipWithError("no display");
+    ReopenAtScale(s, 3);
+    if (!s.ok) return state.SkipWithError("no window at scale 3");
+    int frame = 0;
+    for (auto _ : state)
+        DrawFrameVexel(s, frame++);
+    ReopenAtScale(s, 1);
+}
+
 void Frame_BareGL(benchmark::State& state) {
     Scene& s = TheScene();
     if (!s.ok) return state.SkipWithError("no display");
@@ -376,6 +400,7 @@ void PlainAlphaAnd_Pair(benchmark::State& state, bool hit) {
 
 BENCHMARK(Frame_Vexel)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 BENCHMARK(Frame_BareGL)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+BENCHMARK(Frame_Vexel_AtScale3)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 BENCHMARK(Frame_Fragments)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(DrawImageFrame_64)->MeasureProcessCPUTime();
 BENCHMARK(ImagesOverlap_StripAgainstDot)->Unit(benchmark::kMicrosecond)->MeasureProcessCPUTime();
@@ -386,6 +411,7 @@ BENCHMARK_CAPTURE(PlainAlphaAnd_Pair, Miss, false)->MeasureProcessCPUTime();
 
 const bool compared =
     vexel::bench::CompareWith("Frame_Vexel", "Frame_BareGL") &&
+    vexel::bench::CompareWith("Frame_Vexel_AtScale3", "Frame_Vexel") &&
     vexel::bench::CompareWith("ImagesOverlap_Pair/Hit", "PlainAlphaAnd_Pair/Hit") &&
     vexel::bench::CompareWith("ImagesOverlap_Pair/Miss", "PlainAlphaAnd_Pair/Miss");
 

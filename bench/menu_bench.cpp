@@ -5,6 +5,9 @@
 // presented frame; both run as fresh processes of the probe program, alternating, and the
 // counters give the medians and the median ratio with its spread over the rounds.
 //
+// StartUpAtScale3: the same start-up at scale 3 against scale 1, alternating, with the
+// median ratio and its spread.
+//
 // TitleFrame, HighscoreFrame: one whole frame of each screen through the real OpenGL
 // driver (needs DISPLAY), with every allocation made during the frames counted.
 #include <benchmark/benchmark.h>
@@ -38,8 +41,9 @@ struct ProbeResult {
     double wall_seconds = -1;  // from the spawn to the probe's report
 };
 
-// Runs the probe in `mode`; negative figures when it failed.
-ProbeResult RunProbe(const char* mode) {
+// Runs the probe in `mode`, with VEXEL_SCALE set to `scale` unless it is null; negative
+// figures when it failed.
+ProbeResult RunProbe(const char* mode, const char* scale = nullptr) {
     const auto spawn_time = std::chrono::steady_clock::now();
     int out[2];
     if (pipe(out) != 0) return {};
@@ -49,6 +53,11 @@ ProbeResult RunProbe(const char* mode) {
     posix_spawn_file_actions_addclose(&actions, out[0]);
     // Without a sound device the game falls back to its silent driver, in both modes.
     setenv("AUDIODEV", "/nonexistent/dsp", 1);
+    if (scale) {
+        setenv("VEXEL_SCALE", scale, 1);
+    } else {
+        unsetenv("VEXEL_SCALE");
+    }
     const char* argv[] = {MORVELLE_STARTUP_PROBE, mode, nullptr};
     pid_t child = -1;
     const int spawned = posix_spawn(&child, MORVELLE_STARTUP_PROBE, &actions, nullptr,
@@ -110,11 +119,49 @@ void StartUp(benchmark::State& state) {
 }
 BENCHMARK(StartUp)->UseManualTime()->Iterations(9)->Unit(benchmark::kMillisecond);
 
+// The real start-up at scale 3 (the 3x pictures decoded besides the 1x ones, the font
+// rasterised at 72 pixels, a 3072×1536 window) against the same at scale 1, alternating.
+void StartUpAtScale3(benchmark::State& state) {
+    std::vector<double> one, three, ratio;
+    bool one_first = true;
+    for (auto _ : state) {
+        ProbeResult at_one, at_three;
+        if (one_first) {
+            at_one = RunProbe("game", "1");
+            at_three = RunProbe("game", "3");
+        } else {
+            at_three = RunProbe("game", "3");
+            at_one = RunProbe("game", "1");
+        }
+        one_first = !one_first;
+        if (at_one.cpu_seconds < 0 || at_three.cpu_seconds < 0) {
+            state.SkipWithError("the probe failed (no display, or the game's data is not built)");
+            return;
+        }
+        state.SetIterationTime(at_three.cpu_seconds);
+        one.push_back(at_one.cpu_seconds);
+        three.push_back(at_three.cpu_seconds);
+        ratio.push_back(at_three.cpu_seconds / at_one.cpu_seconds);
+    }
+    const vexel::bench::Summary ratios = vexel::bench::Summarise(ratio);
+    state.counters["scale1_ms"] = vexel::bench::Median(one) * 1e3;
+    state.counters["scale3_ms"] = vexel::bench::Median(three) * 1e3;
+    state.counters["ratio"] = ratios.median;
+    state.counters["ratio_low"] = ratios.low;
+    state.counters["ratio_high"] = ratios.high;
+}
+BENCHMARK(StartUpAtScale3)->UseManualTime()->Iterations(9)->Unit(benchmark::kMillisecond);
+
 // The game's window and resources, made once for the frame benchmarks.
 bool PrepareGame() {
     static const bool ready = [] {
         if (chdir(MORVELLE_GAME_DIR) != 0) return false;
         setenv("AUDIODEV", "/nonexistent/dsp", 1);
+        if (scale) {
+            setenv("VEXEL_SCALE", scale, 1);
+        } else {
+            unsetenv("VEXEL_SCALE");
+        }
         morvelle::GameState& game = morvelle::Game();
         vexel::SetAutoMidHandle(1);
         morvelle::LoadedAssets loaded = morvelle::LoadResources();

@@ -1,5 +1,7 @@
 # Starting and stopping the X servers the tests run against. Sourced by scripts/test.
 #   start_xvfb        Xvfb with GLX (Mesa's software renderer); exports DISPLAY
+#   start_big_xvfb    a second Xvfb with a 3840x2160 screen and no window manager; exports
+#                     VEXEL_BIG_DISPLAY for the scaled-window and desktop full-screen tests
 #   start_xorg_dummy  Xorg with the dummy video driver, which has the video-mode extension
 #                     Xvfb lacks; exports VEXEL_FULLSCREEN_DISPLAY for the full-screen tests
 #   stop_xservers     stops every server started here
@@ -36,6 +38,16 @@ start_xvfb() {
   XSERVER_PIDS+=($!)
   wait_for_display ":$n"
   export DISPLAY=":$n"
+}
+
+start_big_xvfb() {
+  local n
+  n=$(free_display 120)
+  Xvfb ":$n" -screen 0 3840x2160x24 +extension GLX -nolisten tcp -noreset \
+    >"${XSERVER_LOG_DIR:-/tmp}/xvfb-big-$n.log" 2>&1 &
+  XSERVER_PIDS+=($!)
+  wait_for_display ":$n"
+  export VEXEL_BIG_DISPLAY=":$n"
 }
 
 # Xorg only reads a configuration given by absolute path when run as root; without root the

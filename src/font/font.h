@@ -36,6 +36,9 @@ class TFont : public Object {
     virtual int32_t CharToGlyph(int32_t character) = 0;
     // The glyph at `index` (0 <= index < CountGlyphs()); null outside that range.
     virtual GlyphPtr LoadGlyph(int32_t index) = 0;
+    // Distance in pixels from the top of the line to the baseline; 0 when the font has no
+    // baseline of its own.
+    virtual int32_t Ascender() { return 0; }
 };
 using FontPtr = std::shared_ptr<TFont>;
 

@@ -36,6 +36,7 @@ class TFreeTypeFont : public TFont {
     int32_t CountGlyphs() override { return static_cast<int32_t>(_glyphs.size()); }
     int32_t CharToGlyph(int32_t character) override;
     GlyphPtr LoadGlyph(int32_t index) override;
+    int32_t Ascender() override { return _ascend; }
 
     // Opens `path` at pixel `size`, or the largest smaller size the face offers. A path with
     // "::" after its first character is a protocol url whose bytes are read into memory;

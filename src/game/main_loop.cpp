@@ -1,13 +1,17 @@
 #include "game/main_loop.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "audio/audio_driver.h"
 #include "game/game_state.h"
 #include "game/gun.h"
 #include "game/highscore.h"
+#include "game/launch_options.h"
 #include "game/options.h"
 #include "game/recipe.h"
 #include "game/resources.h"
@@ -25,6 +29,15 @@
 
 namespace morvelle {
 namespace {
+
+// The framework names no function keys; this is F11's code.
+constexpr int32_t KEY_F11 = 122;
+
+// What the command line asked for; set before the start-up runs.
+LaunchOptions& Launch() {
+    static LaunchOptions options;
+    return options;
+}
 
 [[noreturn]] void StopStarting(const std::string& message) {
     std::fputs(message.c_str(), stderr);
@@ -59,6 +72,8 @@ void StartUp() {
     // with its lists empty.
     CreateRecipes();
     vexel::SetAppTitle(u"Morvelle");
+    // Chosen before anything loads: pictures and text are made for the window's scale.
+    ApplyWindowScale(Launch(), game.ScreenWidth, game.ScreenHeight);
 
     // The pictures, sounds and font load before the window opens, so that a missing file
     // stops the start with a message instead of a window that flashes up and vanishes.
@@ -74,6 +89,7 @@ void StartUp() {
     if (!vexel::OpenGraphics(game.ScreenWidth, game.ScreenHeight, 0, 60, 0)) {
         StopStarting(NoWindowMessage());
     }
+    if (Launch().full_screen) vexel::SetGraphicsFullScreen(1);
     // The framework falls back to its silent driver when no device opens; say so, once.
     if (vexel::CurrentAudioDriver()->Name() == u"Null") {
         std::fputs(NoSoundDeviceMessage().c_str(), stderr);
@@ -119,6 +135,10 @@ void DrawFrame() {
 }
 
 void RunFrame() {
+    // F11 is not a key any screen reads, so it switches full screen whatever is shown.
+    if (vexel::KeyWasHit(KEY_F11) != 0) {
+        vexel::SetGraphicsFullScreen(vexel::GraphicsFullScreen() != 0 ? 0 : 1);
+    }
     DrawFrame();
     Game().FrameTimer->Wait();
     if (vexel::KeyWasHit(vexel::KEY_ESCAPE) != 0 || vexel::AppTerminateRequested() != 0 ||
@@ -136,6 +156,13 @@ void PlayFarewell() {
 }
 
 [[noreturn]] void RunGame(int argc, char** argv) {
+    const LaunchRequest request =
+        ParseLaunchArguments(std::vector<std::string>(argv + std::min(argc, 1), argv + argc));
+    if (request.stop) {
+        std::fputs(request.text.c_str(), request.status == 0 ? stdout : stderr);
+        std::exit(request.status);
+    }
+    Launch() = request.options;
     vexel::RunProgram(argc, argv, [] {
         StartUp();
         for (;;)

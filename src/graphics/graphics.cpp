@@ -1,5 +1,8 @@
 #include "graphics/graphics.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "graphics/internal/builtin_drivers.h"
 #include "runtime/startup.h"
 #include "system/hook.h"
@@ -38,6 +41,7 @@ struct GraphicsState {
     bool hard_sync = false;
     SoftSync pacing;
     uint32_t generation = 1;
+    int32_t scale = 0;  // 0: not set, the environment decides
     int before_flip_hook = -1;
     bool exit_handler_registered = false;
 };
@@ -293,6 +297,75 @@ void CloseOpenedGraphics() {
     StopInputPolling();
     const GraphicsPtr opened = s.opened;  // CloseGraphicsContext clears s.opened
     CloseGraphicsContext(opened);
+}
+
+void TGraphics::GetSurface(int32_t& width, int32_t& height) {
+    int32_t depth = 0, hertz = 0, flags = 0;
+    GetSettings(width, height, depth, hertz, flags);
+}
+
+GraphicsView FitGraphicsView(int32_t logical_width, int32_t logical_height, int32_t surface_width,
+                             int32_t surface_height) {
+    if (logical_width <= 0 || logical_height <= 0 || surface_width <= 0 || surface_height <= 0) {
+        return {0, 0, std::max(surface_width, 0), std::max(surface_height, 0), 1};
+    }
+    const float scale = std::min(static_cast<float>(surface_width) / logical_width,
+                                 static_cast<float>(surface_height) / logical_height);
+    GraphicsView view;
+    view.scale = scale;
+    view.width = std::min(surface_width, static_cast<int32_t>(std::lround(logical_width * scale)));
+    view.height =
+        std::min(surface_height, static_cast<int32_t>(std::lround(logical_height * scale)));
+    view.x = (surface_width - view.width) / 2;
+    view.y = (surface_height - view.height) / 2;
+    return view;
+}
+
+GraphicsView CurrentGraphicsView() {
+    GraphicsState& s = State();
+    const Settings& t = s.settings;
+    if (!s.current) return {0, 0, t.width, t.height, 1};
+    int32_t width = 0, height = 0;
+    s.current->GetSurface(width, height);
+    return FitGraphicsView(t.width, t.height, width, height);
+}
+
+void SetGraphicsScale(int32_t scale) {
+    if (scale >= 0 && scale <= 4) State().scale = scale;
+}
+
+int32_t GraphicsScale() {
+    if (const int32_t set = State().scale; set != 0) return set;
+    const String text = GetEnvVar(u"VEXEL_SCALE");
+    if (text.size() == 1 && text[0] >= u'1' && text[0] <= u'4') return text[0] - u'0';
+    return 1;
+}
+
+int32_t GraphicsDetailScale() {
+    if (!State().current) return GraphicsScale();
+    // A view a hair above a whole scale (rounding of the bars) still counts as that scale.
+    const float scale = CurrentGraphicsView().scale;
+    return std::clamp(static_cast<int32_t>(std::ceil(scale - 1.0f / 64)), 1, 4);
+}
+
+int32_t SetGraphicsFullScreen(int32_t on) {
+    GraphicsState& s = State();
+    const GraphicsPtr graphics = s.current;
+    if (!graphics) return 0;
+    const int32_t done = graphics->SetDesktopFullScreen(on != 0 ? 1 : 0);
+    // Selecting it again sets the driver's viewport and projection up for the new surface.
+    SelectGraphics(graphics);
+    return done;
+}
+
+int32_t GraphicsFullScreen() {
+    const GraphicsPtr& graphics = State().current;
+    return graphics ? graphics->DesktopFullScreen() : 0;
+}
+
+void GetDesktopSize(int32_t& width, int32_t& height) {
+    width = height = 0;
+    if (const GraphicsDriverPtr& driver = State().driver) driver->DesktopSize(width, height);
 }
 
 int32_t GraphicsGeneration() {

@@ -46,6 +46,16 @@ class TGraphics : public Object {
                              int32_t& flags) = 0;
     // Releases the window and context; afterwards the object is inert.
     virtual void Close() = 0;
+
+    // The surface: the window's own pixels, which show the logical frame of GetSettings
+    // scaled uniformly and centred (see FitGraphicsView). The base's surface is its logical
+    // size.
+    virtual void GetSurface(int32_t& width, int32_t& height);
+    // Makes the window cover its monitor without a video-mode switch (1) or gives it back its
+    // own size (0), keeping its GL context and textures. 1 when the window is in the asked
+    // state afterwards; the base has no window and answers 0.
+    virtual int32_t SetDesktopFullScreen(int32_t) { return 0; }
+    virtual int32_t DesktopFullScreen() { return 0; }
 };
 
 using GraphicsPtr = std::shared_ptr<TGraphics>;
@@ -65,6 +75,8 @@ class TGraphicsDriver : public Object {
     virtual void SetGraphics(const GraphicsPtr&) {}
     // Presents the back buffer; sync non-zero waits for the vertical retrace.
     virtual void Flip(int32_t) {}
+    // The size in pixels of the monitor a new window opens on; zeros when unknown.
+    virtual void DesktopSize(int32_t& width, int32_t& height) { width = height = 0; }
 };
 
 using GraphicsDriverPtr = std::shared_ptr<TGraphicsDriver>;
@@ -111,6 +123,37 @@ GraphicsPtr OpenedGraphics();
 // until the next frame is due for a window, waiting for the retrace in full screen.
 void FlipGraphics(int32_t sync);
 void CloseOpenedGraphics();
+
+// Where a logical frame is shown on a surface: the rectangle of surface pixels (y from the
+// top) and the surface pixels per logical unit.
+struct GraphicsView {
+    int32_t x = 0, y = 0, width = 0, height = 0;
+    float scale = 1;
+};
+// The logical frame scaled uniformly to the largest size that fits the surface and centred;
+// what is left over on two sides are the black bars.
+GraphicsView FitGraphicsView(int32_t logical_width, int32_t logical_height, int32_t surface_width,
+                             int32_t surface_height);
+// The view of the current context; scale 1 over the logical size when none is current.
+GraphicsView CurrentGraphicsView();
+
+// The scale a new window opens at: its surface is scale × the asked size. Set with
+// SetGraphicsScale (1 to 4; 0 forgets the call); without a call the environment variable
+// VEXEL_SCALE (1 to 4) decides, and without that it is 1. Full-screen requests (a non-zero
+// depth) always open at their own size.
+void SetGraphicsScale(int32_t scale);
+int32_t GraphicsScale();
+// The whole scale pictures and text are made for: the current context's view scale rounded
+// up, or GraphicsScale() while no context is current; 1 to 4.
+int32_t GraphicsDetailScale();
+
+// The current context covers its monitor (1) or goes back to its window (0); its textures
+// and GL context stay, only the view and the mouse mapping follow the new surface. 1 when
+// the context is in the asked state afterwards.
+int32_t SetGraphicsFullScreen(int32_t on);
+int32_t GraphicsFullScreen();
+// The size of the monitor a window opens on, from the current driver; zeros when unknown.
+void GetDesktopSize(int32_t& width, int32_t& height);
 
 // Counter of GPU-resource epochs: bumped whenever textures and other GPU objects may have
 // been lost (a driver change, a new or closed window). Starts at 1, never 0.

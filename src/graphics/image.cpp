@@ -7,6 +7,7 @@
 #include "graphics/internal/truncate.h"
 #include "graphics/vex2d.h"
 #include "pixmap/pixmap_loader.h"
+#include "stream/file_system.h"
 
 namespace vexel {
 
@@ -42,12 +43,63 @@ PixmapPtr ImageSource::Pixmap() const {
     return pixmap_ ? pixmap_ : LoadPixmapFrom(url_);
 }
 
+namespace {
+
+constexpr int32_t kLargestDetailScale = 4;
+
+// "Data/gfx/Sky.png" at 2 is "Data/gfx/Sky@2x.png".
+String DetailPath(const String& path, int32_t scale) {
+    const String suffix = u"@" + IntToString(scale) + u"x";
+    const String extension = ExtensionPart(path);
+    if (extension.empty()) return path + suffix;
+    return WithoutExtension(path) + suffix + u"." + extension;
+}
+
+}  // namespace
+
+PixmapPtr ImageSource::DetailPixmap(int32_t scale, int32_t& found) const {
+    found = 1;
+    const String& path = url_.Text();
+    // Only plain file paths have files beside them.
+    if (scale <= 1 || pixmap_ || url_.IsStream() || path.empty() ||
+        path.find(u"::") != String::npos) {
+        return nullptr;
+    }
+    scale = std::min(scale, kLargestDetailScale);
+    std::vector<int32_t> order;
+    for (int32_t k = scale; k <= kLargestDetailScale; ++k)
+        order.push_back(k);
+    for (int32_t k = scale - 1; k >= 2; --k)
+        order.push_back(k);
+    for (const int32_t k : order) {
+        const String candidate = DetailPath(path, k);
+        if (PathKind(candidate) != 1) continue;
+        if (PixmapPtr pixmap = LoadPixmapFrom(Url(candidate))) {
+            found = k;
+            return pixmap;
+        }
+    }
+    return nullptr;
+}
+
 std::shared_ptr<TImageFrame> TImage::Frame(int32_t index) {
     if (!Valid(index)) return nullptr;
     const size_t i = static_cast<size_t>(index);
     const int32_t generation = GraphicsGeneration();
     if (seqs[i] == generation) return frames[i];
-    frames[i] = CurrentVex2DDriver().CreateFrameFromPixmap(Lock(index, 1, 0), flags);
+    TVex2DDriver& driver = CurrentVex2DDriver();
+    frames[i] = nullptr;
+    // Enlarged on the surface, a texture looks best filtered, and sharpest made from the
+    // high-resolution picture.
+    const bool enlarged = CurrentGraphicsView().scale > 1;
+    if (enlarged && i < detail_pixmaps.size() && detail_pixmaps[i]) {
+        frames[i] =
+            driver.CreateDetailedFrame(detail_pixmaps[i], flags | ImageFlagFiltered, detail_scale);
+    }
+    if (!frames[i]) {
+        frames[i] = driver.CreateFrameFromPixmap(Lock(index, 1, 0),
+                                                 enlarged ? flags | ImageFlagFiltered : flags);
+    }
     seqs[i] = frames[i] ? generation : 0;
     return frames[i];
 }
@@ -58,6 +110,7 @@ PixmapPtr TImage::Lock(int32_t index, int32_t, int32_t write) {
     if (write != 0) {
         frames[i] = nullptr;
         seqs[i] = 0;
+        if (i < detail_pixmaps.size()) detail_pixmaps[i] = nullptr;
     }
     if (!pixmaps[i]) pixmaps[i] = NewPixmap(width, height, PIXEL_RGBA32, 4);
     return pixmaps[i];
@@ -72,7 +125,44 @@ void TImage::SetPixmap(int32_t index, PixmapPtr pixmap) {
     pixmaps[i] = std::move(pixmap);
     frames[i] = nullptr;
     seqs[i] = 0;
+    if (i < detail_pixmaps.size()) detail_pixmaps[i] = nullptr;
 }
+
+namespace {
+
+// The high-resolution picture of `source` cut like the ordinary one into the image's frames:
+// frame f's cell is `scale` times the ordinary cell. A picture whose size is not exactly
+// `scale` times the ordinary one's does not fit the frames and is not used.
+void AttachDetail(TImage& image, const ImageSource& source, const TPixmap& ordinary,
+                  int32_t first_cell, int32_t across) {
+    int32_t scale = 1;
+    const PixmapPtr detail = source.DetailPixmap(GraphicsDetailScale(), scale);
+    if (!detail || detail->width != ordinary.width * scale ||
+        detail->height != ordinary.height * scale) {
+        return;
+    }
+    const int32_t cell_width = image.width * scale;
+    const int32_t cell_height = image.height * scale;
+    const auto count = static_cast<int32_t>(image.pixmaps.size());
+    image.detail_pixmaps.resize(image.pixmaps.size());
+    image.detail_scale = scale;
+    for (int32_t f = 0; f < count; ++f) {
+        const int32_t cell = first_cell + f;
+        // Windows on the picture, not copies: detail pixmaps are only read, and a large strip
+        // would otherwise be copied once more at start-up.
+        PixmapPtr pixmap =
+            count == 1 && first_cell == 0
+                ? detail
+                : detail->Window(cell_width * (cell % across), cell_height * (cell / across),
+                                 cell_width, cell_height);
+        if ((image.flags & ImageFlagMasked) != 0 && !HasAlpha(pixmap->format)) {
+            pixmap = ColorKeyPixmap(*pixmap, image.mask_r, image.mask_g, image.mask_b);
+        }
+        image.detail_pixmaps[static_cast<size_t>(f)] = std::move(pixmap);
+    }
+}
+
+}  // namespace
 
 ImagePtr TImage::Create(int32_t width, int32_t height, int32_t frame_count, int32_t flags,
                         int32_t key_red, int32_t key_green, int32_t key_blue) {
@@ -95,7 +185,8 @@ ImagePtr TImage::Load(const ImageSource& source, int32_t flags, int32_t key_red,
     PixmapPtr pixmap = source.Pixmap();
     if (!pixmap) return nullptr;
     auto image = Create(pixmap->width, pixmap->height, 1, flags, key_red, key_green, key_blue);
-    image->SetPixmap(0, std::move(pixmap));
+    image->SetPixmap(0, pixmap);
+    AttachDetail(*image, source, *pixmap, 0, 1);
     return image;
 }
 
@@ -118,6 +209,7 @@ ImagePtr TImage::LoadAnim(const ImageSource& source, int32_t cell_width, int32_t
                                    cell_width, cell_height);
         image->SetPixmap(i - first_cell, cell->Copy());
     }
+    AttachDetail(*image, source, *pixmap, first_cell, across);
     return image;
 }
 

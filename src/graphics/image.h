@@ -28,6 +28,10 @@ class ImageSource {
 
     // The pixmap itself, or the one loaded from the url (null when it cannot be read).
     PixmapPtr Pixmap() const;
+    // For a file path "Name.png" and `scale` above 1: the high-resolution picture beside it,
+    // "Name@2x.png" or "Name@3x.png" (up to @4x), the nearest at or above `scale`, else the
+    // largest below it; `found` is its scale. Null (found 1) when there is none.
+    PixmapPtr DetailPixmap(int32_t scale, int32_t& found) const;
 
   private:
     PixmapPtr pixmap_;
@@ -47,10 +51,17 @@ class TImage : public Object {
     std::vector<std::shared_ptr<TImageFrame>> frames;
     // GraphicsGeneration at which each driver frame was made; 0 = none.
     std::vector<int32_t> seqs;
+    // The frames at detail_scale times their size, from the picture's high-resolution file,
+    // used for the textures when there is one; sizes, handles and collision masks always come
+    // from `pixmaps`. Empty when the image has none. Writing a frame drops its detail.
+    std::vector<PixmapPtr> detail_pixmaps;
+    int32_t detail_scale = 1;
 
     virtual int _pad() { return 0; }
     // The driver frame for the current generation, made from the pixmap when missing or stale;
     // null when the driver makes none (nothing is drawn then; the next draw tries again).
+    // On a surface showing more than one pixel per image pixel the texture comes from the
+    // frame's detail pixmap when there is one, and is filtered linearly when not.
     virtual std::shared_ptr<TImageFrame> Frame(int32_t index);
     // The frame's pixmap, made blank (PIXEL_RGBA32) when there is none. Writing drops the
     // driver frame so the next draw uploads again.

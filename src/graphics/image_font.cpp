@@ -1,6 +1,7 @@
 #include "graphics/image_font.h"
 
 #include "font/builtin_font.h"
+#include "graphics/graphics.h"
 #include "pixmap/pixel_format.h"
 
 namespace vexel {
@@ -42,7 +43,25 @@ ImageGlyphPtr TImageFont::LoadGlyph(int32_t index) {
     // The image gets a copy: the source font keeps its own pixmap.
     if (const auto pixmap = std::dynamic_pointer_cast<TPixmap>(source->Pixels()))
         slot->_image = TImage::Load(pixmap->Copy(), _imageFlags, 0, 0, 0);
+    if (_detail_font) LoadDetailGlyph(index, *slot);
     return slot;
+}
+
+void TImageFont::LoadDetailGlyph(int32_t index, TImageGlyph& glyph) {
+    const GlyphPtr source = _detail_font->LoadGlyph(index);
+    const auto pixmap = source ? std::dynamic_pointer_cast<TPixmap>(source->Pixels()) : nullptr;
+    if (!pixmap) return;
+    int32_t x = 0, y = 0, w = 0, h = 0;
+    source->GetRect(x, y, w, h);
+    const auto scale = static_cast<float>(_detail_scale);
+    // Both sizes put the glyph on the ordinary size's baseline.
+    const float baseline_shift = static_cast<float>(_src_font->Ascender()) -
+                                 static_cast<float>(_detail_font->Ascender()) / scale;
+    glyph._detail_image = TImage::Load(pixmap->Copy(), _imageFlags | ImageFlagFiltered, 0, 0, 0);
+    glyph._detail_x = static_cast<float>(x) / scale;
+    glyph._detail_y = static_cast<float>(y) / scale + baseline_shift;
+    glyph._detail_w = static_cast<float>(w) / scale;
+    glyph._detail_h = static_cast<float>(h) / scale;
 }
 
 int TImageFont::Draw(const String& text, float x, float y, float ix, float iy, float jx, float jy) {
@@ -51,7 +70,14 @@ int TImageFont::Draw(const String& text, float x, float y, float ix, float iy, f
         if (index < 0) continue;
         const ImageGlyphPtr glyph = LoadGlyph(index);
         if (!glyph) continue;
-        if (const ImagePtr& image = glyph->_image) {
+        if (const ImagePtr& detail = glyph->_detail_image) {
+            if (const auto frame = detail->Frame(0)) {
+                const float gx = glyph->_detail_x, gy = glyph->_detail_y;
+                frame->Draw(0, 0, glyph->_detail_w, glyph->_detail_h, x + gx * ix + gy * iy,
+                            y + gx * jx + gy * jy, 0, 0, static_cast<float>(detail->width),
+                            static_cast<float>(detail->height));
+            }
+        } else if (const ImagePtr& image = glyph->_image) {
             if (const auto frame = image->Frame(0)) {
                 const auto width = static_cast<float>(image->width);
                 const auto height = static_cast<float>(image->height);
@@ -74,6 +100,12 @@ ImageFontPtr TImageFont::Load(const Url& url, int32_t size, int32_t style) {
     font->_glyphs.resize(static_cast<size_t>(std::max(source->CountGlyphs(), 0)));
     font->_imageFlags = (style & FONTSTYLE_SMOOTH) ? ImageFlagFiltered | ImageFlagMipmapped : 0;
     font->_src_font = std::move(source);
+    // A stream can be read only once; text from one stays at the ordinary size.
+    const int32_t scale = GraphicsDetailScale();
+    if (scale > 1 && !url.IsStream()) {
+        font->_detail_font = LoadFontFrom(url, size * scale, style);
+        if (font->_detail_font) font->_detail_scale = scale;
+    }
     return font;
 }
 

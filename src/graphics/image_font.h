@@ -28,6 +28,11 @@ class TImageGlyph : public Object {
     int32_t _y = 0;
     int32_t _w = 0;
     int32_t _h = 0;
+    // The glyph rasterised at the font's detail scale, drawn instead of `_image` with its
+    // top-left corner at (_detail_x, _detail_y) from the pen and the size
+    // (_detail_w, _detail_h), all in the font's own pixels; null without one.
+    ImagePtr _detail_image;
+    float _detail_x = 0, _detail_y = 0, _detail_w = 0, _detail_h = 0;
 };
 using ImageGlyphPtr = std::shared_ptr<TImageGlyph>;
 
@@ -50,14 +55,23 @@ class TImageFont : public Object {
     virtual int Draw(const String& text, float x, float y, float ix, float iy, float jx, float jy);
 
     // The font at `url` from the font loaders, with glyph images filtered and mipmapped when
-    // `style` has FONTSTYLE_SMOOTH; null when no loader can open it.
+    // `style` has FONTSTYLE_SMOOTH; null when no loader can open it. When GraphicsDetailScale
+    // is above 1, the glyphs are also rasterised at that scale for drawing, with the metrics
+    // of the ordinary size.
     static std::shared_ptr<TImageFont> Load(const Url& url, int32_t size, int32_t style);
     // The built-in 8x16 font: lit pixels opaque white, the rest transparent black.
     static std::shared_ptr<TImageFont> CreateDefault();
 
+    // The detail glyph of `index` into `glyph`, when the detail font has pixels for it.
+    void LoadDetailGlyph(int32_t index, TImageGlyph& glyph);
+
     FontPtr _src_font;
     std::vector<ImageGlyphPtr> _glyphs;
     int32_t _imageFlags = 0;
+    // The same face at _detail_scale times the size, whose glyphs are drawn for sharp text on
+    // enlarged surfaces; all metrics come from _src_font. Null at scale 1.
+    FontPtr _detail_font;
+    int32_t _detail_scale = 1;
 };
 using ImageFontPtr = std::shared_ptr<TImageFont>;
 

@@ -72,6 +72,19 @@ void TVex2DGraphics::Close() {
     _driver = nullptr;
 }
 
+void TVex2DGraphics::GetSurface(int32_t& width, int32_t& height) {
+    width = height = 0;
+    if (_graphics) _graphics->GetSurface(width, height);
+}
+
+int32_t TVex2DGraphics::SetDesktopFullScreen(int32_t on) {
+    return _graphics ? _graphics->SetDesktopFullScreen(on) : 0;
+}
+
+int32_t TVex2DGraphics::DesktopFullScreen() {
+    return _graphics ? _graphics->DesktopFullScreen() : 0;
+}
+
 void TVex2DGraphics::Validate() {
     int32_t width = 0, height = 0, depth, hertz, flags;
     GetSettings(width, height, depth, hertz, flags);

@@ -54,6 +54,10 @@ class TVex2DGraphics : public TGraphics {
     void GetSettings(int32_t& width, int32_t& height, int32_t& depth, int32_t& hertz,
                      int32_t& flags) override;
     void Close() override;
+    // Forwarded to the wrapped context.
+    void GetSurface(int32_t& width, int32_t& height) override;
+    int32_t SetDesktopFullScreen(int32_t on) override;
+    int32_t DesktopFullScreen() override;
     // Picks up a change of window size, then re-sends the whole state to the driver.
     virtual void Validate();
     // Makes this the current context and its driver the current 2-D driver; the first time,
@@ -76,6 +80,13 @@ class TVex2DDriver : public TGraphicsDriver {
   public:
     virtual std::shared_ptr<TImageFrame> CreateFrameFromPixmap(const std::shared_ptr<TPixmap>&,
                                                                int32_t) {
+        return nullptr;
+    }
+    // A frame whose texture holds the image at `texels_per_pixel` times its size: it is drawn
+    // with source rectangles in the ordinary image's pixels. Null when the driver cannot (the
+    // image then uses its ordinary pixmap).
+    virtual std::shared_ptr<TImageFrame> CreateDetailedFrame(const std::shared_ptr<TPixmap>&,
+                                                             int32_t, int32_t) {
         return nullptr;
     }
     virtual void SetBlend(int32_t) {}

@@ -133,8 +133,8 @@ std::unique_ptr<FileReplacement> FileReplacement::Begin(const std::string& targe
             error = errno;
             return nullptr;
         }
-        std::unique_ptr<FileReplacement> replacement(
-            new FileReplacement(target, std::move(sibling), fd.Release()));
+        auto replacement =
+            std::make_unique<FileReplacement>(target, std::move(sibling), fd.Release());
         if (replacing) {
             // The file keeps its owner when the owner's administrator saves it, and its mode.
             if (old.st_uid != geteuid() || old.st_gid != getegid()) {

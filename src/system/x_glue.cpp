@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cmath>
 #include <mutex>
 #include <vector>
 
@@ -26,6 +27,10 @@ struct XGlue {
     Display* display = nullptr;
     int display_fd = -1;
     Window input_window = 0;
+    // Where the program's picture sits in the input window: positions are reported and
+    // warped in the picture's own units.
+    int32_t view_x = 0, view_y = 0;
+    float view_scale = 1;
     Cursor blank_cursor = 0;
     int wake_read = -1;
     int wake_write = -1;
@@ -45,8 +50,21 @@ XGlue& Glue() {
     return *glue;
 }
 
+// A window pixel in the view's units, truncated toward zero.
+int32_t ToView(int32_t pixel, int32_t offset, float scale) {
+    if (offset == 0 && scale == 1) return pixel;
+    return static_cast<int32_t>(static_cast<float>(pixel - offset) / scale);
+}
+
 void EmitEvent(int32_t id, int32_t data, int32_t x, int32_t y) {
     TEvent::Create(id, nullptr, data, 0, x, y, nullptr)->Emit();
+}
+
+// An event at the pointer position (x, y) of the window, given in the view's units.
+void EmitPointerEvent(int32_t id, int32_t data, int32_t x, int32_t y) {
+    const XGlue& glue = Glue();
+    EmitEvent(id, data, ToView(x, glue.view_x, glue.view_scale),
+              ToView(y, glue.view_y, glue.view_scale));
 }
 
 // Every byte XLookupString yields is one typed character. The bytes are Latin-1, so 128-255
@@ -80,7 +98,7 @@ int32_t ButtonNumber(unsigned int x_button) {
 void TranslateEvent(Display* display, XEvent& event) {
     switch (event.type) {
         case KeyPress:
-            EmitEvent(EVENT_KEYDOWN, KeyCodeOf(event.xkey), event.xkey.x, event.xkey.y);
+            EmitPointerEvent(EVENT_KEYDOWN, KeyCodeOf(event.xkey), event.xkey.x, event.xkey.y);
             EmitTypedCharacters(event.xkey);
             break;
         case KeyRelease: {
@@ -91,29 +109,30 @@ void TranslateEvent(Display* display, XEvent& event) {
                 XPeekEvent(display, &next);
                 if (next.type == KeyPress && next.xkey.keycode == event.xkey.keycode) {
                     XNextEvent(display, &next);
-                    EmitEvent(EVENT_KEYREPEAT, KeyCodeOf(event.xkey), event.xkey.x, event.xkey.y);
+                    EmitPointerEvent(EVENT_KEYREPEAT, KeyCodeOf(event.xkey), event.xkey.x,
+                                     event.xkey.y);
                     EmitTypedCharacters(event.xkey);
                     break;
                 }
             }
-            EmitEvent(EVENT_KEYUP, KeyCodeOf(event.xkey), event.xkey.x, event.xkey.y);
+            EmitPointerEvent(EVENT_KEYUP, KeyCodeOf(event.xkey), event.xkey.x, event.xkey.y);
             break;
         }
         case ButtonPress:
             if (event.xbutton.button == 4 || event.xbutton.button == 5) {
-                EmitEvent(EVENT_MOUSEWHEEL, event.xbutton.button == 4 ? 1 : -1, event.xbutton.x,
-                          event.xbutton.y);
+                EmitPointerEvent(EVENT_MOUSEWHEEL, event.xbutton.button == 4 ? 1 : -1,
+                                 event.xbutton.x, event.xbutton.y);
             } else if (const int32_t button = ButtonNumber(event.xbutton.button)) {
-                EmitEvent(EVENT_MOUSEDOWN, button, event.xbutton.x, event.xbutton.y);
+                EmitPointerEvent(EVENT_MOUSEDOWN, button, event.xbutton.x, event.xbutton.y);
             }
             break;
         case ButtonRelease:
             if (const int32_t button = ButtonNumber(event.xbutton.button)) {
-                EmitEvent(EVENT_MOUSEUP, button, event.xbutton.x, event.xbutton.y);
+                EmitPointerEvent(EVENT_MOUSEUP, button, event.xbutton.x, event.xbutton.y);
             }
             break;
         case MotionNotify:
-            EmitEvent(EVENT_MOUSEMOVE, 0, event.xmotion.x, event.xmotion.y);
+            EmitPointerEvent(EVENT_MOUSEMOVE, 0, event.xmotion.x, event.xmotion.y);
             break;
         case ClientMessage: {
             const Atom close = DeleteWindowAtom();
@@ -236,7 +255,21 @@ void PostToMainThread(MainThreadFunction function, ObjectPtr object, void* data)
 void WarpPointerInInputWindow(int32_t x, int32_t y) {
     XGlue& glue = Glue();
     if (!glue.display || !glue.input_window) return;
-    XWarpPointer(glue.display, None, glue.input_window, 0, 0, 0, 0, x, y);
+    // Rounded up, so that the pixel warped to maps back to the asked position.
+    const auto to_pixel = [](int32_t value, int32_t offset, float scale) {
+        if (offset == 0 && scale == 1) return value;
+        return offset + static_cast<int32_t>(std::ceil(static_cast<float>(value) * scale));
+    };
+    XWarpPointer(glue.display, None, glue.input_window, 0, 0, 0, 0,
+                 to_pixel(x, glue.view_x, glue.view_scale),
+                 to_pixel(y, glue.view_y, glue.view_scale));
+}
+
+void SetInputWindowView(int32_t x, int32_t y, float scale) {
+    XGlue& glue = Glue();
+    glue.view_x = x;
+    glue.view_y = y;
+    glue.view_scale = scale > 0 ? scale : 1;
 }
 
 void SetInputCursorVisible(bool visible) {

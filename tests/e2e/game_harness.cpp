@@ -161,7 +161,7 @@ GameProcess::GameProcess(const AppSetup& setup) {
 
     if (setup.with_display) {
         XSetErrorHandler(IgnoreXErrors);
-        display_ = XOpenDisplay(nullptr);
+        display_ = XOpenDisplay(setup.display.empty() ? nullptr : setup.display.c_str());
         if (!display_) throw std::runtime_error("the end-to-end tests need an X server (DISPLAY)");
         // Windows get their title and close protocol only when a window manager has made
         // these atoms.
@@ -178,6 +178,11 @@ GameProcess::GameProcess(const AppSetup& setup) {
         XSync(display_, False);
     }
 
+    // Built before the fork: the child only execs.
+    std::vector<char*> argv{const_cast<char*>(executable.c_str())};
+    for (const std::string& argument : setup.arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
     started_ = Clock::now();
     pid_ = fork();
     Check(pid_ >= 0, "fork");
@@ -185,6 +190,7 @@ GameProcess::GameProcess(const AppSetup& setup) {
         dup2(error_pipe[1], 2);
         setenv("AUDIODEV", fifo.c_str(), 1);
         if (!setup.with_display) unsetenv("DISPLAY");
+        if (!setup.display.empty()) setenv("DISPLAY", setup.display.c_str(), 1);
         // The login name is the default player name: each test sets the one it wants.
         for (const char* variable : {"USERNAME", "USER", "LOGNAME"})
             unsetenv(variable);
@@ -192,7 +198,7 @@ GameProcess::GameProcess(const AppSetup& setup) {
             setenv(name.c_str(), value.c_str(), 1);
         // Start from a folder other than the game's: the game moves into its own.
         if (chdir("/") != 0) _exit(126);
-        execl(executable.c_str(), executable.c_str(), static_cast<char*>(nullptr));
+        execv(executable.c_str(), argv.data());
         _exit(127);
     }
     close(error_pipe[1]);
@@ -340,13 +346,18 @@ std::string GameProcess::WindowClass() {
 
 Picture GameProcess::Grab() {
     Picture picture;
-    XImage* image = XGetImage(display_, window_, 0, 0, 1024, 512, AllPlanes, ZPixmap);
+    // The window's size as it is now: a scaled or full-screen game is larger than 1024×512.
+    XWindowAttributes attributes{};
+    if (!XGetWindowAttributes(display_, window_, &attributes)) return picture;
+    const int width = attributes.width, height = attributes.height;
+    XImage* image = XGetImage(display_, window_, 0, 0, static_cast<unsigned>(width),
+                              static_cast<unsigned>(height), AllPlanes, ZPixmap);
     if (!image) return picture;  // the window is gone
-    picture.width = 1024;
-    picture.height = 512;
-    picture.pixels.reserve(1024 * 512);
-    for (int y = 0; y < 512; ++y) {
-        for (int x = 0; x < 1024; ++x)
+    picture.width = width;
+    picture.height = height;
+    picture.pixels.reserve(size_t(width) * size_t(height));
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x)
             picture.pixels.push_back(static_cast<uint32_t>(XGetPixel(image, x, y)) & 0xFFFFFF);
     }
     XDestroyImage(image);
@@ -372,6 +383,10 @@ void GameProcess::Settle() {
 }
 
 void GameProcess::MoveTo(int32_t x, int32_t y) {
+    // Asked again each time: a window that went full screen has moved.
+    Window child = 0;
+    XTranslateCoordinates(display_, window_, DefaultRootWindow(display_), 0, 0, &window_x_,
+                          &window_y_, &child);
     XTestFakeMotionEvent(display_, DefaultScreen(display_), window_x_ + x, window_y_ + y,
                          CurrentTime);
     Settle();

@@ -70,8 +70,10 @@ struct AppSetup {
     std::optional<Bytes> highscores{};    // Data/High.Score
     std::vector<std::string> left_out{};  // data files not copied, e.g. "gfx/Sky.png"
     std::vector<std::pair<std::string, std::string>> environment{};  // e.g. {"USERNAME", "Uta"}
-    bool with_display = true;          // false: started without DISPLAY
-    std::vector<std::string> fifos{};  // saved files made FIFOs instead, e.g. "Options"
+    bool with_display = true;              // false: started without DISPLAY
+    std::vector<std::string> fifos{};      // saved files made FIFOs instead, e.g. "Options"
+    std::vector<std::string> arguments{};  // the game's command line after its name
+    std::string display{};                 // the X display, when not DISPLAY
 };
 
 // Something that happened while the game ran, in the order the harness saw it: the device

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
@@ -333,6 +334,59 @@ TEST(WholeGame, FromTheTitleThroughShotsAndNameEntryToTheSavedTable) {
         expect_gap(i + 1, shots[i - 1], shots[i]);
     expect_gap(9, shots.back(), empty_click);
     expect_gap(10, empty_click, reload);
+}
+
+// The game at twice its size on a 3840×2160 screen (VEXEL_BIG_DISPLAY): a 2048×1024 window
+// that draws the 2x pictures, where a click on a carrot's place, at twice its logical
+// position in window pixels, shoots it.
+TEST(ScaledGame, StartsHitsACarrotAndEndsAtScaleTwo) {
+    const char* big = std::getenv("VEXEL_BIG_DISPLAY");
+    if (!big) GTEST_SKIP() << "no 3840x2160 X server (set VEXEL_BIG_DISPLAY)";
+    GameProcess game({.arguments = {"--scale", "2"}, .display = big});
+    ASSERT_TRUE(game.WaitForWindow()) << game.Stderr();
+    const Picture cursor = LoadGamePicture("cur@2x.png");
+    const Picture title = game.WaitFor([&](const Picture& w) {
+        return w.width == 2048 && w.height == 1024 && Shows(w, cursor, 2 * 512, 2 * 281);
+    });
+    ASSERT_EQ(title.width, 2048);
+    ASSERT_EQ(title.height, 1024);
+    ASSERT_TRUE(Shows(title, cursor, 2 * 512, 2 * 281)) << game.Stderr();
+
+    game.MoveTo(2 * 512, 2 * 128);
+    game.Click();
+    game.MoveTo(2 * kRestX, 2 * kRestY);
+    const Carrot& carrot = kCarrots[0];
+    const auto doubled = [](Area a) { return Area{2 * a.x, 2 * a.y, 2 * a.width, 2 * a.height}; };
+    const Area footprint = doubled(carrot.footprint);
+    const Area other_footprint = doubled(kCarrots[1].footprint);
+    const Picture before = game.WaitFor(
+        [&](const Picture& w) { return OrangePixels(w, footprint) >= 4 * 60; }, Millis(31000));
+    ASSERT_GE(OrangePixels(before, footprint), 4 * 60);
+    game.MoveTo(2 * carrot.shot_x, 2 * carrot.shot_y);
+    game.Click();
+    game.MoveTo(2 * kRestX, 2 * kRestY);
+    std::this_thread::sleep_for(Millis(300));
+    EXPECT_LE(OrangePixels(game.Grab(), footprint), 4 * 5);
+
+    // F11 fills the 3840×2160 screen with the game letterboxed at 3.75 (bars of 120 rows)
+    // and gives the window back, where the other carrot still shows.
+    game.Tap(XK_F11);
+    // (The first full-screen frame may still be the black one of the switch.)
+    const Picture full =
+        game.WaitFor([](const Picture& w) { return w.width == 3840 && w.At(1920, 200) != 0; });
+    ASSERT_EQ(full.width, 3840);
+    ASSERT_EQ(full.height, 2160);
+    EXPECT_EQ(full.At(1920, 60), 0u) << "the bar above";
+    EXPECT_EQ(full.At(1920, 2100), 0u) << "the bar below";
+    EXPECT_NE(full.At(1920, 200), 0u);
+    game.Tap(XK_F11);
+    const Picture back = game.WaitFor([&](const Picture& w) {
+        return w.width == 2048 && OrangePixels(w, other_footprint) >= 4 * 60;
+    });
+    EXPECT_EQ(back.width, 2048);
+    EXPECT_GE(OrangePixels(back, other_footprint), 4 * 60);
+    game.Tap(XK_Escape);
+    ASSERT_EQ(game.WaitForExit(), 0) << game.Stderr();
 }
 
 }  // namespace

@@ -30,7 +30,7 @@ GraphicsPtr TGLGraphicsDriver::CreateGraphics(int32_t width, int32_t height, int
                                               int32_t hertz, int32_t flags) {
     // A context without a window would answer every query with zeros and draw nowhere;
     // callers are better told at once.
-    GLWindowPtr record = CreateGLWindow(width, height, depth, hertz, flags);
+    GLWindowPtr record = CreateGLWindow(width, height, depth, hertz, flags, GraphicsScale());
     if (!record) return nullptr;
     return std::make_shared<TGLGraphics>(std::move(record));
 }
@@ -42,6 +42,10 @@ void TGLGraphicsDriver::SetGraphics(const GraphicsPtr& graphics) {
 
 void TGLGraphicsDriver::Flip(int32_t sync) {
     SwapGLWindow(sync);
+}
+
+void TGLGraphicsDriver::DesktopSize(int32_t& width, int32_t& height) {
+    DesktopMonitorSize(width, height);
 }
 
 TGLGraphics::~TGLGraphics() {
@@ -61,6 +65,18 @@ void TGLGraphics::Close() {
     if (!_context) return;
     CloseGLWindow(_context);
     _context = nullptr;
+}
+
+void TGLGraphics::GetSurface(int32_t& width, int32_t& height) {
+    GLWindowSurface(_context, width, height);
+}
+
+int32_t TGLGraphics::SetDesktopFullScreen(int32_t on) {
+    return SetGLWindowDesktopFullScreen(_context, on != 0) ? 1 : 0;
+}
+
+int32_t TGLGraphics::DesktopFullScreen() {
+    return GLWindowDesktopFullScreen(_context) ? 1 : 0;
 }
 
 std::shared_ptr<TGLGraphicsDriver> TheGLGraphicsDriver() {

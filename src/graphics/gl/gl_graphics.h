@@ -19,6 +19,7 @@ class TGLGraphicsDriver : public TGraphicsDriver {
                                int32_t flags) override;
     void SetGraphics(const GraphicsPtr& graphics) override;
     void Flip(int32_t sync) override;
+    void DesktopSize(int32_t& width, int32_t& height) override;
 };
 
 class TGLGraphics : public TGraphics {
@@ -30,6 +31,9 @@ class TGLGraphics : public TGraphics {
     void GetSettings(int32_t& width, int32_t& height, int32_t& depth, int32_t& hertz,
                      int32_t& flags) override;
     void Close() override;
+    void GetSurface(int32_t& width, int32_t& height) override;
+    int32_t SetDesktopFullScreen(int32_t on) override;
+    int32_t DesktopFullScreen() override;
 
     // The native window record; null after Close.
     GLWindowPtr _context;

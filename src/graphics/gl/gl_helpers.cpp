@@ -32,7 +32,13 @@ void PushGL2DState() {
     glLoadIdentity();
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    glOrtho(0, viewport[2], viewport[3], 0, -1, 1);
+    // Raw drawing is in the logical frame's units, whatever the window shows it at.
+    const float scale = CurrentGraphicsView().scale;
+    if (scale == 1) {
+        glOrtho(0, viewport[2], viewport[3], 0, -1, 1);
+    } else {
+        glOrtho(0, CurrentGraphicsWidth(), CurrentGraphicsHeight(), 0, -1, 1);
+    }
     // The 2-D driver leaves texturing on; the helpers' rectangles and pixels would otherwise
     // take a texel's colour instead of their own. The pop restores it with the other bits.
     glDisable(GL_TEXTURE_2D);

@@ -6,6 +6,7 @@
 #include "graphics/gl/gl_vex2d_driver.h"
 #include "graphics/gl/internal/gl_check.h"
 #include "graphics/gl/internal/texture_upload.h"
+#include "graphics/graphics.h"
 
 namespace vexel {
 
@@ -69,11 +70,16 @@ void DrawGLPixmap(const PixmapPtr& pixmap, int32_t x, int32_t y) {
     SubmitGLVex2DDrawing();
     const PixmapPtr rgba = AsRGBA(pixmap);
     PushGL2DState();
+    // On a scaled window each logical pixel covers `scale` window pixels.
+    const float scale = CurrentGraphicsView().scale;
+    if (scale != 1) glPixelZoom(scale, scale);
     glRasterPos2i(0, 0);
-    glBitmap(0, 0, 0, 0, static_cast<GLfloat>(x), static_cast<GLfloat>(-y - rgba->height), nullptr);
+    glBitmap(0, 0, 0, 0, static_cast<GLfloat>(x) * scale,
+             static_cast<GLfloat>(-y - rgba->height) * scale, nullptr);
     VEXEL_GL(glPixelStorei(GL_UNPACK_ROW_LENGTH, rgba->pitch / 4));
     VEXEL_GL(glDrawPixels(rgba->width, rgba->height, GL_RGBA, GL_UNSIGNED_BYTE, rgba->pixels));
     VEXEL_GL(glPixelStorei(GL_UNPACK_ROW_LENGTH, 0));
+    if (scale != 1) glPixelZoom(1, 1);
     PopGL2DState();
 }
 

@@ -53,9 +53,17 @@ struct GLDriverState {
     GLuint bound_texture = 0;
     bool texturing = false;
     float ix = 0, iy = 0, jx = 0, jy = 0;
-    // The projection's size and the window's, for turning drawing units into pixels.
+    // The projection's size and the window's, for turning drawing units into pixels. The
+    // "window" here is the view: the part of the surface the logical frame is shown in (the
+    // whole surface unless the window is scaled to a monitor with bars), and window pixels,
+    // scissor boxes and the coverage of a submission are counted from its corner.
     float ortho_width = 1, ortho_height = 1;
     int32_t window_width = 0, window_height = 0;
+    GraphicsView view;
+    int32_t surface_width = 0, surface_height = 0;
+    bool letterboxed = false;  // bars beside or above the view
+    float point_size = 1;
+    GLfloat clear_color[3] = {0, 0, 0};
     // The viewport's scissor box (x, y from the bottom, width, height) when it is on.
     bool scissor = false;
     GLint scissor_box[4] = {0, 0, 0, 0};
@@ -526,10 +534,18 @@ class Coverage {
 };
 
 // GL's scissor test and box as a quad or the viewport needs them.
+// glScissor of a box in view pixels (y from the view's bottom).
+void ScissorInView(const GLint box[4]) {
+    const auto& s = State();
+    const GLint left = s.view.x;
+    const GLint bottom = s.surface_height - s.view.y - s.view.height;
+    VEXEL_GL(glScissor(box[0] + left, box[1] + bottom, box[2], box[3]));
+}
+
 void SendScissor(bool on, const GLint box[4]) {
     auto& s = State();
     if (on && (!s.gl_scissor || !std::equal(box, box + 4, s.gl_scissor_box))) {
-        VEXEL_GL(glScissor(box[0], box[1], box[2], box[3]));
+        ScissorInView(box);
         std::copy_n(box, 4, s.gl_scissor_box);
     }
     if (on != s.gl_scissor) {
@@ -752,6 +768,12 @@ void SubmitPending() {
 
 void TGLImageFrame::Draw(float x0, float y0, float x1, float y1, float tx, float ty, float sx,
                          float sy, float sw, float sh) {
+    if (texel_scale != 1) {
+        sx *= texel_scale;
+        sy *= texel_scale;
+        sw *= texel_scale;
+        sh *= texel_scale;
+    }
     const auto& s = State();
     const auto width = static_cast<float>(image_width);
     const auto height = static_cast<float>(image_height);
@@ -890,9 +912,21 @@ void TGLVex2DDriver::Flip(int32_t sync) {
     TheGLGraphicsDriver()->Flip(sync);
 }
 
+void TGLVex2DDriver::DesktopSize(int32_t& width, int32_t& height) {
+    TheGLGraphicsDriver()->DesktopSize(width, height);
+}
+
 std::shared_ptr<TImageFrame> TGLVex2DDriver::CreateFrameFromPixmap(const PixmapPtr& pixmap,
                                                                    int32_t flags) {
     return TGLImageFrame::CreateFromPixmap(pixmap, flags);
+}
+
+std::shared_ptr<TImageFrame> TGLVex2DDriver::CreateDetailedFrame(const PixmapPtr& pixmap,
+                                                                 int32_t flags,
+                                                                 int32_t texels_per_pixel) {
+    auto frame = TGLImageFrame::CreateFromPixmap(pixmap, flags);
+    if (frame) frame->texel_scale = static_cast<float>(texels_per_pixel);
+    return frame;
 }
 
 void TGLVex2DDriver::SetBlend(int32_t blend) {
@@ -923,23 +957,40 @@ void TGLVex2DDriver::SetColor(int32_t red, int32_t green, int32_t blue) {
 }
 
 void TGLVex2DDriver::SetClsColor(int32_t red, int32_t green, int32_t blue) {
-    VEXEL_GL(glClearColor(ClampByte(red) / 255.0f, ClampByte(green) / 255.0f,
-                          ClampByte(blue) / 255.0f, 1.0f));
+    auto& s = State();
+    s.clear_color[0] = ClampByte(red) / 255.0f;
+    s.clear_color[1] = ClampByte(green) / 255.0f;
+    s.clear_color[2] = ClampByte(blue) / 255.0f;
+    VEXEL_GL(glClearColor(s.clear_color[0], s.clear_color[1], s.clear_color[2], 1.0f));
 }
 
+namespace {
+
+// A logical coordinate as the edge of a view pixel.
+int32_t ViewPixel(float logical, float scale) {
+    if (scale == 1) return static_cast<int32_t>(logical);
+    return static_cast<int32_t>(std::lround(logical * scale));
+}
+
+}  // namespace
+
 void TGLVex2DDriver::SetViewport(int32_t x, int32_t y, int32_t width, int32_t height) {
-    const int32_t window_height = CurrentGraphicsHeight();
     auto& s = State();
     // Recorded quads keep the box they were drawn in.
-    if (x == 0 && y == 0 && width == CurrentGraphicsWidth() && height == window_height) {
+    if (x == 0 && y == 0 && width == CurrentGraphicsWidth() && height == CurrentGraphicsHeight()) {
         s.scissor = false;
     } else {
+        const float scale = s.view.scale;
+        const int32_t left = ViewPixel(static_cast<float>(x), scale);
+        const int32_t right = ViewPixel(static_cast<float>(x) + static_cast<float>(width), scale);
+        const int32_t top = ViewPixel(static_cast<float>(y), scale);
+        const int32_t bottom = ViewPixel(static_cast<float>(y) + static_cast<float>(height), scale);
         s.scissor = true;
-        s.scissor_box[0] = x;
-        s.scissor_box[1] = window_height - y - height;
-        s.scissor_box[2] = width;
-        s.scissor_box[3] = height;
-        VEXEL_GL(glScissor(x, window_height - y - height, width, height));
+        s.scissor_box[0] = left;
+        s.scissor_box[1] = s.window_height - bottom;
+        s.scissor_box[2] = right - left;
+        s.scissor_box[3] = bottom - top;
+        ScissorInView(s.scissor_box);
         std::copy_n(s.scissor_box, 4, s.gl_scissor_box);
     }
     if (s.scissor) {
@@ -959,12 +1010,42 @@ void TGLVex2DDriver::SetTransform(float ix, float iy, float jx, float jy) {
 }
 
 void TGLVex2DDriver::SetLineWidth(float width) {
+    // In window pixels, of which a logical pixel is view.scale wide.
+    const float scale = State().view.scale;
+    if (scale != 1) width *= scale;
     VEXEL_GL(glLineWidth(width));
 }
 
 void TGLVex2DDriver::Cls() {
     SubmitPending();
+    auto& s = State();
+    if (!s.letterboxed) {
+        VEXEL_GL(glClear(GL_COLOR_BUFFER_BIT));
+        return;
+    }
+    // The clear colour fills the view (within the drawing viewport), the bars around it stay
+    // black.
+    const GLint whole_view[4] = {0, 0, s.window_width, s.window_height};
+    SendScissor(true, s.scissor ? s.scissor_box : whole_view);
     VEXEL_GL(glClear(GL_COLOR_BUFFER_BIT));
+    VEXEL_GL(glClearColor(0, 0, 0, 1));
+    const GraphicsView& v = s.view;
+    const int32_t below = s.surface_height - v.y - v.height;
+    const GLint bars[4][4] = {
+        {0, 0, v.x, s.surface_height},
+        {v.x + v.width, 0, s.surface_width - v.x - v.width, s.surface_height},
+        {0, 0, s.surface_width, below},
+        {0, below + v.height, s.surface_width, v.y},
+    };
+    for (const auto& bar : bars) {
+        if (bar[2] <= 0 || bar[3] <= 0) continue;
+        VEXEL_GL(glScissor(bar[0], bar[1], bar[2], bar[3]));
+        VEXEL_GL(glClear(GL_COLOR_BUFFER_BIT));
+    }
+    VEXEL_GL(glClearColor(s.clear_color[0], s.clear_color[1], s.clear_color[2], 1.0f));
+    // GL's box is the last bar's now; the cached one is sent again.
+    ScissorInView(s.gl_scissor_box);
+    SendScissor(s.scissor, s.scissor_box);
 }
 
 void TGLVex2DDriver::Plot(float x, float y) {
@@ -1035,9 +1116,13 @@ void TGLVex2DDriver::DrawPixmap(const PixmapPtr& pixmap, int32_t x, int32_t y) {
     DisableTexturing();
     SetBlend(BlendSolid);
     const PixmapPtr rgba = AsRGBA(pixmap);
-    VEXEL_GL(glPixelZoom(1, -1));
+    // Logical pixels are view.scale window pixels wide; the raster position starts at the
+    // view's top-left corner.
+    const float scale = State().view.scale;
+    VEXEL_GL(glPixelZoom(scale, -scale));
     VEXEL_GL(glRasterPos2i(0, 0));
-    VEXEL_GL(glBitmap(0, 0, 0, 0, static_cast<GLfloat>(x), static_cast<GLfloat>(-y), nullptr));
+    VEXEL_GL(glBitmap(0, 0, 0, 0, static_cast<GLfloat>(x) * scale, static_cast<GLfloat>(-y) * scale,
+                      nullptr));
     VEXEL_GL(glPixelStorei(GL_UNPACK_ROW_LENGTH, rgba->pitch / 4));
     VEXEL_GL(glDrawPixels(rgba->width, rgba->height, GL_RGBA, GL_UNSIGNED_BYTE, rgba->pixels));
     VEXEL_GL(glPixelStorei(GL_UNPACK_ROW_LENGTH, 0));
@@ -1050,6 +1135,23 @@ PixmapPtr TGLVex2DDriver::GrabPixmap(int32_t x, int32_t y, int32_t width, int32_
     RestoreBlending();
     const int32_t blend = State().blend;
     SetBlend(BlendSolid);
+    const GraphicsView& v = State().view;
+    if (v.scale != 1 || v.x != 0 || v.y != 0) {
+        // The window pixels under the logical rectangle, brought to its logical size.
+        const int32_t left = v.x + ViewPixel(static_cast<float>(x), v.scale);
+        const int32_t top = v.y + ViewPixel(static_cast<float>(y), v.scale);
+        const int32_t w =
+            std::max(1, v.x + ViewPixel(static_cast<float>(x + width), v.scale) - left);
+        const int32_t h =
+            std::max(1, v.y + ViewPixel(static_cast<float>(y + height), v.scale) - top);
+        const PixmapPtr pixels = NewPixmap(w, h, PIXEL_RGBA32, 4);
+        VEXEL_GL(glPixelStorei(GL_PACK_ROW_LENGTH, pixels->pitch / 4));
+        VEXEL_GL(glReadPixels(left, State().surface_height - top - h, w, h, GL_RGBA,
+                              GL_UNSIGNED_BYTE, pixels->pixels));
+        VEXEL_GL(glPixelStorei(GL_PACK_ROW_LENGTH, 0));
+        SetBlend(blend);
+        return ScalePixmap(*MirrorPixmapY(*pixels), width, height);
+    }
     const PixmapPtr pixmap = NewPixmap(width, height, PIXEL_RGBA32, 4);
     VEXEL_GL(glReadPixels(x, CurrentGraphicsHeight() - height - y, width, height, GL_RGBA,
                           GL_UNSIGNED_BYTE, pixmap->pixels));
@@ -1070,6 +1172,8 @@ std::shared_ptr<TGLVex2DDriver> TGLVex2DDriver::Create() {
 void TGLVex2DDriver::ResetGLContext(const GraphicsPtr& graphics) {
     int32_t width = 0, height = 0, depth, hertz, flags;
     graphics->GetSettings(width, height, depth, hertz, flags);
+    int32_t surface_width = 0, surface_height = 0;
+    graphics->GetSurface(surface_width, surface_height);
     auto& s = State();
     s.pending.clear();
     s.blend = 0;
@@ -1077,14 +1181,25 @@ void TGLVex2DDriver::ResetGLContext(const GraphicsPtr& graphics) {
     s.blending = false;
     s.gl_color_known = false;
     s.gl_scissor = false;
-    s.window_width = width;
-    s.window_height = height;
+    s.surface_width = surface_width;
+    s.surface_height = surface_height;
+    s.view = FitGraphicsView(width, height, surface_width, surface_height);
+    s.letterboxed = s.view.width != surface_width || s.view.height != surface_height;
+    s.window_width = s.view.width;
+    s.window_height = s.view.height;
     s.bound_texture = 0;
     s.texturing = false;
     VEXEL_GL(glDisable(GL_TEXTURE_2D));
     LoadOrtho(static_cast<float>(width), static_cast<float>(height));
     VEXEL_GL(glLoadIdentity());
-    VEXEL_GL(glViewport(0, 0, width, height));
+    VEXEL_GL(glViewport(s.view.x, surface_height - s.view.y - s.view.height, s.view.width,
+                        s.view.height));
+    // A plotted point covers one logical pixel. (The size belongs to the GL context, so it
+    // is sent on every selection once any context has been scaled.)
+    if (s.view.scale != 1 || s.point_size != 1) {
+        s.point_size = s.view.scale;
+        VEXEL_GL(glPointSize(s.point_size));
+    }
 }
 
 std::shared_ptr<TGLVex2DDriver> TheGLVex2DDriver() {

@@ -32,6 +32,10 @@ class TGLImageFrame : public TImageFrame {
     // ImageFlagFiltered, ImageFlagMipmapped. Throws "Unable to calculate tex size".
     static std::shared_ptr<TGLImageFrame> CreateFromPixmap(const PixmapPtr& pixmap, int32_t flags);
 
+    // A texture made from a high-resolution picture holds this many texels per image pixel;
+    // source rectangles passed to Draw are in image pixels all the same.
+    float texel_scale = 1;
+
     float u0 = 0, v0 = 0, u1 = 0, v1 = 0;
     float uscale = 0, vscale = 0;
     uint32_t name = 0;
@@ -72,9 +76,12 @@ class TGLVex2DDriver : public TVex2DDriver {
                                int32_t flags) override;
     void SetGraphics(const GraphicsPtr& graphics) override;
     void Flip(int32_t sync) override;
+    void DesktopSize(int32_t& width, int32_t& height) override;
 
     std::shared_ptr<TImageFrame> CreateFrameFromPixmap(const PixmapPtr& pixmap,
                                                        int32_t flags) override;
+    std::shared_ptr<TImageFrame> CreateDetailedFrame(const PixmapPtr& pixmap, int32_t flags,
+                                                     int32_t texels_per_pixel) override;
     // Issues GL state only when the mode differs from the last one sent.
     void SetBlend(int32_t blend) override;
     // Clamped to 0..1 (NaN is 0), sent as truncate(alpha × 255).

@@ -8,8 +8,10 @@
 #include <cstring>
 #include <string>
 
+#include "graphics/graphics.h"
 #include "runtime/startup.h"
 #include "system/internal/x_glue.h"
+#include "system/timer.h"
 
 namespace vexel {
 
@@ -329,7 +331,7 @@ XVisualInfo* ChooseGLXVisual(int32_t flags) {
 }
 
 GLWindowPtr CreateGLWindow(int32_t width, int32_t height, int32_t depth, int32_t hertz,
-                           int32_t flags) {
+                           int32_t flags, int32_t scale) {
     if (EnsureGLXReady() != 0) return nullptr;
     NativeState& n = Native();
     const bool hidden = width == 0 && height == 0;
@@ -341,6 +343,9 @@ GLWindowPtr CreateGLWindow(int32_t width, int32_t height, int32_t depth, int32_t
         share = n.shared->context.get();
     }
     if (full_screen && !SwitchToFullScreenMode(n, width, height, hertz)) return nullptr;
+    if (hidden || full_screen || scale < 1) scale = 1;
+    const int32_t surface_width = width * scale;
+    const int32_t surface_height = height * scale;
 
     XVisualInfo* visual = ChooseGLXVisual(flags);
     if (!visual) {
@@ -361,9 +366,9 @@ GLWindowPtr CreateGLWindow(int32_t width, int32_t height, int32_t depth, int32_t
         value_mask |= CWOverrideRedirect;
     }
     record->window = XWindowOwner(
-        n.display, XCreateWindow(n.display, root, 0, 0, static_cast<unsigned>(width),
-                                 static_cast<unsigned>(height), 0, visual->depth, InputOutput,
-                                 visual->visual, value_mask, &attributes));
+        n.display, XCreateWindow(n.display, root, 0, 0, static_cast<unsigned>(surface_width),
+                                 static_cast<unsigned>(surface_height), 0, visual->depth,
+                                 InputOutput, visual->visual, value_mask, &attributes));
     const Window window = record->window.get();
     if (full_screen) {
         n.full_screen = true;
@@ -373,8 +378,8 @@ GLWindowPtr CreateGLWindow(int32_t width, int32_t height, int32_t depth, int32_t
         if (close != None) XSetWMProtocols(n.display, window, &close, 1);
         XSizeHints* hints = XAllocSizeHints();
         hints->flags = PMinSize | PMaxSize;
-        hints->min_width = hints->max_width = width;
-        hints->min_height = hints->max_height = height;
+        hints->min_width = hints->max_width = surface_width;
+        hints->min_height = hints->max_height = surface_height;
         XSetWMNormalHints(n.display, window, hints);
         XFree(hints);
         record->kind = GLWindowKind::OwnWindow;
@@ -399,6 +404,7 @@ GLWindowPtr CreateGLWindow(int32_t width, int32_t height, int32_t depth, int32_t
                          PointerMotionMask | ResizeRedirectMask);
         n.last_window = window;
         SetInputWindow(window);
+        SetInputWindowView(0, 0, static_cast<float>(scale));
     }
     SetClass(n.display, window);
     SetTitle(n.display, window);
@@ -406,6 +412,8 @@ GLWindowPtr CreateGLWindow(int32_t width, int32_t height, int32_t depth, int32_t
 
     record->width = width;
     record->height = height;
+    record->surface_width = surface_width;
+    record->surface_height = surface_height;
     record->depth = 24;
     record->hertz = hertz;
     record->flags = flags;
@@ -438,6 +446,8 @@ void RefreshAttachedGeometry(GLWindowRecord& record) {
                      &depth)) {
         record.width = static_cast<int32_t>(width);
         record.height = static_cast<int32_t>(height);
+        record.surface_width = record.width;
+        record.surface_height = record.height;
     }
 }
 
@@ -457,6 +467,7 @@ void SelectGLWindow(const GLWindowPtr& record) {
         if (!record->context) return;
         glXMakeCurrent(n.display, record->window.get(), record->context.get());
         SetInputWindow(record->window.get());
+        SetInputWindowView(0, 0, 1);
     }
     // Making another record's context (CreateGLWindow does) leaves the remembered current
     // record stale, so GL's own answer is asked as well.
@@ -546,6 +557,218 @@ int32_t ModeRefreshRate(const XF86VidModeModeInfo& mode) {
     if (mode.flags & 0x10) rate *= 2;
     if (mode.flags & 0x20) rate >>= 1;
     return rate;
+}
+
+void GLWindowSurface(const GLWindowPtr& record, int32_t& width, int32_t& height) {
+    width = height = 0;
+    if (!record) return;
+    RefreshAttachedGeometry(*record);
+    width = record->surface_width;
+    height = record->surface_height;
+}
+
+namespace {
+
+struct MonitorRect {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+
+// The monitor holding the point (x, y) of the root window, or with `any_point` false the
+// primary one; the first when none matches, the whole screen without RandR monitors.
+MonitorRect MonitorAt(NativeState& n, int x, int y, bool any_point) {
+    MonitorRect rect{0, 0, DisplayWidth(n.display, n.screen), DisplayHeight(n.display, n.screen)};
+    int event_base = 0, error_base = 0, major = 0, minor = 0;
+    if (!XRRQueryExtension(n.display, &event_base, &error_base) ||
+        !XRRQueryVersion(n.display, &major, &minor) || major * 100 + minor < 105) {
+        return rect;
+    }
+    int count = 0;
+    XRRMonitorInfo* monitors =
+        XRRGetMonitors(n.display, RootWindow(n.display, n.screen), True, &count);
+    if (!monitors) return rect;
+    int chosen = count > 0 ? 0 : -1;
+    for (int i = 0; i < count; ++i) {
+        const XRRMonitorInfo& m = monitors[i];
+        const bool holds = x >= m.x && x < m.x + m.width && y >= m.y && y < m.y + m.height;
+        if (any_point ? holds : m.primary != 0) {
+            chosen = i;
+            break;
+        }
+    }
+    if (chosen >= 0 && monitors[chosen].width > 0 && monitors[chosen].height > 0) {
+        const XRRMonitorInfo& m = monitors[chosen];
+        rect = MonitorRect{m.x, m.y, m.width, m.height};
+    }
+    XRRFreeMonitors(monitors);
+    return rect;
+}
+
+// A window manager that follows the extended hints has set _NET_SUPPORTING_WM_CHECK on the
+// root window to a window of its own carrying the same property.
+bool WindowManagerRuns(NativeState& n) {
+    const Atom check = XInternAtom(n.display, "_NET_SUPPORTING_WM_CHECK", True);
+    if (check == None) return false;
+    const auto read_window = [&](Window of, Window& found) {
+        Atom type = None;
+        int format = 0;
+        unsigned long count = 0, after = 0;
+        unsigned char* data = nullptr;
+        const bool ok = XGetWindowProperty(n.display, of, check, 0, 1, False, XA_WINDOW, &type,
+                                           &format, &count, &after, &data) == Success &&
+                        type == XA_WINDOW && format == 32 && count == 1 && data;
+        if (ok) found = static_cast<Window>(*reinterpret_cast<unsigned long*>(data));
+        if (data) XFree(data);
+        return ok;
+    };
+    Window child = None, self = None;
+    if (!read_window(RootWindow(n.display, n.screen), child)) return false;
+    bool confirmed = false;
+    // The window may be gone with its manager; asking it must not end the process.
+    ServerAccepts(n.display, [&] { confirmed = read_window(child, self) && self == child; });
+    return confirmed;
+}
+
+// The window's top-left corner on the root window.
+void WindowPlace(NativeState& n, Window window, int& x, int& y) {
+    Window child = None;
+    x = y = 0;
+    XTranslateCoordinates(n.display, window, RootWindow(n.display, n.screen), 0, 0, &x, &y, &child);
+}
+
+void SetFixedSize(NativeState& n, Window window, int32_t width, int32_t height, bool fixed) {
+    XSizeHints* hints = XAllocSizeHints();
+    if (fixed) {
+        hints->flags = PMinSize | PMaxSize;
+        hints->min_width = hints->max_width = width;
+        hints->min_height = hints->max_height = height;
+    }
+    XSetWMNormalHints(n.display, window, hints);
+    XFree(hints);
+}
+
+// Asks the window manager to add or remove the full-screen state.
+void SendFullScreenState(NativeState& n, Window window, bool on) {
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(n.display, "_NET_WM_STATE", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = on ? 1 : 0;  // add or remove
+    event.xclient.data.l[1] =
+        static_cast<long>(XInternAtom(n.display, "_NET_WM_STATE_FULLSCREEN", False));
+    event.xclient.data.l[2] = 0;
+    event.xclient.data.l[3] = 1;  // asked by an application
+    XSendEvent(n.display, RootWindow(n.display, n.screen), False,
+               SubstructureRedirectMask | SubstructureNotifyMask, &event);
+}
+
+// Waits up to a second for a window manager to give the window the size; the surface is
+// whatever size the window has then.
+void AwaitSize(NativeState& n, GLWindowRecord& record, int32_t width, int32_t height) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        XSync(n.display, False);
+        Window root;
+        int x, y;
+        unsigned int w = 0, h = 0, border, depth;
+        XGetGeometry(n.display, record.window.get(), &root, &x, &y, &w, &h, &border, &depth);
+        record.surface_width = static_cast<int32_t>(w);
+        record.surface_height = static_cast<int32_t>(h);
+        if (record.surface_width == width && record.surface_height == height) return;
+        SleepMillis(10);
+    }
+}
+
+constexpr long kInputMask = KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask |
+                            PointerMotionMask | ResizeRedirectMask;
+
+void MapAsOverride(NativeState& n, Window window, bool override_redirect, const MonitorRect& at) {
+    XUnmapWindow(n.display, window);
+    XSetWindowAttributes attributes{};
+    attributes.override_redirect = override_redirect ? True : False;
+    XChangeWindowAttributes(n.display, window, CWOverrideRedirect, &attributes);
+    XMoveResizeWindow(n.display, window, at.x, at.y, static_cast<unsigned>(at.width),
+                      static_cast<unsigned>(at.height));
+    XMapRaised(n.display, window);
+    XSync(n.display, False);
+}
+
+}  // namespace
+
+bool SetGLWindowDesktopFullScreen(const GLWindowPtr& record, bool on) {
+    if (!record || record->kind != GLWindowKind::OwnWindow || EnsureGLXReady() != 0) {
+        return false;
+    }
+    if (record->desktop_full_screen == on) return true;
+    NativeState& n = Native();
+    const Window window = record->window.get();
+    GLWindowRecord& r = *record;
+    if (on) {
+        r.windowed_surface_width = r.surface_width;
+        r.windowed_surface_height = r.surface_height;
+        WindowPlace(n, window, r.windowed_x, r.windowed_y);
+        const MonitorRect monitor = MonitorAt(n, r.windowed_x + r.surface_width / 2,
+                                              r.windowed_y + r.surface_height / 2, true);
+        r.override_full_screen = !WindowManagerRuns(n);
+        if (r.override_full_screen) {
+            MapAsOverride(n, window, true, monitor);
+            XSetInputFocus(n.display, window, RevertToPointerRoot, CurrentTime);
+            r.surface_width = monitor.width;
+            r.surface_height = monitor.height;
+        } else {
+            // The manager resizes the window itself, which the fixed size and the redirect of
+            // resizes to us would refuse.
+            XSelectInput(n.display, window, kInputMask & ~ResizeRedirectMask);
+            SetFixedSize(n, window, 0, 0, false);
+            SendFullScreenState(n, window, true);
+            AwaitSize(n, r, monitor.width, monitor.height);
+        }
+    } else {
+        if (r.override_full_screen) {
+            MapAsOverride(n, window, false,
+                          MonitorRect{r.windowed_x, r.windowed_y, r.windowed_surface_width,
+                                      r.windowed_surface_height});
+            r.surface_width = r.windowed_surface_width;
+            r.surface_height = r.windowed_surface_height;
+        } else {
+            SendFullScreenState(n, window, false);
+            XResizeWindow(n.display, window, static_cast<unsigned>(r.windowed_surface_width),
+                          static_cast<unsigned>(r.windowed_surface_height));
+            AwaitSize(n, r, r.windowed_surface_width, r.windowed_surface_height);
+            SetFixedSize(n, window, r.windowed_surface_width, r.windowed_surface_height, true);
+            XSelectInput(n.display, window, kInputMask);
+        }
+        r.override_full_screen = false;
+    }
+    r.desktop_full_screen = on;
+    // The software renderer takes the drawable's new size at the next swap; one black frame
+    // is presented so that the frames drawn from now on have the whole surface.
+    if (glXGetCurrentContext() == r.context.get()) {
+        glPushAttrib(GL_COLOR_BUFFER_BIT | GL_SCISSOR_BIT);
+        glDisable(GL_SCISSOR_TEST);
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT);
+        glPopAttrib();
+        glXSwapBuffers(n.display, window);
+    }
+    if (window == InputWindow()) {
+        const GraphicsView view =
+            FitGraphicsView(r.width, r.height, r.surface_width, r.surface_height);
+        SetInputWindowView(view.x, view.y, view.scale);
+    }
+    PumpXEvents();
+    return true;
+}
+
+bool GLWindowDesktopFullScreen(const GLWindowPtr& record) {
+    return record && record->desktop_full_screen;
+}
+
+void DesktopMonitorSize(int32_t& width, int32_t& height) {
+    width = height = 0;
+    if (EnsureGLXReady() != 0) return;
+    const MonitorRect monitor = MonitorAt(Native(), 0, 0, false);
+    width = monitor.width;
+    height = monitor.height;
 }
 
 GLWindowPtr CurrentGLWindow() {

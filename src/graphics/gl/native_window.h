@@ -20,9 +20,11 @@ using GLWindowPtr = std::shared_ptr<GLWindowRecord>;
 // 0 when the display has GLX, -1 when not (asked again on the next call).
 int EnsureGLXReady();
 // A window (depth 0) or full-screen window (depth non-zero), or the hidden shared-context
-// window when width and height are 0. Null when it cannot be made.
+// window when width and height are 0. A window's surface is `scale` × width × height (its
+// size hints fix it there); full screen and the hidden window ignore `scale`. Null when it
+// cannot be made.
 GLWindowPtr CreateGLWindow(int32_t width, int32_t height, int32_t depth, int32_t hertz,
-                           int32_t flags);
+                           int32_t flags, int32_t scale = 1);
 // A record drawing into someone else's window (an X window id); its context is made on
 // first selection.
 GLWindowPtr AttachGLWindow(uintptr_t window, int32_t flags);
@@ -33,6 +35,19 @@ void SelectGLWindow(const GLWindowPtr& record);
 void SwapGLWindow(int32_t sync);
 void GLWindowSettings(const GLWindowPtr& record, int32_t& width, int32_t& height, int32_t& depth,
                       int32_t& hertz, int32_t& flags);
+// The record's surface in pixels (an attached window's current size); zeros without one.
+void GLWindowSurface(const GLWindowPtr& record, int32_t& width, int32_t& height);
+// Makes our own window cover its monitor (on) or go back to its size and place (off),
+// through the window manager's full-screen state, or as an override-redirect window when no
+// window manager runs. The window, its GL context and textures stay. True when the window
+// is in the asked state afterwards.
+bool SetGLWindowDesktopFullScreen(const GLWindowPtr& record, bool on);
+// Whether the record covers its monitor through SetGLWindowDesktopFullScreen.
+bool GLWindowDesktopFullScreen(const GLWindowPtr& record);
+// The size of the monitor a new window opens on (the primary one), or of the whole screen
+// without monitor information; zeros without a display.
+void DesktopMonitorSize(int32_t& width, int32_t& height);
+
 // Releases the window, context and video mode of the record; harmless on a closed record.
 void CloseGLWindow(const GLWindowPtr& record);
 // Exit handler: closes the current and the shared record.

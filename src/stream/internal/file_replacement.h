@@ -39,6 +39,8 @@ class FileReplacement {
     // processes which died before their rename left beside it. Null with `error` set when no
     // new file can be made, or when the target exists but may not be written.
     static std::unique_ptr<FileReplacement> Begin(const std::string& target, int& error);
+    // Takes charge of the new file `sibling`, open as `fd`, made to replace `target`.
+    FileReplacement(std::string target, std::string sibling, int fd);
     ~FileReplacement();
     FileReplacement(const FileReplacement&) = delete;
     FileReplacement& operator=(const FileReplacement&) = delete;
@@ -52,8 +54,6 @@ class FileReplacement {
     bool Commit(int& error);
 
   private:
-    FileReplacement(std::string target, std::string sibling, int fd);
-
     std::string target_;
     std::string sibling_;
     FileDescriptor fd_;

@@ -38,8 +38,14 @@ using MainThreadFunction = void (*)(const ObjectPtr& object, void* data);
 // WaitXEvents. Any thread may call this.
 void PostToMainThread(MainThreadFunction function, ObjectPtr object, void* data);
 
-// Moves the pointer to (x, y) of the input window.
+// Moves the pointer to (x, y) of the input window, in the view's units.
 void WarpPointerInInputWindow(int32_t x, int32_t y);
+
+// Where the program's picture sits in the input window: from window pixel (x, y) at `scale`
+// window pixels per unit. Pointer positions of events are reported in those units (window
+// pixel p becomes (p - x) / scale, truncated toward zero) and warps take them. Identity
+// (0, 0, 1) until set.
+void SetInputWindowView(int32_t x, int32_t y, float scale);
 
 // Shows the normal cursor on the input window, or the invisible one.
 void SetInputCursorVisible(bool visible);

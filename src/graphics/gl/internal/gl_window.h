@@ -67,8 +67,19 @@ using XColormapOwner = DisplayResource<Colormap, FreeXColormap>;
 
 struct GLWindowRecord {
     GLWindowKind kind = GLWindowKind::Closed;
+    // The logical size: what the program asked for and draws in.
     int32_t width = 0;
     int32_t height = 0;
+    // The window's pixels, which show the logical frame scaled and centred: scale × the
+    // logical size for a scaled window, the monitor while it covers the monitor.
+    int32_t surface_width = 0;
+    int32_t surface_height = 0;
+    // Covering its monitor without a mode switch; with the window's own surface and place
+    // to go back to.
+    bool desktop_full_screen = false;
+    bool override_full_screen = false;  // no window manager: override-redirect
+    int32_t windowed_surface_width = 0, windowed_surface_height = 0;
+    int32_t windowed_x = 0, windowed_y = 0;
     int32_t depth = 0;  // 24 for our own windows whatever was asked, 0 when attached
     int32_t hertz = 0;  // as requested, not the rate of the chosen mode
     int32_t flags = 0;

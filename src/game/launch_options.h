@@ -1,0 +1,39 @@
+#pragma once
+
+// The game's command line and the scale its window opens at.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace morvelle {
+
+struct LaunchOptions {
+    int32_t scale = 0;  // from --scale; 0 when not given
+    bool full_screen = false;
+};
+
+// What the command line asks for: run with options, or stop at once after printing `text`
+// to standard output (--help, --version, status 0) or standard error (anything else, a
+// one-line message, status 2).
+struct LaunchRequest {
+    LaunchOptions options;
+    bool stop = false;
+    int status = 0;
+    std::string text;
+};
+
+// The arguments after the program's name: --scale N (or --scale=N, N from 1 to 4),
+// --fullscreen, --help, --version.
+LaunchRequest ParseLaunchArguments(const std::vector<std::string>& arguments);
+
+// The largest whole scale from 1 to 4 at which a window of the logical size stays within
+// 90 % of the screen's width and height; 1 when even that does not fit or the screen is
+// unknown.
+int32_t FittingScale(int32_t screen_width, int32_t screen_height, int32_t width, int32_t height);
+
+// Chooses the window's scale before anything is loaded: --scale, else VEXEL_SCALE, else the
+// fitting scale for the monitor.
+void ApplyWindowScale(const LaunchOptions& options, int32_t width, int32_t height);
+
+}  // namespace morvelle

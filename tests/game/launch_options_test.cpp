@@ -1,0 +1,59 @@
+// The command line and the window's scale chosen from the monitor.
+#include "game/launch_options.h"
+
+#include <gtest/gtest.h>
+
+namespace morvelle {
+namespace {
+
+TEST(LaunchOptions, ScaleAndFullScreenAreTakenAndAnythingElseIsRefusedWithStatusTwo) {
+    LaunchRequest request = ParseLaunchArguments({"--scale", "3", "--fullscreen"});
+    EXPECT_FALSE(request.stop);
+    EXPECT_EQ(request.options.scale, 3);
+    EXPECT_TRUE(request.options.full_screen);
+    EXPECT_EQ(ParseLaunchArguments({"--scale=2"}).options.scale, 2);
+    EXPECT_EQ(ParseLaunchArguments({}).options.scale, 0);
+    EXPECT_FALSE(ParseLaunchArguments({}).options.full_screen);
+
+    for (const std::vector<std::string>& wrong :
+         std::vector<std::vector<std::string>>{{"--scale", "5"},
+                                               {"--scale", "0"},
+                                               {"--scale", "2x"},
+                                               {"--scale"},
+                                               {"--scale="},
+                                               {"-f"},
+                                               {"Data"}}) {
+        request = ParseLaunchArguments(wrong);
+        EXPECT_TRUE(request.stop) << wrong[0];
+        EXPECT_EQ(request.status, 2) << wrong[0];
+        EXPECT_EQ(request.text.rfind("morvelle: ", 0), 0u) << request.text;
+        EXPECT_EQ(request.text.find('\n'), request.text.size() - 1) << "one line: " << request.text;
+    }
+    EXPECT_EQ(ParseLaunchArguments({"Data"}).text,
+              "morvelle: unknown argument 'Data' (see morvelle --help)\n");
+
+    request = ParseLaunchArguments({"--fullscreen", "--version"});
+    EXPECT_TRUE(request.stop);
+    EXPECT_EQ(request.status, 0);
+    EXPECT_EQ(request.text, "Morvelle " MORVELLE_VERSION "\n");
+    request = ParseLaunchArguments({"--help"});
+    EXPECT_EQ(request.status, 0);
+    for (const char* option : {"--scale N", "--fullscreen", "F11", "VEXEL_SCALE", "--version"})
+        EXPECT_NE(request.text.find(option), std::string::npos) << option;
+}
+
+TEST(LaunchOptions, TheScaleIsTheLargestThatKeepsTheWindowWithinNinetyPercentOfTheScreen) {
+    EXPECT_EQ(FittingScale(1280, 1024, 1024, 512), 1);
+    EXPECT_EQ(FittingScale(1920, 1080, 1024, 512), 1);
+    EXPECT_EQ(FittingScale(2560, 1440, 1024, 512), 2);
+    EXPECT_EQ(FittingScale(3840, 2160, 1024, 512), 3);
+    EXPECT_EQ(FittingScale(5120, 2880, 1024, 512), 4);
+    EXPECT_EQ(FittingScale(7680, 4320, 1024, 512), 4);
+    // 2 × 1024 = 2048 is exactly 90 % of 2276 (rounded up), and one pixel less is too small.
+    EXPECT_EQ(FittingScale(2276, 2000, 1024, 512), 2);
+    EXPECT_EQ(FittingScale(2275, 2000, 1024, 512), 1);
+    EXPECT_EQ(FittingScale(0, 0, 1024, 512), 1);
+}
+
+}  // namespace
+}  // namespace morvelle

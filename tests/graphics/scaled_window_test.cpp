@@ -1,0 +1,484 @@
+// Scaled windows and desktop full screen on a 3840×2160 X server (VEXEL_BIG_DISPLAY, which
+// the test command starts; the tests skip without it): the window's size, the frame enlarged,
+// high-resolution pictures and text, the mouse in logical units, and full screen with bars.
+
+// gtest first: Xlib defines None as a macro, which gtest uses as a type name.
+#include <gtest/gtest.h>
+
+#include <GL/gl.h>
+#include <X11/Xutil.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "graphics/collision.h"
+#include "graphics/gl/gl_graphics.h"
+#include "graphics/gl/gl_vex2d_driver.h"
+#include "graphics/gl/internal/gl_window.h"
+#include "graphics/graphics.h"
+#include "graphics/image.h"
+#include "graphics/image_font.h"
+#include "graphics/vex2d.h"
+#include "support/test_support.h"
+#include "system/polled_input.h"
+#include "system/system_driver.h"
+#include "x_test_support.h"
+
+namespace vexel {
+namespace {
+
+constexpr uint32_t kBlack = 0xFF000000u;
+constexpr uint32_t kRed = 0xFFFF0000u;
+constexpr uint32_t kWhite = 0xFFFFFFFFu;
+const char16_t* const kFreeSans = u"/usr/share/fonts/truetype/freefont/FreeSans.ttf";
+
+// The back buffer's pixels as 0xAARRGGBB, row 0 at the top.
+struct Surface {
+    int32_t width = 0, height = 0;
+    std::vector<uint32_t> pixels;
+    uint32_t At(int32_t x, int32_t y) const {
+        return pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)];
+    }
+};
+
+Surface ReadSurface() {
+    SubmitGLVex2DDrawing();
+    int32_t width = 0, height = 0;
+    CurrentGraphics()->GetSurface(width, height);
+    std::vector<uint8_t> rgba(static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
+    glReadBuffer(GL_BACK);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    Surface surface{width, height, {}};
+    surface.pixels.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
+    for (int32_t y = 0; y < height; ++y) {
+        for (int32_t x = 0; x < width; ++x) {
+            const uint8_t* p = &rgba[(static_cast<size_t>(height - 1 - y) * width + x) * 4];
+            surface.pixels[static_cast<size_t>(y) * width + x] =
+                uint32_t{p[3]} << 24 | uint32_t{p[0]} << 16 | uint32_t{p[1]} << 8 | p[2];
+        }
+    }
+    return surface;
+}
+
+int32_t ChannelDistance(uint32_t a, uint32_t b) {
+    int32_t most = 0;
+    for (int shift = 0; shift < 24; shift += 8) {
+        most = std::max(most, std::abs(static_cast<int32_t>(a >> shift & 0xFF) -
+                                       static_cast<int32_t>(b >> shift & 0xFF)));
+    }
+    return most;
+}
+
+// A 32-bit TGA of `pixels` (0xAARRGGBB, row 0 at the top), stored bottom row first, which
+// the loader chain reads whatever the file is called.
+void WriteTga(const std::string& path, int32_t width, int32_t height,
+              const std::vector<uint32_t>& pixels) {
+    std::vector<uint8_t> bytes(18, 0);
+    bytes[2] = 2;  // uncompressed true colour
+    bytes[12] = static_cast<uint8_t>(width), bytes[13] = static_cast<uint8_t>(width >> 8);
+    bytes[14] = static_cast<uint8_t>(height), bytes[15] = static_cast<uint8_t>(height >> 8);
+    bytes[16] = 32;
+    bytes[17] = 8;  // alpha bits
+    for (int32_t y = height - 1; y >= 0; --y) {
+        for (int32_t x = 0; x < width; ++x) {
+            const uint32_t p = pixels[static_cast<size_t>(y * width + x)];
+            for (const int shift : {0, 8, 16, 24})
+                bytes.push_back(static_cast<uint8_t>(p >> shift));
+        }
+    }
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+}
+
+std::vector<uint32_t> Solid(int32_t width, int32_t height, uint32_t colour) {
+    return std::vector<uint32_t>(static_cast<size_t>(width) * static_cast<size_t>(height), colour);
+}
+
+// One-pixel black and white squares, white at (0, 0): detail no 1x picture can hold.
+std::vector<uint32_t> Checkers(int32_t width, int32_t height) {
+    std::vector<uint32_t> pixels;
+    for (int32_t y = 0; y < height; ++y)
+        for (int32_t x = 0; x < width; ++x)
+            pixels.push_back((x + y) % 2 == 0 ? kWhite : kBlack);
+    return pixels;
+}
+
+class ScaledWindow : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        // Before the framework's first use, which opens the display.
+        if (const char* big = std::getenv("VEXEL_BIG_DISPLAY")) setenv("DISPLAY", big, 1);
+    }
+    void SetUp() override {
+        if (!std::getenv("VEXEL_BIG_DISPLAY") || !testing::HaveDisplay()) {
+            GTEST_SKIP() << "no 3840x2160 X server (set VEXEL_BIG_DISPLAY)";
+        }
+        injector = std::make_unique<testing::XInjector>();
+        injector->InternDesktopAtoms();
+        ASSERT_EQ(CurrentGraphicsDriver(), TheGLVex2DDriver());
+    }
+    void TearDown() override {
+        CloseOpenedGraphics();
+        SetGraphicsScale(0);
+        injector.reset();
+    }
+
+    // Opens the 1024×512 window at `scale` with a black clear colour.
+    void Open(int32_t scale) {
+        SetGraphicsScale(scale);
+        ASSERT_NE(OpenGraphics(1024, 512, 0, 0, 0), nullptr);
+        SetClearColor(0, 0, 0);
+        ClearScreen();
+    }
+
+    Window TheWindow() {
+        const auto vex = std::static_pointer_cast<TVex2DGraphics>(CurrentGraphics());
+        return std::static_pointer_cast<TGLGraphics>(vex->_graphics)->_context->window.get();
+    }
+
+    void Geometry(int& x, int& y, unsigned& width, unsigned& height) {
+        Window root, child;
+        unsigned border, depth;
+        XSync(injector->display(), False);
+        XGetGeometry(injector->display(), TheWindow(), &root, &x, &y, &width, &height, &border,
+                     &depth);
+        XTranslateCoordinates(injector->display(), TheWindow(), root, 0, 0, &x, &y, &child);
+    }
+
+    // The logical mouse position after the pointer moved to window pixel (x, y).
+    std::pair<int32_t, int32_t> MouseAfterMovingTo(int x, int y) {
+        int left, top;
+        unsigned width, height;
+        Geometry(left, top, width, height);
+        injector->MoveTo(left + x, top + y);
+        injector->Sync();
+        PumpSystem();
+        return {MouseXPos(), MouseYPos()};
+    }
+
+    std::unique_ptr<testing::XInjector> injector;
+};
+
+TEST_F(ScaledWindow, OpensAtTheScaleWithItsSizeFixedAndDrawsInLogicalUnits) {
+    for (const int32_t scale : {2, 3}) {
+        Open(scale);
+        int x, y;
+        unsigned width, height;
+        Geometry(x, y, width, height);
+        EXPECT_EQ(width, 1024u * scale);
+        EXPECT_EQ(height, 512u * scale);
+        XSizeHints hints{};
+        long supplied = 0;
+        ASSERT_TRUE(XGetWMNormalHints(injector->display(), TheWindow(), &hints, &supplied));
+        EXPECT_EQ(hints.flags & (PMinSize | PMaxSize), PMinSize | PMaxSize);
+        EXPECT_EQ(hints.min_width, 1024 * scale);
+        EXPECT_EQ(hints.max_width, 1024 * scale);
+        EXPECT_EQ(hints.min_height, 512 * scale);
+        EXPECT_EQ(hints.max_height, 512 * scale);
+        EXPECT_EQ(CurrentGraphicsWidth(), 1024);
+        EXPECT_EQ(CurrentGraphicsHeight(), 512);
+        const GraphicsView view = CurrentGraphicsView();
+        EXPECT_EQ(view.x, 0);
+        EXPECT_EQ(view.y, 0);
+        EXPECT_EQ(view.width, 1024 * scale);
+        EXPECT_EQ(view.scale, static_cast<float>(scale));
+        // A grab is of the logical rectangle, at its logical size.
+        SetDrawColor(255, 0, 0);
+        DrawRectangle(10, 10, 4, 4);
+        const PixmapPtr grabbed = GrabPixmapRect(8, 8, 8, 8);
+        ASSERT_EQ(grabbed->width, 8);
+        EXPECT_EQ(static_cast<uint32_t>(grabbed->ReadPixel(3, 3)), kRed);
+        EXPECT_EQ(static_cast<uint32_t>(grabbed->ReadPixel(1, 1)), kBlack);
+        CloseOpenedGraphics();
+    }
+    // Without a call the environment decides, within 1 to 4.
+    SetGraphicsScale(0);
+    setenv("VEXEL_SCALE", "3", 1);
+    EXPECT_EQ(GraphicsScale(), 3);
+    setenv("VEXEL_SCALE", "5", 1);
+    EXPECT_EQ(GraphicsScale(), 1);
+    SetGraphicsScale(2);
+    EXPECT_EQ(GraphicsScale(), 2);
+    unsetenv("VEXEL_SCALE");
+}
+
+// Shapes, a clipped shape, lines, points, an image, a pixmap and text.
+void DrawScene() {
+    SetClearColor(20, 40, 160);
+    ClearScreen();
+    SetDrawBlend(BlendAlpha);
+    SetDrawColor(255, 0, 0);
+    DrawRectangle(100, 50, 200, 100);
+    SetDrawViewport(0, 0, 600, 400);
+    SetDrawColor(0, 200, 0);
+    DrawRectangle(500, 300, 300, 300);
+    SetDrawViewport(0, 0, 1024, 512);
+    SetDrawColor(255, 255, 255);
+    DrawLineSegment(50, 300, 400, 300, 1);
+    PlotPoint(450, 320);
+    SetDrawRotation(30);
+    DrawRectangle(200, 420, 60, 30);
+    SetDrawRotation(0);
+    auto pixmap = NewPixmap(32, 32, PIXEL_RGBA32, 4);
+    pixmap->ClearPixels(0);
+    for (int32_t y = 0; y < 32; ++y)
+        for (int32_t x = 0; x < 16; ++x)
+            pixmap->WritePixel(x, y, static_cast<int32_t>(0xFFFFFF00u));
+    const auto image = LoadImageFrom(pixmap, 0);
+    DrawImageFrame(*image, 700, 100, 0);
+    auto magenta = NewPixmap(16, 16, PIXEL_RGBA32, 4);
+    magenta->ClearPixels(static_cast<int32_t>(0xFFFF00FFu));
+    DrawPixmapAt(magenta, 800, 300);
+    SetDrawFont(nullptr);
+    DrawString(u"AB", 600, 400);
+}
+
+TEST_F(ScaledWindow, AFrameAtScaleTwoIsTheFrameAtScaleOneEnlarged) {
+    Open(1);
+    DrawScene();
+    const Surface small = ReadSurface();
+    CloseOpenedGraphics();
+    Open(2);
+    DrawScene();
+    const Surface large = ReadSurface();
+    ASSERT_EQ(large.width, 2048);
+    // Where the small frame is the same all around a pixel, the pixel's four enlarged pixels
+    // have its colour; edges may differ by the enlarged picture's own sampling.
+    int32_t compared = 0, differing = 0;
+    for (int32_t y = 1; y < 511; ++y) {
+        for (int32_t x = 1; x < 1023; ++x) {
+            const uint32_t p = small.At(x, y);
+            bool uniform = true;
+            for (int32_t dy = -1; dy <= 1 && uniform; ++dy)
+                for (int32_t dx = -1; dx <= 1 && uniform; ++dx)
+                    uniform = small.At(x + dx, y + dy) == p;
+            if (!uniform) continue;
+            ++compared;
+            for (int32_t j = 0; j < 2; ++j)
+                for (int32_t i = 0; i < 2; ++i)
+                    differing += ChannelDistance(large.At(2 * x + i, 2 * y + j), p) > 2;
+        }
+    }
+    EXPECT_GT(compared, 1022 * 510 * 9 / 10);
+    EXPECT_EQ(differing, 0);
+}
+
+TEST_F(ScaledWindow, ImagesDrawTheirHighResolutionPictureWithTheOrdinarySizeAndMask) {
+    testing::TempDir folder;
+    const std::string base = folder.path() + "/Pic.tga";
+    WriteTga(base, 8, 8, Solid(8, 8, kRed));
+    WriteTga(folder.path() + "/Pic@2x.tga", 16, 16, Checkers(16, 16));
+    // A strip of two 4×4 cells whose 3x picture has a white first and a checkered second cell.
+    WriteTga(folder.path() + "/Strip.tga", 8, 4, Solid(8, 4, kRed));
+    std::vector<uint32_t> strip3 = Solid(24, 12, kWhite);
+    const std::vector<uint32_t> checkers = Checkers(24, 12);
+    for (int32_t y = 0; y < 12; ++y)
+        for (int32_t x = 12; x < 24; ++x)
+            strip3[static_cast<size_t>(y * 24 + x)] = checkers[static_cast<size_t>(y * 24 + x)];
+    WriteTga(folder.path() + "/Strip@3x.tga", 24, 12, strip3);
+
+    for (const int32_t scale : {1, 2, 3}) {
+        Open(scale);
+        const auto image = LoadImageFrom(FromUtf8(base), 0);
+        ASSERT_NE(image, nullptr);
+        EXPECT_EQ(ImageWidthOf(*image), 8);
+        EXPECT_EQ(LockImageFrame(*image, 0, 1, 0)->width, 8) << "the mask is the 8x8 picture";
+        DrawImageFrame(*image, 10, 10, 0);
+        const Surface shown = ReadSurface();
+        // At 2 and 3 the 2x checkers show, texel for pixel at 2 and enlarged 1.5 times at 3;
+        // at 1 the ordinary red.
+        for (int32_t y = 0; y < 8 * scale; ++y) {
+            for (int32_t x = 0; x < 8 * scale; ++x) {
+                const uint32_t got = shown.At(10 * scale + x, 10 * scale + y);
+                if (scale == 1) {
+                    ASSERT_EQ(got, kRed) << x << ',' << y;
+                } else if (scale == 2) {
+                    ASSERT_EQ(got, (x + y) % 2 == 0 ? kWhite : kBlack) << x << ',' << y;
+                } else {
+                    ASSERT_NE(got, kRed) << x << ',' << y;
+                }
+            }
+        }
+        EXPECT_EQ(shown.At(10 * scale - 1, 10 * scale), kBlack);
+        EXPECT_EQ(shown.At(18 * scale, 10 * scale), kBlack);
+
+        const auto strip = LoadImageStrip(FromUtf8(folder.path() + "/Strip.tga"), 4, 4, 0, 2, 0);
+        ASSERT_NE(strip, nullptr);
+        EXPECT_EQ(ImageWidthOf(*strip), 4);
+        DrawImageFrame(*strip, 100, 100, 0);
+        DrawImageFrame(*strip, 110, 100, 1);
+        const Surface cells = ReadSurface();
+        // The 3x picture is nearest at or above 2 and 3; at 1 the ordinary red.
+        EXPECT_EQ(cells.At(101 * scale, 101 * scale), scale == 1 ? kRed : kWhite);
+        if (scale == 3) {
+            for (int32_t x = 0; x < 12; ++x)
+                EXPECT_EQ(cells.At(330 + x, 300), x % 2 == 0 ? kWhite : kBlack) << x;
+        } else if (scale == 1) {
+            EXPECT_EQ(cells.At(111, 101), kRed);
+        }
+        CloseOpenedGraphics();
+    }
+}
+
+TEST_F(ScaledWindow, TextIsRasterisedAtTheScaleWithTheOrdinaryMetrics) {
+    Open(1);
+    const auto ordinary = LoadFontFace(kFreeSans, 24, FONTSTYLE_SMOOTH);
+    ASSERT_NE(ordinary, nullptr);
+    SetDrawFont(ordinary);
+    const int32_t width = TextWidthOf(u"Hühnerbrühe");
+    const int32_t height = TextHeightOf(u"Hühnerbrühe");
+    EXPECT_EQ(ordinary->_detail_font, nullptr);
+    CloseOpenedGraphics();
+
+    Open(3);
+    const auto sharp = LoadFontFace(kFreeSans, 24, FONTSTYLE_SMOOTH);
+    ASSERT_NE(sharp, nullptr);
+    SetDrawFont(sharp);
+    EXPECT_EQ(TextWidthOf(u"Hühnerbrühe"), width);
+    EXPECT_EQ(TextHeightOf(u"Hühnerbrühe"), height);
+    ASSERT_NE(sharp->_detail_font, nullptr);
+    EXPECT_EQ(sharp->_detail_scale, 3);
+    // The H's glyph at 72 pixels: about three times the 24-pixel glyph, on the same baseline.
+    const ImageGlyphPtr h = sharp->LoadGlyph(sharp->CharToGlyph(u'H'));
+    ASSERT_NE(h->_detail_image, nullptr);
+    // Both have a one-pixel clear ring of their own size around the ink.
+    EXPECT_NEAR(h->_detail_w - 2.0f / 3, static_cast<float>(h->_w - 2), 1.5f);
+    EXPECT_NEAR(h->_detail_h - 2.0f / 3, static_cast<float>(h->_h - 2), 1.5f);
+    EXPECT_NEAR(h->_detail_y + 1.0f / 3, static_cast<float>(h->_y + 1), 1.0f);
+    EXPECT_GE(h->_detail_image->width, 3 * (h->_w - 2) - 3);
+
+    // Drawn: the H's left stem is a white column of window pixels as wide as three times
+    // the 24-pixel stem, with sharp sides (at most one grey pixel each).
+    SetDrawColor(255, 255, 255);
+    DrawString(u"H", 100, 100);
+    const Surface shown = ReadSurface();
+    const int32_t row = 3 * (100 + h->_y + h->_h / 2);
+    int32_t white = 0, grey = 0;
+    for (int32_t x = 3 * 100 - 6; x < 3 * (100 + h->_w / 2); ++x) {
+        const uint32_t level = shown.At(x, row) & 0xFF;
+        white += level > 240;
+        grey += level > 15 && level <= 240;
+    }
+    EXPECT_GE(white, 6);
+    EXPECT_LE(grey, 2);
+}
+
+TEST_F(ScaledWindow, TheMouseIsInLogicalUnitsAndAShotHitsItsTargetAtEveryScale) {
+    for (const int32_t scale : {1, 2, 3}) {
+        Open(scale);
+        for (const auto& [x, y] :
+             std::vector<std::pair<int, int>>{{0, 0},
+                                              {scale - 1, scale},
+                                              {100 * scale + scale - 1, 50 * scale},
+                                              {1023 * scale, 511 * scale + scale - 1}}) {
+            EXPECT_EQ(MouseAfterMovingTo(x, y), std::make_pair(x / scale, y / scale))
+                << "scale " << scale << " at " << x << ',' << y;
+        }
+        // Moving the pointer takes logical units too.
+        MoveMousePointer(300, 200);
+        injector->Sync();
+        Window root, child;
+        int root_x, root_y, x, y;
+        unsigned mask;
+        XQueryPointer(injector->display(), TheWindow(), &root, &child, &root_x, &root_y, &x, &y,
+                      &mask);
+        EXPECT_EQ(x, 300 * scale);
+        EXPECT_EQ(y, 200 * scale);
+        // A 20 × 20 target at (600, 150), and a 2 × 2 shot where the pointer is placed on the
+        // target's middle in window pixels.
+        auto solid = NewPixmap(20, 20, PIXEL_RGBA32, 4);
+        solid->ClearPixels(static_cast<int32_t>(kWhite));
+        const auto target = LoadImageFrom(solid, 0);
+        const auto shot = LoadImageFrom(solid->Window(0, 0, 2, 2)->Copy(), 0);
+        const auto [mx, my] = MouseAfterMovingTo(610 * scale, 160 * scale);
+        EXPECT_EQ(ImagesOverlap(*target, 600, 150, 0, *shot, static_cast<float>(mx),
+                                static_cast<float>(my), 0),
+                  1)
+            << "scale " << scale;
+        EXPECT_EQ(ImagesOverlap(*target, 600, 150, 0, *shot, static_cast<float>(mx + 12),
+                                static_cast<float>(my), 0),
+                  0)
+            << "scale " << scale;
+        CloseOpenedGraphics();
+    }
+}
+
+TEST_F(ScaledWindow, FullScreenCoversTheMonitorWithBarsAndComesBackWithTheSameTextures) {
+    Open(2);
+    int x, y;
+    unsigned width, height;
+    Geometry(x, y, width, height);
+    const int windowed_x = x, windowed_y = y;
+    auto pixmap = NewPixmap(8, 8, PIXEL_RGBA32, 4);
+    pixmap->ClearPixels(static_cast<int32_t>(kWhite));
+    const auto image = LoadImageFrom(pixmap, 0);
+    DrawImageFrame(*image, 0, 0, 0);
+    const auto frame = std::dynamic_pointer_cast<TGLImageFrame>(image->Frame(0));
+    ASSERT_NE(frame, nullptr);
+
+    ASSERT_EQ(SetGraphicsFullScreen(1), 1);
+    EXPECT_EQ(GraphicsFullScreen(), 1);
+    Geometry(x, y, width, height);
+    EXPECT_EQ(x, 0);
+    EXPECT_EQ(y, 0);
+    EXPECT_EQ(width, 3840u);
+    EXPECT_EQ(height, 2160u);
+    XWindowAttributes attributes;
+    XGetWindowAttributes(injector->display(), TheWindow(), &attributes);
+    EXPECT_TRUE(attributes.override_redirect) << "no window manager runs on the test server";
+    // 3840 / 1024 = 3.75 fits before 2160 / 512: 1920 rows, 120 rows of bars above and below.
+    const GraphicsView view = CurrentGraphicsView();
+    EXPECT_EQ(view.x, 0);
+    EXPECT_EQ(view.y, 120);
+    EXPECT_EQ(view.width, 3840);
+    EXPECT_EQ(view.height, 1920);
+    EXPECT_EQ(view.scale, 3.75f);
+    EXPECT_EQ(CurrentGraphicsWidth(), 1024);
+
+    SetClearColor(255, 0, 0);
+    ClearScreen();
+    DrawImageFrame(*image, 0, 0, 0);
+    Surface shown = ReadSurface();
+    EXPECT_EQ(shown.At(0, 119), kBlack);
+    EXPECT_EQ(shown.At(3839, 2040), kBlack);
+    EXPECT_EQ(shown.At(0, 120), kWhite) << "the image at the view's corner";
+    EXPECT_EQ(shown.At(29, 149), kWhite);
+    EXPECT_EQ(shown.At(30, 150), kRed);
+    EXPECT_EQ(shown.At(3839, 2039), kRed);
+    EXPECT_EQ(image->Frame(0), frame) << "the texture was kept";
+    EXPECT_TRUE(glIsTexture(frame->name));
+
+    // (p - bar) / 3.75, truncated toward zero: in the bar above, -20 / 3.75 is -5.
+    EXPECT_EQ(MouseAfterMovingTo(0, 100), std::make_pair(0, -5));
+    EXPECT_EQ(MouseAfterMovingTo(3, 121), std::make_pair(0, 0));
+    EXPECT_EQ(MouseAfterMovingTo(1875, 1080), std::make_pair(500, 256));
+    EXPECT_EQ(MouseAfterMovingTo(3839, 2039), std::make_pair(1023, 511));
+
+    ASSERT_EQ(SetGraphicsFullScreen(0), 1);
+    EXPECT_EQ(GraphicsFullScreen(), 0);
+    Geometry(x, y, width, height);
+    EXPECT_EQ(width, 2048u);
+    EXPECT_EQ(height, 1024u);
+    EXPECT_EQ(x, windowed_x);
+    EXPECT_EQ(y, windowed_y);
+    XGetWindowAttributes(injector->display(), TheWindow(), &attributes);
+    EXPECT_FALSE(attributes.override_redirect);
+    EXPECT_EQ(CurrentGraphicsView().scale, 2.0f);
+    ClearScreen();
+    DrawImageFrame(*image, 4, 4, 0);
+    shown = ReadSurface();
+    EXPECT_EQ(image->Frame(0), frame);
+    EXPECT_EQ(shown.At(8, 8), kWhite);
+    EXPECT_EQ(shown.At(23, 23), kWhite);
+    EXPECT_EQ(shown.At(24, 24), kRed);
+    EXPECT_EQ(MouseAfterMovingTo(201, 101), std::make_pair(100, 50));
+}
+
+}  // namespace
+}  // namespace vexel
