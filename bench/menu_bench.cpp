@@ -157,11 +157,6 @@ bool PrepareGame() {
     static const bool ready = [] {
         if (chdir(MORVELLE_GAME_DIR) != 0) return false;
         setenv("AUDIODEV", "/nonexistent/dsp", 1);
-        if (scale) {
-            setenv("VEXEL_SCALE", scale, 1);
-        } else {
-            unsetenv("VEXEL_SCALE");
-        }
         morvelle::GameState& game = morvelle::Game();
         vexel::SetAutoMidHandle(1);
         morvelle::LoadedAssets loaded = morvelle::LoadResources();
