@@ -250,6 +250,27 @@ void BareImageQuad(TImage& image, int frame, float tx, float ty, float ix, float
     vexel::bench::FinishDrawing();
 }
 
+// The floor of any frame: one textured write per window pixel, the sky tile's texture
+// stretched over the window with blending off.
+[[gnu::noinline]] void DrawFrameFloor(Scene& s) {
+    glDisable(GL_BLEND);
+    glDisable(GL_ALPHA_TEST);
+    glEnable(GL_TEXTURE_2D);
+    glColor4ub(255, 255, 255, 255);
+    glBindTexture(GL_TEXTURE_2D, FrameOf(*s.sky, 0).name);
+    glBegin(GL_QUADS);
+    glTexCoord2f(0, 0);
+    glVertex2f(0, 0);
+    glTexCoord2f(1, 0);
+    glVertex2f(kWidth, 0);
+    glTexCoord2f(1, 1);
+    glVertex2f(kWidth, kHeight);
+    glTexCoord2f(0, 1);
+    glVertex2f(0, kHeight);
+    glEnd();
+    glFinish();
+}
+
 // Draws a few frames both ways and counts the pixels that differ; -1 without a display.
 long FramePixelsThatDiffer() {
     Scene& s = TheScene();
@@ -317,6 +338,14 @@ void Frame_BareGL(benchmark::State& state) {
     int frame = 0;
     for (auto _ : state)
         DrawFrameBareGL(s, frame++);
+    SelectGraphics(TVex2DGraphics::Current());
+}
+
+void Frame_Floor(benchmark::State& state) {
+    Scene& s = TheScene();
+    if (!s.ok) return state.SkipWithError("no display");
+    for (auto _ : state)
+        DrawFrameFloor(s);
     SelectGraphics(TVex2DGraphics::Current());
 }
 
@@ -400,6 +429,7 @@ void PlainAlphaAnd_Pair(benchmark::State& state, bool hit) {
 
 BENCHMARK(Frame_Vexel)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 BENCHMARK(Frame_BareGL)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+BENCHMARK(Frame_Floor)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 BENCHMARK(Frame_Vexel_AtScale3)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 BENCHMARK(Frame_Fragments)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(DrawImageFrame_64)->MeasureProcessCPUTime();
@@ -411,6 +441,7 @@ BENCHMARK_CAPTURE(PlainAlphaAnd_Pair, Miss, false)->MeasureProcessCPUTime();
 
 const bool compared =
     vexel::bench::CompareWith("Frame_Vexel", "Frame_BareGL") &&
+    vexel::bench::CompareWith("Frame_Vexel", "Frame_Floor") &&
     vexel::bench::CompareWith("Frame_Vexel_AtScale3", "Frame_Vexel") &&
     vexel::bench::CompareWith("ImagesOverlap_Pair/Hit", "PlainAlphaAnd_Pair/Hit") &&
     vexel::bench::CompareWith("ImagesOverlap_Pair/Miss", "PlainAlphaAnd_Pair/Miss");
@@ -451,6 +482,14 @@ const bool counted =
             return ok;
         }) &&
     vexel::bench::CountInstructions(
+        "Frame_Floor", 10, [] { return TheScene().ok; },
+        [](int32_t n) {
+            for (int32_t i = 0; i < n; ++i)
+                DrawFrameFloor(TheScene());
+            SelectGraphics(TVex2DGraphics::Current());
+            return true;
+        }) &&
+    vexel::bench::CountInstructions(
         "ImagesOverlap/Hit", 1000, [] { return TheScene().ok; },
         [](int32_t n) { return Overlaps(true, true, n); }) &&
     vexel::bench::CountInstructions(
@@ -463,6 +502,7 @@ const bool counted =
         "PlainAlphaAnd/Miss", 1000, [] { return TheScene().ok; },
         [](int32_t n) { return Overlaps(false, false, n); }) &&
     vexel::bench::CompareInstructions("Frame_Vexel", "Frame_BareGL") &&
+    vexel::bench::CompareInstructions("Frame_Vexel", "Frame_Floor") &&
     vexel::bench::CompareInstructions("ImagesOverlap/Hit", "PlainAlphaAnd/Hit") &&
     vexel::bench::CompareInstructions("ImagesOverlap/Miss", "PlainAlphaAnd/Miss");
 

@@ -175,7 +175,7 @@ bool PrepareGame() {
     return ready;
 }
 
-void MenuFrames(benchmark::State& state, int32_t screen) {
+void MenuFrames(benchmark::State& state, morvelle::Screen screen) {
     if (!PrepareGame()) {
         state.SkipWithError("no display, or the game's data is not built");
         return;

@@ -33,7 +33,7 @@ DOC_PACKAGES=(
 # Running the tests: X servers, fuzzing with clang, real files made by other programs.
 TEST_PACKAGES=(
   clang-format
-  xvfb xserver-xorg-core xserver-xorg-video-dummy x11-utils
+  xvfb xserver-xorg-core xserver-xorg-video-dummy x11-utils openbox
   clang-14 libclang-rt-14-dev
   libopenal1 sound-theme-freedesktop alsa-utils xfonts-base
   desktop-file-utils appstream lintian man-db xdotool imagemagick pulseaudio pulseaudio-utils

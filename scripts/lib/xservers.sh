@@ -2,6 +2,9 @@
 #   start_xvfb        Xvfb with GLX (Mesa's software renderer); exports DISPLAY
 #   start_big_xvfb    a second Xvfb with a 3840x2160 screen and no window manager; exports
 #                     VEXEL_BIG_DISPLAY for the scaled-window and desktop full-screen tests
+#   start_wm_xvfb     an Xvfb with a 1920x1080 screen run by openbox, a window manager that
+#                     follows the extended hints; exports VEXEL_WM_DISPLAY for the full-screen
+#                     test under a window manager
 #   start_xorg_dummy  Xorg with the dummy video driver, which has the video-mode extension
 #                     Xvfb lacks; exports VEXEL_FULLSCREEN_DISPLAY for the full-screen tests
 #   stop_xservers     stops every server started here
@@ -48,6 +51,28 @@ start_big_xvfb() {
   XSERVER_PIDS+=($!)
   wait_for_display ":$n"
   export VEXEL_BIG_DISPLAY=":$n"
+}
+
+# The manager is up once it has claimed the root window (_NET_SUPPORTING_WM_CHECK).
+start_wm_xvfb() {
+  local n i logdir
+  n=$(free_display 170)
+  logdir="${XSERVER_LOG_DIR:-/tmp}"
+  Xvfb ":$n" -screen 0 1920x1080x24 +extension GLX -nolisten tcp -noreset \
+    >"$logdir/xvfb-wm-$n.log" 2>&1 &
+  XSERVER_PIDS+=($!)
+  wait_for_display ":$n" || return 1
+  DISPLAY=":$n" openbox --sm-disable >"$logdir/openbox-$n.log" 2>&1 &
+  XSERVER_PIDS+=($!)
+  for i in $(seq 1 100); do
+    if xprop -display ":$n" -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; then
+      export VEXEL_WM_DISPLAY=":$n"
+      return 0
+    fi
+    sleep 0.1
+  done
+  echo "openbox did not come up on :$n" >&2
+  return 1
 }
 
 # Xorg only reads a configuration given by absolute path when run as root; without root the

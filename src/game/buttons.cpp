@@ -1,12 +1,11 @@
 #include "game/buttons.h"
 
-#include "game/screen_support.h"
+#include "game/landscape.h"
+#include "game/screens.h"
+#include "game/text_and_sound.h"
+#include "graphics/vex2d.h"
 
 namespace morvelle {
-
-bool PointInRect(int32_t px, int32_t py, int32_t x, int32_t y, int32_t w, int32_t h) {
-    return x < px && px < x + w && y < py && py < y + h;
-}
 
 bool MouseInRect(int32_t x, int32_t y, int32_t w, int32_t h) {
     const GameState& game = Game();
@@ -37,6 +36,12 @@ void DrawBackButton() {
 
 String SoundLabel(int32_t flag) {
     return flag != 0 ? u"An" : u"Aus";
+}
+
+void DrawCursor() {
+    const GameState& game = Game();
+    vexel::DrawImageFrame(*game.Assets.CursorImage, static_cast<float>(game.PointerX),
+                          static_cast<float>(game.PointerY), 0);
 }
 
 }  // namespace morvelle

@@ -1,6 +1,7 @@
 #pragma once
 
-// Image buttons of the menus and the strict rectangle tests behind them.
+// What the menu screens share: image buttons, the "Zurück" button, the sound toggle's label
+// and the menu pointer.
 
 #include <cstdint>
 
@@ -8,8 +9,6 @@
 
 namespace morvelle {
 
-// True when the point lies strictly inside the rectangle: its border pixels do not count.
-bool PointInRect(int32_t px, int32_t py, int32_t x, int32_t y, int32_t w, int32_t h);
 // PointInRect for the pointer position of this frame.
 bool MouseInRect(int32_t x, int32_t y, int32_t w, int32_t h);
 
@@ -23,5 +22,8 @@ void DrawBackButton();
 
 // The sound toggle's label: "An" for on, "Aus" for off.
 String SoundLabel(int32_t flag);
+
+// The menu pointer at the pointer's position.
+void DrawCursor();
 
 }  // namespace morvelle

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "audio/audio_driver.h"
+#include "game/screens.h"
 #include "graphics/image.h"
 #include "graphics/image_font.h"
 #include "runtime/ordered_list.h"
@@ -30,13 +31,6 @@ using EnemyPtr = std::shared_ptr<TEnemy>;
 using GunPtr = std::shared_ptr<TGun>;
 using HighscorePtr = std::shared_ptr<THighscore>;
 using RecipePtr = std::shared_ptr<TRecipe>;
-
-// Screen states; the frame loop calls the handler of the current one.
-inline constexpr int32_t SCREEN_TITLE = 0;
-inline constexpr int32_t SCREEN_PLAY = 1;
-inline constexpr int32_t SCREEN_NAME_ENTRY = 2;
-inline constexpr int32_t SCREEN_HIGHSCORES = 3;
-inline constexpr int32_t SCREEN_NOTICE = 4;
 
 inline constexpr int32_t LAYER_COUNT = 3;
 
@@ -88,7 +82,7 @@ struct GameState {
     // keeps millisecond steps however long the machine has been up.
     int32_t ClockBase = 0;
 
-    int32_t ScreenState = SCREEN_TITLE;
+    Screen ScreenState = SCREEN_TITLE;
     int32_t SoundOn = 1;
     int32_t Score = 0;
     int32_t GameEndTime = 0;

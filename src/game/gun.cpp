@@ -1,9 +1,9 @@
 #include "game/gun.h"
 
-#include "game/buttons.h"
+#include "game/landscape.h"
 #include "game/recipe.h"
-#include "game/screen_support.h"
 #include "game/targets.h"
+#include "game/text_and_sound.h"
 #include "graphics/collision.h"
 #include "graphics/vex2d.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
-// The high-score table: entries of a name and points, best first, shown on the high-score
-// screen with the newest entry highlighted and kept in the file "High.Score".
+// The high-score table: entries of a name and points, best first, kept in the file
+// "High.Score" and shown by the high-score screen with the newest entry highlighted.
 //
 // File layout: at most ten records in table order, no header; each record is the name, one
 // byte per character (the low 8 bits), CR LF, then the points as a signed 32-bit
@@ -43,7 +43,8 @@ class THighscore : public vexel::Object {
     static void Load();
     // Ten entries named "Orlan" with 15i² + 10i + 10 points, i = 0 .. 9.
     static void Fill();
-    // Draws the first ten rows, the newest entry on a green bar.
+    // Draws the first ten rows, the newest entry on a green bar. Part of the high-score
+    // screen, and defined there.
     static void Draw();
 
     // The records of a file, added one by one; stops before a record that is cut short or
@@ -51,8 +52,5 @@ class THighscore : public vexel::Object {
     static void ReadFrom(vexel::TStream& stream);
     static bool WriteTo(vexel::TStream& stream);
 };
-
-// The frame handler of SCREEN_HIGHSCORES: the table and a back button.
-void UpdateHighscoreScreen();
 
 }  // namespace morvelle

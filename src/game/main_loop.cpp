@@ -13,12 +13,11 @@
 #include "game/highscore.h"
 #include "game/launch_options.h"
 #include "game/options.h"
-#include "game/play_screen.h"
 #include "game/recipe.h"
 #include "game/resources.h"
 #include "game/saved_files.h"
-#include "game/screen_support.h"
-#include "game/title_screen.h"
+#include "game/screens.h"
+#include "game/text_and_sound.h"
 #include "graphics/graphics.h"
 #include "graphics/image.h"
 #include "graphics/vex2d.h"
@@ -31,8 +30,8 @@
 namespace morvelle {
 namespace {
 
-constexpr int32_t kEscapeKey = 27;
-constexpr int32_t kF11Key = 122;
+// The framework names no function keys; this is F11's code.
+constexpr int32_t KEY_F11 = 122;
 
 // What the command line asked for; set before the start-up runs.
 LaunchOptions& Launch() {
@@ -119,11 +118,8 @@ void StartUp() {
                             ToInt(static_cast<float>(game.ScreenHeight) * 0.55f));
 }
 
-void RunScreenHandler(int32_t screen_state) {
-    static constexpr void (*kHandlers[])() = {UpdateTitleScreen, UpdatePlayScreen, UpdateNameEntry,
-                                              UpdateHighscoreScreen, UpdateNoticeScreen};
-    if (screen_state < 0 || screen_state >= static_cast<int32_t>(std::size(kHandlers))) return;
-    kHandlers[screen_state]();
+void RunScreenHandler(Screen screen_state) {
+    if (const auto handler = ScreenHandler(screen_state)) handler();
 }
 
 void DrawFrame() {
@@ -132,20 +128,20 @@ void DrawFrame() {
     game.FrameTime = static_cast<float>(MillisSinceStart(game.ClockBase));
     game.PointerX = vexel::MouseXPos();
     game.PointerY = vexel::MouseYPos();
-    game.LeftClicks = vexel::MouseWasHit(1);
-    game.RightClicks = vexel::MouseWasHit(2);
+    game.LeftClicks = vexel::MouseWasHit(vexel::MOUSE_LEFT);
+    game.RightClicks = vexel::MouseWasHit(vexel::MOUSE_RIGHT);
     RunScreenHandler(game.ScreenState);
     vexel::FlipGraphics(0);
 }
 
 void RunFrame() {
     // F11 is not a key any screen reads, so it switches full screen whatever is shown.
-    if (vexel::KeyWasHit(kF11Key) != 0) {
+    if (vexel::KeyWasHit(KEY_F11) != 0) {
         vexel::SetGraphicsFullScreen(vexel::GraphicsFullScreen() != 0 ? 0 : 1);
     }
     DrawFrame();
     Game().FrameTimer->Wait();
-    if (vexel::KeyWasHit(kEscapeKey) != 0 || vexel::AppTerminateRequested() != 0 ||
+    if (vexel::KeyWasHit(vexel::KEY_ESCAPE) != 0 || vexel::AppTerminateRequested() != 0 ||
         vexel::TerminationRequested()) {
         vexel::EndProgram();
     }

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "game/screens.h"
+
 namespace morvelle {
 
 // Runs the game until the player quits; ends the process through the exit handlers.
@@ -23,7 +25,7 @@ void RunFrame();
 void DrawFrame();
 
 // The frame handler of `screen_state`; a state without a screen does nothing.
-void RunScreenHandler(int32_t screen_state);
+void RunScreenHandler(Screen screen_state);
 
 // The first exit handler: with sound on, waits half a second, plays the farewell sound and
 // lets it play out for 1.8 seconds; with sound off it returns at once.

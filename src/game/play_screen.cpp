@@ -1,11 +1,11 @@
 #include "game/play_screen.h"
 
-#include "game/buttons.h"
+#include "game/game_state.h"
 #include "game/gun.h"
-#include "game/highscore.h"
+#include "game/landscape.h"
 #include "game/recipe.h"
-#include "game/screen_support.h"
 #include "game/targets.h"
+#include "game/text_and_sound.h"
 #include "graphics/vex2d.h"
 #include "system/polled_input.h"
 
@@ -14,12 +14,7 @@ namespace {
 
 constexpr float GAME_LENGTH_MS = 90500;
 constexpr int32_t SCROLL_LIMIT = 256;
-constexpr size_t NAME_LENGTH_LIMIT = 16;
 constexpr int32_t SPACE_BAR_BONUS = 5;
-
-constexpr int32_t KEY_BACKSPACE = 8;
-constexpr int32_t KEY_ENTER = 13;
-constexpr int32_t KEY_SPACE = 32;
 
 // Moves the landscape while the pointer is near a side: 5 pixels per frame in the outer
 // fifth, 10 more in the outer tenth. Each step is tested before it is taken, so the offset
@@ -88,45 +83,11 @@ void UpdatePlayScreen() {
     // A reload counted in the same frame as a click comes first; one shot per frame at most.
     if (game.RightClicks != 0) game.CurrentGun->Reload();
     if (game.LeftClicks != 0) game.CurrentGun->Fire(game.PointerX, game.PointerY);
-    if (vexel::KeyIsDown(KEY_SPACE) != 0) game.Score += SPACE_BAR_BONUS;
+    if (vexel::KeyIsDown(vexel::KEY_SPACE) != 0) game.Score += SPACE_BAR_BONUS;
 
     game.CurrentGun->Draw();
     vexel::DrawImageFrame(*game.Assets.CrosshairImage, static_cast<float>(game.PointerX),
                           static_cast<float>(game.PointerY), 2);
-}
-
-void UpdateNameEntry() {
-    GameState& game = Game();
-    const float width = static_cast<float>(game.ScreenWidth);
-    const float height = static_cast<float>(game.ScreenHeight);
-    DrawScenery();
-    DrawTextAligned(u">" + game.PlayerName + u"<", width * 0.5f, height * 0.5f, 0.5f, 0.5f);
-
-    // One typed character per frame; control codes and characters past the limit are lost.
-    // Codes up to 255 are Latin-1 and so the same code points in the name.
-    const int32_t code = vexel::NextTypedChar();
-    if (code > 31 && game.PlayerName.size() < NAME_LENGTH_LIMIT) {
-        game.PlayerName += static_cast<char16_t>(code);
-    }
-    if (vexel::KeyWasHit(KEY_BACKSPACE) != 0 && !game.PlayerName.empty()) {
-        game.PlayerName.pop_back();
-    }
-    if (vexel::KeyWasHit(KEY_ENTER) != 0) {
-        THighscore::Add(game.PlayerName, game.Score);
-        PlayEffect(game.Assets.HighscoreSound);
-        game.ScreenState = SCREEN_HIGHSCORES;
-    }
-}
-
-void UpdateNoticeScreen() {
-    GameState& game = Game();
-    const float width = static_cast<float>(game.ScreenWidth);
-    const float height = static_cast<float>(game.ScreenHeight);
-    DrawScenery();
-    DrawTextAligned(u"Diese Funktionalität ist aus kostengründen entfallen!", width * 0.5f,
-                    height * 0.5f, 0.5f, 0.5f);
-    DrawBackButton();
-    DrawCursor();
 }
 
 }  // namespace morvelle

@@ -1,6 +1,6 @@
 #include "game/recipe.h"
 
-#include "game/screen_support.h"
+#include "game/text_and_sound.h"
 #include "graphics/vex2d.h"
 #include "system/random.h"
 

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "game/screen_support.h"
+#include "game/landscape.h"
 #include "graphics/vex2d.h"
 #include "system/random.h"
 
@@ -47,20 +47,6 @@ float ScrolledX(const TEnemy& target, int32_t layer) {
     return target.x + LayerShift(layer);
 }
 
-// Makes a static target of kind T present in `layer`.
-template <typename T>
-EnemyPtr CreateStatic(float x, float y, int32_t layer, const vexel::ImagePtr& image,
-                      int32_t points) {
-    auto target = std::make_shared<T>();
-    target->x = x;
-    target->y = y;
-    target->img = image;
-    target->p = points;
-    Game().TargetLayers[layer].AddLast(target);
-    target->active = 1;
-    return target;
-}
-
 // A new chicken at one of the two columns just off the screen, in a random layer and height;
 // the three draws are side, layer, height, in this order.
 void SpawnChicken() {
@@ -94,6 +80,17 @@ void TEnemy::HideForSeconds(int32_t lo, int32_t hi) {
     active = 0;
     const int32_t delay = vexel::RandomInt(lo, hi) * 1000;
     respawntime = ToInt(Game().FrameTime + static_cast<float>(delay));
+}
+
+EnemyPtr TEnemy::Place(const EnemyPtr& target, const StaticTargetKind& kind, float x, float y,
+                       int32_t layer) {
+    target->x = x;
+    target->y = y;
+    target->img = Game().Assets.*kind.picture;
+    target->p = kind.points;
+    Game().TargetLayers[layer].AddLast(target);
+    target->active = 1;
+    return target;
 }
 
 void TEnemy::DrawAll(int32_t layer) {
@@ -136,46 +133,6 @@ void TEnemy::Clear() {
     for (auto& targets : Game().TargetLayers) {
         targets.Clear();
     }
-}
-
-String TMushroom::ToString() const {
-    return u"Pilz";
-}
-void TMushroom::GetHit() {
-    HideForSeconds(3, 8);
-}
-EnemyPtr TMushroom::Create(float x, float y, int32_t layer) {
-    return CreateStatic<TMushroom>(x, y, layer, Game().Assets.MushroomImage, 2);
-}
-
-String TCherry::ToString() const {
-    return u"Kirsche";
-}
-void TCherry::GetHit() {
-    HideForSeconds(6, 12);
-}
-EnemyPtr TCherry::Create(float x, float y, int32_t layer) {
-    return CreateStatic<TCherry>(x, y, layer, Game().Assets.CherryImage, 5);
-}
-
-String TApple::ToString() const {
-    return u"Apfel";
-}
-void TApple::GetHit() {
-    HideForSeconds(20, 30);
-}
-EnemyPtr TApple::Create(float x, float y, int32_t layer) {
-    return CreateStatic<TApple>(x, y, layer, Game().Assets.AppleImage, 20);
-}
-
-String TCarrot::ToString() const {
-    return u"Karotte";
-}
-void TCarrot::GetHit() {
-    HideForSeconds(20, 30);
-}
-EnemyPtr TCarrot::Create(float x, float y, int32_t layer) {
-    return CreateStatic<TCarrot>(x, y, layer, Game().Assets.CarrotImage, 20);
 }
 
 String TChicken::ToString() const {

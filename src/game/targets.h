@@ -18,6 +18,8 @@ struct Footprint {
     int32_t left = 0, top = 0, width = 0, height = 0;
 };
 
+struct StaticTargetKind;
+
 class TEnemy : public vexel::Object {
   public:
     // Centre at scroll offset 0, in screen pixels.
@@ -53,39 +55,51 @@ class TEnemy : public vexel::Object {
   protected:
     // Hides the target until a whole number of seconds, drawn from lo..hi, has passed.
     void HideForSeconds(int32_t lo, int32_t hi);
+    // Gives a new static target its place, picture and points, appends it to `layer` and
+    // makes it present.
+    static EnemyPtr Place(const EnemyPtr& target, const StaticTargetKind& kind, float x, float y,
+                          int32_t layer);
 };
 
-class TMushroom : public TEnemy {
-  public:
-    String ToString() const override;
-    void Move() override {}
-    void GetHit() override;
-    static EnemyPtr Create(float x, float y, int32_t layer);
+// What sets one static kind apart: its name (the ingredient it gives), picture and points,
+// and the range of whole seconds it stays hidden after a hit.
+struct StaticTargetKind {
+    const char16_t* name;
+    vexel::ImagePtr GameAssets::*picture;
+    int32_t points;
+    int32_t hidden_seconds_min, hidden_seconds_max;
 };
 
-class TCherry : public TEnemy {
-  public:
-    String ToString() const override;
-    void Move() override {}
-    void GetHit() override;
-    static EnemyPtr Create(float x, float y, int32_t layer);
+enum StaticKind { KIND_MUSHROOM, KIND_CHERRY, KIND_APPLE, KIND_CARROT };
+
+// The four static kinds, indexed by StaticKind.
+inline constexpr StaticTargetKind STATIC_TARGET_KINDS[] = {
+    {u"Pilz", &GameAssets::MushroomImage, 2, 3, 8},
+    {u"Kirsche", &GameAssets::CherryImage, 5, 6, 12},
+    {u"Apfel", &GameAssets::AppleImage, 20, 20, 30},
+    {u"Karotte", &GameAssets::CarrotImage, 20, 20, 30},
 };
 
-class TApple : public TEnemy {
+// A target that stands still in the landscape: shot, it hides and later grows back.
+template <StaticKind kind>
+class TStaticTarget final : public TEnemy {
   public:
-    String ToString() const override;
+    String ToString() const override { return STATIC_TARGET_KINDS[kind].name; }
     void Move() override {}
-    void GetHit() override;
-    static EnemyPtr Create(float x, float y, int32_t layer);
+    void GetHit() override {
+        HideForSeconds(STATIC_TARGET_KINDS[kind].hidden_seconds_min,
+                       STATIC_TARGET_KINDS[kind].hidden_seconds_max);
+    }
+    // A present target of this kind, appended to `layer`.
+    static EnemyPtr Create(float x, float y, int32_t layer) {
+        return Place(std::make_shared<TStaticTarget>(), STATIC_TARGET_KINDS[kind], x, y, layer);
+    }
 };
 
-class TCarrot : public TEnemy {
-  public:
-    String ToString() const override;
-    void Move() override {}
-    void GetHit() override;
-    static EnemyPtr Create(float x, float y, int32_t layer);
-};
+using TMushroom = TStaticTarget<KIND_MUSHROOM>;
+using TCherry = TStaticTarget<KIND_CHERRY>;
+using TApple = TStaticTarget<KIND_APPLE>;
+using TCarrot = TStaticTarget<KIND_CARROT>;
 
 class TChicken : public TEnemy {
   public:

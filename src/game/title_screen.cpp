@@ -2,8 +2,9 @@
 
 #include "game/buttons.h"
 #include "game/game_state.h"
+#include "game/landscape.h"
 #include "game/play_screen.h"
-#include "game/screen_support.h"
+#include "game/text_and_sound.h"
 #include "graphics/vex2d.h"
 #include "runtime/startup.h"
 

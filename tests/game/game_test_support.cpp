@@ -105,6 +105,11 @@ GameAssets StandInAssets(const std::shared_ptr<std::vector<std::string>>& log) {
     return assets;
 }
 
+std::vector<DrawnFrame> WithoutSky(std::vector<DrawnFrame> frames) {
+    std::erase_if(frames, [](const DrawnFrame& f) { return f.picture == "Sky"; });
+    return frames;
+}
+
 std::ostream& operator<<(std::ostream& out, const DrawnFrame& drawn) {
     return out << drawn.picture << '[' << drawn.frame << "] at " << drawn.x << ',' << drawn.y;
 }

@@ -50,6 +50,9 @@ struct DrawnFrame {
 };
 std::ostream& operator<<(std::ostream& out, const DrawnFrame& drawn);
 
+// The frames of a screen without the sky's tiles, whose number depends on the tiling.
+std::vector<DrawnFrame> WithoutSky(std::vector<DrawnFrame> frames);
+
 class GameTest : public ::testing::Test {
   protected:
     void SetUp() override;

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 
 #include <cmath>
@@ -478,6 +479,113 @@ TEST_F(ScaledWindow, FullScreenCoversTheMonitorWithBarsAndComesBackWithTheSameTe
     EXPECT_EQ(shown.At(23, 23), kWhite);
     EXPECT_EQ(shown.At(24, 24), kRed);
     EXPECT_EQ(MouseAfterMovingTo(201, 101), std::make_pair(100, 50));
+}
+
+// The same toggle where a window manager runs (VEXEL_WM_DISPLAY: 1920x1080 with one that
+// follows the extended hints): the manager, not override-redirect, gives the window the screen.
+class ScaledWindowUnderAWindowManager : public ScaledWindow {
+  protected:
+    static void SetUpTestSuite() {
+        if (const char* wm = std::getenv("VEXEL_WM_DISPLAY")) setenv("DISPLAY", wm, 1);
+    }
+    void SetUp() override {
+        if (!std::getenv("VEXEL_WM_DISPLAY") || !testing::HaveDisplay()) {
+            GTEST_SKIP() << "no X server with a window manager (set VEXEL_WM_DISPLAY)";
+        }
+        injector = std::make_unique<testing::XInjector>();
+        injector->InternDesktopAtoms();
+        ASSERT_EQ(CurrentGraphicsDriver(), TheGLVex2DDriver());
+    }
+
+    bool InFullScreenState() {
+        Display* display = injector->display();
+        const Atom full = XInternAtom(display, "_NET_WM_STATE_FULLSCREEN", False);
+        Atom type = 0;
+        int format = 0;
+        unsigned long count = 0, after = 0;
+        unsigned char* data = nullptr;
+        XGetWindowProperty(display, TheWindow(), XInternAtom(display, "_NET_WM_STATE", False), 0,
+                           64, False, XA_ATOM, &type, &format, &count, &after, &data);
+        bool found = false;
+        for (unsigned long i = 0; data && format == 32 && i < count; ++i)
+            found = found || reinterpret_cast<unsigned long*>(data)[i] == full;
+        if (data) XFree(data);
+        return found;
+    }
+};
+
+TEST_F(ScaledWindowUnderAWindowManager, FullScreenIsTheManagersStateAndTheFixedSizeComesBack) {
+    Open(1);
+    int x, y;
+    unsigned width, height;
+    Geometry(x, y, width, height);
+    const int windowed_x = x, windowed_y = y;
+    auto pixmap = NewPixmap(8, 8, PIXEL_RGBA32, 4);
+    pixmap->ClearPixels(static_cast<int32_t>(kWhite));
+    const auto image = LoadImageFrom(pixmap, 0);
+
+    ASSERT_EQ(SetGraphicsFullScreen(1), 1);
+    EXPECT_EQ(GraphicsFullScreen(), 1);
+    Geometry(x, y, width, height);
+    EXPECT_EQ(x, 0);
+    EXPECT_EQ(y, 0);
+    EXPECT_EQ(width, 1920u);
+    EXPECT_EQ(height, 1080u);
+    XWindowAttributes attributes;
+    XGetWindowAttributes(injector->display(), TheWindow(), &attributes);
+    EXPECT_FALSE(attributes.override_redirect);
+    EXPECT_TRUE(InFullScreenState());
+    // 1920 / 1024 = 1.875 fits before 1080 / 512: 960 rows, 60 rows of bars above and below.
+    const GraphicsView view = CurrentGraphicsView();
+    EXPECT_EQ(view.x, 0);
+    EXPECT_EQ(view.y, 60);
+    EXPECT_EQ(view.width, 1920);
+    EXPECT_EQ(view.height, 960);
+    EXPECT_EQ(view.scale, 1.875f);
+
+    SetClearColor(255, 0, 0);
+    ClearScreen();
+    DrawImageFrame(*image, 0, 0, 0);
+    Surface shown = ReadSurface();
+    ASSERT_EQ(shown.width, 1920);
+    ASSERT_EQ(shown.height, 1080);
+    EXPECT_EQ(shown.At(0, 59), kBlack);
+    EXPECT_EQ(shown.At(0, 60), kWhite);
+    EXPECT_EQ(shown.At(14, 74), kWhite);
+    EXPECT_EQ(shown.At(15, 75), kRed);
+    EXPECT_EQ(shown.At(1919, 1019), kRed);
+    EXPECT_EQ(shown.At(1919, 1020), kBlack);
+
+    // -20 / 1.875 is -10.67, truncated toward zero.
+    EXPECT_EQ(MouseAfterMovingTo(0, 40), std::make_pair(0, -10));
+    EXPECT_EQ(MouseAfterMovingTo(960, 540), std::make_pair(512, 256));
+    EXPECT_EQ(MouseAfterMovingTo(1919, 1019), std::make_pair(1023, 511));
+
+    ASSERT_EQ(SetGraphicsFullScreen(0), 1);
+    EXPECT_EQ(GraphicsFullScreen(), 0);
+    Geometry(x, y, width, height);
+    EXPECT_EQ(width, 1024u);
+    EXPECT_EQ(height, 512u);
+    EXPECT_EQ(x, windowed_x);
+    EXPECT_EQ(y, windowed_y);
+    EXPECT_FALSE(InFullScreenState());
+    XSizeHints hints{};
+    long supplied = 0;
+    ASSERT_TRUE(XGetWMNormalHints(injector->display(), TheWindow(), &hints, &supplied));
+    EXPECT_EQ(hints.flags & (PMinSize | PMaxSize), PMinSize | PMaxSize);
+    EXPECT_EQ(hints.min_width, 1024);
+    EXPECT_EQ(hints.max_width, 1024);
+    EXPECT_EQ(hints.min_height, 512);
+    EXPECT_EQ(hints.max_height, 512);
+    EXPECT_EQ(CurrentGraphicsView().scale, 1.0f);
+    ClearScreen();
+    DrawImageFrame(*image, 4, 4, 0);
+    shown = ReadSurface();
+    EXPECT_EQ(shown.width, 1024);
+    EXPECT_EQ(shown.At(4, 4), kWhite);
+    EXPECT_EQ(shown.At(11, 11), kWhite);
+    EXPECT_EQ(shown.At(12, 12), kRed);
+    EXPECT_EQ(MouseAfterMovingTo(100, 50), std::make_pair(100, 50));
 }
 
 }  // namespace
