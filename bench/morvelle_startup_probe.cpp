@@ -34,7 +34,7 @@ bool DecodeFilesAndOpenWindow() {
     for (const char16_t* name : kSounds) {
         if (!vexel::LoadAudioSampleFile(vexel::String(u"Data/sfx/") + name + u".ogg")) return false;
     }
-    const auto font = vexel::LoadFontFace(morvelle::kFontPath, 24, vexel::FONTSTYLE_SMOOTH);
+    const auto font = vexel::LoadFontFace(morvelle::FONT_PATH, 24, vexel::FONTSTYLE_SMOOTH);
     if (!font || !vexel::OpenGraphics(1024, 512, 0, 60, 0)) return false;
     vexel::ClearScreen();
     vexel::FlipGraphics(0);

@@ -33,7 +33,7 @@ void THighscore::Add(const String& name, int32_t points) {
 bool THighscore::WriteTo(vexel::TStream& stream) {
     int32_t written = 0;
     for (const HighscorePtr& entry : Game().HighscoreList) {
-        if (written++ == kShownEntries) break;
+        if (written++ == SHOWN_ENTRIES) break;
         if (!stream.WriteLine(entry->Name)) return false;
         stream.WriteInt(entry->Points);
     }
@@ -41,13 +41,13 @@ bool THighscore::WriteTo(vexel::TStream& stream) {
 }
 
 void THighscore::Save() {
-    SaveGameFile(FilePath, WriteTo);
+    SaveGameFile(FILE_PATH, WriteTo);
 }
 
 void THighscore::ReadFrom(vexel::TStream& stream) {
-    for (int32_t records = 0; records < kMaxLoadedRecords && !stream.Eof(); ++records) {
+    for (int32_t records = 0; records < MAX_LOADED_RECORDS && !stream.Eof(); ++records) {
         String name;
-        if (!vexel::ReadBoundedLine(stream, kMaxNameBytes, name)) return;
+        if (!vexel::ReadBoundedLine(stream, MAX_NAME_BYTES, name)) return;
         int32_t points = 0;
         try {
             points = stream.ReadInt();
@@ -60,7 +60,7 @@ void THighscore::ReadFrom(vexel::TStream& stream) {
 
 void THighscore::Load() {
     bool found = false;
-    LoadGameFile(FilePath, [&found](vexel::TStream& stream) {
+    LoadGameFile(FILE_PATH, [&found](vexel::TStream& stream) {
         found = true;
         ReadFrom(stream);
     });

@@ -17,12 +17,12 @@ namespace morvelle {
 
 class THighscore : public vexel::Object {
   public:
-    static constexpr char16_t FilePath[] = u"Data/High.Score";
+    static constexpr char16_t FILE_PATH[] = u"Data/High.Score";
     // Entries shown on the screen and written to the file.
-    static constexpr int32_t kShownEntries = 10;
+    static constexpr int32_t SHOWN_ENTRIES = 10;
     // Records read from one file at most: the game writes ten, so anything far beyond that
     // is damage and not worth the time.
-    static constexpr int32_t kMaxLoadedRecords = 100;
+    static constexpr int32_t MAX_LOADED_RECORDS = 100;
 
     String Name;
     int32_t Points = 0;

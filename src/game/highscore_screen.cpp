@@ -15,7 +15,7 @@ void THighscore::Draw() {
     const float height = static_cast<float>(game.ScreenHeight);
     int32_t rank = 0;
     for (const HighscorePtr& entry : game.HighscoreList) {
-        if (++rank > kShownEntries) break;
+        if (++rank > SHOWN_ENTRIES) break;
         const int32_t y = ToInt(height * 0.025f + height * 0.07f * static_cast<float>(rank));
         const float row = static_cast<float>(y);
         if (entry == game.LastHighscore) {

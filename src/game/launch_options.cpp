@@ -7,9 +7,9 @@ namespace morvelle {
 
 namespace {
 
-constexpr int32_t kLargestScale = 4;
+constexpr int32_t LARGEST_SCALE = 4;
 
-constexpr const char* kHelp =
+constexpr const char* HELP_TEXT =
     "Usage: morvelle [--scale N] [--fullscreen]\n"
     "  --scale N     draw the game N times larger, N from 1 to 4 (default: the largest\n"
     "                that fits the screen; the environment variable VEXEL_SCALE=N also\n"
@@ -28,7 +28,7 @@ LaunchRequest Refuse(const std::string& message) {
 
 // "1" to "4", else 0.
 int32_t ScaleValue(const std::string& text) {
-    if (text.size() == 1 && text[0] >= '1' && text[0] <= '0' + kLargestScale) return text[0] - '0';
+    if (text.size() == 1 && text[0] >= '1' && text[0] <= '0' + LARGEST_SCALE) return text[0] - '0';
     return 0;
 }
 
@@ -41,7 +41,7 @@ LaunchRequest ParseLaunchArguments(const std::vector<std::string>& arguments) {
         if (argument == "--help" || argument == "--version") {
             request.stop = true;
             request.status = 0;
-            request.text = argument == "--help" ? kHelp : "Morvelle " MORVELLE_VERSION "\n";
+            request.text = argument == "--help" ? HELP_TEXT : "Morvelle " MORVELLE_VERSION "\n";
             return request;
         }
         if (argument == "--fullscreen") {
@@ -68,7 +68,7 @@ LaunchRequest ParseLaunchArguments(const std::vector<std::string>& arguments) {
 int32_t FittingScale(int32_t screen_width, int32_t screen_height, int32_t width, int32_t height) {
     int32_t scale = 1;
     // Whole pixels: k × size ≤ 0.9 × screen, as 10 × k × size ≤ 9 × screen.
-    while (scale < kLargestScale &&
+    while (scale < LARGEST_SCALE &&
            10 * static_cast<int64_t>(scale + 1) * width <= 9 * static_cast<int64_t>(screen_width) &&
            10 * static_cast<int64_t>(scale + 1) * height <=
                9 * static_cast<int64_t>(screen_height)) {

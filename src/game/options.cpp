@@ -19,7 +19,7 @@ String DefaultPlayerName() {
 void ReadOptions(vexel::TStream& stream) {
     GameState& game = Game();
     String name;
-    if (!vexel::ReadBoundedLine(stream, kMaxNameBytes, name)) return;
+    if (!vexel::ReadBoundedLine(stream, MAX_NAME_BYTES, name)) return;
     game.PlayerName = name;
     try {
         game.SoundOn = stream.ReadInt();
@@ -37,11 +37,11 @@ bool WriteOptions(vexel::TStream& stream) {
 }
 
 void LoadOptions() {
-    LoadGameFile(kOptionsFile, ReadOptions);
+    LoadGameFile(OPTIONS_FILE, ReadOptions);
 }
 
 void SaveOptions() {
-    SaveGameFile(kOptionsFile, WriteOptions);
+    SaveGameFile(OPTIONS_FILE, WriteOptions);
 }
 
 }  // namespace morvelle

@@ -11,7 +11,7 @@
 
 namespace morvelle {
 
-inline constexpr char16_t kOptionsFile[] = u"Data/Options";
+inline constexpr char16_t OPTIONS_FILE[] = u"Data/Options";
 
 // The name the name entry offers before any options file: the login name, from USERNAME, or
 // when that is unset or empty from USER, then LOGNAME (Linux sessions seldom set USERNAME);

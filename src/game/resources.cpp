@@ -59,7 +59,7 @@ LoadedAssets LoadResources() {
     assets.ChickenImage = load.Picture(u"Data/gfx/Huhn.png");
 
     assets.Font =
-        load.Check(vexel::LoadFontFace(kFontPath, 24, vexel::FONTSTYLE_SMOOTH), kFontPath);
+        load.Check(vexel::LoadFontFace(FONT_PATH, 24, vexel::FONTSTYLE_SMOOTH), FONT_PATH);
 
     assets.HighscoreSound = load.Sound(u"Data/sfx/high.ogg");
     assets.ClickSound = load.Sound(u"Data/sfx/klick.ogg");
@@ -71,7 +71,7 @@ LoadedAssets LoadResources() {
 }
 
 std::string MissingResourceMessage(const String& path) {
-    if (path == kFontPath) {
+    if (path == FONT_PATH) {
         return "Morvelle: cannot load the font " + vexel::ToUtf8(path) +
                "; install it with Debian's package fonts-freefont-ttf "
                "(apt-get install fonts-freefont-ttf).\n";

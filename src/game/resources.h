@@ -10,7 +10,7 @@
 namespace morvelle {
 
 // The system font every text is drawn in, and the Debian package that ships it.
-inline constexpr char16_t kFontPath[] = u"/usr/share/fonts/truetype/freefont/FreeSans.ttf";
+inline constexpr char16_t FONT_PATH[] = u"/usr/share/fonts/truetype/freefont/FreeSans.ttf";
 
 // What LoadResources gives: every asset it could load, and the path of the first file that
 // could not be loaded (empty when everything loaded).

@@ -31,14 +31,14 @@ bool PackagedBuild() {
 
 void ChooseSaveFolder(bool per_user_data) {
     GameState& game = Game();
-    game.SaveFolder = kDataFolder;
-    if (!per_user_data && access(vexel::ToUtf8(kDataFolder).c_str(), W_OK) == 0) return;
+    game.SaveFolder = DATA_FOLDER;
+    if (!per_user_data && access(vexel::ToUtf8(DATA_FOLDER).c_str(), W_OK) == 0) return;
     const String folder = vexel::UserDataFolder(u"morvelle");
     if (!folder.empty()) game.SaveFolder = folder;
 }
 
 String SavedFilePath(const String& data_path) {
-    const String prefix = String(kDataFolder) + u"/";
+    const String prefix = String(DATA_FOLDER) + u"/";
     if (!data_path.starts_with(prefix)) return data_path;
     return Game().SaveFolder + u"/" + data_path.substr(prefix.size());
 }

@@ -15,12 +15,12 @@ namespace morvelle {
 using vexel::String;
 
 // The folder beside the executable that ships the game's data.
-inline constexpr char16_t kDataFolder[] = u"Data";
+inline constexpr char16_t DATA_FOLDER[] = u"Data";
 
 // The longest name line the loaders accept, in bytes. The game itself writes names of at
 // most 16 characters (or the login name); anything far longer is damage, and the bound keeps
 // a hostile file from costing more than a few kilobytes of reading.
-inline constexpr int32_t kMaxNameBytes = 1024;
+inline constexpr int32_t MAX_NAME_BYTES = 1024;
 
 // True in a packaged build (the build option MORVELLE_PER_USER_DATA): the player's files
 // then always go to the per-user folder, never into the installed tree.

@@ -95,18 +95,18 @@ TEST_F(GameFiles, MissingOptionsKeepTheDefaultsAndOverlongNamesAreIgnored) {
     EXPECT_EQ(game.PlayerName, u"login");
     EXPECT_EQ(game.SoundOn, 1);
 
-    Bytes overlong(kMaxNameBytes + 1, 'x');
+    Bytes overlong(MAX_NAME_BYTES + 1, 'x');
     overlong.insert(overlong.end(), {0x0D, 0x0A, 0, 0, 0, 0});
     WriteFileBytes(DataPath("Options"), overlong);
     LoadOptions();
     EXPECT_EQ(game.PlayerName, u"login");
     EXPECT_EQ(game.SoundOn, 1);
 
-    Bytes longest(kMaxNameBytes, 'y');
+    Bytes longest(MAX_NAME_BYTES, 'y');
     longest.insert(longest.end(), {0x0A, 0, 0, 0, 0});
     WriteFileBytes(DataPath("Options"), longest);
     LoadOptions();
-    EXPECT_EQ(game.PlayerName, String(kMaxNameBytes, u'y'));
+    EXPECT_EQ(game.PlayerName, String(MAX_NAME_BYTES, u'y'));
     EXPECT_EQ(game.SoundOn, 0);
 }
 
@@ -220,7 +220,7 @@ TEST_F(GameFiles, DamagedScoreFilesKeepEveryCompleteRecord) {
     }
     // A name line longer than any name ends the table there.
     Bytes overlong = two;
-    overlong.insert(overlong.end(), kMaxNameBytes + 1, 'z');
+    overlong.insert(overlong.end(), MAX_NAME_BYTES + 1, 'z');
     overlong.insert(overlong.end(), {0x0A, 1, 0, 0, 0});
     LoadScores(overlong);
     EXPECT_EQ(Table().size(), 2u);
@@ -238,15 +238,15 @@ TEST_F(GameFiles, GarbageIsReadOnlyAsFarAsItsBoundsAllow) {
         Game().HighscoreList.Clear();
         const auto stream = vexel::TMemoryStream::CreateBorrowed(*garbage, nullptr);
         THighscore::ReadFrom(*stream);
-        EXPECT_LE(Game().HighscoreList.Count(), size_t{THighscore::kMaxLoadedRecords});
-        EXPECT_LE(stream->Pos(), THighscore::kMaxLoadedRecords * (kMaxNameBytes + 6));
+        EXPECT_LE(Game().HighscoreList.Count(), size_t{THighscore::MAX_LOADED_RECORDS});
+        EXPECT_LE(stream->Pos(), THighscore::MAX_LOADED_RECORDS * (MAX_NAME_BYTES + 6));
     }
     // The line ends give exactly one hundred records with empty names.
     EXPECT_EQ(Game().HighscoreList.Count(), 100u);
 }
 
 TEST(StartUpMessages, NameTheMissingFileAndWhatToDo) {
-    const std::string font = MissingResourceMessage(kFontPath);
+    const std::string font = MissingResourceMessage(FONT_PATH);
     EXPECT_NE(font.find("/usr/share/fonts/truetype/freefont/FreeSans.ttf"), std::string::npos);
     EXPECT_NE(font.find("fonts-freefont-ttf"), std::string::npos);
     const std::string picture = MissingResourceMessage(u"Data/gfx/Rübe.png");
