@@ -352,8 +352,17 @@ TEST(ScaledGame, StartsHitsACarrotAndEndsAtScaleTwo) {
     ASSERT_EQ(title.height, 1024);
     ASSERT_TRUE(Shows(title, cursor, 2 * 512, 2 * 281)) << game.Stderr();
 
+    // Each input waits for its effect on the screen, so that a slow machine never takes a
+    // move, a click and the next move in one frame.
     game.MoveTo(2 * 512, 2 * 128);
+    game.WaitFor([&](const Picture& w) { return Shows(w, cursor, 2 * 512, 2 * 128); });
     game.Click();
+    const Picture cherry = LoadGamePicture("Cherry@2x.png");
+    game.WaitFor(
+        [&](const Picture& w) {
+            return Shows(w, cherry, 2 * (1024 - 32 - 16), 2 * (512 - 32 - 16));
+        },
+        Millis(30000));
     game.MoveTo(2 * kRestX, 2 * kRestY);
     const Carrot& carrot = kCarrots[0];
     const auto doubled = [](Area a) { return Area{2 * a.x, 2 * a.y, 2 * a.width, 2 * a.height}; };
@@ -362,11 +371,16 @@ TEST(ScaledGame, StartsHitsACarrotAndEndsAtScaleTwo) {
     const Picture before = game.WaitFor(
         [&](const Picture& w) { return OrangePixels(w, footprint) >= 4 * 60; }, Millis(31000));
     ASSERT_GE(OrangePixels(before, footprint), 4 * 60);
+    const Picture crosshair = Cell(LoadGamePicture("Cross@2x.png"), 128, 128, 2);
     game.MoveTo(2 * carrot.shot_x, 2 * carrot.shot_y);
+    game.WaitFor([&](const Picture& w) {
+        return Shows(w, crosshair, 2 * carrot.shot_x - 64, 2 * carrot.shot_y - 64);
+    });
     game.Click();
+    const Picture shot =
+        game.WaitFor([&](const Picture& w) { return OrangePixels(w, footprint) <= 4 * 5; });
+    EXPECT_LE(OrangePixels(shot, footprint), 4 * 5);
     game.MoveTo(2 * kRestX, 2 * kRestY);
-    std::this_thread::sleep_for(Millis(300));
-    EXPECT_LE(OrangePixels(game.Grab(), footprint), 4 * 5);
 
     // F11 fills the 3840×2160 screen with the game letterboxed at 3.75 (bars of 120 rows)
     // and gives the window back, where the other carrot still shows.
