@@ -8,47 +8,24 @@
 # Usage: run_example.sh <program> <frames> <width>x<height> <colours> [sound|saves]
 set -u
 source "$(dirname "$0")/../install/assert.sh"
+source "$(dirname "$0")/../install/program_run.sh"
 program=$1
 frames=$2
 size=$3
 least_colours=$4
 sound=${5:-}
-if [ -z "${DISPLAY:-}" ]; then
-  echo "FAILED: DISPLAY is not set; this test runs against the test command's X server" >&2
-  exit 1
-fi
-
-work=$(mktemp -d)
-drain_pid=""
-cleanup() {
-  [ -n "$drain_pid" ] && kill "$drain_pid" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-mkfifo "$work/dsp"
-if [ "$sound" = sound ]; then
-  cat "$work/dsp" >"$work/sound.raw" &
-  drain_pid=$!
-fi
+start_program_run
+[ "$sound" = sound ] && drain_sound
 AUDIODEV="$work/dsp" XDG_DATA_HOME="$work/data" timeout 120 "$program" "$frames" "$work/picture.png"
 expect_eq "exit status" 0 $?
-# The drain ends once the program has closed the FIFO; if it never opened it, it is stopped.
-for _ in $(seq 50); do
-  [ -n "$drain_pid" ] && kill -0 "$drain_pid" 2>/dev/null || break
-  sleep 0.1
-done
+wait_for_sound_drain
 
 expect_eq "picture size" "$size" "$(identify -format '%wx%h' "$work/picture.png" 2>&1)"
 colours=$(identify -format '%k' "$work/picture.png" 2>/dev/null || echo 0)
 expect "the picture has at least $least_colours colours ($colours)" \
   test "$colours" -ge "$least_colours"
 expect "the picture is not black" test "$(convert "$work/picture.png" -format '%[fx:maxima>0]' info:)" = 1
-if [ "$sound" = sound ]; then
-  expect "sound was played" test -s "$work/sound.raw"
-  expect "the sound is not silent" \
-    test -n "$(od -An -v -tx1 "$work/sound.raw" | tr -d ' 0\n' | head -c 1)"
-fi
+[ "$sound" = sound ] && expect_audible_sound
 if [ "$sound" = saves ]; then
   expect_eq "the count saved in the per-user folder" "1" \
     "$(tr -d '\r' <"$work/data/vexel-examples/runs.txt" 2>&1)"

@@ -11,23 +11,13 @@
 #   flags: compiler and linker flags the libraries were built with (the sanitizers)
 set -u
 source "$(dirname "$0")/assert.sh"
+source "$(dirname "$0")/program_run.sh"
 build=$1
 source_dir=$2
 how=$3
 cxx=$4
 flags=${5:-}
-if [ -z "${DISPLAY:-}" ]; then
-  echo "FAILED: DISPLAY is not set; this test runs against the test command's X server" >&2
-  exit 1
-fi
-
-work=$(mktemp -d)
-drain_pid=""
-cleanup() {
-  [ -n "$drain_pid" ] && kill "$drain_pid" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
+start_program_run
 
 prefix=$work/prefix
 if ! cmake --install "$build" --component vexel_dev --prefix "$prefix" >"$work/install.log" 2>&1; then
@@ -84,16 +74,10 @@ pkg-config)
 esac
 
 # Run it: 30 frames, the picture saved, the sound read from the FIFO.
-mkfifo "$work/dsp"
-cat "$work/dsp" >"$work/sound.raw" &
-drain_pid=$!
+drain_sound
 (cd "$work" && AUDIODEV="$work/dsp" timeout 60 "$consumer" 30 "$work/picture.png")
 expect_eq "consumer's exit status" 0 $?
-# The drain ends once the program has closed the FIFO; if it never opened it, it is stopped.
-for _ in $(seq 50); do
-  kill -0 "$drain_pid" 2>/dev/null || break
-  sleep 0.1
-done
+wait_for_sound_drain
 
 expect_eq "picture size" "320x240" "$(identify -format '%wx%h' "$work/picture.png" 2>&1)"
 # The background, the picture's gradient (64x64 distinct colours) and the text.
@@ -103,7 +87,6 @@ expect_eq "the gradient's top-left pixel" "0 0 128" "$(convert "$work/picture.pn
   '%[fx:int(255*p{128,88}.r+0.5)] %[fx:int(255*p{128,88}.g+0.5)] %[fx:int(255*p{128,88}.b+0.5)]' \
   info: 2>&1)"
 # The tone: 44100 Hz stereo 16-bit from the mixer, not all silence.
-expect "sound was played" test -s "$work/sound.raw"
-expect "the sound is not silent" test -n "$(od -An -v -tx1 "$work/sound.raw" | tr -d ' 0\n' | head -c 1)"
+expect_audible_sound
 
 finish
