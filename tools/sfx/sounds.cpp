@@ -130,6 +130,17 @@ Stereo High() {
     return sound;
 }
 
+// The audio example's chime: a bright FM bell over a sine an octave below, short enough to
+// play many times over.
+Stereo Chime() {
+    Stereo sound(Frames(0.45));
+    constexpr double kE5 = 659.26, kE6 = 1318.51;
+    sound.Add(Fm(kE6, 3.5, 1.4, 0.08, {0.002, 0.12, 0.35}), 0.0, 0.5f);
+    sound.Add(Tone(Wave::kSine, {kE5, kE5, 0}, {0.003, 0.25, 0.4}), 0.0, 0.5f);
+    Master(sound, 0.7f, 0.001, 0.05, 0.01);
+    return sound;
+}
+
 // A soft wooden mallet: an FM strike over a sine that rings on.
 std::vector<float> Mallet(double hz, double ring) {
     std::vector<float> strike = Fm(hz, 4.0, 1.8, 0.03, {0.002, ring * 0.4, ring * 5});
@@ -160,13 +171,14 @@ Stereo Vote() {
     return sound;
 }
 
-constexpr std::array<SoundDesign, 6> kSounds = {{
+constexpr std::array<SoundDesign, 7> kSounds = {{
     {"klick", Klick},
     {"peng", Peng},
     {"noshot", NoShot},
     {"reload", Reload},
     {"high", High},
     {"vote", Vote},
+    {"chime", Chime},
 }};
 
 }  // namespace
