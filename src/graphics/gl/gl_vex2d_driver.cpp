@@ -704,6 +704,17 @@ Uncovered CollectUncovered(const PendingQuad& quad, const Coverage& coverage, Cu
           std::fabs(r.bottom) < kFar)) {
         return Uncovered::kWhole;
     }
+    // A quad whose corners lie between the rasteriser's sixty-fourths of a pixel is drawn
+    // whole: the rounding of its plane equations differs from piece to piece, which can move
+    // a filtered pixel by one step.
+    const auto fine = [](float corner, float scale) {
+        const double sixty_fourths = static_cast<double>(corner) * scale * 64;
+        return std::floor(sixty_fourths) == sixty_fourths;
+    };
+    if (!fine(quad.corners[0].x, to_x) || !fine(quad.corners[2].x, to_x) ||
+        !fine(quad.corners[0].y, to_y) || !fine(quad.corners[2].y, to_y)) {
+        return Uncovered::kWhole;
+    }
     const auto first = static_cast<int32_t>(std::max(std::floor(r.left), 0.0f));
     const auto end =
         static_cast<int32_t>(std::min(std::ceil(r.right), static_cast<float>(coverage.Width())));
