@@ -343,9 +343,11 @@ int32_t GraphicsScale() {
 
 int32_t GraphicsDetailScale() {
     if (!State().current) return GraphicsScale();
-    // A view a hair above a whole scale (rounding of the bars) still counts as that scale.
-    const float scale = CurrentGraphicsView().scale;
-    return std::clamp(static_cast<int32_t>(std::ceil(scale - 1.0f / 64)), 1, 4);
+    return DetailScaleFor(CurrentGraphicsView().scale);
+}
+
+int32_t DetailScaleFor(float view_scale) {
+    return std::clamp(static_cast<int32_t>(std::ceil(view_scale - 1.0f / 64)), 1, 4);
 }
 
 int32_t SetGraphicsFullScreen(int32_t on) {
