@@ -147,7 +147,8 @@ void UnlockImageFrame(TImage& image, int32_t frame);
 // On (non-zero), images loaded from now on for a scale above 1 decode their high-resolution
 // files ("Name@2x.png" ...) on a worker thread, which begins once a frame has been presented,
 // instead of while they load; until one is decoded its image draws from the ordinary picture,
-// filtered. Off (the default), they are decoded as the image loads.
+// filtered. Off (the default), they are decoded as the image loads. Link any pixmap loader or
+// stream factory of the program's own before turning it on.
 void SetImageDetailInBackground(int32_t on);
 // TImage::FinishDetail: the image's high-resolution frames ready now.
 void FinishImageDetail(TImage& image);

@@ -8,6 +8,8 @@
 //
 // A job's inputs are set on the main thread before it is queued and never change; its result
 // is written by whichever thread decodes it and read by the main thread once Done() is true.
+// A worker reads the pixmap loaders and stream factories as linked: a program links its own
+// before it loads images in the background.
 
 #include <atomic>
 #include <cstdint>
