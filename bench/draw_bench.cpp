@@ -23,6 +23,7 @@
 #include <cstdio>
 #include <cstring>
 #include <numbers>
+#include <utility>
 #include <vector>
 
 #include "bench_support.h"
@@ -271,31 +272,41 @@ void BareImageQuad(TImage& image, int frame, float tx, float ty, float ix, float
     glFinish();
 }
 
-// Draws a few frames both ways and counts the pixels that differ; -1 without a display.
+// The window's surface in pixels.
+std::pair<int, int> SurfaceSize() {
+    int32_t width = 0, height = 0;
+    CurrentGraphics()->GetSurface(width, height);
+    return {width, height};
+}
+
+// Draws a few frames both ways in the window as it is and counts the pixels that differ; -1
+// without a display.
 long FramePixelsThatDiffer() {
     Scene& s = TheScene();
     if (!s.ok) return -1;
+    const auto [width, height] = SurfaceSize();
     long differ = 0;
     for (const int frame : {0, 17, 51, 90}) {
         DrawFrameVexel(s, frame);
-        const auto ours = vexel::bench::ReadBackScreen(kWidth, kHeight);
+        const auto ours = vexel::bench::ReadBackScreen(width, height);
         DrawFrameBareGL(s, frame);
         SelectGraphics(TVex2DGraphics::Current());  // the caches no longer match the GL state
-        const auto bare = vexel::bench::ReadBackScreen(kWidth, kHeight);
+        const auto bare = vexel::bench::ReadBackScreen(width, height);
         for (size_t i = 0; i < ours.size(); i += 4)
             differ += std::memcmp(&ours[i], &bare[i], 4) != 0;
     }
     return differ;
 }
 
-// Fragments the frame has shaded, per pixel of the window (1 is the floor of one textured
-// write per pixel).
+// Fragments the frame has shaded, per pixel of the window's surface (1 is the floor of one
+// textured write per pixel).
 double FragmentsPerPixel(bool vexel) {
     Scene& s = TheScene();
     const long fragments = vexel::bench::FragmentsDrawnBy(
         [&] { vexel ? DrawFrameVexel(s, 17) : DrawFrameBareGL(s, 17); });
     if (!vexel) SelectGraphics(TVex2DGraphics::Current());
-    return static_cast<double>(fragments) / (kWidth * kHeight);
+    const auto [width, height] = SurfaceSize();
+    return static_cast<double>(fragments) / (static_cast<double>(width) * height);
 }
 
 void Frame_Vexel(benchmark::State& state) {
@@ -315,12 +326,19 @@ void ReopenAtScale(Scene& s, int32_t scale) {
 }
 
 // The same frame in a window at scale 3 (3072×1536, nine times the pixels), against
-// Frame/Vexel at scale 1.
+// Frame/Vexel at scale 1. Its frames must agree with the bare ones at scale 3 too.
 void Frame_Vexel_AtScale3(benchmark::State& state) {
     Scene& s = TheScene();
     if (!s.ok) return state.SkipWithError("no display");
     ReopenAtScale(s, 3);
     if (!s.ok) return state.SkipWithError("no window at scale 3");
+    static const long differ = FramePixelsThatDiffer();
+    if (differ != 0) {
+        std::fprintf(stderr, "Frame/Vexel and Frame/BareGL differ in %ld pixels at scale 3\n",
+                     differ);
+        ReopenAtScale(s, 1);
+        return state.SkipWithError("the frames differ at scale 3");
+    }
     int frame = 0;
     for (auto _ : state)
         DrawFrameVexel(s, frame++);
@@ -349,16 +367,25 @@ void Frame_Floor(benchmark::State& state) {
     SelectGraphics(TVex2DGraphics::Current());
 }
 
-// Fragments per window pixel of one frame each way, counted by an occlusion query.
+// Fragments per window pixel of one frame each way, counted by an occlusion query, at scale
+// 1 and at scale 3.
 void Frame_Fragments(benchmark::State& state) {
-    if (!TheScene().ok) return state.SkipWithError("no display");
-    double vexel = 0, bare = 0;
+    Scene& s = TheScene();
+    if (!s.ok) return state.SkipWithError("no display");
+    double vexel = 0, bare = 0, vexel3 = 0, bare3 = 0;
     for (auto _ : state) {
         vexel = FragmentsPerPixel(true);
         bare = FragmentsPerPixel(false);
+        ReopenAtScale(s, 3);
+        if (!s.ok) return state.SkipWithError("no window at scale 3");
+        vexel3 = FragmentsPerPixel(true);
+        bare3 = FragmentsPerPixel(false);
+        ReopenAtScale(s, 1);
     }
     state.counters["Vexel_per_pixel"] = vexel;
     state.counters["BareGL_per_pixel"] = bare;
+    state.counters["Vexel_per_pixel_3x"] = vexel3;
+    state.counters["BareGL_per_pixel_3x"] = bare3;
 }
 
 void DrawImageFrame_64(benchmark::State& state) {

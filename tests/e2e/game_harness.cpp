@@ -289,23 +289,37 @@ void GameProcess::Monitor() {
     }
 }
 
-Window GameProcess::FindWindow() {
-    const Atom net_name = XInternAtom(display_, "_NET_WM_NAME", False);
-    Window root = DefaultRootWindow(display_), parent = 0, *children = nullptr;
+namespace {
+
+// The viewable window titled "Morvelle" among the descendants of `parent`, `depth` levels
+// down at most: a child of the root where no window manager runs, a child of the manager's
+// frame where one does.
+Window FindGameWindow(Display* display, Window parent, Atom net_name, int depth) {
+    Window root = 0, grandparent = 0, *children = nullptr;
     unsigned int count = 0;
     Window found = 0;
-    if (!XQueryTree(display_, root, &root, &parent, &children, &count)) return 0;
+    if (!XQueryTree(display, parent, &root, &grandparent, &children, &count)) return 0;
     for (unsigned int i = 0; i < count && !found; ++i) {
         XWindowAttributes attributes{};
-        if (!XGetWindowAttributes(display_, children[i], &attributes) ||
+        if (!XGetWindowAttributes(display, children[i], &attributes) ||
             attributes.map_state != IsViewable) {
             continue;
         }
-        if (vexel::testing::WindowProperty(display_, children[i], net_name) == "Morvelle")
+        if (vexel::testing::WindowProperty(display, children[i], net_name) == "Morvelle") {
             found = children[i];
+        } else if (depth > 1) {
+            found = FindGameWindow(display, children[i], net_name, depth - 1);
+        }
     }
     if (children) XFree(children);
     return found;
+}
+
+}  // namespace
+
+Window GameProcess::FindWindow() {
+    return FindGameWindow(display_, DefaultRootWindow(display_),
+                          XInternAtom(display_, "_NET_WM_NAME", False), 2);
 }
 
 bool GameProcess::WaitForWindow(Millis timeout) {
@@ -342,6 +356,28 @@ std::string GameProcess::WindowClass() {
     XFree(hint.res_name);
     XFree(hint.res_class);
     return both;
+}
+
+Area GameProcess::Placement() {
+    XWindowAttributes attributes{};
+    if (!XGetWindowAttributes(display_, window_, &attributes)) return {};
+    Area area{0, 0, attributes.width, attributes.height};
+    Window child = 0;
+    XTranslateCoordinates(display_, window_, DefaultRootWindow(display_), 0, 0, &area.x, &area.y,
+                          &child);
+    return area;
+}
+
+SizeLimits GameProcess::SizeHints() {
+    XSizeHints hints{};
+    long supplied = 0;
+    SizeLimits limits;
+    if (!XGetWMNormalHints(display_, window_, &hints, &supplied)) return limits;
+    if (hints.flags & PMinSize)
+        limits.min_width = hints.min_width, limits.min_height = hints.min_height;
+    if (hints.flags & PMaxSize)
+        limits.max_width = hints.max_width, limits.max_height = hints.max_height;
+    return limits;
 }
 
 Picture GameProcess::Grab() {

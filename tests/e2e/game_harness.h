@@ -76,6 +76,12 @@ struct AppSetup {
     std::string display{};                 // the X display, when not DISPLAY
 };
 
+// The smallest and the largest size a window asks the window manager for (its normal size
+// hints); zeros where it asks for none.
+struct SizeLimits {
+    int32_t min_width = 0, min_height = 0, max_width = 0, max_height = 0;
+};
+
 // Something that happened while the game ran, in the order the harness saw it: the device
 // starting to carry sound after silence ("sound"), or a file taking its final name in Data
 // ("Options", "High.Score").
@@ -92,7 +98,8 @@ class GameProcess {
     GameProcess(const GameProcess&) = delete;
     GameProcess& operator=(const GameProcess&) = delete;
 
-    // Waits until the game's window is on the screen; false after `timeout`.
+    // Waits until the game's window is on the screen (inside its frame where a window manager
+    // runs); false after `timeout`.
     bool WaitForWindow(Millis timeout = Millis(20000));
     // Grabs the window's pixels until `predicate` holds for one grab; the last grab is
     // returned either way.
@@ -102,6 +109,9 @@ class GameProcess {
     // The window's title and its class as "instance.Class", as a desktop sees them.
     std::string WindowTitle();
     std::string WindowClass();
+    // Where the window is on the screen and how large, as it is now.
+    Area Placement();
+    SizeLimits SizeHints();
 
     // Input in window coordinates. Each waits a few frames after sending, so that the game
     // usually takes every input in a frame of its own; on a loaded machine a test that

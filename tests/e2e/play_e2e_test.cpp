@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -39,17 +40,24 @@ constexpr int32_t kCarrotPoints = 40;  // 20 × 2 in the middle layer
 // A resting place for the pointer that neither scrolls nor covers a carrot.
 constexpr int32_t kRestX = 600, kRestY = 200;
 
-// Carrot-orange pixels in an area of the window.
-int32_t OrangePixels(const Picture& window, Area area) {
+// The pixels in an area of the window whose colour (r, g, b) `wanted` accepts.
+int32_t PixelsWhere(const Picture& window, Area area,
+                    const std::function<bool(uint32_t, uint32_t, uint32_t)>& wanted) {
     int32_t count = 0;
     for (int32_t y = area.y; y < area.y + area.height; ++y) {
         for (int32_t x = area.x; x < area.x + area.width; ++x) {
             const uint32_t p = window.At(x, y);
-            const uint32_t r = p >> 16 & 0xFF, g = p >> 8 & 0xFF, b = p & 0xFF;
-            count += r > 200 && g > 100 && g < 170 && b < 80;
+            count += wanted(p >> 16 & 0xFF, p >> 8 & 0xFF, p & 0xFF);
         }
     }
     return count;
+}
+
+// Carrot-orange pixels in an area of the window.
+int32_t OrangePixels(const Picture& window, Area area) {
+    return PixelsWhere(window, area, [](uint32_t r, uint32_t g, uint32_t b) {
+        return r > 200 && g > 100 && g < 170 && b < 80;
+    });
 }
 
 // The width of the score's white text, left-aligned at x 20 on the sky: the columns of
@@ -399,6 +407,98 @@ TEST(ScaledGame, StartsHitsACarrotAndEndsAtScaleTwo) {
     });
     EXPECT_EQ(back.width, 2048);
     EXPECT_GE(OrangePixels(back, other_footprint), 4 * 60);
+    game.Tap(XK_Escape);
+    ASSERT_EQ(game.WaitForExit(), 0) << game.Stderr();
+}
+
+// The game started full screen under a window manager (VEXEL_WM_DISPLAY: 1920×1080, run by
+// one that follows the extended hints): the manager gives it the whole screen, where the
+// 1024×512 frame shows at 1.875 (1920 / 1024 fits before 1080 / 512), 1920×960 between black
+// bars of 60 rows; the pointer reaches the menu through that scale, and F11 gives back the
+// window at its fixed 1024×512.
+TEST(ScaledGame, StartsFullScreenUnderAWindowManagerAndF11GivesTheWindowBack) {
+    const char* managed = std::getenv("VEXEL_WM_DISPLAY");
+    if (!managed) GTEST_SKIP() << "no X server with a window manager (set VEXEL_WM_DISPLAY)";
+    GameProcess game({.arguments = {"--fullscreen"}, .display = managed});
+    ASSERT_TRUE(game.WaitForWindow()) << game.Stderr();
+    // Screen pixels of a logical point or length: 15 / 8 is 1.875.
+    constexpr int32_t kBar = 60;
+    const auto enlarged = [](int32_t logical) { return logical * 15 / 8; };
+    const auto black = [](uint32_t r, uint32_t g, uint32_t b) { return r + g + b == 0; };
+    const auto lit = [](uint32_t r, uint32_t g, uint32_t b) { return r + g + b != 0; };
+    // Nothing but black in the bars, and the frame reaching them on all four sides (the
+    // game's pictures have no pure black at their edges).
+    const auto letterboxed = [&](const Picture& w) {
+        return w.width == 1920 && w.height == 1080 &&
+               PixelsWhere(w, {0, 0, 1920, kBar}, lit) == 0 &&
+               PixelsWhere(w, {0, 1080 - kBar, 1920, kBar}, lit) == 0 &&
+               PixelsWhere(w, {0, kBar, 1920, 1}, black) == 0 &&
+               PixelsWhere(w, {0, 1080 - kBar - 1, 1920, 1}, black) == 0 &&
+               PixelsWhere(w, {0, kBar, 1, 960}, black) == 0 &&
+               PixelsWhere(w, {1919, kBar, 1, 960}, black) == 0;
+    };
+    // The play button's face (the 256×64 cell at (384, 96)): cream, and yellow while the
+    // pointer is over it.
+    const Area play_button{enlarged(384), kBar + enlarged(96), enlarged(256), enlarged(64)};
+    const auto cream = [](uint32_t r, uint32_t g, uint32_t b) {
+        return r > 240 && g > 220 && b > 180;
+    };
+    const auto yellow = [](uint32_t r, uint32_t g, uint32_t b) {
+        return r > 240 && g > 180 && b < 150;
+    };
+    const Picture title = game.WaitFor(
+        [&](const Picture& w) {
+            return letterboxed(w) && PixelsWhere(w, play_button, cream) >= 10000;
+        },
+        Millis(20000));
+    ASSERT_TRUE(letterboxed(title)) << game.Stderr();
+    ASSERT_GE(PixelsWhere(title, play_button, cream), 10000);
+    EXPECT_EQ(PixelsWhere(title, play_button, yellow), 0);
+    const Area full = game.Placement();
+    EXPECT_EQ(full.x, 0);
+    EXPECT_EQ(full.y, 0);
+    EXPECT_EQ(full.width, 1920);
+    EXPECT_EQ(full.height, 1080);
+
+    // The button's centre (512, 128) is (960, 300) on the screen.
+    game.MoveTo(enlarged(512), kBar + enlarged(128));
+    const Picture pointed =
+        game.WaitFor([&](const Picture& w) { return PixelsWhere(w, play_button, yellow) >= 8000; });
+    ASSERT_GE(PixelsWhere(pointed, play_button, yellow), 8000);
+    game.Click();
+    // The game starts: the magazine's eight cherries light up at the bottom right, where the
+    // title has none.
+    const Area magazine{enlarged(752), kBar + enlarged(464), enlarged(256), enlarged(32)};
+    const auto cherry_red = [](uint32_t r, uint32_t g, uint32_t b) {
+        return r > 180 && g < 70 && b < 70;
+    };
+    EXPECT_EQ(PixelsWhere(title, magazine, cherry_red), 0);
+    const Picture playing = game.WaitFor(
+        [&](const Picture& w) {
+            return letterboxed(w) && PixelsWhere(w, magazine, cherry_red) >= 1500;
+        },
+        Millis(30000));
+    ASSERT_GE(PixelsWhere(playing, magazine, cherry_red), 1500);
+    EXPECT_TRUE(letterboxed(playing));
+
+    // F11: the window again, 1024×512 at scale 1 with the magazine in its place, and the
+    // size hints fixed at that size.
+    game.Tap(XK_F11);
+    const Picture cherry = LoadGamePicture("Cherry.png");
+    const Picture back = game.WaitFor([&](const Picture& w) {
+        return w.width == 1024 && w.height == 512 && MagazineShows(w, cherry);
+    });
+    EXPECT_EQ(back.width, 1024);
+    EXPECT_EQ(back.height, 512);
+    EXPECT_TRUE(MagazineShows(back, cherry));
+    const Area window = game.Placement();
+    EXPECT_EQ(window.width, 1024);
+    EXPECT_EQ(window.height, 512);
+    const SizeLimits hints = game.SizeHints();
+    EXPECT_EQ(hints.min_width, 1024);
+    EXPECT_EQ(hints.max_width, 1024);
+    EXPECT_EQ(hints.min_height, 512);
+    EXPECT_EQ(hints.max_height, 512);
     game.Tap(XK_Escape);
     ASSERT_EQ(game.WaitForExit(), 0) << game.Stderr();
 }

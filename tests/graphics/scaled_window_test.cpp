@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>
+#include <GL/glx.h>
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 
@@ -13,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -361,6 +363,117 @@ TEST_F(ScaledWindow, ImagesDrawTheirHighResolutionPictureWithTheOrdinarySizeAndM
     EXPECT_EQ(after.At(202, 202), kWhite);
     EXPECT_EQ(after.At(222, 202), kBlue) << "the written frame keeps its pixels";
     EXPECT_EQ(after.At(223, 202), kBlue);
+}
+
+// Fragments that `draw` has the rasteriser write once submitted (an occlusion query's samples
+// passed: without a depth test, every fragment shaded and not discarded).
+long FragmentsDrawnBy(const std::function<void()>& draw) {
+    using Queries = void (*)(GLsizei, GLuint*);
+    using Begin = void (*)(GLenum, GLuint);
+    using End = void (*)(GLenum);
+    using Result = void (*)(GLuint, GLenum, GLuint*);
+    const auto get = [](const char* name) {
+        return glXGetProcAddressARB(reinterpret_cast<const GLubyte*>(name));
+    };
+    const auto gen = reinterpret_cast<Queries>(get("glGenQueries"));
+    const auto begin = reinterpret_cast<Begin>(get("glBeginQuery"));
+    const auto end = reinterpret_cast<End>(get("glEndQuery"));
+    const auto result = reinterpret_cast<Result>(get("glGetQueryObjectuiv"));
+    const auto remove = reinterpret_cast<Queries>(get("glDeleteQueries"));
+    if (!gen || !begin || !end || !result || !remove) return -1;
+    constexpr GLenum kSamplesPassed = 0x8914, kQueryResult = 0x8866;
+    GLuint query = 0;
+    gen(1, &query);
+    SubmitGLVex2DDrawing();
+    begin(kSamplesPassed, query);
+    draw();
+    SubmitGLVex2DDrawing();
+    end(kSamplesPassed);
+    GLuint samples = 0;
+    result(query, kQueryResult, &samples);
+    remove(1, &query);
+    return static_cast<long>(samples);
+}
+
+// Opaque frames at 1:1, at 2 and at 3 texels a pixel, overlapping one another at positions off
+// the grid of whole drawing units, a translucent frame and hills with a clear sky between
+// them, one frame inside a viewport: the quads that later opaque quads cover are cut at whole
+// drawing units (at 3, every third window pixel; full screen at 3.75, every fifteenth), and
+// each frame must show what it shows when it is submitted on its own and so drawn uncut.
+TEST_F(ScaledWindow, CoveredFramesCutAtWholeUnitsMatchTheUncutFramePixelForPixel) {
+    testing::TempDir folder;
+    std::vector<uint32_t> pattern;
+    for (int32_t y = 0; y < 48; ++y)
+        for (int32_t x = 0; x < 48; ++x)
+            pattern.push_back(0xFF000000u | static_cast<uint32_t>(x * 5) << 16 |
+                              static_cast<uint32_t>(y * 5) << 8 | ((x ^ y) & 1) * 255);
+    WriteTga(folder.path() + "/Three.tga", 16, 16, Solid(16, 16, kRed));
+    WriteTga(folder.path() + "/Three@3x.tga", 48, 48, pattern);
+    pattern.resize(32 * 32);
+    WriteTga(folder.path() + "/Two.tga", 16, 16, Solid(16, 16, kRed));
+    WriteTga(folder.path() + "/Two@2x.tga", 32, 32, pattern);
+    auto plain = NewPixmap(40, 24, PIXEL_RGBA32, 4);
+    auto glass = NewPixmap(30, 30, PIXEL_RGBA32, 4);
+    auto hills = NewPixmap(60, 40, PIXEL_RGBA32, 4);
+    for (int32_t y = 0; y < 40; ++y) {
+        for (int32_t x = 0; x < 60; ++x) {
+            const auto shade = static_cast<uint32_t>(x * 4 + y * 2);
+            if (x < 40 && y < 24)
+                plain->WritePixel(x, y, static_cast<int32_t>(0xFF2040C0u + shade));
+            if (x < 30 && y < 30)
+                glass->WritePixel(x, y, static_cast<int32_t>(0x80F0F000u + shade));
+            const int32_t ridge = 10 + x % 13;
+            hills->WritePixel(x, y,
+                              y < ridge    ? 0
+                              : y == ridge ? static_cast<int32_t>(0x8040A040u)
+                                           : static_cast<int32_t>(0xFF30A030u + shade));
+        }
+    }
+    for (const bool full_screen : {false, true}) {
+        SCOPED_TRACE(full_screen ? "full screen" : "window at 3");
+        Open(3);
+        if (full_screen) {
+            ASSERT_EQ(SetGraphicsFullScreen(1), 1);
+        }
+        const ImagePtr images[] = {LoadImageFrom(FromUtf8(folder.path() + "/Three.tga"), 0),
+                                   LoadImageFrom(FromUtf8(folder.path() + "/Two.tga"), 0),
+                                   LoadImageFrom(plain, 0)};
+        const auto translucent = LoadImageFrom(glass, 0);
+        const auto landscape = LoadImageFrom(hills, 0);
+        // `submit` after each frame leaves no later quad in the batch to cut an earlier one.
+        const auto draw = [&](bool submit) {
+            const auto next = [&] {
+                if (submit) SubmitGLVex2DDrawing();
+            };
+            SetClearColor(0, 0, 0);
+            ClearScreen();
+            SetDrawBlend(BlendAlpha);
+            for (int32_t i = 0; i < 12; ++i) {
+                DrawImageFrame(*images[i % 3], 100 + 13.25f * static_cast<float>(i),
+                               80 + 9.5f * static_cast<float>(i), 0);
+                next();
+                if (i == 4) DrawImageFrame(*translucent, 150.5f, 120, 0), next();
+                if (i == 7) DrawImageFrame(*landscape, 160, 130.75f, 0), next();
+            }
+            SetDrawViewport(201, 151, 17, 21);
+            DrawImageFrame(*images[2], 195.5f, 150, 0);
+            next();
+            SetDrawViewport(0, 0, 1024, 512);
+            DrawImageFrame(*images[0], 250.25f, 180.5f, 0);
+        };
+        const long uncut_fragments = FragmentsDrawnBy([&] { draw(true); });
+        const Surface uncut = ReadSurface();
+        const long cut_fragments = FragmentsDrawnBy([&] { draw(false); });
+        const Surface cut = ReadSurface();
+        ASSERT_EQ(cut.pixels.size(), uncut.pixels.size());
+        int32_t differ = 0;
+        for (size_t i = 0; i < cut.pixels.size(); ++i)
+            differ += cut.pixels[i] != uncut.pixels[i];
+        EXPECT_EQ(differ, 0) << "pixels that differ";
+        // The frames overlap by hundreds of window pixels each, which the cut leaves out.
+        EXPECT_LT(cut_fragments, uncut_fragments - 10000);
+        CloseOpenedGraphics();
+    }
 }
 
 TEST_F(ScaledWindow, TextIsRasterisedAtTheScaleWithTheOrdinaryMetrics) {

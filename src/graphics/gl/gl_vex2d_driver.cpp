@@ -504,12 +504,30 @@ ScissorUse ContentScissor(const TGLImageFrame& frame, float x0, float y0, float 
 
 // ---- Submission ----
 
-// Window pixels per drawing unit along one axis when that is a power of two, which makes a
-// cut at a whole pixel an exact number of drawing units; 0 otherwise.
-float ExactScale(float pixels, float units) {
-    const float scale = pixels / units;
+// Where quads may be cut along one axis: `scale` window pixels make a drawing unit, and a
+// window position that is a multiple of `step` pixels is an exact number of drawing units.
+// That holds when the scale is an odd number times a power of two (the step is the odd
+// number: one pixel at a power-of-two scale, three at scale 3, fifteen at 1.875); cuts are
+// left out (a step of 0) otherwise, or when the grid would be too coarse to save anything.
+struct CutAxis {
+    float scale = 0;
+    int32_t step = 0;
+};
+
+CutAxis CutAxisOf(int32_t pixels, float units) {
+    const float scale = static_cast<float>(pixels) / units;
+    if (!std::isfinite(scale) || !(scale > 0) ||
+        static_cast<double>(scale) * units != static_cast<double>(pixels)) {
+        return {};
+    }
     int exponent = 0;
-    return std::isfinite(scale) && scale > 0 && std::frexp(scale, &exponent) == 0.5f ? scale : 0;
+    constexpr int kMantissaBits = std::numeric_limits<float>::digits;
+    auto odd = static_cast<uint32_t>(std::ldexp(std::frexp(scale, &exponent), kMantissaBits));
+    while (odd % 2 == 0)
+        odd /= 2;
+    constexpr uint32_t kCoarsestStep = 16;
+    if (odd > kCoarsestStep) return {};
+    return {scale, static_cast<int32_t>(odd)};
 }
 
 // An unturned quad's rectangle in window pixels (y downwards): corners 0 and 2 are opposite.
@@ -705,13 +723,16 @@ struct VisibleRows {
 
 // What to draw of an unturned quad given what later quads replace: the whole quad (kWhole,
 // also when a cut cannot be made exactly), or the pieces appended to `pieces` (kPieces, none
-// when it is covered everywhere), cut at whole pixels into runs of columns that share their
-// visible rows.
+// when it is covered everywhere), cut at the axes' steps into runs of columns that share
+// their visible rows. Where a step is more than one pixel, a cell of that many columns is
+// cut to the rows that all its columns have covered, rounded inwards to the row step: the
+// quad is drawn over a little of what a later quad replaces, which that quad paints over.
 enum class Uncovered { kWhole, kPieces };
 
-Uncovered CollectUncovered(const PendingQuad& quad, const Coverage& coverage, float to_x,
-                           float to_y, std::vector<std::pair<VisibleRows, float>>& runs,
+Uncovered CollectUncovered(const PendingQuad& quad, const Coverage& coverage, CutAxis along_x,
+                           CutAxis along_y, std::vector<std::pair<VisibleRows, float>>& runs,
                            std::vector<QuadCorner>& pieces) {
+    const float to_x = along_x.scale, to_y = along_y.scale;
     const WindowRect r = RectOf(quad, to_x, to_y);
     constexpr float kFar = 1e6f;  // beyond this, whole pixels are no longer exact floats
     if (!(std::fabs(r.left) < kFar && std::fabs(r.right) < kFar && std::fabs(r.top) < kFar &&
@@ -721,12 +742,19 @@ Uncovered CollectUncovered(const PendingQuad& quad, const Coverage& coverage, fl
     const auto first = static_cast<int32_t>(std::max(std::floor(r.left), 0.0f));
     const auto end =
         static_cast<int32_t>(std::min(std::ceil(r.right), static_cast<float>(coverage.Width())));
-    // Column by column, what is left after the covered rows; runs of equal columns merged.
+    const int32_t step = along_x.step, row_step = along_y.step;
+    // Cell by cell, what is left after the covered rows; runs of equal cells merged.
     runs.clear();
     bool cut = false;
-    for (int32_t c = first; c < end; ++c) {
-        const auto top = static_cast<float>(coverage.Top(c));
-        const auto bottom = static_cast<float>(coverage.Bottom(c));
+    for (int32_t cell = first - first % step; cell < end; cell += step) {
+        const int32_t from = std::max(cell, first), to = std::min(cell + step, end);
+        int32_t covered_top = coverage.Top(from), covered_bottom = coverage.Bottom(from);
+        for (int32_t c = from + 1; c < to; ++c) {
+            covered_top = std::max(covered_top, coverage.Top(c));
+            covered_bottom = std::min(covered_bottom, coverage.Bottom(c));
+        }
+        const auto top = static_cast<float>((covered_top + row_step - 1) / row_step * row_step);
+        const auto bottom = static_cast<float>(covered_bottom / row_step * row_step);
         VisibleRows rows{{r.top, r.bottom, 0, 0}};
         if (top < bottom && top < r.bottom && bottom > r.top) {
             cut = true;
@@ -735,7 +763,8 @@ Uncovered CollectUncovered(const PendingQuad& quad, const Coverage& coverage, fl
             rows.r[3] = r.bottom;
             if (rows.r[2] >= rows.r[3]) rows.r[2] = rows.r[3] = 0;
         }
-        if (runs.empty() || !(runs.back().first == rows)) runs.emplace_back(rows, c);
+        if (runs.empty() || !(runs.back().first == rows))
+            runs.emplace_back(rows, static_cast<float>(cell));
     }
     if (!cut) return Uncovered::kWhole;
     const size_t kept = pieces.size();
@@ -765,8 +794,8 @@ void SubmitPending() {
     auto& s = State();
     if (s.pending.empty()) return;
     const size_t n = s.pending.size();
-    const float to_x = ExactScale(static_cast<float>(s.window_width), s.ortho_width);
-    const float to_y = ExactScale(static_cast<float>(s.window_height), s.ortho_height);
+    const CutAxis along_x = CutAxisOf(s.window_width, s.ortho_width);
+    const CutAxis along_y = CutAxisOf(s.window_height, s.ortho_height);
     // Per quad, where its pieces start in `pieces` and how many corners they have; a count
     // of -1 draws the quad whole.
     static std::vector<std::pair<size_t, ptrdiff_t>> cut;
@@ -775,15 +804,18 @@ void SubmitPending() {
     static Coverage coverage;
     cut.assign(n, {0, -1});
     pieces.clear();
-    if (to_x > 0 && to_y > 0) {
+    if (along_x.step > 0 && along_y.step > 0) {
         coverage.Reset(s.window_width, s.window_height);
         for (size_t k = n; k-- > 0;) {
             const PendingQuad& quad = s.pending[k];
             if (!quad.unturned) continue;
             const size_t start = pieces.size();
-            if (CollectUncovered(quad, coverage, to_x, to_y, runs, pieces) == Uncovered::kPieces)
+            if (CollectUncovered(quad, coverage, along_x, along_y, runs, pieces) ==
+                Uncovered::kPieces) {
                 cut[k] = {start, static_cast<ptrdiff_t>(pieces.size() - start)};
-            if (!quad.blending && quad.blend != BlendMask) coverage.AddReplacing(quad, to_x, to_y);
+            }
+            if (!quad.blending && quad.blend != BlendMask)
+                coverage.AddReplacing(quad, along_x.scale, along_y.scale);
         }
     }
     {
