@@ -388,14 +388,26 @@ struct SourcePiece {
 // the column on either side hold content in, one row more above and below. A pixel outside
 // every piece samples only clear texels. Returns false when the pieces would save too little
 // to be worth more than one quad.
+// A frame made from a high-resolution picture is cut only between whole image pixels (every
+// texel_scale texels), where a piece's corners are exact drawing coordinates, as cuts of
+// what later quads cover need: its content is widened out to them and its cores narrowed in.
 bool ContentPieces(const TGLImageFrame& frame, float sx, float sy, float sw, float sh,
                    bool split_cores, std::vector<SourcePiece>& pieces) {
     pieces.clear();
-    const float left = std::max(sx, static_cast<float>(std::max(frame.content_x0 - 1, 0)));
-    const float right =
-        std::min(sx + sw, static_cast<float>(std::min(frame.content_x1 + 1, frame.image_width)));
+    const float unit = frame.texel_scale >= 1 && std::floor(frame.texel_scale) == frame.texel_scale
+                           ? frame.texel_scale
+                           : 1;
+    const auto down = [unit](int32_t texel) {
+        return std::floor(static_cast<float>(texel) / unit) * unit;
+    };
+    const auto up = [unit](int32_t texel) {
+        return std::ceil(static_cast<float>(texel) / unit) * unit;
+    };
+    const float left = std::max(sx, down(std::max(frame.content_x0 - 1, 0)));
+    const float right = std::min(sx + sw, up(std::min(frame.content_x1 + 1, frame.image_width)));
     float area = 0;
-    const int32_t wide = frame.image_width >= 2 * kBandColumns ? kBandColumns : frame.image_width;
+    const int32_t band = kBandColumns - kBandColumns % static_cast<int32_t>(unit);
+    const int32_t wide = frame.image_width >= 2 * kBandColumns ? band : frame.image_width;
     for (float start = left; start < right;) {
         const float band_end =
             (std::floor(start / static_cast<float>(wide)) + 1) * static_cast<float>(wide);
@@ -413,13 +425,13 @@ bool ContentPieces(const TGLImageFrame& frame, float sx, float sy, float sw, flo
             top = std::min(top, frame.column_top[i]);
             bottom = std::max(bottom, frame.column_bottom[i]);
         }
-        const float y0 = std::max(sy, static_cast<float>(top - 1));
-        const float y1 = std::min(sy + sh, static_cast<float>(bottom + 1));
+        const float y0 = std::max(sy, down(top - 1));
+        const float y1 = std::min(sy + sh, up(bottom + 1));
         if (top < bottom && y0 < y1) {
             area += (end - start) * (y1 - y0);
             // A pixel whose sample lies in rows [c0, c1) reads rows c0 - 1 to c1 at most.
-            const float c0 = std::max(y0, static_cast<float>(core_top + 1));
-            const float c1 = std::min(y1, static_cast<float>(core_bottom - 1));
+            const float c0 = std::max(y0, up(core_top + 1));
+            const float c1 = std::min(y1, down(core_bottom - 1));
             if (split_cores && c0 < c1) {
                 if (y0 < c0) pieces.push_back({start, end, y0, c0, false});
                 pieces.push_back({start, end, c0, c1, true});
@@ -889,13 +901,14 @@ void TGLImageFrame::Draw(float x0, float y0, float x1, float y1, float tx, float
         if (pieces.empty()) return;  // nothing but clear texels
         if (worth) {
             // The pieces do not overlap, so their order does not matter: the opaque cores
-            // unblended, the rest blended as the mode has it.
-            const float kx = (x1 - x0) / sw, ky = (y1 - y0) / sh;
+            // unblended, the rest blended as the mode has it. A corner's coordinate is exact
+            // wherever the quad's own arithmetic can give it exactly.
+            const float w = x1 - x0, h = y1 - y0;
             for (const SourcePiece& p : pieces) {
                 TexturedQuad(*this, ModeBlends(s.blend) && !(replaces && p.core), nullptr,
-                             x0 + (p.sx0 - sx) * kx, y0 + (p.sy0 - sy) * ky, x0 + (p.sx1 - sx) * kx,
-                             y0 + (p.sy1 - sy) * ky, tx, ty, p.sx0, p.sy0, p.sx1 - p.sx0,
-                             p.sy1 - p.sy0);
+                             x0 + (p.sx0 - sx) * w / sw, y0 + (p.sy0 - sy) * h / sh,
+                             x0 + (p.sx1 - sx) * w / sw, y0 + (p.sy1 - sy) * h / sh, tx, ty, p.sx0,
+                             p.sy0, p.sx1 - p.sx0, p.sy1 - p.sy0);
             }
             return;
         }
