@@ -13,6 +13,11 @@
 // timed, recorded frames and their replays are read back and must agree pixel for pixel.
 // Both end with glFinish.
 //
+// PlayFrame/Game/AtScale3 is the same frame in a window at scale 3 (3072×1536), with the
+// pictures and font the game loads there (its @3x pictures, glyphs rasterised at three times
+// the size), compared with PlayFrame/Game; its frames are checked against their replay too.
+// PlayFrame/Fragments counts the fragments shaded per pixel of the window at both scales.
+//
 // PlayFrame/GameAndFlip adds the buffer swap, which is what a frame of the running game
 // costs; its rate bounds the frames per second the game can sustain (it asks for 62.5).
 //
@@ -30,6 +35,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <span>
 #include <unordered_map>
 #include <utility>
@@ -86,10 +92,11 @@ class TracingDriver : public TVex2DDriver {
             if (!driver_.ops) return;
             Op op{Op::Quad};
             op.texture = inner_->name;
-            op.texcoord[0] = sx * inner_->uscale;
-            op.texcoord[1] = sy * inner_->vscale;
-            op.texcoord[2] = (sx + sw) * inner_->uscale;
-            op.texcoord[3] = (sy + sh) * inner_->vscale;
+            const float texels = inner_->texel_scale;
+            op.texcoord[0] = sx * texels * inner_->uscale;
+            op.texcoord[1] = sy * texels * inner_->vscale;
+            op.texcoord[2] = (sx + sw) * texels * inner_->uscale;
+            op.texcoord[3] = (sy + sh) * texels * inner_->vscale;
             driver_.Corners(op, x0, y0, x1, y1, tx, ty);
             driver_.ops->push_back(op);
         }
@@ -107,6 +114,16 @@ class TracingDriver : public TVex2DDriver {
         auto inner = found != originals.end() ? found->second
                                               : std::static_pointer_cast<TGLImageFrame>(
                                                     gl_->CreateFrameFromPixmap(pixmap, flags));
+        kept.push_back(inner);
+        return std::make_shared<Frame>(*this, inner);
+    }
+    std::shared_ptr<TImageFrame> CreateDetailedFrame(const PixmapPtr& pixmap, int32_t flags,
+                                                     int32_t texels_per_pixel) override {
+        auto found = originals.find(pixmap.get());
+        auto inner = found != originals.end()
+                         ? found->second
+                         : std::static_pointer_cast<TGLImageFrame>(
+                               gl_->CreateDetailedFrame(pixmap, flags, texels_per_pixel));
         kept.push_back(inner);
         return std::make_shared<Frame>(*this, inner);
     }
@@ -169,7 +186,8 @@ class TracingDriver : public TVex2DDriver {
 
     // Where the recorded calls go.
     Ops* ops = nullptr;
-    // The frames the images had before recording, by pixmap: the replay uses their textures.
+    // The frames the images had before recording, by the pixmap they were made from (the
+    // detail pixmap for a high-resolution frame): the replay uses their textures.
     std::unordered_map<const TPixmap*, std::shared_ptr<TGLImageFrame>> originals;
     std::vector<std::shared_ptr<TGLImageFrame>> kept;
 
@@ -250,10 +268,22 @@ class TracingDriver : public TVex2DDriver {
     vexel::bench::FinishDrawing();
 }
 
+// The pictures and font the game loads for one window scale, and its gun's picture.
+struct AssetSet {
+    GameAssets assets;
+    ImagePtr gun;
+};
+
 struct Scene {
     std::shared_ptr<TVex2DGraphics> context;
+    int32_t scale = 1;
+    std::map<int32_t, AssetSet> asset_sets;  // by scale, loaded on first use
     std::vector<ImagePtr> images;
+    // Frames recorded in the current window (with its textures) for the replay, and whether
+    // their replays drew the same pixels.
     std::vector<Ops> recorded;
+    int32_t recorded_generation = 0;
+    bool replay_agrees = false;
     int frame = 0;
     bool ok = false;
 };
@@ -262,6 +292,73 @@ struct Scene {
 int32_t PointerXAt(int frame) {
     const int phase = frame % 512;
     return phase < 256 ? phase * 4 : (511 - phase) * 4;
+}
+
+// The fields of GameAssets that hold pictures.
+constexpr ImagePtr GameAssets::*kPictures[] = {
+    &GameAssets::TitleImage,    &GameAssets::MenuButtonsImage, &GameAssets::SoundButtonImage,
+    &GameAssets::SkyImage,      &GameAssets::TerrainImage,     &GameAssets::CursorImage,
+    &GameAssets::LogoImage,     &GameAssets::CrosshairImage,   &GameAssets::PointImage,
+    &GameAssets::MushroomImage, &GameAssets::CherryImage,      &GameAssets::AppleImage,
+    &GameAssets::CarrotImage,   &GameAssets::ChickenImage};
+
+// Has the game draw with `set` from now on: its assets, its font, its gun picture, and every
+// target the counterpart of the picture it had.
+void UseAssets(Scene& s, const AssetSet& set) {
+    GameState& game = Game();
+    std::unordered_map<const TImage*, ImagePtr> counterpart;
+    for (const auto field : kPictures)
+        counterpart[(game.Assets.*field).get()] = set.assets.*field;
+    for (auto& layer : game.TargetLayers) {
+        for (const EnemyPtr& target : layer) {
+            if (const auto found = counterpart.find(target->img.get()); found != counterpart.end())
+                target->img = found->second;
+        }
+    }
+    game.Assets = set.assets;
+    game.CurrentGun->img = set.gun;
+    s.images = {game.Assets.SkyImage,      game.Assets.TerrainImage, game.Assets.CrosshairImage,
+                game.Assets.MushroomImage, game.Assets.CherryImage,  game.Assets.AppleImage,
+                game.Assets.CarrotImage,   game.Assets.ChickenImage, game.CurrentGun->img};
+    SetDrawFont(game.Assets.Font);
+    SetDrawColor(255, 255, 255);
+    SetClearColor(0, 0, 0);
+    SetDrawBlend(BlendAlpha);
+}
+
+void PlayFrame(Scene& s);
+
+// Every glyph the texts can use made and drawn once, then `frames` frames played: every
+// texture is made before anything is measured or recorded, and recording must find every
+// glyph in place.
+void WarmUp(Scene& s, int frames) {
+    String latin1;
+    for (char16_t c = 32; c < 256; ++c)
+        latin1 += c;
+    DrawString(latin1, 0, -100);
+    for (int i = 0; i < frames; ++i)
+        PlayFrame(s);
+    vexel::bench::FinishDrawing();
+}
+
+// The window reopened at `scale`, the game drawing with what it loads there (loaded once),
+// and every texture made again outside the measurements. The frames recorded for the replay
+// belonged to the old window's textures and are recorded again when next needed.
+bool ReopenAtScale(Scene& s, int32_t scale) {
+    if (s.scale == scale) return true;
+    SetGraphicsScale(scale);
+    if (!OpenGraphics(kWidth, kHeight, 0, 0, 0)) return false;
+    s.context = TVex2DGraphics::Current();
+    s.scale = scale;
+    auto [set, fresh] = s.asset_sets.try_emplace(scale);
+    if (fresh) {
+        LoadedAssets loaded = LoadResources();
+        if (!loaded.missing.empty()) return false;
+        set->second = {std::move(loaded.assets), TGun_Cherry::Create()->img};
+    }
+    UseAssets(s, set->second);
+    WarmUp(s, 2);
+    return true;
 }
 
 // One frame of the play screen at the next tick of the game clock.
@@ -279,6 +376,13 @@ int32_t PointerXAt(int frame) {
 
 Scene& TheScene();
 
+// The window's surface in pixels.
+std::pair<int, int> SurfaceSize() {
+    int32_t width = 0, height = 0;
+    CurrentGraphics()->GetSurface(width, height);
+    return {width, height};
+}
+
 // Records the next `count` frames of the game: every image's frames are made again through
 // the tracing driver for the duration, then given back.
 void Record(Scene& s, int count, std::vector<std::vector<uint8_t>>* pixels) {
@@ -286,14 +390,17 @@ void Record(Scene& s, int count, std::vector<std::vector<uint8_t>>* pixels) {
     std::vector<ImagePtr> images = s.images;
     for (const auto& glyph : GetDrawFont()->_glyphs) {
         if (glyph && glyph->_image) images.push_back(glyph->_image);
+        if (glyph && glyph->_detail_image) images.push_back(glyph->_detail_image);
     }
     std::vector<std::pair<std::vector<std::shared_ptr<TImageFrame>>, std::vector<int32_t>>> saved;
     for (const ImagePtr& image : images) {
         saved.emplace_back(image->frames, image->seqs);
         for (size_t i = 0; i < image->frames.size(); ++i) {
             if (image->frames[i] && image->seqs[i] == GraphicsGeneration()) {
-                tracer->originals[image->pixmaps[i].get()] =
-                    std::static_pointer_cast<TGLImageFrame>(image->frames[i]);
+                const auto frame = std::static_pointer_cast<TGLImageFrame>(image->frames[i]);
+                const bool detailed = frame->texel_scale != 1 && i < image->detail_pixmaps.size();
+                tracer->originals[(detailed ? image->detail_pixmaps[i] : image->pixmaps[i]).get()] =
+                    frame;
             }
             image->seqs[i] = 0;
         }
@@ -314,7 +421,8 @@ void Record(Scene& s, int count, std::vector<std::vector<uint8_t>>* pixels) {
         PlayFrame(s);
         vexel::bench::FinishDrawing();
         if (pixels) {
-            pixels->push_back(vexel::bench::ReadBackScreen(kWidth, kHeight));
+            const auto [width, height] = SurfaceSize();
+            pixels->push_back(vexel::bench::ReadBackScreen(width, height));
         }
     }
     for (size_t i = 0; i < images.size(); ++i) {
@@ -345,25 +453,12 @@ Scene& TheScene() {
         game.LayerScale = {0.25f, 0.5f, 1.0f};
         game.GunList = {TGun_Cherry::Create()};
         game.CurrentGun = game.GunList[0];
-        s.images = {game.Assets.SkyImage,      game.Assets.TerrainImage, game.Assets.CrosshairImage,
-                    game.Assets.MushroomImage, game.Assets.CherryImage,  game.Assets.AppleImage,
-                    game.Assets.CarrotImage,   game.Assets.ChickenImage, game.CurrentGun->img};
-        SetDrawFont(game.Assets.Font);
-        SetDrawColor(255, 255, 255);
-        SetClearColor(0, 0, 0);
-        SetDrawBlend(BlendAlpha);
-        // Every glyph the texts can use, made and drawn once now: recording must find them
-        // all in place, and a glyph's first texture is not a cost of play.
-        String latin1;
-        for (char16_t c = 32; c < 256; ++c)
-            latin1 += c;
-        DrawString(latin1, 0, -100);
+        s.asset_sets[1] = {game.Assets, game.CurrentGun->img};
+        UseAssets(s, s.asset_sets[1]);
         CreateRecipes();
         StartGame();
         // The first frames make every texture and glyph and top the chickens up to five.
-        for (int i = 0; i < 30; ++i)
-            PlayFrame(s);
-        vexel::bench::FinishDrawing();
+        WarmUp(s, 30);
         s.ok = game.ChickenCount == 5;
         if (!s.ok) std::fprintf(stderr, "expected 5 chickens, have %d\n", game.ChickenCount);
         return s;
@@ -372,17 +467,17 @@ Scene& TheScene() {
 }
 
 // Records 16 frames for the replay, the first few with their pixels, and checks that the
-// replay of each of those draws the same picture; -1 without a display.
-long RecordAndCompare() {
-    Scene& s = TheScene();
-    if (!s.ok) return -1;
+// replay of each of those draws the same picture.
+long RecordAndCompare(Scene& s) {
+    s.recorded.clear();
     std::vector<std::vector<uint8_t>> pixels;
     Record(s, 4, &pixels);
     Record(s, 12, nullptr);
+    const auto [width, height] = SurfaceSize();
     long differ = 0;
     for (size_t f = 0; f < pixels.size(); ++f) {
         Replay(s.recorded[f]);
-        const std::vector<uint8_t> replayed = vexel::bench::ReadBackScreen(kWidth, kHeight);
+        const std::vector<uint8_t> replayed = vexel::bench::ReadBackScreen(width, height);
         for (size_t i = 0; i < replayed.size(); i += 4)
             differ += std::memcmp(&replayed[i], &pixels[f][i], 3) != 0;
     }
@@ -390,11 +485,20 @@ long RecordAndCompare() {
     return differ;
 }
 
-bool Recorded() {
-    static const long differ = RecordAndCompare();
-    if (differ > 0)
-        std::fprintf(stderr, "the game's frames and their replay differ in %ld pixels\n", differ);
-    return differ == 0;
+// Whether frames of the current window are recorded and their replays agree with them.
+bool Recorded(Scene& s) {
+    if (!s.ok) return false;
+    if (s.recorded_generation != GraphicsGeneration()) {
+        const long differ = RecordAndCompare(s);
+        if (differ > 0) {
+            std::fprintf(stderr,
+                         "the game's frames and their replay differ in %ld pixels at scale %d\n",
+                         differ, s.scale);
+        }
+        s.recorded_generation = GraphicsGeneration();
+        s.replay_agrees = differ == 0;
+    }
+    return s.replay_agrees;
 }
 
 void PlayFrame_Game(benchmark::State& state) {
@@ -406,30 +510,57 @@ void PlayFrame_Game(benchmark::State& state) {
     }
 }
 
+// The same frame in a window at scale 3, drawn with what the game loads there.
+void PlayFrame_Game_AtScale3(benchmark::State& state) {
+    Scene& s = TheScene();
+    if (!s.ok) return state.SkipWithError("no display");
+    if (!ReopenAtScale(s, 3) || !Recorded(s)) {
+        ReopenAtScale(s, 1);
+        return state.SkipWithError("no window at scale 3, or the replay differs there");
+    }
+    for (auto _ : state) {
+        PlayFrame(s);
+        vexel::bench::FinishDrawing();
+    }
+    ReopenAtScale(s, 1);
+}
+
 void PlayFrame_BareGL(benchmark::State& state) {
     Scene& s = TheScene();
-    if (!s.ok || !Recorded()) return state.SkipWithError("no display, or the replay differs");
+    if (!s.ok || !Recorded(s)) return state.SkipWithError("no display, or the replay differs");
     size_t i = 0;
     for (auto _ : state)
         Replay(s.recorded[i++ % s.recorded.size()]);
     SelectGraphics(s.context);
 }
 
-// Fragments per window pixel of one play frame and of its replay, counted by an occlusion
-// query.
+// Fragments per pixel of the window of one play frame and of its replay, counted by an
+// occlusion query, in the current window.
+std::pair<double, double> FragmentsPerPixel(Scene& s) {
+    const auto [width, height] = SurfaceSize();
+    const double pixels = static_cast<double>(width) * height;
+    const long game = vexel::bench::FragmentsDrawnBy([&] { PlayFrame(s); });
+    const long bare = vexel::bench::FragmentsDrawnBy([&] { Replay(s.recorded[0]); });
+    SelectGraphics(s.context);
+    return {static_cast<double>(game) / pixels, static_cast<double>(bare) / pixels};
+}
+
+// The fragments per pixel at scale 1 and at scale 3.
 void PlayFrame_Fragments(benchmark::State& state) {
     Scene& s = TheScene();
-    if (!s.ok || !Recorded()) return state.SkipWithError("no display, or the replay differs");
-    double game = 0, bare = 0;
-    constexpr double kPixels = kWidth * kHeight;
+    if (!s.ok || !Recorded(s)) return state.SkipWithError("no display, or the replay differs");
+    std::pair<double, double> at1, at3;
     for (auto _ : state) {
-        game = static_cast<double>(vexel::bench::FragmentsDrawnBy([&] { PlayFrame(s); })) / kPixels;
-        bare = static_cast<double>(vexel::bench::FragmentsDrawnBy([&] { Replay(s.recorded[0]); })) /
-               kPixels;
-        SelectGraphics(s.context);
+        at1 = FragmentsPerPixel(s);
+        const bool scaled = ReopenAtScale(s, 3) && Recorded(s);
+        if (scaled) at3 = FragmentsPerPixel(s);
+        ReopenAtScale(s, 1);
+        if (!scaled) return state.SkipWithError("no window at scale 3, or the replay differs");
     }
-    state.counters["Game_per_pixel"] = game;
-    state.counters["BareGL_per_pixel"] = bare;
+    state.counters["Game_per_pixel"] = at1.first;
+    state.counters["BareGL_per_pixel"] = at1.second;
+    state.counters["Game_per_pixel_3x"] = at3.first;
+    state.counters["BareGL_per_pixel_3x"] = at3.second;
 }
 
 void PlayFrame_GameAndFlip(benchmark::State& state) {
@@ -477,6 +608,7 @@ void Shots(benchmark::State& state, int32_t x, int32_t y) {
 
 BENCHMARK(PlayFrame_Game)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 BENCHMARK(PlayFrame_BareGL)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+BENCHMARK(PlayFrame_Game_AtScale3)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 BENCHMARK(PlayFrame_Fragments)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(PlayFrame_GameAndFlip)
     ->Unit(benchmark::kMillisecond)
@@ -490,7 +622,8 @@ BENCHMARK_CAPTURE(Shots, NearTerrain, 512, 500)
     ->MeasureProcessCPUTime();
 BENCHMARK_CAPTURE(Shots, OpenSky, 512, 20)->Unit(benchmark::kMicrosecond)->MeasureProcessCPUTime();
 
-const bool compared = vexel::bench::CompareWith("PlayFrame_Game", "PlayFrame_BareGL");
+const bool compared = vexel::bench::CompareWith("PlayFrame_Game", "PlayFrame_BareGL") &&
+                      vexel::bench::CompareWith("PlayFrame_Game_AtScale3", "PlayFrame_Game");
 
 bool Frames(bool game, int32_t count) {
     Scene& s = TheScene();
@@ -507,10 +640,10 @@ bool Frames(bool game, int32_t count) {
 }
 
 const bool counted = vexel::bench::CountInstructions(
-                         "PlayFrame_Game", 10, [] { return TheScene().ok && Recorded(); },
+                         "PlayFrame_Game", 10, [] { return Recorded(TheScene()); },
                          [](int32_t n) { return Frames(true, n); }) &&
                      vexel::bench::CountInstructions(
-                         "PlayFrame_BareGL", 10, [] { return TheScene().ok && Recorded(); },
+                         "PlayFrame_BareGL", 10, [] { return Recorded(TheScene()); },
                          [](int32_t n) { return Frames(false, n); }) &&
                      vexel::bench::CompareInstructions("PlayFrame_Game", "PlayFrame_BareGL");
 

@@ -82,6 +82,9 @@ void StartUp() {
     // The pictures, sounds and font load before the window opens, so that a missing file
     // stops the start with a message instead of a window that flashes up and vanishes.
     vexel::SetAutoMidHandle(1);
+    // The sharper pictures of a scaled window follow the first frames instead of delaying
+    // them.
+    vexel::SetImageDetailInBackground(1);
     LoadedAssets loaded = LoadResources();
     if (!loaded.missing.empty()) StopStarting(MissingResourceMessage(loaded.missing));
     game.Assets = std::move(loaded.assets);

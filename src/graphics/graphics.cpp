@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "graphics/internal/builtin_drivers.h"
+#include "graphics/internal/detail_decoding.h"
 #include "runtime/startup.h"
 #include "system/hook.h"
 #include "system/polled_input.h"
@@ -288,6 +289,8 @@ void FlipGraphics(int32_t sync) {
     } else {
         s.driver->Flip(s.hard_sync ? 1 : 0);
     }
+    // With a frame on screen, high-resolution pictures queued meanwhile can be decoded.
+    StartQueuedDetailJobs();
 }
 
 void CloseOpenedGraphics() {

@@ -282,6 +282,53 @@ void CopyPixel(TPixmap& pixmap, int32_t from_x, int32_t from_y, int32_t to_x, in
     std::memcpy(pixmap.PixelPtr(to_x, to_y), pixmap.PixelPtr(from_x, from_y), 4);
 }
 
+// The image (RGBA) at the top left of a texture_width × texture_height pixmap whose other
+// texels are clear, but for the image's last column and row repeated once beside it.
+PixmapPtr PaddedWithClearTexels(const TPixmap& image, int32_t texture_width,
+                                int32_t texture_height) {
+    const int32_t w = image.width, h = image.height;
+    PixmapPtr upload = NewPixmap(texture_width, texture_height, PIXEL_RGBA32, 4);
+    upload->Paste(image, 0, 0);
+    // Only the texels the image leaves free are cleared: right of it, then below.
+    const auto right_bytes = static_cast<size_t>(texture_width - w) * 4;
+    for (int32_t y = 0; right_bytes > 0 && y < h; ++y)
+        std::memset(upload->PixelPtr(w, y), 0, right_bytes);
+    for (int32_t y = h; y < texture_height; ++y)
+        std::memset(upload->PixelPtr(0, y), 0, static_cast<size_t>(texture_width) * 4);
+    if (w < texture_width) {
+        for (int32_t y = 0; y < h; ++y)
+            CopyPixel(*upload, w - 1, y, w, y);
+    }
+    if (h < texture_height) {
+        for (int32_t x = 0; x < w; ++x)
+            CopyPixel(*upload, x, h - 1, x, h);
+    }
+    if (w < texture_width && h < texture_height) CopyPixel(*upload, w - 1, h - 1, w, h);
+    return upload;
+}
+
+// Into level 0 of the bound texture, which is larger than the RGBA image at its top left:
+// the image's last column and row once more beside it (and its corner texel diagonally), so
+// that filtering at the image's edge reads image texels. A texture without smaller levels
+// is never sampled further out than that, so the rest of it is left as allocated.
+void UploadRepeatedEdges(const TPixmap& rgba, int32_t texture_width, int32_t texture_height) {
+    const int32_t w = rgba.width, h = rgba.height;
+    const bool column = w < texture_width, row = h < texture_height;
+    // The column below the image's right edge reaches the corner when there is a row too.
+    std::vector<uint32_t> edge(static_cast<size_t>(std::max(w, h) + 1));
+    if (column) {
+        for (int32_t y = 0; y < h; ++y)
+            std::memcpy(&edge[static_cast<size_t>(y)], rgba.PixelPtr(w - 1, y), 4);
+        if (row) edge[static_cast<size_t>(h)] = edge[static_cast<size_t>(h - 1)];
+        VEXEL_GL(glTexSubImage2D(GL_TEXTURE_2D, 0, w, 0, 1, row ? h + 1 : h, GL_RGBA,
+                                 GL_UNSIGNED_BYTE, edge.data()));
+    }
+    if (row) {
+        VEXEL_GL(glTexSubImage2D(GL_TEXTURE_2D, 0, 0, h, w, 1, GL_RGBA, GL_UNSIGNED_BYTE,
+                                 rgba.PixelPtr(0, h - 1)));
+    }
+}
+
 }  // namespace
 
 // ---- TGLImageFrame ----
@@ -341,14 +388,26 @@ struct SourcePiece {
 // the column on either side hold content in, one row more above and below. A pixel outside
 // every piece samples only clear texels. Returns false when the pieces would save too little
 // to be worth more than one quad.
+// A frame made from a high-resolution picture is cut only between whole image pixels (every
+// texel_scale texels), where a piece's corners are exact drawing coordinates, as cuts of
+// what later quads cover need: its content is widened out to them and its cores narrowed in.
 bool ContentPieces(const TGLImageFrame& frame, float sx, float sy, float sw, float sh,
                    bool split_cores, std::vector<SourcePiece>& pieces) {
     pieces.clear();
-    const float left = std::max(sx, static_cast<float>(std::max(frame.content_x0 - 1, 0)));
-    const float right =
-        std::min(sx + sw, static_cast<float>(std::min(frame.content_x1 + 1, frame.image_width)));
+    const float unit = frame.texel_scale >= 1 && std::floor(frame.texel_scale) == frame.texel_scale
+                           ? frame.texel_scale
+                           : 1;
+    const auto down = [unit](int32_t texel) {
+        return std::floor(static_cast<float>(texel) / unit) * unit;
+    };
+    const auto up = [unit](int32_t texel) {
+        return std::ceil(static_cast<float>(texel) / unit) * unit;
+    };
+    const float left = std::max(sx, down(std::max(frame.content_x0 - 1, 0)));
+    const float right = std::min(sx + sw, up(std::min(frame.content_x1 + 1, frame.image_width)));
     float area = 0;
-    const int32_t wide = frame.image_width >= 2 * kBandColumns ? kBandColumns : frame.image_width;
+    const int32_t band = kBandColumns - kBandColumns % static_cast<int32_t>(unit);
+    const int32_t wide = frame.image_width >= 2 * kBandColumns ? band : frame.image_width;
     for (float start = left; start < right;) {
         const float band_end =
             (std::floor(start / static_cast<float>(wide)) + 1) * static_cast<float>(wide);
@@ -366,13 +425,13 @@ bool ContentPieces(const TGLImageFrame& frame, float sx, float sy, float sw, flo
             top = std::min(top, frame.column_top[i]);
             bottom = std::max(bottom, frame.column_bottom[i]);
         }
-        const float y0 = std::max(sy, static_cast<float>(top - 1));
-        const float y1 = std::min(sy + sh, static_cast<float>(bottom + 1));
+        const float y0 = std::max(sy, down(top - 1));
+        const float y1 = std::min(sy + sh, up(bottom + 1));
         if (top < bottom && y0 < y1) {
             area += (end - start) * (y1 - y0);
             // A pixel whose sample lies in rows [c0, c1) reads rows c0 - 1 to c1 at most.
-            const float c0 = std::max(y0, static_cast<float>(core_top + 1));
-            const float c1 = std::min(y1, static_cast<float>(core_bottom - 1));
+            const float c0 = std::max(y0, up(core_top + 1));
+            const float c1 = std::min(y1, down(core_bottom - 1));
             if (split_cores && c0 < c1) {
                 if (y0 < c0) pieces.push_back({start, end, y0, c0, false});
                 pieces.push_back({start, end, c0, c1, true});
@@ -842,13 +901,14 @@ void TGLImageFrame::Draw(float x0, float y0, float x1, float y1, float tx, float
         if (pieces.empty()) return;  // nothing but clear texels
         if (worth) {
             // The pieces do not overlap, so their order does not matter: the opaque cores
-            // unblended, the rest blended as the mode has it.
-            const float kx = (x1 - x0) / sw, ky = (y1 - y0) / sh;
+            // unblended, the rest blended as the mode has it. A corner's coordinate is exact
+            // wherever the quad's own arithmetic can give it exactly.
+            const float w = x1 - x0, h = y1 - y0;
             for (const SourcePiece& p : pieces) {
                 TexturedQuad(*this, ModeBlends(s.blend) && !(replaces && p.core), nullptr,
-                             x0 + (p.sx0 - sx) * kx, y0 + (p.sy0 - sy) * ky, x0 + (p.sx1 - sx) * kx,
-                             y0 + (p.sy1 - sy) * ky, tx, ty, p.sx0, p.sy0, p.sx1 - p.sx0,
-                             p.sy1 - p.sy0);
+                             x0 + (p.sx0 - sx) * w / sw, y0 + (p.sy0 - sy) * h / sh,
+                             x0 + (p.sx1 - sx) * w / sw, y0 + (p.sy1 - sy) * h / sh, tx, ty, p.sx0,
+                             p.sy0, p.sx1 - p.sx0, p.sy1 - p.sy0);
             }
             return;
         }
@@ -867,38 +927,25 @@ std::shared_ptr<TGLImageFrame> TGLImageFrame::CreateFromPixmap(const PixmapPtr& 
     PixmapPtr source = pixmap;
     if (w != pixmap->width || h != pixmap->height) source = ScalePixmap(*pixmap, w, h);
 
-    PixmapPtr upload;
-    if (w < texture_width || h < texture_height) {
-        upload = NewPixmap(texture_width, texture_height, PIXEL_RGBA32, 4);
-        upload->Paste(*source, 0, 0);
-        // Only the texels the image leaves free are cleared: right of it, then below.
-        const auto right_bytes = static_cast<size_t>(texture_width - w) * 4;
-        for (int32_t y = 0; right_bytes > 0 && y < h; ++y)
-            std::memset(upload->PixelPtr(w, y), 0, right_bytes);
-        for (int32_t y = h; y < texture_height; ++y)
-            std::memset(upload->PixelPtr(0, y), 0, static_cast<size_t>(texture_width) * 4);
-        // Repeat the last column and row once so that filtering at the image's edge reads
-        // image texels rather than the empty rest of the texture.
-        if (w < texture_width) {
-            for (int32_t y = 0; y < h; ++y)
-                CopyPixel(*upload, w - 1, y, w, y);
-        }
-        if (h < texture_height) {
-            for (int32_t x = 0; x < w; ++x)
-                CopyPixel(*upload, x, h - 1, x, h);
-        }
-        if (w < texture_width && h < texture_height) CopyPixel(*upload, w - 1, h - 1, w, h);
-    } else {
-        upload = AsRGBA(source);
-    }
-
+    const bool mipmapped = (flags & ImageFlagMipmapped) != 0;
+    const bool padded = w < texture_width || h < texture_height;
     auto frame = std::make_shared<TGLImageFrame>();
     frame->image_width = w;
     frame->image_height = h;
-    frame->mipmapped = (flags & ImageFlagMipmapped) != 0;
-    MeasureContent(*upload, w, h, *frame);
-    frame->name = CreateTexture(texture_width, texture_height, flags);
-    UploadTextureLevels(*upload, (flags & ImageFlagMipmapped) != 0);
+    frame->mipmapped = mipmapped;
+    if (padded && mipmapped) {
+        // Smaller levels average the texels beside the image too, so they must be clear.
+        const PixmapPtr upload = PaddedWithClearTexels(*source, texture_width, texture_height);
+        MeasureContent(*upload, w, h, *frame);
+        frame->name = CreateTexture(texture_width, texture_height, flags);
+        UploadTextureLevels(*upload, true);
+    } else {
+        const PixmapPtr rgba = AsRGBA(source);
+        MeasureContent(*rgba, w, h, *frame);
+        frame->name = CreateTexture(texture_width, texture_height, flags);
+        UploadTextureLevels(*rgba, mipmapped);
+        if (padded) UploadRepeatedEdges(*rgba, texture_width, texture_height);
+    }
     frame->seq = GraphicsGeneration();
     frame->uscale = 1.0f / static_cast<float>(texture_width);
     frame->vscale = 1.0f / static_cast<float>(texture_height);
