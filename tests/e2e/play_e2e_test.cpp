@@ -465,17 +465,20 @@ TEST(ScaledGame, StartsFullScreenUnderAWindowManagerAndF11GivesTheWindowBack) {
     const auto yellow = [](uint32_t r, uint32_t g, uint32_t b) {
         return r > 240 && g > 180 && b < 150;
     };
+    // The pictures are made for the full-screen view, from their 2x files (decoded after the
+    // first frames): the lettering of the title gets steps that a 1x picture enlarged 1.875
+    // times with filtering has none of.
+    const Area lettering{enlarged(256), kBar, enlarged(512), enlarged(96)};
     const Picture title = game.WaitFor(
         [&](const Picture& w) {
-            return letterboxed(w) && PixelsWhere(w, play_button, cream) >= 10000;
+            return letterboxed(w) && PixelsWhere(w, play_button, cream) >= 10000 &&
+                   SharpSteps(w, lettering, 130) >= 500;
         },
         Millis(20000));
     ASSERT_TRUE(letterboxed(title)) << game.Stderr();
     ASSERT_GE(PixelsWhere(title, play_button, cream), 10000);
+    EXPECT_GE(SharpSteps(title, lettering, 130), 500);
     EXPECT_EQ(PixelsWhere(title, play_button, yellow), 0);
-    // The pictures were made for the full-screen view, from their 2x files: the lettering of
-    // the title keeps steps that a 1x picture enlarged 1.875 times with filtering has none of.
-    EXPECT_GE(SharpSteps(title, {enlarged(256), kBar, enlarged(512), enlarged(96)}, 130), 500);
     const Area full = game.Placement();
     EXPECT_EQ(full.x, 0);
     EXPECT_EQ(full.y, 0);
