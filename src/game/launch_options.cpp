@@ -89,4 +89,18 @@ void ApplyWindowScale(const LaunchOptions& options, int32_t width, int32_t heigh
     vexel::SetGraphicsScale(FittingScale(screen_width, screen_height, width, height));
 }
 
+int32_t FullScreenDetailScale(int32_t screen_width, int32_t screen_height, int32_t width,
+                              int32_t height) {
+    if (screen_width <= 0 || screen_height <= 0) return 0;
+    return vexel::DetailScaleFor(
+        vexel::FitGraphicsView(width, height, screen_width, screen_height).scale);
+}
+
+void ApplyFullScreenDetailScale(int32_t width, int32_t height) {
+    int32_t screen_width = 0, screen_height = 0;
+    vexel::GetDesktopSize(screen_width, screen_height);
+    if (const int32_t scale = FullScreenDetailScale(screen_width, screen_height, width, height))
+        vexel::SetGraphicsScale(scale);
+}
+
 }  // namespace morvelle

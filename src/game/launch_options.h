@@ -1,6 +1,6 @@
 #pragma once
 
-// The game's command line and the scale its window opens at.
+// The game's command line, the scale its window opens at and the one its pictures are made for.
 
 #include <cstdint>
 #include <string>
@@ -35,5 +35,15 @@ int32_t FittingScale(int32_t screen_width, int32_t screen_height, int32_t width,
 // Chooses the window's scale before anything is loaded: --scale, else VEXEL_SCALE, else the
 // fitting scale for the monitor.
 void ApplyWindowScale(const LaunchOptions& options, int32_t width, int32_t height);
+
+// The scale pictures and text are made for when the game starts full-screen: that of the
+// logical size shown as large as fits on the screen (1.875 on 1920×1080 makes 2); 0 when the
+// screen's size is unknown.
+int32_t FullScreenDetailScale(int32_t screen_width, int32_t screen_height, int32_t width,
+                              int32_t height);
+
+// Sets that scale for the monitor as the one pictures and text load for, until the window's
+// own scale is set back before it opens; leaves the scale alone when the monitor is unknown.
+void ApplyFullScreenDetailScale(int32_t width, int32_t height);
 
 }  // namespace morvelle

@@ -72,12 +72,19 @@ void StartUp() {
     // with its lists empty.
     CreateRecipes();
     vexel::SetAppTitle(u"Morvelle");
-    // Chosen before anything loads: pictures and text are made for the window's scale.
+    // Chosen before anything loads: pictures and text are made for the window's scale, or,
+    // when the game starts full-screen, for the full-screen view its first frames show; the
+    // window opens at its own scale all the same.
     ApplyWindowScale(Launch(), game.ScreenWidth, game.ScreenHeight);
+    const int32_t window_scale = vexel::GraphicsScale();
+    if (Launch().full_screen) ApplyFullScreenDetailScale(game.ScreenWidth, game.ScreenHeight);
 
     // The pictures, sounds and font load before the window opens, so that a missing file
     // stops the start with a message instead of a window that flashes up and vanishes.
     vexel::SetAutoMidHandle(1);
+    // The sharper pictures of a scaled window follow the first frames instead of delaying
+    // them.
+    vexel::SetImageDetailInBackground(1);
     LoadedAssets loaded = LoadResources();
     if (!loaded.missing.empty()) StopStarting(MissingResourceMessage(loaded.missing));
     game.Assets = std::move(loaded.assets);
@@ -86,6 +93,7 @@ void StartUp() {
     game.CurrentGun = game.GunList[0];
     if (!game.CurrentGun->img) StopStarting(MissingResourceMessage(u"Data/gfx/Cherry.png"));
 
+    if (Launch().full_screen) vexel::SetGraphicsScale(window_scale);
     if (!vexel::OpenGraphics(game.ScreenWidth, game.ScreenHeight, 0, 60, 0)) {
         StopStarting(NoWindowMessage());
     }

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "graphics/internal/builtin_drivers.h"
+#include "graphics/internal/detail_decoding.h"
 #include "runtime/startup.h"
 #include "system/hook.h"
 #include "system/polled_input.h"
@@ -288,6 +289,8 @@ void FlipGraphics(int32_t sync) {
     } else {
         s.driver->Flip(s.hard_sync ? 1 : 0);
     }
+    // With a frame on screen, high-resolution pictures queued meanwhile can be decoded.
+    StartQueuedDetailJobs();
 }
 
 void CloseOpenedGraphics() {
@@ -343,9 +346,11 @@ int32_t GraphicsScale() {
 
 int32_t GraphicsDetailScale() {
     if (!State().current) return GraphicsScale();
-    // A view a hair above a whole scale (rounding of the bars) still counts as that scale.
-    const float scale = CurrentGraphicsView().scale;
-    return std::clamp(static_cast<int32_t>(std::ceil(scale - 1.0f / 64)), 1, 4);
+    return DetailScaleFor(CurrentGraphicsView().scale);
+}
+
+int32_t DetailScaleFor(float view_scale) {
+    return std::clamp(static_cast<int32_t>(std::ceil(view_scale - 1.0f / 64)), 1, 4);
 }
 
 int32_t SetGraphicsFullScreen(int32_t on) {

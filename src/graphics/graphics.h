@@ -164,6 +164,9 @@ int32_t GraphicsScale();
 // The whole scale pictures and text are made for: the current context's view scale rounded
 // up, or GraphicsScale() while no context is current; 1 to 4.
 int32_t GraphicsDetailScale();
+// The whole scale pictures and text shown at `view_scale` are made for: rounded up, where a
+// hair above a whole scale (the rounding of the bars) still counts as that scale; 1 to 4.
+int32_t DetailScaleFor(float view_scale);
 
 // The current context covers its monitor (1) or goes back to its window (0); its textures
 // and GL context stay, only the view and the mouse mapping follow the new surface. 1 when

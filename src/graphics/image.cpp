@@ -1,9 +1,12 @@
 #include "graphics/image.h"
 
+#include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "graphics/for_testing.h"
 #include "graphics/graphics.h"
+#include "graphics/internal/detail_decoding.h"
 #include "graphics/internal/truncate.h"
 #include "graphics/vex2d.h"
 #include "pixmap/pixmap_loader.h"
@@ -17,6 +20,7 @@ struct ImageSettings {
     int32_t key_red = 0, key_green = 0, key_blue = 0;
     int32_t auto_mid_handle = 0;
     int32_t auto_flags = ImageFlagMasked | ImageFlagFiltered;
+    bool detail_in_background = false;
 };
 
 ImageSettings& Settings() {
@@ -57,14 +61,15 @@ String DetailPath(const String& path, int32_t scale) {
 
 }  // namespace
 
+bool ImageSource::MayHaveDetail() const {
+    const String& path = url_.Text();
+    return !pixmap_ && !url_.IsStream() && !path.empty() && path.find(u"::") == String::npos;
+}
+
 PixmapPtr ImageSource::DetailPixmap(int32_t scale, int32_t& found) const {
     found = 1;
+    if (scale <= 1 || !MayHaveDetail()) return nullptr;
     const String& path = url_.Text();
-    // Only plain file paths have files beside them.
-    if (scale <= 1 || pixmap_ || url_.IsStream() || path.empty() ||
-        path.find(u"::") != String::npos) {
-        return nullptr;
-    }
     scale = std::min(scale, kLargestDetailScale);
     std::vector<int32_t> order;
     for (int32_t k = scale; k <= kLargestDetailScale; ++k)
@@ -82,16 +87,33 @@ PixmapPtr ImageSource::DetailPixmap(int32_t scale, int32_t& found) const {
     return nullptr;
 }
 
+TImage::~TImage() {
+    if (detail_job) detail_job->Drop();
+}
+
+void TImage::FinishDetail() {
+    if (!detail_job) return;
+    DetailFrames detail = std::exchange(detail_job, nullptr)->Take();
+    detail_scale = detail.scale;
+    detail_pixmaps.assign(pixmaps.size(), nullptr);
+    for (size_t f = 0; f < detail.frames.size() && f < pixmaps.size(); ++f) {
+        if (detail_pending[f]) detail_pixmaps[f] = std::move(detail.frames[f]);
+    }
+    detail_pending.clear();
+    std::fill(seqs.begin(), seqs.end(), 0);  // made again from the detail when next drawn
+}
+
 std::shared_ptr<TImageFrame> TImage::Frame(int32_t index) {
     if (!Valid(index)) return nullptr;
     const size_t i = static_cast<size_t>(index);
+    // Enlarged on the surface, a texture looks best filtered, and sharpest made from the
+    // high-resolution picture.
+    const bool enlarged = CurrentGraphicsView().scale > 1;
+    if (enlarged && detail_job && detail_job->Done()) FinishDetail();
     const int32_t generation = GraphicsGeneration();
     if (seqs[i] == generation) return frames[i];
     TVex2DDriver& driver = CurrentVex2DDriver();
     frames[i] = nullptr;
-    // Enlarged on the surface, a texture looks best filtered, and sharpest made from the
-    // high-resolution picture.
-    const bool enlarged = CurrentGraphicsView().scale > 1;
     if (enlarged && i < detail_pixmaps.size() && detail_pixmaps[i]) {
         frames[i] =
             driver.CreateDetailedFrame(detail_pixmaps[i], flags | ImageFlagFiltered, detail_scale);
@@ -110,7 +132,7 @@ PixmapPtr TImage::Lock(int32_t index, int32_t, int32_t write) {
     if (write != 0) {
         frames[i] = nullptr;
         seqs[i] = 0;
-        if (i < detail_pixmaps.size()) detail_pixmaps[i] = nullptr;
+        DropDetail(i);
     }
     if (!pixmaps[i]) pixmaps[i] = NewPixmap(width, height, PIXEL_RGBA32, 4);
     return pixmaps[i];
@@ -125,41 +147,43 @@ void TImage::SetPixmap(int32_t index, PixmapPtr pixmap) {
     pixmaps[i] = std::move(pixmap);
     frames[i] = nullptr;
     seqs[i] = 0;
-    if (i < detail_pixmaps.size()) detail_pixmaps[i] = nullptr;
+    DropDetail(i);
+}
+
+void TImage::DropDetail(size_t index) {
+    if (index < detail_pixmaps.size()) detail_pixmaps[index] = nullptr;
+    if (index < detail_pending.size()) detail_pending[index] = false;
 }
 
 namespace {
 
 // The high-resolution picture of `source` cut like the ordinary one into the image's frames:
-// frame f's cell is `scale` times the ordinary cell. A picture whose size is not exactly
-// `scale` times the ordinary one's does not fit the frames and is not used.
+// decoded now, or queued for a worker while detail loads in the background.
 void AttachDetail(TImage& image, const ImageSource& source, const TPixmap& ordinary,
                   int32_t first_cell, int32_t across) {
-    int32_t scale = 1;
-    const PixmapPtr detail = source.DetailPixmap(GraphicsDetailScale(), scale);
-    if (!detail || detail->width != ordinary.width * scale ||
-        detail->height != ordinary.height * scale) {
+    const int32_t scale = GraphicsDetailScale();
+    if (scale <= 1 || !source.MayHaveDetail() || image.pixmaps.empty()) return;
+    const DetailCut cut{ordinary.width,
+                        ordinary.height,
+                        image.width,
+                        image.height,
+                        first_cell,
+                        across,
+                        static_cast<int32_t>(image.pixmaps.size()),
+                        (image.flags & ImageFlagMasked) != 0,
+                        image.mask_r,
+                        image.mask_g,
+                        image.mask_b};
+    if (Settings().detail_in_background) {
+        image.detail_job = std::make_shared<DetailJob>(source, scale, cut);
+        image.detail_pending.assign(image.pixmaps.size(), true);
+        QueueDetailJob(image.detail_job);
         return;
     }
-    const int32_t cell_width = image.width * scale;
-    const int32_t cell_height = image.height * scale;
-    const auto count = static_cast<int32_t>(image.pixmaps.size());
-    image.detail_pixmaps.resize(image.pixmaps.size());
-    image.detail_scale = scale;
-    for (int32_t f = 0; f < count; ++f) {
-        const int32_t cell = first_cell + f;
-        // Windows on the picture, not copies: detail pixmaps are only read, and a large strip
-        // would otherwise be copied once more at start-up.
-        PixmapPtr pixmap =
-            count == 1 && first_cell == 0
-                ? detail
-                : detail->Window(cell_width * (cell % across), cell_height * (cell / across),
-                                 cell_width, cell_height);
-        if ((image.flags & ImageFlagMasked) != 0 && !HasAlpha(pixmap->format)) {
-            pixmap = ColorKeyPixmap(*pixmap, image.mask_r, image.mask_g, image.mask_b);
-        }
-        image.detail_pixmaps[static_cast<size_t>(f)] = std::move(pixmap);
-    }
+    DetailFrames detail = DecodeDetailFrames(source, scale, cut);
+    if (detail.frames.empty()) return;
+    image.detail_scale = detail.scale;
+    image.detail_pixmaps = std::move(detail.frames);
 }
 
 }  // namespace
@@ -351,6 +375,14 @@ void TileImageFrame(TImage& image, float x, float y, int32_t frame) {
         }
     }
     RefreshDrawMatrix();
+}
+
+void SetImageDetailInBackground(int32_t on) {
+    Settings().detail_in_background = on != 0;
+}
+
+void FinishImageDetail(TImage& image) {
+    image.FinishDetail();
 }
 
 void ResetImageSettingsForTesting() {

@@ -11,6 +11,8 @@
 
 namespace vexel {
 
+class DetailJob;
+
 // Image flags.
 inline constexpr int32_t ImageFlagMasked = 1;     // frames without alpha are colour-keyed
 inline constexpr int32_t ImageFlagFiltered = 2;   // linear texture filtering
@@ -32,6 +34,8 @@ class ImageSource {
 
     // The pixmap itself, or the one loaded from the url (null when it cannot be read).
     PixmapPtr Pixmap() const;
+    // A plain file path, which can have high-resolution files beside it.
+    bool MayHaveDetail() const;
     // For a file path "Name.png" and `scale` above 1: the high-resolution picture beside it,
     // "Name@2x.png" or "Name@3x.png" (up to @4x), the nearest at or above `scale`, else the
     // largest below it; `found` is its scale. Null (found 1) when there is none.
@@ -60,6 +64,13 @@ class TImage : public Object {
     // from `pixmaps`. Empty when the image has none. Writing a frame drops its detail.
     std::vector<PixmapPtr> detail_pixmaps;
     int32_t detail_scale = 1;
+    // While the high-resolution picture is being decoded in the background: its job, and the
+    // frames its result is still for (writing a frame drops it). Until the job is done the
+    // frames draw from `pixmaps`, filtered.
+    std::shared_ptr<DetailJob> detail_job;
+    std::vector<bool> detail_pending;
+
+    ~TImage() override;
 
     // Slot filler of the virtual-operation order; 0.
     virtual int _pad() { return 0; }
@@ -74,6 +85,9 @@ class TImage : public Object {
     // Stores a frame's pixmap, colour-keyed first when the image is masked and the pixmap has
     // no alpha.
     virtual void SetPixmap(int32_t index, PixmapPtr pixmap);
+    // Takes the background job's high-resolution frames now, decoding them on this thread
+    // when no worker has begun, or waiting for the one that has. Nothing without a job.
+    void FinishDetail();
 
     // An image of `frame_count` frames without pixmaps yet, with the flags and mask colour.
     static std::shared_ptr<TImage> Create(int32_t width, int32_t height, int32_t frame_count,
@@ -91,6 +105,7 @@ class TImage : public Object {
 
   private:
     bool Valid(int32_t index) const { return index >= 0 && index < std::ssize(pixmaps); }
+    void DropDetail(size_t index);
 };
 
 using ImagePtr = std::shared_ptr<TImage>;
@@ -129,6 +144,14 @@ int32_t ImageHeightOf(const TImage& image);
 PixmapPtr LockImageFrame(TImage& image, int32_t frame, int32_t read, int32_t write);
 void UnlockImageFrame(TImage& image, int32_t frame);
 // @}
+// On (non-zero), images loaded from now on for a scale above 1 decode their high-resolution
+// files ("Name@2x.png" ...) on a worker thread, which begins once a frame has been presented,
+// instead of while they load; until one is decoded its image draws from the ordinary picture,
+// filtered. Off (the default), they are decoded as the image loads. Link any pixmap loader or
+// stream factory of the program's own before turning it on.
+void SetImageDetailInBackground(int32_t on);
+// TImage::FinishDetail: the image's high-resolution frames ready now.
+void FinishImageDetail(TImage& image);
 // Copies the window pixels at (x, y) of the image's size into the frame.
 void GrabImageFrame(TImage& image, int32_t x, int32_t y, int32_t frame);
 

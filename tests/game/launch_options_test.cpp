@@ -55,5 +55,17 @@ TEST(LaunchOptions, TheScaleIsTheLargestThatKeepsTheWindowWithinNinetyPercentOfT
     EXPECT_EQ(FittingScale(0, 0, 1024, 512), 1);
 }
 
+// Started full-screen, the pictures are made for the full-screen view: its scale rounded up.
+TEST(LaunchOptions, FullScreenPicturesAreMadeForTheFullScreenViewsScaleRoundedUp) {
+    EXPECT_EQ(FullScreenDetailScale(1024, 768, 1024, 512), 1);
+    EXPECT_EQ(FullScreenDetailScale(1280, 1024, 1024, 512), 2);  // 1.25
+    EXPECT_EQ(FullScreenDetailScale(1920, 1080, 1024, 512), 2);  // 1.875
+    EXPECT_EQ(FullScreenDetailScale(2050, 1026, 1024, 512), 2);  // a hair above 2
+    EXPECT_EQ(FullScreenDetailScale(2560, 1440, 1024, 512), 3);  // 2.5
+    EXPECT_EQ(FullScreenDetailScale(3840, 2160, 1024, 512), 4);  // 3.75
+    EXPECT_EQ(FullScreenDetailScale(7680, 4320, 1024, 512), 4);  // 7.5, the largest there is
+    EXPECT_EQ(FullScreenDetailScale(0, 0, 1024, 512), 0);
+}
+
 }  // namespace
 }  // namespace morvelle

@@ -2,13 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "graphics/for_testing.h"
 #include "graphics/graphics.h"
+#include "graphics/internal/detail_decoding.h"
 #include "graphics/vex2d.h"
 #include "pixmap/pixmap.h"
+#include "pixmap/png_loader.h"
+#include "support/test_support.h"
 
 namespace vexel {
 namespace {
@@ -117,6 +122,36 @@ TEST_F(Images, StripsAreCutLeftToRightThenTopToBottom) {
     // Cells without area or before the first cell are refused rather than divided by.
     EXPECT_EQ(LoadImageStrip(picture, 0, 64, 0, 1, 0), nullptr);
     EXPECT_EQ(LoadImageStrip(picture, 128, 64, -1, 1, 0), nullptr);
+}
+
+// The high-resolution file of a strip, decoded by the worker, is cut like the ordinary one.
+TEST_F(Images, DetailDecodedInTheBackgroundIsCutLikeTheStripAndHandedOver) {
+    testing::TempDir folder;
+    ASSERT_TRUE(SavePNGPixmap(*CellPicture(512, 128, 128, 64, PIXEL_RGBA32),
+                              FromUtf8(folder / "Strip.png"), 1));
+    ASSERT_TRUE(SavePNGPixmap(*CellPicture(1024, 256, 256, 128, PIXEL_RGBA32),
+                              FromUtf8(folder / "Strip@2x.png"), 1));
+    SelectGraphics(nullptr);  // no context: the scale set below decides the detail
+    SetGraphicsScale(2);
+    SetImageDetailInBackground(1);
+    const auto strip = LoadImageStrip(FromUtf8(folder / "Strip.png"), 128, 64, 2, 4, 0);
+    SetGraphicsScale(0);
+    ASSERT_TRUE(strip && strip->detail_job);
+    EXPECT_TRUE(strip->detail_pixmaps.empty()) << "nothing decoded while loading";
+    StartQueuedDetailJobs();
+    for (int tries = 0; tries < 500 && !strip->detail_job->Done(); ++tries)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(strip->detail_job->Done());
+    FinishImageDetail(*strip);
+    EXPECT_EQ(strip->detail_job, nullptr);
+    EXPECT_EQ(strip->detail_scale, 2);
+    ASSERT_EQ(strip->detail_pixmaps.size(), 4u);
+    for (int32_t i = 0; i < 4; ++i) {
+        const auto& cell = strip->detail_pixmaps[static_cast<size_t>(i)];
+        ASSERT_TRUE(cell && cell->width == 256 && cell->height == 128);
+        EXPECT_EQ(static_cast<uint32_t>(cell->ReadPixel(0, 0)) >> 16 & 0xFF,
+                  static_cast<uint32_t>(i + 2));
+    }
 }
 
 TEST_F(Images, PicturesWithoutAlphaAreKeyedAndPicturesWithAlphaAreNot) {

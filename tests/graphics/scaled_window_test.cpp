@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "graphics/collision.h"
 #include "graphics/gl/gl_graphics.h"
 #include "graphics/gl/gl_vex2d_driver.h"
@@ -25,6 +27,7 @@
 #include "graphics/graphics.h"
 #include "graphics/image.h"
 #include "graphics/image_font.h"
+#include "graphics/internal/detail_decoding.h"
 #include "graphics/vex2d.h"
 #include "support/test_support.h"
 #include "system/polled_input.h"
@@ -327,6 +330,39 @@ TEST_F(ScaledWindow, ImagesDrawTheirHighResolutionPictureWithTheOrdinarySizeAndM
         }
         CloseOpenedGraphics();
     }
+
+    // Decoded in the background: the ordinary picture until a worker, started by the first
+    // flip, is done; then the detail, except for a frame written meanwhile.
+    Open(2);
+    SetImageDetailInBackground(1);
+    const auto later = LoadImageFrom(FromUtf8(base), 0);
+    const auto strip = LoadImageStrip(FromUtf8(folder.path() + "/Strip.tga"), 4, 4, 0, 2, 0);
+    SetImageDetailInBackground(0);
+    ASSERT_TRUE(later && strip && later->detail_job);
+    constexpr uint32_t kBlue = 0xFF0000FFu;
+    LockImageFrame(*strip, 1, 1, 1)->ClearPixels(static_cast<int32_t>(kBlue));
+    const auto draw = [&] {
+        ClearScreen();
+        DrawImageFrame(*later, 10, 10, 0);
+        DrawImageFrame(*strip, 100, 100, 0);
+        DrawImageFrame(*strip, 110, 100, 1);
+        return ReadSurface();
+    };
+    const Surface before = draw();
+    EXPECT_EQ(before.At(21, 20), kRed);
+    EXPECT_EQ(before.At(202, 202), kRed);
+    EXPECT_TRUE(later->detail_job && !later->detail_job->Done()) << "no frame presented yet";
+    FlipGraphics(0);
+    for (int tries = 0; tries < 500 && !later->detail_job->Done(); ++tries)
+        usleep(10000);
+    FinishImageDetail(*strip);
+    const Surface after = draw();
+    EXPECT_EQ(later->detail_job, nullptr) << "taken by the draw once done";
+    EXPECT_EQ(after.At(20, 20), kWhite);
+    EXPECT_EQ(after.At(21, 20), kBlack);
+    EXPECT_EQ(after.At(202, 202), kWhite);
+    EXPECT_EQ(after.At(222, 202), kBlue) << "the written frame keeps its pixels";
+    EXPECT_EQ(after.At(223, 202), kBlue);
 }
 
 // Fragments that `draw` has the rasteriser write once submitted (an occlusion query's samples

@@ -282,6 +282,53 @@ void CopyPixel(TPixmap& pixmap, int32_t from_x, int32_t from_y, int32_t to_x, in
     std::memcpy(pixmap.PixelPtr(to_x, to_y), pixmap.PixelPtr(from_x, from_y), 4);
 }
 
+// The image (RGBA) at the top left of a texture_width × texture_height pixmap whose other
+// texels are clear, but for the image's last column and row repeated once beside it.
+PixmapPtr PaddedWithClearTexels(const TPixmap& image, int32_t texture_width,
+                                int32_t texture_height) {
+    const int32_t w = image.width, h = image.height;
+    PixmapPtr upload = NewPixmap(texture_width, texture_height, PIXEL_RGBA32, 4);
+    upload->Paste(image, 0, 0);
+    // Only the texels the image leaves free are cleared: right of it, then below.
+    const auto right_bytes = static_cast<size_t>(texture_width - w) * 4;
+    for (int32_t y = 0; right_bytes > 0 && y < h; ++y)
+        std::memset(upload->PixelPtr(w, y), 0, right_bytes);
+    for (int32_t y = h; y < texture_height; ++y)
+        std::memset(upload->PixelPtr(0, y), 0, static_cast<size_t>(texture_width) * 4);
+    if (w < texture_width) {
+        for (int32_t y = 0; y < h; ++y)
+            CopyPixel(*upload, w - 1, y, w, y);
+    }
+    if (h < texture_height) {
+        for (int32_t x = 0; x < w; ++x)
+            CopyPixel(*upload, x, h - 1, x, h);
+    }
+    if (w < texture_width && h < texture_height) CopyPixel(*upload, w - 1, h - 1, w, h);
+    return upload;
+}
+
+// Into level 0 of the bound texture, which is larger than the RGBA image at its top left:
+// the image's last column and row once more beside it (and its corner texel diagonally), so
+// that filtering at the image's edge reads image texels. A texture without smaller levels
+// is never sampled further out than that, so the rest of it is left as allocated.
+void UploadRepeatedEdges(const TPixmap& rgba, int32_t texture_width, int32_t texture_height) {
+    const int32_t w = rgba.width, h = rgba.height;
+    const bool column = w < texture_width, row = h < texture_height;
+    // The column below the image's right edge reaches the corner when there is a row too.
+    std::vector<uint32_t> edge(static_cast<size_t>(std::max(w, h) + 1));
+    if (column) {
+        for (int32_t y = 0; y < h; ++y)
+            std::memcpy(&edge[static_cast<size_t>(y)], rgba.PixelPtr(w - 1, y), 4);
+        if (row) edge[static_cast<size_t>(h)] = edge[static_cast<size_t>(h - 1)];
+        VEXEL_GL(glTexSubImage2D(GL_TEXTURE_2D, 0, w, 0, 1, row ? h + 1 : h, GL_RGBA,
+                                 GL_UNSIGNED_BYTE, edge.data()));
+    }
+    if (row) {
+        VEXEL_GL(glTexSubImage2D(GL_TEXTURE_2D, 0, 0, h, w, 1, GL_RGBA, GL_UNSIGNED_BYTE,
+                                 rgba.PixelPtr(0, h - 1)));
+    }
+}
+
 }  // namespace
 
 // ---- TGLImageFrame ----
@@ -891,38 +938,25 @@ std::shared_ptr<TGLImageFrame> TGLImageFrame::CreateFromPixmap(const PixmapPtr& 
     PixmapPtr source = pixmap;
     if (w != pixmap->width || h != pixmap->height) source = ScalePixmap(*pixmap, w, h);
 
-    PixmapPtr upload;
-    if (w < texture_width || h < texture_height) {
-        upload = NewPixmap(texture_width, texture_height, PIXEL_RGBA32, 4);
-        upload->Paste(*source, 0, 0);
-        // Only the texels the image leaves free are cleared: right of it, then below.
-        const auto right_bytes = static_cast<size_t>(texture_width - w) * 4;
-        for (int32_t y = 0; right_bytes > 0 && y < h; ++y)
-            std::memset(upload->PixelPtr(w, y), 0, right_bytes);
-        for (int32_t y = h; y < texture_height; ++y)
-            std::memset(upload->PixelPtr(0, y), 0, static_cast<size_t>(texture_width) * 4);
-        // Repeat the last column and row once so that filtering at the image's edge reads
-        // image texels rather than the empty rest of the texture.
-        if (w < texture_width) {
-            for (int32_t y = 0; y < h; ++y)
-                CopyPixel(*upload, w - 1, y, w, y);
-        }
-        if (h < texture_height) {
-            for (int32_t x = 0; x < w; ++x)
-                CopyPixel(*upload, x, h - 1, x, h);
-        }
-        if (w < texture_width && h < texture_height) CopyPixel(*upload, w - 1, h - 1, w, h);
-    } else {
-        upload = AsRGBA(source);
-    }
-
+    const bool mipmapped = (flags & ImageFlagMipmapped) != 0;
+    const bool padded = w < texture_width || h < texture_height;
     auto frame = std::make_shared<TGLImageFrame>();
     frame->image_width = w;
     frame->image_height = h;
-    frame->mipmapped = (flags & ImageFlagMipmapped) != 0;
-    MeasureContent(*upload, w, h, *frame);
-    frame->name = CreateTexture(texture_width, texture_height, flags);
-    UploadTextureLevels(*upload, (flags & ImageFlagMipmapped) != 0);
+    frame->mipmapped = mipmapped;
+    if (padded && mipmapped) {
+        // Smaller levels average the texels beside the image too, so they must be clear.
+        const PixmapPtr upload = PaddedWithClearTexels(*source, texture_width, texture_height);
+        MeasureContent(*upload, w, h, *frame);
+        frame->name = CreateTexture(texture_width, texture_height, flags);
+        UploadTextureLevels(*upload, true);
+    } else {
+        const PixmapPtr rgba = AsRGBA(source);
+        MeasureContent(*rgba, w, h, *frame);
+        frame->name = CreateTexture(texture_width, texture_height, flags);
+        UploadTextureLevels(*rgba, mipmapped);
+        if (padded) UploadRepeatedEdges(*rgba, texture_width, texture_height);
+    }
     frame->seq = GraphicsGeneration();
     frame->uscale = 1.0f / static_cast<float>(texture_width);
     frame->vscale = 1.0f / static_cast<float>(texture_height);

@@ -1,0 +1,81 @@
+#pragma once
+
+// High-resolution pictures of images decoded away from the main thread. An image loaded for
+// a scale above 1 while background detail is on queues a job instead of decoding its
+// "Name@Nx" file at once; the queued jobs go to a worker thread when a frame has been
+// presented (FlipGraphics), so the first frames are never held up by them, and the image
+// draws from its ordinary picture until its job is done.
+//
+// A job's inputs are set on the main thread before it is queued and never change; its result
+// is written by whichever thread decodes it and read by the main thread once Done() is true.
+// A worker reads the pixmap loaders and stream factories as linked: a program links its own
+// before it loads images in the background.
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "graphics/image.h"
+#include "pixmap/pixmap.h"
+
+namespace vexel {
+
+// What a high-resolution picture gives an image: its frames at `scale` times their size
+// (none when there is no fitting file).
+struct DetailFrames {
+    std::vector<PixmapPtr> frames;
+    int32_t scale = 1;
+};
+
+// How the image's frames are cut from its ordinary picture, to cut the high-resolution one
+// alike: `count` cells of width × height from `first_cell`, `across` to a row of a picture
+// of picture_width × picture_height, colour-keyed with the mask colour when `masked`.
+struct DetailCut {
+    int32_t picture_width = 0, picture_height = 0;
+    int32_t width = 0, height = 0;
+    int32_t first_cell = 0, across = 1, count = 0;
+    bool masked = false;
+    int32_t mask_r = 0, mask_g = 0, mask_b = 0;
+};
+
+// Decodes the source's high-resolution file for `scale` and cuts it into frames. A picture
+// whose size is not exactly its scale times the ordinary one's does not fit and gives none.
+// Any thread; the source must be a plain file path (ImageSource::MayHaveDetail).
+DetailFrames DecodeDetailFrames(const ImageSource& source, int32_t scale, const DetailCut& cut);
+
+class DetailJob {
+  public:
+    DetailJob(ImageSource source, int32_t scale, DetailCut cut)
+        : source_(std::move(source)), scale_(scale), cut_(cut) {}
+
+    // The result is there to take. Any thread.
+    bool Done() const { return state_.load(std::memory_order_acquire) == kDone; }
+    // Decodes on the calling thread unless another thread has begun; then waits for it.
+    // Main thread (the worker uses Run).
+    DetailFrames Take();
+    // Decodes unless another thread has begun or the job was dropped. Any thread.
+    void Run();
+    // Nobody wants the result any more: a worker that has not begun skips it.
+    void Drop() { dropped_.store(true, std::memory_order_relaxed); }
+
+  private:
+    enum State : int { kQueued, kRunning, kDone };
+
+    bool Claim();
+
+    const ImageSource source_;
+    const int32_t scale_;
+    const DetailCut cut_;
+    std::atomic<bool> dropped_{false};
+    std::atomic<int> state_{kQueued};
+    DetailFrames result_;  // written by the thread that claimed the job, before kDone
+};
+
+// Queues a job for the next StartQueuedDetailJobs. Main thread.
+void QueueDetailJob(std::shared_ptr<DetailJob> job);
+// Hands the queued jobs, in order, to a new worker thread; nothing when none are queued.
+// Main thread.
+void StartQueuedDetailJobs();
+
+}  // namespace vexel
