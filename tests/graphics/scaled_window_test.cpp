@@ -395,11 +395,13 @@ long FragmentsDrawnBy(const std::function<void()>& draw) {
     return static_cast<long>(samples);
 }
 
-// An image frame drawn at (x, y), inside the viewport (201, 151, 17, 21) when `clipped`.
+// An image frame drawn at (x, y) and `scale` times its size, inside the viewport
+// (201, 151, 17, 21) when `clipped`.
 struct Placement {
     TImage* image;
     float x, y;
     bool clipped;
+    float scale = 1;
 };
 
 // Each placement as one whole quad by plain GL in the current view, blended by alpha as
@@ -424,9 +426,10 @@ void DrawWholeQuads(const std::vector<Placement>& placements) {
             glScissor(view.x + edge(201), surface_height - view.y - edge(172),
                       edge(218) - edge(201), edge(172) - edge(151));
         }
-        const auto w = static_cast<float>(p.image->width), h = static_cast<float>(p.image->height);
-        const float s1 = w * frame.texel_scale * frame.uscale;
-        const float t1 = h * frame.texel_scale * frame.vscale;
+        const float w = static_cast<float>(p.image->width) * p.scale;
+        const float h = static_cast<float>(p.image->height) * p.scale;
+        const float s1 = static_cast<float>(p.image->width) * frame.texel_scale * frame.uscale;
+        const float t1 = static_cast<float>(p.image->height) * frame.texel_scale * frame.vscale;
         glBindTexture(GL_TEXTURE_2D, frame.name);
         glBegin(GL_QUADS);
         glTexCoord2f(0, 0);
@@ -445,11 +448,13 @@ void DrawWholeQuads(const std::vector<Placement>& placements) {
 
 // Opaque frames at 1:1, at 2 and at 3 texels a pixel, overlapping one another at positions
 // off the grid of whole drawing units, a translucent frame and hills with a clear sky between
-// them, one frame inside a viewport, one at a position between sixty-fourths of a pixel: the
-// quads that later opaque quads cover are cut at whole drawing units (at 3, every third
-// window pixel; full screen at 3.75, every fifteenth), the hills between whole image pixels,
-// and a frame drawn 1:1 on the texel grid is filtered nearest; the frame must equal its
-// quads drawn whole with their textures' own filtering.
+// them, one frame inside a viewport, and frames at a quarter of their size at positions
+// between sixty-fourths of a pixel, each partly covered by the next: the quads that later
+// opaque quads cover are cut at whole drawing units (at 3, every third window pixel; full
+// screen at 3.75, every fifteenth), the hills between whole image pixels, those off the
+// sixty-fourths not at all (pieces of them would round differently from the whole), and a
+// frame drawn 1:1 on the texel grid is filtered nearest; the frame must equal its quads drawn
+// whole with their textures' own filtering.
 TEST_F(ScaledWindow, CoveredFramesCutAtWholeUnitsMatchTheUncutFramePixelForPixel) {
     testing::TempDir folder;
     std::vector<uint32_t> pattern;
@@ -459,6 +464,11 @@ TEST_F(ScaledWindow, CoveredFramesCutAtWholeUnitsMatchTheUncutFramePixelForPixel
                               static_cast<uint32_t>(y * 5) << 8 | ((x ^ y) & 1) * 255);
     WriteTga(folder.path() + "/Three.tga", 16, 16, Solid(16, 16, kRed));
     WriteTga(folder.path() + "/Three@3x.tga", 48, 48, pattern);
+    std::vector<uint32_t> noise;
+    for (uint32_t i = 0; i < 192 * 192; ++i)
+        noise.push_back(0xFF000000u | (i * 2654435761u >> 8 & 0xFFFFFFu));
+    WriteTga(folder.path() + "/Big.tga", 64, 64, Solid(64, 64, kRed));
+    WriteTga(folder.path() + "/Big@3x.tga", 192, 192, noise);
     pattern.resize(32 * 32);
     WriteTga(folder.path() + "/Two.tga", 16, 16, Solid(16, 16, kRed));
     WriteTga(folder.path() + "/Two@2x.tga", 32, 32, pattern);
@@ -490,6 +500,7 @@ TEST_F(ScaledWindow, CoveredFramesCutAtWholeUnitsMatchTheUncutFramePixelForPixel
                                    LoadImageFrom(plain, 0)};
         const auto translucent = LoadImageFrom(glass, 0);
         const auto landscape = LoadImageFrom(hills, 0);
+        const auto big = LoadImageFrom(FromUtf8(folder.path() + "/Big.tga"), 0);
         std::vector<Placement> placements;
         for (int32_t i = 0; i < 12; ++i) {
             placements.push_back({images[i % 3].get(), 100 + 13.25f * static_cast<float>(i),
@@ -501,13 +512,21 @@ TEST_F(ScaledWindow, CoveredFramesCutAtWholeUnitsMatchTheUncutFramePixelForPixel
         placements.push_back({images[0].get(), 250.25f, 180.5f, false});
         placements.push_back({images[2].get(), 300.111f, 200.3f, false});
         placements.push_back({images[0].get(), 310, 210, false});
+        for (int32_t i = 0; i < 40; ++i) {
+            const float x = 400 + 14.111f * static_cast<float>(i),
+                        y = 300.16f + static_cast<float>(i % 7) * 0.37f;
+            placements.push_back({big.get(), x, y, false, 0.25f});
+            placements.push_back({images[2].get(), x + 9, y + 6, false});
+        }
         const auto draw = [&] {
             SetClearColor(0, 0, 0);
             ClearScreen();
             SetDrawBlend(BlendAlpha);
             for (const Placement& p : placements) {
                 if (p.clipped) SetDrawViewport(201, 151, 17, 21);
+                SetDrawScale(p.scale, p.scale);
                 DrawImageFrame(*p.image, p.x, p.y, 0);
+                SetDrawScale(1, 1);
                 SetDrawViewport(0, 0, 1024, 512);
             }
         };
