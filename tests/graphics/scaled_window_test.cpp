@@ -395,11 +395,61 @@ long FragmentsDrawnBy(const std::function<void()>& draw) {
     return static_cast<long>(samples);
 }
 
-// Opaque frames at 1:1, at 2 and at 3 texels a pixel, overlapping one another at positions off
-// the grid of whole drawing units, a translucent frame and hills with a clear sky between
-// them, one frame inside a viewport: the quads that later opaque quads cover are cut at whole
-// drawing units (at 3, every third window pixel; full screen at 3.75, every fifteenth), and
-// each frame must show what it shows when it is submitted on its own and so drawn uncut.
+// An image frame drawn at (x, y), inside the viewport (201, 151, 17, 21) when `clipped`.
+struct Placement {
+    TImage* image;
+    float x, y;
+    bool clipped;
+};
+
+// Each placement as one whole quad by plain GL in the current view, blended by alpha as
+// BlendAlpha does, its texture filtered as it was made.
+void DrawWholeQuads(const std::vector<Placement>& placements) {
+    SubmitGLVex2DDrawing();
+    const GraphicsView view = CurrentGraphicsView();
+    int32_t surface_width = 0, surface_height = 0;
+    CurrentGraphics()->GetSurface(surface_width, surface_height);
+    const auto edge = [&](float logical) {
+        return static_cast<GLint>(std::lround(logical * view.scale));
+    };
+    glEnable(GL_TEXTURE_2D);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glDisable(GL_ALPHA_TEST);
+    glColor4ub(255, 255, 255, 255);
+    for (const Placement& p : placements) {
+        const auto& frame = *std::static_pointer_cast<TGLImageFrame>(p.image->Frame(0));
+        if (p.clipped) {
+            glEnable(GL_SCISSOR_TEST);
+            glScissor(view.x + edge(201), surface_height - view.y - edge(172),
+                      edge(218) - edge(201), edge(172) - edge(151));
+        }
+        const auto w = static_cast<float>(p.image->width), h = static_cast<float>(p.image->height);
+        const float s1 = w * frame.texel_scale * frame.uscale;
+        const float t1 = h * frame.texel_scale * frame.vscale;
+        glBindTexture(GL_TEXTURE_2D, frame.name);
+        glBegin(GL_QUADS);
+        glTexCoord2f(0, 0);
+        glVertex2f(p.x, p.y);
+        glTexCoord2f(s1, 0);
+        glVertex2f(p.x + w, p.y);
+        glTexCoord2f(s1, t1);
+        glVertex2f(p.x + w, p.y + h);
+        glTexCoord2f(0, t1);
+        glVertex2f(p.x, p.y + h);
+        glEnd();
+        glDisable(GL_SCISSOR_TEST);
+    }
+    SelectGraphics(TVex2DGraphics::Current());  // the driver's caches no longer hold
+}
+
+// Opaque frames at 1:1, at 2 and at 3 texels a pixel, overlapping one another at positions
+// off the grid of whole drawing units, a translucent frame and hills with a clear sky between
+// them, one frame inside a viewport, one at a position between sixty-fourths of a pixel: the
+// quads that later opaque quads cover are cut at whole drawing units (at 3, every third
+// window pixel; full screen at 3.75, every fifteenth), the hills between whole image pixels,
+// and a frame drawn 1:1 on the texel grid is filtered nearest; the frame must equal its
+// quads drawn whole with their textures' own filtering.
 TEST_F(ScaledWindow, CoveredFramesCutAtWholeUnitsMatchTheUncutFramePixelForPixel) {
     testing::TempDir folder;
     std::vector<uint32_t> pattern;
@@ -440,30 +490,34 @@ TEST_F(ScaledWindow, CoveredFramesCutAtWholeUnitsMatchTheUncutFramePixelForPixel
                                    LoadImageFrom(plain, 0)};
         const auto translucent = LoadImageFrom(glass, 0);
         const auto landscape = LoadImageFrom(hills, 0);
-        // `submit` after each frame leaves no later quad in the batch to cut an earlier one.
-        const auto draw = [&](bool submit) {
-            const auto next = [&] {
-                if (submit) SubmitGLVex2DDrawing();
-            };
+        std::vector<Placement> placements;
+        for (int32_t i = 0; i < 12; ++i) {
+            placements.push_back({images[i % 3].get(), 100 + 13.25f * static_cast<float>(i),
+                                  80 + 9.5f * static_cast<float>(i), false});
+            if (i == 4) placements.push_back({translucent.get(), 150.5f, 120, false});
+            if (i == 7) placements.push_back({landscape.get(), 160, 130.75f, false});
+        }
+        placements.push_back({images[2].get(), 195.5f, 150, true});
+        placements.push_back({images[0].get(), 250.25f, 180.5f, false});
+        placements.push_back({images[2].get(), 300.111f, 200.3f, false});
+        placements.push_back({images[0].get(), 310, 210, false});
+        const auto draw = [&] {
             SetClearColor(0, 0, 0);
             ClearScreen();
             SetDrawBlend(BlendAlpha);
-            for (int32_t i = 0; i < 12; ++i) {
-                DrawImageFrame(*images[i % 3], 100 + 13.25f * static_cast<float>(i),
-                               80 + 9.5f * static_cast<float>(i), 0);
-                next();
-                if (i == 4) DrawImageFrame(*translucent, 150.5f, 120, 0), next();
-                if (i == 7) DrawImageFrame(*landscape, 160, 130.75f, 0), next();
+            for (const Placement& p : placements) {
+                if (p.clipped) SetDrawViewport(201, 151, 17, 21);
+                DrawImageFrame(*p.image, p.x, p.y, 0);
+                SetDrawViewport(0, 0, 1024, 512);
             }
-            SetDrawViewport(201, 151, 17, 21);
-            DrawImageFrame(*images[2], 195.5f, 150, 0);
-            next();
-            SetDrawViewport(0, 0, 1024, 512);
-            DrawImageFrame(*images[0], 250.25f, 180.5f, 0);
         };
-        const long uncut_fragments = FragmentsDrawnBy([&] { draw(true); });
+        draw();  // makes the textures
+        const long uncut_fragments = FragmentsDrawnBy([&] {
+            ClearScreen();
+            DrawWholeQuads(placements);
+        });
         const Surface uncut = ReadSurface();
-        const long cut_fragments = FragmentsDrawnBy([&] { draw(false); });
+        const long cut_fragments = FragmentsDrawnBy(draw);
         const Surface cut = ReadSurface();
         ASSERT_EQ(cut.pixels.size(), uncut.pixels.size());
         int32_t differ = 0;

@@ -40,6 +40,9 @@ struct PendingQuad {
     QuadCorner corners[4];
     // Drawn unturned: its edges follow the window's axes.
     bool unturned;
+    // Its texture is filtered linearly, and the quad samples it at texel centres, one texel
+    // a window pixel: then it is drawn with nearest filtering, which reads the same texel.
+    bool texel_centres;
 };
 
 struct GLDriverState {
@@ -72,6 +75,9 @@ struct GLDriverState {
     int32_t dead_generation = 0;
     // Image quads drawn since the last submission, oldest first.
     std::vector<PendingQuad> pending;
+    // Linearly filtered textures switched to nearest filtering during a submission, which
+    // switches them back at its end.
+    std::vector<GLuint> nearest_textures;
     // The colour and scissor state GL has (the colour unknown when not `gl_color_known`),
     // which differ from the layer's only while a submission draws recorded quads.
     bool gl_color_known = false;
@@ -342,6 +348,55 @@ TGLImageFrame::~TGLImageFrame() {
 
 namespace {
 
+// Where quads may be cut along one axis: `scale` window pixels make a drawing unit, and a
+// window position that is a multiple of `step` pixels is an exact number of drawing units.
+// That holds when the scale is an odd number times a power of two (the step is the odd
+// number: one pixel at a power-of-two scale, three at scale 3, fifteen at 1.875); cuts are
+// left out (a step of 0) otherwise, or when the grid would be too coarse to save anything.
+struct CutAxis {
+    float scale = 0;
+    int32_t step = 0;
+};
+
+CutAxis CutAxisOf(int32_t pixels, float units) {
+    const float scale = static_cast<float>(pixels) / units;
+    if (!std::isfinite(scale) || !(scale > 0) ||
+        static_cast<double>(scale) * units != static_cast<double>(pixels)) {
+        return {};
+    }
+    int exponent = 0;
+    constexpr int kMantissaBits = std::numeric_limits<float>::digits;
+    auto odd = static_cast<uint32_t>(std::ldexp(std::frexp(scale, &exponent), kMantissaBits));
+    while (odd % 2 == 0)
+        odd /= 2;
+    constexpr uint32_t kCoarsestStep = 16;
+    if (odd > kCoarsestStep) return {};
+    return {scale, static_cast<int32_t>(odd)};
+}
+
+// Whether every window pixel of the unturned quad from corner `a` to the opposite corner `b`
+// samples its texture at a texel's centre, one texel a pixel along both axes: the window's
+// scale must be exact, and at pixel centre p + 1/2 the texel coordinate t_a ± (p + 1/2 - p_a)
+// is a centre when t_a ∓ p_a is whole. There linear filtering gives a texel whole, so
+// nearest filtering, which costs less, reads the same.
+bool SamplesTexelCentres(const QuadCorner& a, const QuadCorner& b, const TGLImageFrame& frame) {
+    const auto& s = State();
+    const CutAxis along_x = CutAxisOf(s.window_width, s.ortho_width);
+    const CutAxis along_y = CutAxisOf(s.window_height, s.ortho_height);
+    if (along_x.step == 0 || along_y.step == 0) return false;
+    const auto one_to_one = [](double pa, double pb, double ta, double tb) {
+        const double pixels = pb - pa, texels = tb - ta;
+        if (!(pixels != 0 && std::fabs(texels) == std::fabs(pixels))) return false;
+        const double offset = texels == pixels ? ta - pa : ta + pa;
+        return std::floor(offset) == offset;
+    };
+    const double width = 1.0 / frame.uscale, height = 1.0 / frame.vscale;
+    return one_to_one(a.x * static_cast<double>(along_x.scale),
+                      b.x * static_cast<double>(along_x.scale), a.s * width, b.s * width) &&
+           one_to_one(a.y * static_cast<double>(along_y.scale),
+                      b.y * static_cast<double>(along_y.scale), a.t * height, b.t * height);
+}
+
 // Records the textured quad of source rectangle (sx, sy, sw, sh) at local corners (x0, y0),
 // (x1, y1), drawn with blending `blending` and, when `box` is given, only inside that
 // scissor box (which lies within the viewport's).
@@ -367,6 +422,8 @@ void TexturedQuad(const TGLImageFrame& frame, bool blending, const GLint* box, f
     quad.corners[2] = corner(s1, t1, x1, y1);
     quad.corners[3] = corner(s0, t1, x0, y1);
     quad.unturned = s.iy == 0 && s.jx == 0;
+    quad.texel_centres = frame.filtered && !frame.mipmapped && quad.unturned &&
+                         SamplesTexelCentres(quad.corners[0], quad.corners[2], frame);
     s.pending.push_back(quad);
     // A program that draws on and on without showing a frame still sends its quads.
     constexpr size_t kMostPending = 4096;
@@ -516,32 +573,6 @@ ScissorUse ContentScissor(const TGLImageFrame& frame, float x0, float y0, float 
 
 // ---- Submission ----
 
-// Where quads may be cut along one axis: `scale` window pixels make a drawing unit, and a
-// window position that is a multiple of `step` pixels is an exact number of drawing units.
-// That holds when the scale is an odd number times a power of two (the step is the odd
-// number: one pixel at a power-of-two scale, three at scale 3, fifteen at 1.875); cuts are
-// left out (a step of 0) otherwise, or when the grid would be too coarse to save anything.
-struct CutAxis {
-    float scale = 0;
-    int32_t step = 0;
-};
-
-CutAxis CutAxisOf(int32_t pixels, float units) {
-    const float scale = static_cast<float>(pixels) / units;
-    if (!std::isfinite(scale) || !(scale > 0) ||
-        static_cast<double>(scale) * units != static_cast<double>(pixels)) {
-        return {};
-    }
-    int exponent = 0;
-    constexpr int kMantissaBits = std::numeric_limits<float>::digits;
-    auto odd = static_cast<uint32_t>(std::ldexp(std::frexp(scale, &exponent), kMantissaBits));
-    while (odd % 2 == 0)
-        odd /= 2;
-    constexpr uint32_t kCoarsestStep = 16;
-    if (odd > kCoarsestStep) return {};
-    return {scale, static_cast<int32_t>(odd)};
-}
-
 // An unturned quad's rectangle in window pixels (y downwards): corners 0 and 2 are opposite.
 struct WindowRect {
     float left, top, right, bottom;
@@ -635,6 +666,25 @@ void SendScissor(bool on, const GLint box[4]) {
     }
 }
 
+void SetFilter(GLint filter) {
+    VEXEL_GL(glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter));
+    VEXEL_GL(glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter));
+}
+
+// The bound texture, `name`, filtered nearest when `nearest`, else as it was made (a texture
+// made filtered goes back to linear filtering).
+void FilterNearest(GLuint name, bool nearest) {
+    auto& list = State().nearest_textures;
+    const auto found = std::find(list.begin(), list.end(), name);
+    if ((found != list.end()) == nearest) return;
+    SetFilter(nearest ? GL_NEAREST : GL_LINEAR);
+    if (nearest) {
+        list.push_back(name);
+    } else {
+        list.erase(found);
+    }
+}
+
 // Draws recorded quads, consecutive ones with the same state between one glBegin and glEnd.
 class QuadBatch {
   public:
@@ -661,14 +711,16 @@ class QuadBatch {
 
   private:
     static bool SameState(const PendingQuad& a, const PendingQuad& b) {
-        return a.texture == b.texture && a.blend == b.blend && a.blending == b.blending &&
-               std::equal(a.color, a.color + 4, b.color) && a.scissor == b.scissor &&
+        return a.texture == b.texture && a.texel_centres == b.texel_centres && a.blend == b.blend &&
+               a.blending == b.blending && std::equal(a.color, a.color + 4, b.color) &&
+               a.scissor == b.scissor &&
                (!a.scissor || std::equal(a.scissor_box, a.scissor_box + 4, b.scissor_box));
     }
 
     static void Apply(const PendingQuad& quad) {
         auto& s = State();
         EnableTexturing(quad.texture);
+        FilterNearest(quad.texture, quad.texel_centres);
         SendBlendMode(quad.blend);
         UseBlending(quad.blending);
         if (!s.gl_color_known || !std::equal(quad.color, quad.color + 4, s.gl_color)) {
@@ -858,6 +910,11 @@ void SubmitPending() {
         }
     }
     s.pending.clear();
+    for (const GLuint name : s.nearest_textures) {
+        EnableTexturing(name);
+        SetFilter(GL_LINEAR);
+    }
+    s.nearest_textures.clear();
     if (s.gl_color_known && !std::equal(s.color, s.color + 4, s.gl_color)) {
         VEXEL_GL(glColor4ubv(s.color));
         std::copy_n(s.color, 4, s.gl_color);
@@ -1008,14 +1065,19 @@ void TGLVex2DDriver::DesktopSize(int32_t& width, int32_t& height) {
 
 std::shared_ptr<TImageFrame> TGLVex2DDriver::CreateFrameFromPixmap(const PixmapPtr& pixmap,
                                                                    int32_t flags) {
-    return TGLImageFrame::CreateFromPixmap(pixmap, flags);
+    auto frame = TGLImageFrame::CreateFromPixmap(pixmap, flags);
+    if (frame) frame->filtered = (flags & ImageFlagFiltered) != 0;
+    return frame;
 }
 
 std::shared_ptr<TImageFrame> TGLVex2DDriver::CreateDetailedFrame(const PixmapPtr& pixmap,
                                                                  int32_t flags,
                                                                  int32_t texels_per_pixel) {
     auto frame = TGLImageFrame::CreateFromPixmap(pixmap, flags);
-    if (frame) frame->texel_scale = static_cast<float>(texels_per_pixel);
+    if (frame) {
+        frame->texel_scale = static_cast<float>(texels_per_pixel);
+        frame->filtered = (flags & ImageFlagFiltered) != 0;
+    }
     return frame;
 }
 

@@ -35,6 +35,10 @@ class TGLImageFrame : public TImageFrame {
     // A texture made from a high-resolution picture holds this many texels per image pixel;
     // source rectangles passed to Draw are in image pixels all the same.
     float texel_scale = 1;
+    // Made with linear filtering through the driver (ImageFlagFiltered). Quads that sample
+    // such a texture at texel centres, one texel a window pixel, are drawn with nearest
+    // filtering, which gives the same pixels for less work.
+    bool filtered = false;
 
     float u0 = 0, v0 = 0, u1 = 0, v1 = 0;
     float uscale = 0, vscale = 0;
