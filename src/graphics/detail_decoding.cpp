@@ -42,6 +42,11 @@ bool& AnyQueued() {
     return queued;
 }
 
+int& Holds() {
+    static int holds = 0;
+    return holds;
+}
+
 }  // namespace
 
 DetailFrames DecodeDetailFrames(const ImageSource& source, int32_t scale, const DetailCut& cut) {
@@ -102,8 +107,16 @@ void QueueDetailJob(std::shared_ptr<DetailJob> job) {
     AnyQueued() = true;
 }
 
+DetailJobsHold::DetailJobsHold() {
+    ++Holds();
+}
+
+DetailJobsHold::~DetailJobsHold() {
+    --Holds();
+}
+
 void StartQueuedDetailJobs() {
-    if (!AnyQueued()) return;
+    if (!AnyQueued() || Holds() > 0) return;
     Workers& workers = TheWorkers();
     if (workers.queued.empty()) return;
     // Workers that are done are joined here, so threads never pile up.

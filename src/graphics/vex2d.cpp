@@ -4,6 +4,7 @@
 #include <numbers>
 
 #include "graphics/image_font.h"
+#include "graphics/internal/detail_decoding.h"
 #include "graphics/internal/truncate.h"
 #include "system/polled_input.h"
 #include "system/system_driver.h"
@@ -115,6 +116,8 @@ void TVex2DGraphics::MakeCurrent() {
     module.driver = _driver ? _driver : module.silent_driver;
     Validate();
     if (_setup == 0) {
+        // Pictures decoding in the background wait for the program's own first frame.
+        const DetailJobsHold hold;
         ClearScreen();
         FlipGraphics(0);
         ClearScreen();

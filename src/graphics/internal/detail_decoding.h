@@ -72,6 +72,16 @@ class DetailJob {
     DetailFrames result_;  // written by the thread that claimed the job, before kDone
 };
 
+// While one lives, StartQueuedDetailJobs starts nothing: the blank frames a new window
+// presents are not the program's first frame. Main thread.
+class DetailJobsHold {
+  public:
+    DetailJobsHold();
+    ~DetailJobsHold();
+    DetailJobsHold(const DetailJobsHold&) = delete;
+    DetailJobsHold& operator=(const DetailJobsHold&) = delete;
+};
+
 // Queues a job for the next StartQueuedDetailJobs. Main thread.
 void QueueDetailJob(std::shared_ptr<DetailJob> job);
 // Hands the queued jobs, in order, to a new worker thread; nothing when none are queued.
