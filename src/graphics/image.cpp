@@ -107,9 +107,16 @@ std::shared_ptr<TImageFrame> TImage::Frame(int32_t index) {
     if (!Valid(index)) return nullptr;
     const size_t i = static_cast<size_t>(index);
     // Enlarged on the surface, a texture looks best filtered, and sharpest made from the
-    // high-resolution picture.
-    const bool enlarged = CurrentGraphicsView().scale > 1;
+    // high-resolution picture. While that is still being decoded, a whole enlargement shows
+    // the ordinary picture's pixels as they are, which is also cheaper to draw.
+    const float view_scale = CurrentGraphicsView().scale;
+    const bool enlarged = view_scale > 1;
     if (enlarged && detail_job && detail_job->Done()) FinishDetail();
+    int32_t frame_flags = flags;  // at 1:1 as the image asks
+    if (enlarged) {
+        const bool whole_and_waiting = detail_job && view_scale == std::floor(view_scale);
+        frame_flags = whole_and_waiting ? flags & ~ImageFlagFiltered : flags | ImageFlagFiltered;
+    }
     const int32_t generation = GraphicsGeneration();
     if (seqs[i] == generation) return frames[i];
     TVex2DDriver& driver = CurrentVex2DDriver();
@@ -119,8 +126,7 @@ std::shared_ptr<TImageFrame> TImage::Frame(int32_t index) {
             driver.CreateDetailedFrame(detail_pixmaps[i], flags | ImageFlagFiltered, detail_scale);
     }
     if (!frames[i]) {
-        frames[i] = driver.CreateFrameFromPixmap(Lock(index, 1, 0),
-                                                 enlarged ? flags | ImageFlagFiltered : flags);
+        frames[i] = driver.CreateFrameFromPixmap(Lock(index, 1, 0), frame_flags);
     }
     seqs[i] = frames[i] ? generation : 0;
     return frames[i];
