@@ -28,6 +28,7 @@
 
 #include "bench_support.h"
 #include "graphics/collision.h"
+#include "graphics/gl/gl_helpers.h"
 #include "graphics/gl/gl_vex2d_driver.h"
 #include "graphics/graphics.h"
 #include "graphics/image.h"
@@ -302,8 +303,8 @@ long FramePixelsThatDiffer() {
 // textured write per pixel).
 double FragmentsPerPixel(bool vexel) {
     Scene& s = TheScene();
-    const long fragments = vexel::bench::FragmentsDrawnBy(
-        [&] { vexel ? DrawFrameVexel(s, 17) : DrawFrameBareGL(s, 17); });
+    const long fragments =
+        vexel::CountGLFragments([&] { vexel ? DrawFrameVexel(s, 17) : DrawFrameBareGL(s, 17); });
     if (!vexel) SelectGraphics(TVex2DGraphics::Current());
     const auto [width, height] = SurfaceSize();
     return static_cast<double>(fragments) / (static_cast<double>(width) * height);

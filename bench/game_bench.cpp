@@ -49,6 +49,7 @@
 #include "game/recipe.h"
 #include "game/resources.h"
 #include "game/targets.h"
+#include "graphics/gl/gl_helpers.h"
 #include "graphics/gl/gl_vex2d_driver.h"
 #include "graphics/graphics.h"
 #include "graphics/image.h"
@@ -539,8 +540,8 @@ void PlayFrame_BareGL(benchmark::State& state) {
 std::pair<double, double> FragmentsPerPixel(Scene& s) {
     const auto [width, height] = SurfaceSize();
     const double pixels = static_cast<double>(width) * height;
-    const long game = vexel::bench::FragmentsDrawnBy([&] { PlayFrame(s); });
-    const long bare = vexel::bench::FragmentsDrawnBy([&] { Replay(s.recorded[0]); });
+    const long game = vexel::CountGLFragments([&] { PlayFrame(s); });
+    const long bare = vexel::CountGLFragments([&] { Replay(s.recorded[0]); });
     SelectGraphics(s.context);
     return {static_cast<double>(game) / pixels, static_cast<double>(bare) / pixels};
 }

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>
-#include <GL/glx.h>
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 
@@ -22,6 +21,7 @@
 
 #include "graphics/collision.h"
 #include "graphics/gl/gl_graphics.h"
+#include "graphics/gl/gl_helpers.h"
 #include "graphics/gl/gl_vex2d_driver.h"
 #include "graphics/gl/internal/gl_window.h"
 #include "graphics/graphics.h"
@@ -365,36 +365,6 @@ TEST_F(ScaledWindow, ImagesDrawTheirHighResolutionPictureWithTheOrdinarySizeAndM
     EXPECT_EQ(after.At(223, 202), kBlue);
 }
 
-// Fragments that `draw` has the rasteriser write once submitted (an occlusion query's samples
-// passed: without a depth test, every fragment shaded and not discarded).
-long FragmentsDrawnBy(const std::function<void()>& draw) {
-    using Queries = void (*)(GLsizei, GLuint*);
-    using Begin = void (*)(GLenum, GLuint);
-    using End = void (*)(GLenum);
-    using Result = void (*)(GLuint, GLenum, GLuint*);
-    const auto get = [](const char* name) {
-        return glXGetProcAddressARB(reinterpret_cast<const GLubyte*>(name));
-    };
-    const auto gen = reinterpret_cast<Queries>(get("glGenQueries"));
-    const auto begin = reinterpret_cast<Begin>(get("glBeginQuery"));
-    const auto end = reinterpret_cast<End>(get("glEndQuery"));
-    const auto result = reinterpret_cast<Result>(get("glGetQueryObjectuiv"));
-    const auto remove = reinterpret_cast<Queries>(get("glDeleteQueries"));
-    if (!gen || !begin || !end || !result || !remove) return -1;
-    constexpr GLenum kSamplesPassed = 0x8914, kQueryResult = 0x8866;
-    GLuint query = 0;
-    gen(1, &query);
-    SubmitGLVex2DDrawing();
-    begin(kSamplesPassed, query);
-    draw();
-    SubmitGLVex2DDrawing();
-    end(kSamplesPassed);
-    GLuint samples = 0;
-    result(query, kQueryResult, &samples);
-    remove(1, &query);
-    return static_cast<long>(samples);
-}
-
 // An image frame drawn at (x, y) and `scale` times its size, inside the viewport
 // (201, 151, 17, 21) when `clipped`.
 struct Placement {
@@ -531,12 +501,12 @@ TEST_F(ScaledWindow, CoveredFramesCutAtWholeUnitsMatchTheUncutFramePixelForPixel
             }
         };
         draw();  // makes the textures
-        const long uncut_fragments = FragmentsDrawnBy([&] {
+        const long uncut_fragments = CountGLFragments([&] {
             ClearScreen();
             DrawWholeQuads(placements);
         });
         const Surface uncut = ReadSurface();
-        const long cut_fragments = FragmentsDrawnBy(draw);
+        const long cut_fragments = CountGLFragments(draw);
         const Surface cut = ReadSurface();
         ASSERT_EQ(cut.pixels.size(), uncut.pixels.size());
         int32_t differ = 0;

@@ -1,6 +1,7 @@
 #include "graphics/gl/gl_helpers.h"
 
 #include <GL/gl.h>
+#include <GL/glx.h>
 
 #include <vector>
 
@@ -108,6 +109,35 @@ void DrawGLRect(int32_t x, int32_t y, int32_t width, int32_t height) {
     glVertex2i(x, y + height);
     glEnd();
     PopGL2DState();
+}
+
+long CountGLFragments(const std::function<void()>& draw) {
+    // Queries are GL 1.5; the headers only promise 1.3, so they are looked up.
+    using Queries = void (*)(GLsizei, GLuint*);
+    using Begin = void (*)(GLenum, GLuint);
+    using End = void (*)(GLenum);
+    using Result = void (*)(GLuint, GLenum, GLuint*);
+    const auto get = [](const char* name) {
+        return glXGetProcAddressARB(reinterpret_cast<const GLubyte*>(name));
+    };
+    const auto gen = reinterpret_cast<Queries>(get("glGenQueries"));
+    const auto begin = reinterpret_cast<Begin>(get("glBeginQuery"));
+    const auto end = reinterpret_cast<End>(get("glEndQuery"));
+    const auto result = reinterpret_cast<Result>(get("glGetQueryObjectuiv"));
+    const auto remove = reinterpret_cast<Queries>(get("glDeleteQueries"));
+    if (!gen || !begin || !end || !result || !remove) return -1;
+    constexpr GLenum kSamplesPassed = 0x8914, kQueryResult = 0x8866;
+    GLuint query = 0;
+    gen(1, &query);
+    SubmitGLVex2DDrawing();
+    begin(kSamplesPassed, query);
+    draw();
+    SubmitGLVex2DDrawing();
+    end(kSamplesPassed);
+    GLuint samples = 0;
+    result(query, kQueryResult, &samples);
+    remove(1, &query);
+    return static_cast<long>(samples);
 }
 
 }  // namespace vexel

@@ -3,6 +3,7 @@
 // Helpers for drawing with raw OpenGL into the current context.
 
 #include <cstdint>
+#include <functional>
 
 namespace vexel {
 
@@ -21,6 +22,11 @@ void FitGLTextureSize(int32_t& width, int32_t& height);
 // The smallest power of two >= n, at least 1.
 int32_t NextPowerOfTwo(int32_t n);
 
+// The fragments that `draw` has the rasteriser write, 2-D drawing submitted included (an
+// occlusion query's samples passed: without a depth test, every fragment shaded and not
+// discarded), for measuring overdraw; -1 when the GL has no occlusion queries. The 2-D
+// drawing recorded before the call is submitted first and not counted.
+long CountGLFragments(const std::function<void()>& draw);
 // Fills the rectangle in the current colour, in window pixels.
 void DrawGLRect(int32_t x, int32_t y, int32_t width, int32_t height);
 
