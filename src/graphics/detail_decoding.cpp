@@ -85,14 +85,14 @@ bool DetailJob::Claim() {
 
 void DetailJob::Run() {
     if (dropped_.load(std::memory_order_relaxed) || !Claim()) return;
-    result_ = DecodeDetailFrames(source_, scale_, cut_);
+    result_ = DecodeDetailFrames(origin_->source, scale_, origin_->cut);
     state_.store(kDone, std::memory_order_release);
     state_.notify_all();
 }
 
 DetailFrames DetailJob::Take() {
     if (Claim()) {
-        result_ = DecodeDetailFrames(source_, scale_, cut_);
+        result_ = DecodeDetailFrames(origin_->source, scale_, origin_->cut);
         state_.store(kDone, std::memory_order_release);
     }
     for (int state = state_.load(std::memory_order_acquire); state != kDone;

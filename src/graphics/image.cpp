@@ -94,13 +94,22 @@ TImage::~TImage() {
 void TImage::FinishDetail() {
     if (!detail_job) return;
     DetailFrames detail = std::exchange(detail_job, nullptr)->Take();
+    const std::vector<bool> pending = std::exchange(detail_pending, {});
+    if (detail.frames.empty()) return;  // no picture fits: what there is stays
     detail_scale = detail.scale;
-    detail_pixmaps.assign(pixmaps.size(), nullptr);
+    detail_pixmaps.resize(pixmaps.size());
     for (size_t f = 0; f < detail.frames.size() && f < pixmaps.size(); ++f) {
-        if (detail_pending[f]) detail_pixmaps[f] = std::move(detail.frames[f]);
+        if (pending[f]) detail_pixmaps[f] = std::move(detail.frames[f]);
     }
-    detail_pending.clear();
     std::fill(seqs.begin(), seqs.end(), 0);  // made again from the detail when next drawn
+}
+
+void TImage::AskForDetail(int32_t scale) {
+    if (!detail_origin || detail_job || scale <= detail_asked) return;
+    detail_asked = scale;
+    detail_job = std::make_shared<DetailJob>(detail_origin, scale);
+    detail_pending.assign(pixmaps.size(), true);
+    QueueDetailJob(detail_job);
 }
 
 std::shared_ptr<TImageFrame> TImage::Frame(int32_t index) {
@@ -112,6 +121,8 @@ std::shared_ptr<TImageFrame> TImage::Frame(int32_t index) {
     const float view_scale = CurrentGraphicsView().scale;
     const bool enlarged = view_scale > 1;
     if (enlarged && detail_job && detail_job->Done()) FinishDetail();
+    // A view enlarged beyond what the image was loaded for (full screen, say) asks for more.
+    if (enlarged && detail_origin) AskForDetail(GraphicsDetailScale());
     int32_t frame_flags = flags;  // at 1:1 as the image asks
     if (enlarged) {
         const bool whole_and_waiting = detail_job && view_scale == std::floor(view_scale);
@@ -159,6 +170,7 @@ void TImage::SetPixmap(int32_t index, PixmapPtr pixmap) {
 void TImage::DropDetail(size_t index) {
     if (index < detail_pixmaps.size()) detail_pixmaps[index] = nullptr;
     if (index < detail_pending.size()) detail_pending[index] = false;
+    detail_origin = nullptr;  // a later picture would bring the written frame's detail back
 }
 
 namespace {
@@ -167,8 +179,8 @@ namespace {
 // decoded now, or queued for a worker while detail loads in the background.
 void AttachDetail(TImage& image, const ImageSource& source, const TPixmap& ordinary,
                   int32_t first_cell, int32_t across) {
+    if (!source.MayHaveDetail() || image.pixmaps.empty()) return;
     const int32_t scale = GraphicsDetailScale();
-    if (scale <= 1 || !source.MayHaveDetail() || image.pixmaps.empty()) return;
     const DetailCut cut{ordinary.width,
                         ordinary.height,
                         image.width,
@@ -181,11 +193,11 @@ void AttachDetail(TImage& image, const ImageSource& source, const TPixmap& ordin
                         image.mask_g,
                         image.mask_b};
     if (Settings().detail_in_background) {
-        image.detail_job = std::make_shared<DetailJob>(source, scale, cut);
-        image.detail_pending.assign(image.pixmaps.size(), true);
-        QueueDetailJob(image.detail_job);
+        image.detail_origin = std::make_shared<const DetailOrigin>(DetailOrigin{source, cut});
+        image.AskForDetail(scale);
         return;
     }
+    if (scale <= 1) return;
     DetailFrames detail = DecodeDetailFrames(source, scale, cut);
     if (detail.frames.empty()) return;
     image.detail_scale = detail.scale;

@@ -12,6 +12,7 @@
 namespace vexel {
 
 class DetailJob;
+struct DetailOrigin;
 
 // Image flags.
 inline constexpr int32_t ImageFlagMasked = 1;     // frames without alpha are colour-keyed
@@ -66,9 +67,13 @@ class TImage : public Object {
     int32_t detail_scale = 1;
     // While the high-resolution picture is being decoded in the background: its job, and the
     // frames its result is still for (writing a frame drops it). Until the job is done the
-    // frames draw from `pixmaps`, filtered.
+    // frames draw from `pixmaps`.
     std::shared_ptr<DetailJob> detail_job;
     std::vector<bool> detail_pending;
+    // Loaded in the background: where its high-resolution frames come from, and the scale they
+    // were last asked for; a view that needs a higher one asks again. Writing a frame ends it.
+    std::shared_ptr<const DetailOrigin> detail_origin;
+    int32_t detail_asked = 1;
 
     ~TImage() override;
 
@@ -88,6 +93,9 @@ class TImage : public Object {
     // Takes the background job's high-resolution frames now, decoding them on this thread
     // when no worker has begun, or waiting for the one that has. Nothing without a job.
     void FinishDetail();
+    // With a detail origin and no job pending, queues a job for `scale` when that is above
+    // the scale last asked for.
+    void AskForDetail(int32_t scale);
 
     // An image of `frame_count` frames without pixmaps yet, with the flags and mask colour.
     static std::shared_ptr<TImage> Create(int32_t width, int32_t height, int32_t frame_count,

@@ -363,6 +363,30 @@ TEST_F(ScaledWindow, ImagesDrawTheirHighResolutionPictureWithTheOrdinarySizeAndM
     EXPECT_EQ(after.At(202, 202), kWhite);
     EXPECT_EQ(after.At(222, 202), kBlue) << "the written frame keeps its pixels";
     EXPECT_EQ(after.At(223, 202), kBlue);
+    CloseOpenedGraphics();
+
+    // Loaded for a 1:1 window, an image follows its view into full screen (3.75 here): the
+    // high-resolution picture is asked for then, and decoded in the background.
+    Open(1);
+    SetImageDetailInBackground(1);
+    const auto follows = LoadImageFrom(FromUtf8(base), 0);
+    SetImageDetailInBackground(0);
+    ASSERT_TRUE(follows && !follows->detail_job);
+    ASSERT_EQ(SetGraphicsFullScreen(1), 1);
+    const auto draw_full = [&] {
+        ClearScreen();
+        DrawImageFrame(*follows, 10, 10, 0);
+        return ReadSurface();
+    };
+    // Logical (12, 12) is window pixel (45, 165): inside the frame, between the bars.
+    EXPECT_EQ(draw_full().At(45, 165), kRed);
+    ASSERT_TRUE(follows->detail_job);
+    FlipGraphics(0);
+    for (int tries = 0; tries < 500 && !follows->detail_job->Done(); ++tries)
+        usleep(10000);
+    EXPECT_NE(draw_full().At(45, 165), kRed) << "the 2x checkers, filtered";
+    EXPECT_EQ(follows->detail_scale, 2);
+    SetGraphicsFullScreen(0);
 }
 
 // An image frame drawn at (x, y) and `scale` times its size, inside the viewport

@@ -44,10 +44,17 @@ struct DetailCut {
 // Any thread; the source must be a plain file path (ImageSource::MayHaveDetail).
 DetailFrames DecodeDetailFrames(const ImageSource& source, int32_t scale, const DetailCut& cut);
 
+// Where an image's high-resolution frames come from: its file and how its frames are cut.
+// Read by the main thread and by workers, never changed once made.
+struct DetailOrigin {
+    ImageSource source;
+    DetailCut cut;
+};
+
 class DetailJob {
   public:
-    DetailJob(ImageSource source, int32_t scale, DetailCut cut)
-        : source_(std::move(source)), scale_(scale), cut_(cut) {}
+    DetailJob(std::shared_ptr<const DetailOrigin> origin, int32_t scale)
+        : origin_(std::move(origin)), scale_(scale) {}
 
     // The result is there to take. Any thread.
     bool Done() const { return state_.load(std::memory_order_acquire) == kDone; }
@@ -64,9 +71,8 @@ class DetailJob {
 
     bool Claim();
 
-    const ImageSource source_;
+    const std::shared_ptr<const DetailOrigin> origin_;
     const int32_t scale_;
-    const DetailCut cut_;
     std::atomic<bool> dropped_{false};
     std::atomic<int> state_{kQueued};
     DetailFrames result_;  // written by the thread that claimed the job, before kDone
