@@ -18,6 +18,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -83,72 +84,81 @@ ProbeResult RunProbe(const char* mode, const char* scale = nullptr) {
     return {std::strtod(text.c_str(), nullptr) / 1e6, wall};
 }
 
-void StartUp(benchmark::State& state) {
-    std::vector<double> game, peer, ratio, game_wall, peer_wall;
-    bool game_first = true;
+// Runs `ours` and `peer` once an iteration, in turn first, and times the iteration by ours;
+// false (the benchmark skipped) when a run failed.
+bool AlternateProbes(benchmark::State& state, const std::function<ProbeResult()>& ours,
+                     const std::function<ProbeResult()>& peer, std::vector<ProbeResult>& our_runs,
+                     std::vector<ProbeResult>& peer_runs) {
+    bool ours_first = true;
     for (auto _ : state) {
-        ProbeResult ours, theirs;
-        if (game_first) {
-            ours = RunProbe("game");
-            theirs = RunProbe("decode");
+        ProbeResult a, b;
+        if (ours_first) {
+            a = ours();
+            b = peer();
         } else {
-            theirs = RunProbe("decode");
-            ours = RunProbe("game");
+            b = peer();
+            a = ours();
         }
-        game_first = !game_first;
-        if (ours.cpu_seconds < 0 || theirs.cpu_seconds < 0) {
+        ours_first = !ours_first;
+        if (a.cpu_seconds < 0 || b.cpu_seconds < 0) {
             state.SkipWithError("the probe failed (no display, or the game's data is not built)");
-            return;
+            return false;
         }
-        state.SetIterationTime(ours.cpu_seconds);
-        game.push_back(ours.cpu_seconds);
-        peer.push_back(theirs.cpu_seconds);
-        ratio.push_back(ours.cpu_seconds / theirs.cpu_seconds);
-        game_wall.push_back(ours.wall_seconds);
-        peer_wall.push_back(theirs.wall_seconds);
+        state.SetIterationTime(a.cpu_seconds);
+        our_runs.push_back(a);
+        peer_runs.push_back(b);
     }
-    using vexel::bench::Median;
+    return true;
+}
+
+// The median of one figure of the runs, in milliseconds.
+double MedianMs(const std::vector<ProbeResult>& runs, double ProbeResult::*figure) {
+    std::vector<double> values;
+    for (const ProbeResult& run : runs)
+        values.push_back(run.*figure * 1e3);
+    return vexel::bench::Median(values);
+}
+
+// The counters ratio, ratio_low and ratio_high: ours / peer in CPU time, run by run.
+void CountRatio(benchmark::State& state, const std::vector<ProbeResult>& ours,
+                const std::vector<ProbeResult>& peer) {
+    std::vector<double> ratio;
+    for (size_t i = 0; i < ours.size(); ++i)
+        ratio.push_back(ours[i].cpu_seconds / peer[i].cpu_seconds);
     const vexel::bench::Summary ratios = vexel::bench::Summarise(ratio);
-    state.counters["game_ms"] = Median(game) * 1e3;
-    state.counters["decode_and_window_ms"] = Median(peer) * 1e3;
     state.counters["ratio"] = ratios.median;
     state.counters["ratio_low"] = ratios.low;
     state.counters["ratio_high"] = ratios.high;
-    state.counters["game_wall_ms"] = Median(game_wall) * 1e3;
-    state.counters["decode_and_window_wall_ms"] = Median(peer_wall) * 1e3;
+}
+
+void StartUp(benchmark::State& state) {
+    std::vector<ProbeResult> game, peer;
+    if (!AlternateProbes(
+            state, [] { return RunProbe("game"); }, [] { return RunProbe("decode"); }, game,
+            peer)) {
+        return;
+    }
+    state.counters["game_ms"] = MedianMs(game, &ProbeResult::cpu_seconds);
+    state.counters["decode_and_window_ms"] = MedianMs(peer, &ProbeResult::cpu_seconds);
+    CountRatio(state, game, peer);
+    state.counters["game_wall_ms"] = MedianMs(game, &ProbeResult::wall_seconds);
+    state.counters["decode_and_window_wall_ms"] = MedianMs(peer, &ProbeResult::wall_seconds);
 }
 BENCHMARK(StartUp)->UseManualTime()->Iterations(9)->Unit(benchmark::kMillisecond);
 
-// The real start-up at scale 3 (the 3x pictures decoded besides the 1x ones, the font
-// rasterised at 72 pixels, a 3072×1536 window) against the same at scale 1, alternating.
+// The real start-up at scale 3 (the 3x pictures decoded in the background after the first
+// frame, the font rasterised at 72 pixels, a 3072×1536 window) against the same at scale 1,
+// alternating.
 void StartUpAtScale3(benchmark::State& state) {
-    std::vector<double> one, three, ratio;
-    bool one_first = true;
-    for (auto _ : state) {
-        ProbeResult at_one, at_three;
-        if (one_first) {
-            at_one = RunProbe("game", "1");
-            at_three = RunProbe("game", "3");
-        } else {
-            at_three = RunProbe("game", "3");
-            at_one = RunProbe("game", "1");
-        }
-        one_first = !one_first;
-        if (at_one.cpu_seconds < 0 || at_three.cpu_seconds < 0) {
-            state.SkipWithError("the probe failed (no display, or the game's data is not built)");
-            return;
-        }
-        state.SetIterationTime(at_three.cpu_seconds);
-        one.push_back(at_one.cpu_seconds);
-        three.push_back(at_three.cpu_seconds);
-        ratio.push_back(at_three.cpu_seconds / at_one.cpu_seconds);
+    std::vector<ProbeResult> three, one;
+    if (!AlternateProbes(
+            state, [] { return RunProbe("game", "3"); }, [] { return RunProbe("game", "1"); },
+            three, one)) {
+        return;
     }
-    const vexel::bench::Summary ratios = vexel::bench::Summarise(ratio);
-    state.counters["scale1_ms"] = vexel::bench::Median(one) * 1e3;
-    state.counters["scale3_ms"] = vexel::bench::Median(three) * 1e3;
-    state.counters["ratio"] = ratios.median;
-    state.counters["ratio_low"] = ratios.low;
-    state.counters["ratio_high"] = ratios.high;
+    state.counters["scale1_ms"] = MedianMs(one, &ProbeResult::cpu_seconds);
+    state.counters["scale3_ms"] = MedianMs(three, &ProbeResult::cpu_seconds);
+    CountRatio(state, three, one);
 }
 BENCHMARK(StartUpAtScale3)->UseManualTime()->Iterations(9)->Unit(benchmark::kMillisecond);
 

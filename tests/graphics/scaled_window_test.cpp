@@ -117,14 +117,19 @@ std::vector<uint32_t> Checkers(int32_t width, int32_t height) {
 
 class ScaledWindow : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() {
-        // Before the framework's first use, which opens the display.
-        if (const char* big = std::getenv("VEXEL_BIG_DISPLAY")) setenv("DISPLAY", big, 1);
-    }
+    static void SetUpTestSuite() { UseDisplayNamedBy("VEXEL_BIG_DISPLAY"); }
     void SetUp() override {
-        if (!std::getenv("VEXEL_BIG_DISPLAY") || !testing::HaveDisplay()) {
-            GTEST_SKIP() << "no 3840x2160 X server (set VEXEL_BIG_DISPLAY)";
-        }
+        StartOn("VEXEL_BIG_DISPLAY", "no 3840x2160 X server (set VEXEL_BIG_DISPLAY)");
+    }
+
+    // DISPLAY becomes the server the variable names; before the framework's first use, which
+    // opens the display.
+    static void UseDisplayNamedBy(const char* variable) {
+        if (const char* display = std::getenv(variable)) setenv("DISPLAY", display, 1);
+    }
+    // Skips the test with `missing` unless the variable names a server that opens.
+    void StartOn(const char* variable, const char* missing) {
+        if (!std::getenv(variable) || !testing::HaveDisplay()) GTEST_SKIP() << missing;
         injector = std::make_unique<testing::XInjector>();
         injector->InternDesktopAtoms();
         ASSERT_EQ(CurrentGraphicsDriver(), TheGLVex2DDriver());
@@ -701,16 +706,9 @@ TEST_F(ScaledWindow, FullScreenCoversTheMonitorWithBarsAndComesBackWithTheSameTe
 // follows the extended hints): the manager, not override-redirect, gives the window the screen.
 class ScaledWindowUnderAWindowManager : public ScaledWindow {
   protected:
-    static void SetUpTestSuite() {
-        if (const char* wm = std::getenv("VEXEL_WM_DISPLAY")) setenv("DISPLAY", wm, 1);
-    }
+    static void SetUpTestSuite() { UseDisplayNamedBy("VEXEL_WM_DISPLAY"); }
     void SetUp() override {
-        if (!std::getenv("VEXEL_WM_DISPLAY") || !testing::HaveDisplay()) {
-            GTEST_SKIP() << "no X server with a window manager (set VEXEL_WM_DISPLAY)";
-        }
-        injector = std::make_unique<testing::XInjector>();
-        injector->InternDesktopAtoms();
-        ASSERT_EQ(CurrentGraphicsDriver(), TheGLVex2DDriver());
+        StartOn("VEXEL_WM_DISPLAY", "no X server with a window manager (set VEXEL_WM_DISPLAY)");
     }
 
     bool InFullScreenState() {
