@@ -67,7 +67,7 @@ std::unique_ptr<TQuad> MakeImageQuad(TImage* image, int32_t frame, float x, floa
     if (image) {
         PixmapPtr pixmap = image->Lock(frame, 1, 0);
         const int32_t format = pixmap ? pixmap->format : 0;
-        if (format > 0 && format < PIXEL_FORMAT_COUNT && PixelFormatAlphaBits[format] > 0) {
+        if (PixelFormatHasAlpha(format)) {
             // The overlap test reads 32-bit words with alpha in the top byte; a one-byte
             // alpha format would be read past the end of its rows, so it is widened first.
             quad->mask = PixelFormatBytes[format] == 4 ? std::move(pixmap)

@@ -7,10 +7,6 @@ namespace vexel {
 
 namespace {
 
-bool HasAlpha(int32_t format) {
-    return format >= 0 && format < PIXEL_FORMAT_COUNT && PixelFormatAlphaBits[format] > 0;
-}
-
 // The worker threads and the jobs waiting for the next one. A worker owns the jobs it was
 // handed; the only thing it shares with the main thread is `stopping` (and each job's own
 // atomics).
@@ -70,7 +66,7 @@ DetailFrames DecodeDetailFrames(const ImageSource& source, int32_t scale, const 
                 ? detail
                 : detail->Window(cell_width * (cell % cut.across),
                                  cell_height * (cell / cut.across), cell_width, cell_height);
-        if (cut.masked && !HasAlpha(pixmap->format)) {
+        if (cut.masked && !PixelFormatHasAlpha(pixmap->format)) {
             pixmap = ColorKeyPixmap(*pixmap, cut.mask_r, cut.mask_g, cut.mask_b);
         }
         out.frames.push_back(std::move(pixmap));

@@ -32,10 +32,6 @@ int32_t ResolveFlags(int32_t flags) {
     return flags == -1 ? Settings().auto_flags : flags;
 }
 
-bool HasAlpha(int32_t format) {
-    return format >= 0 && format < PIXEL_FORMAT_COUNT && PixelFormatAlphaBits[format] > 0;
-}
-
 ImagePtr Finish(ImagePtr image) {
     if (image && Settings().auto_mid_handle != 0) CentreImageHandle(*image);
     return image;
@@ -158,7 +154,7 @@ PixmapPtr TImage::Lock(int32_t index, int32_t, int32_t write) {
 void TImage::SetPixmap(int32_t index, PixmapPtr pixmap) {
     if (!Valid(index)) return;
     const size_t i = static_cast<size_t>(index);
-    if (pixmap && (flags & ImageFlagMasked) != 0 && !HasAlpha(pixmap->format)) {
+    if (pixmap && (flags & ImageFlagMasked) != 0 && !PixelFormatHasAlpha(pixmap->format)) {
         pixmap = ColorKeyPixmap(*pixmap, mask_r, mask_g, mask_b);
     }
     pixmaps[i] = std::move(pixmap);

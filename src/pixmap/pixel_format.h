@@ -25,6 +25,11 @@ inline constexpr int32_t PixelFormatBytes[PIXEL_FORMAT_COUNT] = {0, 1, 1, 3, 3, 
 inline constexpr int32_t PixelFormatAlphaBits[PIXEL_FORMAT_COUNT] = {0, 0, 8, 0, 0, 8, 8,
                                                                      0, 0, 0, 8, 0, 0};
 
+// A format in range whose pixels carry alpha.
+inline constexpr bool PixelFormatHasAlpha(int32_t format) {
+    return format >= 0 && format < PIXEL_FORMAT_COUNT && PixelFormatAlphaBits[format] > 0;
+}
+
 // "PIXEL_RGB24" and so on, for messages; "PIXEL_NONE" for 0 and anything out of range.
 const char* PixelFormatName(int32_t format);
 
