@@ -1,5 +1,7 @@
 #pragma once
 
+#include "runtime/cxx_standard.h"
+
 // The graphics driver layer: display modes, graphics contexts and drivers, and the module
 // functions through which a program opens a window and presents its frames. Main thread
 // only.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "runtime/cxx_standard.h"
+
 // The image font: a font's glyphs turned into images, which is how DrawString draws text.
 // It lives with the images rather than beside the fonts because it is made of TImage frames,
 // and images belong to the drawing layer here; the font module sits below graphics and hands

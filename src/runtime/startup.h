@@ -1,5 +1,7 @@
 #pragma once
 
+#include "runtime/cxx_standard.h"
+
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -15,7 +17,8 @@ namespace vexel {
 // RunProgram does it for you.
 void StartProcess(int argc, char** argv);
 
-// The working directory the process was started in.
+// The working directory the process was started in, before start-up made the program's own
+// folder the working directory: resolve paths the user typed against it.
 const String& LaunchDir();
 // The path of the program's file, and its directory.
 // @{
@@ -56,9 +59,11 @@ void CatchTerminationSignals();
 // True once a caught termination signal asked the program to end. Any thread.
 bool TerminationRequested();
 
-// Runs start-up and `body` on the main thread. An exception nobody caught writes its text
-// to standard error without a line end and ends the process with status 255 after the exit
-// handlers registered so far have run. A normal return ends with status 0.
+// Makes the program's own folder the working folder, then runs `body` on the main thread.
+// Relative paths such as "Data/hero.png" are therefore looked up beside the executable, not
+// where the program was started; LaunchDir gives that folder. An exception nobody caught
+// writes its text to standard error without a line end and ends the process with status 255
+// after the exit handlers registered so far have run. A normal return ends with status 0.
 [[noreturn]] void RunProgram(int argc, char** argv, const std::function<void()>& body);
 
 }  // namespace vexel

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "runtime/cxx_standard.h"
+
 // Saving a file so that it is either wholly new or wholly old, reading a file a user keeps
 // (options, saved games) without trusting what is at its path, and the per-user folder such
 // files belong in.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "runtime/cxx_standard.h"
+
 #include "runtime/error.h"
 
 namespace vexel {

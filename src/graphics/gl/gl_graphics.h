@@ -1,5 +1,7 @@
 #pragma once
 
+#include "runtime/cxx_standard.h"
+
 // The OpenGL graphics driver over X11 and GLX, and helpers for programs that draw with raw
 // OpenGL between the 2-D layer's frames. Main thread only.
 

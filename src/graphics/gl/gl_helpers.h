@@ -1,5 +1,7 @@
 #pragma once
 
+#include "runtime/cxx_standard.h"
+
 // Helpers for drawing with raw OpenGL into the current context.
 
 #include <cstdint>

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "runtime/cxx_standard.h"
+
 // Text for programs that draw with raw OpenGL, in the built-in 8x16 font. Main thread only,
 // with a context current.
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "runtime/cxx_standard.h"
+
 // Raw-GL helpers that take pixmaps, for programs drawing with OpenGL directly. Main thread
 // only, with a context current.
 

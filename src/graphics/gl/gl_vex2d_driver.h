@@ -1,5 +1,7 @@
 #pragma once
 
+#include "runtime/cxx_standard.h"
+
 // The OpenGL 2-D driver: the drawing layer's calls as fixed-function OpenGL, with the matrix
 // applied on the CPU, blend modes as blend and alpha-test state, the viewport as a scissor
 // rectangle and image frames as textures. Main thread only, with the current drawing

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "runtime/cxx_standard.h"
+
 // The native window layer of the OpenGL driver as programs see it: a window record is an
 // opaque handle to a GLX window or full-screen window with its context, made, selected,
 // swapped and closed by the functions below. The X and GLX details live in
