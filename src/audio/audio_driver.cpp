@@ -1,6 +1,7 @@
 #include "audio/audio_driver.h"
 
 #include "audio/internal/builtin_drivers.h"
+#include "runtime/last_error.h"
 #include "runtime/registry.h"
 #include "runtime/startup.h"
 
@@ -73,8 +74,16 @@ ChannelPtr TSound::Cue(const ChannelPtr&) {
 }
 
 SoundPtr TSound::Load(const SoundSource& source, int32_t flags) {
+    const FailureScope scope(u"LoadSound");
     AudioSamplePtr sample = source.Sample();
-    if (!sample) sample = LoadAudioSampleFile(source.AsUrl());
+    if (!sample) {
+        const Url url = source.AsUrl();
+        if (!url.IsStream() && url.Text().empty()) {
+            RecordFailure(u"LoadSound", u"", u"the sample is null");
+            return nullptr;
+        }
+        sample = LoadAudioSampleFile(url);
+    }
     if (!sample) return nullptr;
     return CurrentAudioDriver()->CreateSound(sample, flags);
 }
@@ -111,8 +120,16 @@ int32_t SelectAudioDriver(const String& name) {
     ShutdownAudioDriver();
     state.selected = true;
     state.current = state.null_driver;
+    const FailureScope scope(u"SelectAudioDriver");
     const AudioDriverPtr driver = FindDriver(name);
-    if (!driver || driver->Startup() == 0) return 0;
+    if (!driver) {
+        RecordFailure(u"SelectAudioDriver", name, u"no audio driver has this name");
+        return 0;
+    }
+    if (driver->Startup() == 0) {
+        RecordFailure(u"SelectAudioDriver", name, u"the driver cannot open its output");
+        return 0;
+    }
     state.current = driver;
     return 1;
 }
@@ -152,15 +169,29 @@ void ResetAudioDriverSelection() {
 }
 
 SoundPtr LoadSoundFile(const SoundSource& source, int32_t flags) {
-    return CurrentAudioDriver()->LoadSound(source, flags);
+    const AudioDriverPtr driver = CurrentAudioDriver();  // its own failure is reported apart
+    const FailureScope scope(u"LoadSoundFile");
+    return driver->LoadSound(source, flags);
 }
 
+namespace {
+
+// A null handed to a forwarding call is a misuse the program hears about, never a crash.
+template <typename Pointer>
+bool Given(const Pointer& object, std::u16string_view call, std::u16string_view what) {
+    if (object) return true;
+    RecordFailure(call, u"", String(what) + u" is null");
+    return false;
+}
+
+}  // namespace
+
 ChannelPtr StartSound(const SoundPtr& sound, const ChannelPtr& channel) {
-    return sound->Play(channel);
+    return Given(sound, u"StartSound", u"the sound") ? sound->Play(channel) : nullptr;
 }
 
 ChannelPtr PrepareSound(const SoundPtr& sound, const ChannelPtr& channel) {
-    return sound->Cue(channel);
+    return Given(sound, u"PrepareSound", u"the sound") ? sound->Cue(channel) : nullptr;
 }
 
 ChannelPtr AllocAudioChannel() {
@@ -168,28 +199,28 @@ ChannelPtr AllocAudioChannel() {
 }
 
 void HaltChannel(const ChannelPtr& channel) {
-    channel->Stop();
+    if (Given(channel, u"HaltChannel", u"the channel")) channel->Stop();
 }
 int32_t ChannelIsPlaying(const ChannelPtr& channel) {
-    return channel->Playing();
+    return Given(channel, u"ChannelIsPlaying", u"the channel") ? channel->Playing() : 0;
 }
 void SetVolumeOf(const ChannelPtr& channel, float volume) {
-    channel->SetVolume(volume);
+    if (Given(channel, u"SetVolumeOf", u"the channel")) channel->SetVolume(volume);
 }
 void SetPanOf(const ChannelPtr& channel, float pan) {
-    channel->SetPan(pan);
+    if (Given(channel, u"SetPanOf", u"the channel")) channel->SetPan(pan);
 }
 void SetDepthOf(const ChannelPtr& channel, float depth) {
-    channel->SetDepth(depth);
+    if (Given(channel, u"SetDepthOf", u"the channel")) channel->SetDepth(depth);
 }
 void SetRateOf(const ChannelPtr& channel, float rate) {
-    channel->SetRate(rate);
+    if (Given(channel, u"SetRateOf", u"the channel")) channel->SetRate(rate);
 }
 void HoldChannel(const ChannelPtr& channel) {
-    channel->SetPaused(1);
+    if (Given(channel, u"HoldChannel", u"the channel")) channel->SetPaused(1);
 }
 void ContinueChannel(const ChannelPtr& channel) {
-    channel->SetPaused(0);
+    if (Given(channel, u"ContinueChannel", u"the channel")) channel->SetPaused(0);
 }
 
 }  // namespace vexel

@@ -104,8 +104,9 @@ using AudioDriverPtr = std::shared_ptr<TAudioDriver>;
 void RegisterAudioDriver(const AudioDriverPtr& driver);
 
 // Shuts the current driver down and makes the driver whose name equals `name` (ignoring
-// case) current after starting it. 0 when no such driver exists or it fails to start; the
-// Null driver is current then.
+// case) current after starting it. 0 when no such driver exists or it fails to start (the
+// reason, such as a sound device that cannot be opened, goes to LastError); the Null driver
+// is current then.
 int32_t SelectAudioDriver(const String& name);
 // The current driver. Before any selection it selects "Sonmix", falling back to "Null".
 AudioDriverPtr CurrentAudioDriver();
@@ -119,9 +120,11 @@ int32_t HasAudioDriver(const String& name);
 // For tests that need the first-use behaviour.
 void ResetAudioDriverSelection();
 
-// The current driver's LoadSound.
+// The current driver's LoadSound. Null when the sample is null or cannot be loaded;
+// LastError then names the file and the reason.
 SoundPtr LoadSoundFile(const SoundSource& source, int32_t flags);
-// The sound's Play and Cue: plays on `channel`, or on a free voice when it is null.
+// The sound's Play and Cue: plays on `channel`, or on a free voice when it is null. A null
+// sound does nothing and gives null (LastError says so).
 // @{
 ChannelPtr StartSound(const SoundPtr& sound, const ChannelPtr& channel);
 ChannelPtr PrepareSound(const SoundPtr& sound, const ChannelPtr& channel);
@@ -130,7 +133,8 @@ ChannelPtr PrepareSound(const SoundPtr& sound, const ChannelPtr& channel);
 ChannelPtr AllocAudioChannel();
 
 // The channel's Stop, Playing, SetVolume, SetPan, SetDepth and SetRate, and SetPaused(1)
-// and SetPaused(0). The channel must not be null.
+// and SetPaused(0). A null channel does nothing (ChannelIsPlaying gives 0) and is recorded
+// as a misuse (LastError).
 // @{
 void HaltChannel(const ChannelPtr& channel);
 int32_t ChannelIsPlaying(const ChannelPtr& channel);

@@ -226,7 +226,8 @@ std::shared_ptr<TAudioSampleLoader> AudioSampleLoaders() {
 
 AudioSamplePtr LoadAudioSampleFile(const Url& url) {
     return OfferToEachLoader(
-        url, Loaders().Head(), WhenUnseekable::kRaise,
+        u"LoadAudioSampleFile", u"not a sound file of a kind Vexel reads (WAV, Ogg Vorbis)", url,
+        Loaders().Head(), WhenUnseekable::kRaise,
         [](TAudioSampleLoader& loader, TStream& stream) { return loader.LoadAudioSample(stream); });
 }
 

@@ -91,8 +91,8 @@ void RegisterAudioSampleLoader(std::shared_ptr<TAudioSampleLoader> loader);
 std::shared_ptr<TAudioSampleLoader> AudioSampleLoaders();
 
 // Opens `url` and offers it to every loader from the head, each from the position the
-// stream had when opened. Null when it cannot be opened or no loader takes it. Throws
-// RuntimeError "Stream is not seekable" for a stream without a position.
+// stream had when opened. Null when it cannot be opened or no loader takes it (LastError says why).
+// Throws RuntimeError "Stream is not seekable" for a stream without a position.
 AudioSamplePtr LoadAudioSampleFile(const Url& url);
 
 }  // namespace vexel

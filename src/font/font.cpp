@@ -2,6 +2,7 @@
 
 #include "font/for_testing.h"
 #include "font/freetype_font.h"
+#include "runtime/last_error.h"
 #include "runtime/registry.h"
 
 namespace vexel {
@@ -29,8 +30,16 @@ void AddFontLoader(const FontLoaderPtr& loader) {
 }
 
 FontPtr LoadFontFrom(const Url& url, int32_t size, int32_t style) {
-    for (TFontLoader* at = Loaders().Head().get(); at; at = at->_succ.get())
-        if (FontPtr font = at->LoadFont(url, size, style)) return font;
+    const FailureScope scope(u"LoadFontFrom");
+    for (TFontLoader* at = Loaders().Head().get(); at; at = at->_succ.get()) {
+        if (FontPtr font = at->LoadFont(url, size, style)) {
+            DiscardFailure();
+            return font;
+        }
+    }
+    RecordFailure(u"LoadFontFrom", url.IsStream() ? String(u"a stream") : url.Text(),
+                  url.IsStream() || url.Text().empty() ? u"fonts load from a path only"
+                                                       : u"no font loader reads it");
     return nullptr;
 }
 

@@ -60,7 +60,8 @@ using FontLoaderPtr = std::shared_ptr<TFontLoader>;
 // Links `loader` at the head of the loader list, unless it has a successor already (it is
 // linked). The list starts with the FreeType loader on first use.
 void AddFontLoader(const FontLoaderPtr& loader);
-// Asks each linked loader from the head; the first font any of them returns, or null.
+// Asks each linked loader from the head; the first font any of them returns, or null (with
+// the reason, such as a missing file or one FreeType cannot read, in LastError).
 FontPtr LoadFontFrom(const Url& url, int32_t size, int32_t style);
 
 }  // namespace vexel

@@ -3,8 +3,12 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstring>
 
+#include "runtime/last_error.h"
 #include "stream/stream_exception.h"
 #include "stream/whole_file.h"
 
@@ -103,23 +107,51 @@ GlyphPtr TFreeTypeFont::LoadGlyph(int32_t index) {
     return slot;
 }
 
+namespace {
+
+// Why FreeType could not open a face, in words: the system's for a file it cannot open.
+String FaceFailure(FT_Error error, const String& path) {
+    if (error == FT_Err_Cannot_Open_Resource) {
+        if (access(ToUtf8(path).c_str(), R_OK) != 0) return DescribeSystemError(errno);
+        return u"cannot open the file";
+    }
+    if (error == FT_Err_Unknown_File_Format) return u"not a font file FreeType reads";
+    if (const char* words = FT_Error_String(error)) return u"FreeType: " + FromUtf8(words);
+    return u"the font file is damaged";
+}
+
+void RecordFontFailure(const String& path, std::u16string_view cause) {
+    RecordFailure(u"LoadFontFrom", path, cause);
+}
+
+}  // namespace
+
 std::shared_ptr<TFreeTypeFont> TFreeTypeFont::Load(const String& path, int32_t size,
                                                    int32_t style) {
     FT_Library library = Library();
-    if (!library) return nullptr;
+    if (!library) {
+        RecordFontFailure(path, u"FreeType cannot start");
+        return nullptr;
+    }
     auto font = std::make_shared<TFreeTypeFont>();
     FT_Face face = nullptr;
     if (IsProtocolUrl(path)) {
         try {
             font->_buf = LoadBytesFrom(path);
         } catch (const TStreamException&) {
+            return nullptr;  // the stream recorded why
+        }
+        if (font->_buf.empty()) {
+            RecordFontFailure(path, u"the file is empty");
             return nullptr;
         }
-        if (font->_buf.empty()) return nullptr;
-        if (FT_New_Memory_Face(library, font->_buf.data(), static_cast<FT_Long>(font->_buf.size()),
-                               0, &face) != 0)
+        if (const FT_Error error = FT_New_Memory_Face(
+                library, font->_buf.data(), static_cast<FT_Long>(font->_buf.size()), 0, &face)) {
+            RecordFontFailure(path, FaceFailure(error, path));
             return nullptr;
-    } else if (FT_New_Face(library, ToUtf8(path).c_str(), 0, &face) != 0) {
+        }
+    } else if (const FT_Error error = FT_New_Face(library, ToUtf8(path).c_str(), 0, &face)) {
+        RecordFontFailure(path, FaceFailure(error, path));
         return nullptr;
     }
     font->_ft_face.reset(face);
@@ -128,7 +160,11 @@ std::shared_ptr<TFreeTypeFont> TFreeTypeFont::Load(const String& path, int32_t s
     int32_t pixels = size;
     while (pixels >= 1 && FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(pixels)) != 0)
         --pixels;
-    if (pixels < 1) return nullptr;
+    if (pixels < 1) {
+        RecordFontFailure(path,
+                          u"the font has no size of " + IntToString(size) + u" pixels or smaller");
+        return nullptr;
+    }
 
     const FT_Size_Metrics& metrics = face->size->metrics;
     font->_style = style;

@@ -21,6 +21,7 @@
 #include "graphics/graphics.h"
 #include "graphics/image.h"
 #include "graphics/vex2d.h"
+#include "runtime/last_error.h"
 #include "runtime/startup.h"
 #include "system/polled_input.h"
 #include "system/random.h"
@@ -64,6 +65,10 @@ int32_t MillisSinceStart(int32_t clock_base) {
 
 void StartUp() {
     vexel::CatchTerminationSignals();
+    // The game tells the player in its own words what stops it (a missing picture, no window,
+    // no sound device, a file it cannot save) and is otherwise quiet; the framework's echo of
+    // the same failures would say everything twice.
+    vexel::SetErrorEcho({});
     GameState& game = Game();
     // The game clock counts from here: as a float it keeps whole milliseconds for hours,
     // while milliseconds since boot lose them after a few hours of uptime.

@@ -5,6 +5,7 @@
 
 #include "graphics/internal/builtin_drivers.h"
 #include "graphics/internal/detail_decoding.h"
+#include "runtime/last_error.h"
 #include "runtime/startup.h"
 #include "system/hook.h"
 #include "system/polled_input.h"
@@ -177,11 +178,24 @@ int32_t HasGraphicsMode(int32_t width, int32_t height, int32_t depth, int32_t he
 
 GraphicsPtr CreateGraphicsContext(int32_t width, int32_t height, int32_t depth, int32_t hertz,
                                   int32_t flags) {
+    const FailureScope scope(u"CreateGraphicsContext");
     GraphicsState& s = State();
-    if (!s.driver) return nullptr;
+    if (!s.driver) {
+        RecordFailure(u"CreateGraphicsContext", u"", u"no graphics driver is selected");
+        return nullptr;
+    }
     try {
-        return s.driver->CreateGraphics(width, height, depth, hertz, flags | s.default_flags);
+        GraphicsPtr graphics =
+            s.driver->CreateGraphics(width, height, depth, hertz, flags | s.default_flags);
+        if (!graphics) {
+            RecordFailure(u"CreateGraphicsContext", u"", u"the window cannot be opened");
+        }
+        return graphics;
+    } catch (const std::exception& error) {
+        RecordFailure(u"CreateGraphicsContext", u"", FromUtf8(error.what()));
+        return nullptr;
     } catch (...) {
+        RecordFailure(u"CreateGraphicsContext", u"", u"the window cannot be opened");
         return nullptr;
     }
 }
@@ -197,7 +211,10 @@ GraphicsPtr AttachGraphicsContext(uintptr_t widget, int32_t flags) {
 }
 
 void CloseGraphicsContext(const GraphicsPtr& graphics) {
-    if (!graphics) return;
+    if (!graphics) {
+        RecordFailure(u"CloseGraphicsContext", u"", u"the graphics context is null");
+        return;
+    }
     GraphicsState& s = State();
     if (graphics == s.opened) s.opened = nullptr;
     if (graphics == s.current) SelectGraphics(nullptr);
@@ -245,6 +262,7 @@ int32_t CurrentGraphicsFlags() {
 
 GraphicsPtr OpenGraphics(int32_t width, int32_t height, int32_t depth, int32_t hertz,
                          int32_t flags) {
+    const FailureScope scope(u"OpenGraphics");
     CloseOpenedGraphics();
     GraphicsState& s = State();
     GraphicsPtr graphics =
@@ -279,6 +297,9 @@ GraphicsPtr OpenedGraphics() {
 void FlipGraphics(int32_t sync) {
     GraphicsState& s = State();
     CallHooks(s.before_flip_hook, nullptr);
+    if (!s.current) {
+        RecordFailure(u"FlipGraphics", u"", u"no graphics context is open (call OpenGraphics)");
+    }
     if (!s.driver) return;
     if (sync != -1) {
         s.driver->Flip(sync);

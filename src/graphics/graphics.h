@@ -108,12 +108,13 @@ void GraphicsModeAt(int32_t index, int32_t& width, int32_t& height, int32_t& dep
 int32_t HasGraphicsMode(int32_t width, int32_t height, int32_t depth, int32_t hertz);
 
 // The current driver's context with the default flags added; null when it fails (also when
-// it throws).
+// it throws), with the reason (no X server, no OpenGL, no such video mode) in LastError.
 GraphicsPtr CreateGraphicsContext(int32_t width, int32_t height, int32_t depth, int32_t hertz,
                                   int32_t flags);
 // The current driver's context over an existing native window, flags as above.
 GraphicsPtr AttachGraphicsContext(uintptr_t widget, int32_t flags);
-// Deselects `graphics` if current, forgets it if opened, and closes it.
+// Deselects `graphics` if current, forgets it if opened, and closes it. A null context does
+// nothing and is recorded as a misuse (LastError).
 void CloseGraphicsContext(const GraphicsPtr& graphics);
 
 // Makes `graphics` (or nothing) the context drawing goes to, switching to its driver and
@@ -131,13 +132,15 @@ int32_t CurrentGraphicsFlags();
 
 // Closes the previously opened context, creates and selects a new one, chooses the frame
 // pacing (a window paced in software at `hertz`, full screen synced to the retrace when
-// `hertz` is non-zero) and starts input polling. Null when no context could be made.
+// `hertz` is non-zero) and starts input polling. Null when no context could be made;
+// LastError then says why.
 GraphicsPtr OpenGraphics(int32_t width, int32_t height, int32_t depth, int32_t hertz,
                          int32_t flags);
 // The context made by the last OpenGraphics, until it is closed.
 GraphicsPtr OpenedGraphics();
 // Runs the before-flip hooks and presents. sync -1 uses the pacing chosen at open: sleeping
-// until the next frame is due for a window, waiting for the retrace in full screen.
+// until the next frame is due for a window, waiting for the retrace in full screen. With no
+// context selected the hooks still run and the misuse is recorded (LastError).
 void FlipGraphics(int32_t sync);
 // Closes the context made by the last OpenGraphics, if it is still open.
 void CloseOpenedGraphics();

@@ -7,9 +7,11 @@
 #include "graphics/for_testing.h"
 #include "graphics/graphics.h"
 #include "graphics/internal/detail_decoding.h"
+#include "graphics/internal/drawing_context.h"
 #include "graphics/internal/truncate.h"
 #include "graphics/vex2d.h"
 #include "pixmap/pixmap_loader.h"
+#include "runtime/last_error.h"
 #include "stream/file_system.h"
 
 namespace vexel {
@@ -40,7 +42,12 @@ ImagePtr Finish(ImagePtr image) {
 }  // namespace
 
 PixmapPtr ImageSource::Pixmap() const {
-    return pixmap_ ? pixmap_ : LoadPixmapFrom(url_);
+    if (pixmap_) return pixmap_;
+    if (!url_.IsStream() && url_.Text().empty()) {
+        RecordFailure(u"LoadImageFrom", u"", u"the pixmap is null (or the path empty)");
+        return nullptr;
+    }
+    return LoadPixmapFrom(url_);
 }
 
 namespace {
@@ -233,12 +240,22 @@ ImagePtr TImage::LoadAnim(const ImageSource& source, int32_t cell_width, int32_t
                           int32_t key_green, int32_t key_blue) {
     // Cells must have an area and lie inside the picture: anything else would divide by zero
     // or cut windows outside its pixels.
-    if (cell_width <= 0 || cell_height <= 0 || first_cell < 0 || cell_count < 0) return nullptr;
+    if (cell_width <= 0 || cell_height <= 0 || first_cell < 0 || cell_count < 0) {
+        RecordFailure(u"LoadImageStrip", u"",
+                      u"cell sizes must be above 0, the first cell and the count not below 0");
+        return nullptr;
+    }
     PixmapPtr pixmap = source.Pixmap();
     if (!pixmap) return nullptr;
     const int32_t across = pixmap->width / cell_width;
     const int32_t down = pixmap->height / cell_height;
     if (static_cast<int64_t>(across) * down < static_cast<int64_t>(first_cell) + cell_count) {
+        RecordFailure(u"LoadImageStrip", u"",
+                      u"a picture of " + IntToString(pixmap->width) + u"×" +
+                          IntToString(pixmap->height) + u" holds no cells " +
+                          IntToString(first_cell) + u" to " +
+                          IntToString(int64_t{first_cell} + cell_count - 1) + u" of " +
+                          IntToString(cell_width) + u"×" + IntToString(cell_height));
         return nullptr;
     }
     auto image = Create(cell_width, cell_height, cell_count, flags, key_red, key_green, key_blue);
@@ -252,12 +269,14 @@ ImagePtr TImage::LoadAnim(const ImageSource& source, int32_t cell_width, int32_t
 }
 
 ImagePtr LoadImageFrom(const ImageSource& source, int32_t flags) {
+    const FailureScope scope(u"LoadImageFrom");
     const auto& s = Settings();
     return Finish(TImage::Load(source, ResolveFlags(flags), s.key_red, s.key_green, s.key_blue));
 }
 
 ImagePtr LoadImageStrip(const ImageSource& source, int32_t cell_width, int32_t cell_height,
                         int32_t first_cell, int32_t cell_count, int32_t flags) {
+    const FailureScope scope(u"LoadImageStrip");
     const auto& s = Settings();
     return Finish(TImage::LoadAnim(source, cell_width, cell_height, first_cell, cell_count,
                                    ResolveFlags(flags), s.key_red, s.key_green, s.key_blue));
@@ -324,6 +343,7 @@ void GrabImageFrame(TImage& image, int32_t x, int32_t y, int32_t frame) {
 }
 
 void DrawImageFrame(TImage& image, float x, float y, int32_t frame) {
+    DrawingContextOpen(u"DrawImageFrame");
     const auto f = image.Frame(frame);
     if (!f) return;
     float ox, oy;
@@ -335,6 +355,7 @@ void DrawImageFrame(TImage& image, float x, float y, int32_t frame) {
 }
 
 void DrawImageFrameRect(TImage& image, float x, float y, float width, float height, int32_t frame) {
+    DrawingContextOpen(u"DrawImageFrameRect");
     const auto f = image.Frame(frame);
     if (!f) return;
     float ox, oy;
@@ -346,6 +367,7 @@ void DrawImageFrameRect(TImage& image, float x, float y, float width, float heig
 
 void DrawImageSubRect(TImage& image, float x, float y, float w, float h, float sx, float sy,
                       float sw, float sh, float hx, float hy, int32_t frame) {
+    DrawingContextOpen(u"DrawImageSubRect");
     if (sw == 0 || sh == 0) return;
     const auto f = image.Frame(frame);
     if (!f) return;
@@ -357,6 +379,7 @@ void DrawImageSubRect(TImage& image, float x, float y, float w, float h, float s
 }
 
 void TileImageFrame(TImage& image, float x, float y, int32_t frame) {
+    DrawingContextOpen(u"TileImageFrame");
     const int32_t w = image.width;
     const int32_t h = image.height;
     if (w <= 0 || h <= 0) return;

@@ -124,7 +124,8 @@ using ImagePtr = std::shared_ptr<TImage>;
 // changed).
 //
 // TImage::Load, TImage::LoadAnim and TImage::Create with the mask colour set below (and a
-// centred handle while the auto mid handle is on).
+// centred handle while the auto mid handle is on). Null when the picture cannot be read or
+// the cells do not fit it; LastError then says why.
 // @{
 ImagePtr LoadImageFrom(const ImageSource& source, int32_t flags);
 ImagePtr LoadImageStrip(const ImageSource& source, int32_t cell_width, int32_t cell_height,

@@ -3,6 +3,7 @@
 #include "font/builtin_font.h"
 #include "graphics/graphics.h"
 #include "pixmap/pixel_format.h"
+#include "runtime/last_error.h"
 
 namespace vexel {
 
@@ -130,6 +131,7 @@ ImageFontPtr TImageFont::CreateDefault() {
 }
 
 ImageFontPtr LoadFontFace(const Url& url, int32_t size, int32_t style) {
+    const FailureScope scope(u"LoadFontFace");
     return TImageFont::Load(url, size, style);
 }
 

@@ -5,7 +5,9 @@
 
 #include "graphics/image_font.h"
 #include "graphics/internal/detail_decoding.h"
+#include "graphics/internal/drawing_context.h"
 #include "graphics/internal/truncate.h"
+#include "runtime/last_error.h"
 #include "system/polled_input.h"
 #include "system/system_driver.h"
 
@@ -156,11 +158,18 @@ std::shared_ptr<TVex2DGraphics> TVex2DGraphics::Create(GraphicsPtr graphics,
     return g;
 }
 
+bool DrawingContextOpen(std::u16string_view call) {
+    if (TVex2DGraphics::Current()) return true;
+    RecordFailure(call, u"", u"no graphics context is open (call OpenGraphics)");
+    return false;
+}
+
 TVex2DDriver& CurrentVex2DDriver() {
     return *Module().driver;
 }
 
 void ClearScreen() {
+    DrawingContextOpen(u"ClearScreen");
     CurrentVex2DDriver().Cls();
 }
 
@@ -332,11 +341,13 @@ void MoveVirtualMousePointer(float x, float y) {
 }
 
 void PlotPoint(float x, float y) {
+    DrawingContextOpen(u"PlotPoint");
     const auto& g = State();
     CurrentVex2DDriver().Plot(x + g.origin_x, y + g.origin_y);
 }
 
 void DrawLineSegment(float x, float y, float x2, float y2, int32_t draw_last_pixel) {
+    DrawingContextOpen(u"DrawLineSegment");
     const auto& g = State();
     const float px = g.handle_x + x2 - x;
     const float py = g.handle_y + y2 - y;
@@ -348,23 +359,27 @@ void DrawLineSegment(float x, float y, float x2, float y2, int32_t draw_last_pix
 }
 
 void DrawRectangle(float x, float y, float width, float height) {
+    DrawingContextOpen(u"DrawRectangle");
     const auto& g = State();
     CurrentVex2DDriver().DrawRect(g.handle_x, g.handle_y, g.handle_x + width, g.handle_y + height,
                                   x + g.origin_x, y + g.origin_y);
 }
 
 void DrawEllipse(float x, float y, float width, float height) {
+    DrawingContextOpen(u"DrawEllipse");
     const auto& g = State();
     CurrentVex2DDriver().DrawOval(g.handle_x, g.handle_y, g.handle_x + width, g.handle_y + height,
                                   x + g.origin_x, y + g.origin_y);
 }
 
 void DrawPolygon(std::span<const float> xy) {
+    DrawingContextOpen(u"DrawPolygon");
     const auto& g = State();
     CurrentVex2DDriver().DrawPoly(xy, g.handle_x, g.handle_y, g.origin_x, g.origin_y);
 }
 
 void DrawString(const String& text, float x, float y) {
+    DrawingContextOpen(u"DrawString");
     const auto& g = State();
     GetDrawFont()->Draw(text, x + g.origin_x + g.handle_x * g.tform_ix + g.handle_y * g.tform_iy,
                         y + g.origin_y + g.handle_x * g.tform_jx + g.handle_y * g.tform_jy,
@@ -404,10 +419,16 @@ int32_t TextHeightOf(const String&) {
 }
 
 void DrawPixmapAt(const std::shared_ptr<TPixmap>& pixmap, int32_t x, int32_t y) {
+    if (!pixmap) {
+        RecordFailure(u"DrawPixmapAt", u"", u"the pixmap is null");
+        return;
+    }
+    DrawingContextOpen(u"DrawPixmapAt");
     CurrentVex2DDriver().DrawPixmap(pixmap, x, y);
 }
 
 std::shared_ptr<TPixmap> GrabPixmapRect(int32_t x, int32_t y, int32_t width, int32_t height) {
+    DrawingContextOpen(u"GrabPixmapRect");
     return CurrentVex2DDriver().GrabPixmap(x, y, width, height);
 }
 

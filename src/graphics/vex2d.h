@@ -138,7 +138,8 @@ class TVex2DDriver : public TGraphicsDriver {
 TVex2DDriver& CurrentVex2DDriver();
 
 // Module functions over the current drawing context. Before a context is current they change
-// a detached default state and draw nothing.
+// a detached default state and draw nothing; the drawing ones (and the image module's) record
+// that misuse (LastError).
 //
 // Clears the viewport to the clear colour.
 void ClearScreen();
@@ -233,7 +234,8 @@ std::shared_ptr<TImageFont> GetDrawFont();
 int32_t TextWidthOf(const String& text);
 int32_t TextHeightOf(const String& text);
 // @}
-// Copies a pixmap to window pixel (x, y), untransformed.
+// Copies a pixmap to window pixel (x, y), untransformed. A null pixmap does nothing and is
+// recorded as a misuse (LastError).
 void DrawPixmapAt(const std::shared_ptr<TPixmap>& pixmap, int32_t x, int32_t y);
 // A copy of a rectangle of the back buffer in window pixels; null without a context.
 std::shared_ptr<TPixmap> GrabPixmapRect(int32_t x, int32_t y, int32_t width, int32_t height);

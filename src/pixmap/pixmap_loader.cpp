@@ -33,7 +33,8 @@ std::shared_ptr<TPixmapLoader> PixmapLoaders() {
 
 PixmapPtr LoadPixmapFrom(const Url& url) {
     return OfferToEachLoader(
-        url, PixmapLoaders(), WhenUnseekable::kDecline,
+        u"LoadPixmapFrom", u"not an image file of a kind Vexel reads (PNG, BMP, JPEG, TGA)", url,
+        PixmapLoaders(), WhenUnseekable::kDecline,
         [](TPixmapLoader& loader, TStream& stream) { return loader.LoadPixmap(stream); });
 }
 

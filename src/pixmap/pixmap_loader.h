@@ -30,7 +30,7 @@ std::shared_ptr<TPixmapLoader> PixmapLoaders();
 // Opens `url` and offers the stream to each loader from the head, seeking back to where it
 // started before every attempt. A stream error inside a loader counts as a decline; other
 // exceptions propagate. Null when the url cannot be opened, the stream cannot seek or no
-// loader accepts the data.
+// loader accepts the data; LastError then says why.
 PixmapPtr LoadPixmapFrom(const Url& url);
 
 }  // namespace vexel

@@ -4,11 +4,13 @@
 
 #include <algorithm>
 #include <csetjmp>
+#include <cstdio>
 #include <exception>
 #include <vector>
 
 #include "pixmap/internal/image_loaders.h"
 #include "pixmap/internal/loader_support.h"
+#include "runtime/last_error.h"
 #include "stream/durable_save.h"
 #include "stream/stream_factory.h"
 
@@ -26,14 +28,33 @@ struct PngIo {
     png_infop info = nullptr;
     TStream* stream = nullptr;
     std::exception_ptr error;
+    char message[128] = {};  // libpng's last error, copied before it jumps
 };
 
 // Deflate cannot compress better than about 1032 to 1: a file can describe at most this many
 // bytes of filtered image data per byte it holds.
 constexpr int64_t kDeflateRatio = 1032;
 
-void ErrorCallback(png_structp png, png_const_charp) {
+void ErrorCallback(png_structp png, png_const_charp message) {
+    if (auto* io = static_cast<PngIo*>(png_get_error_ptr(png))) {
+        std::snprintf(io->message, sizeof io->message, "%s", message);
+    }
     png_longjmp(png, 1);
+}
+
+void RecordPngFailure(std::u16string_view cause) {
+    RecordFailure(u"LoadPNGPixmap", u"", u"PNG: " + String(cause));
+}
+
+// Why libpng stopped reading the header: the size when it is over the limit, else its words.
+String LayoutFailure(const PngIo& io) {
+    const png_uint_32 width = png_get_image_width(io.png, io.info);
+    const png_uint_32 height = png_get_image_height(io.png, io.info);
+    if (width > kMaxImageSide || height > kMaxImageSide) {
+        return u"image " + IntToString(width) + u"×" + IntToString(height) +
+               u" exceeds the limit of " + IntToString(kMaxImageSide);
+    }
+    return u"damaged header (" + FromUtf8(io.message) + u")";
 }
 
 // Runs one stream operation for libpng; a failure is parked and reported to libpng as an
@@ -201,16 +222,35 @@ PixmapPtr DecodePng(TStream& stream) {
 
     PngLayout layout;
     const bool have_layout = ReadPngLayout(io, layout);
-    if (io.error) std::rethrow_exception(io.error);
-    if (!have_layout) return nullptr;
+    if (io.error) {
+        RecordPngFailure(u"the file ends inside the header");
+        std::rethrow_exception(io.error);
+    }
+    if (!have_layout) {
+        RecordPngFailure(LayoutFailure(io));
+        return nullptr;
+    }
 
     const int32_t format = FormatOfLayout(layout);
-    if (format == 0 || !ImageSideOk(layout.width, layout.height)) return nullptr;
+    if (format == 0) {
+        RecordPngFailure(u"pixel layout not supported");
+        return nullptr;
+    }
+    if (!ImageSideOk(layout.width, layout.height)) {
+        RecordPngFailure(u"image " + IntToString(layout.width) + u"×" + IntToString(layout.height) +
+                         u" is outside 1 to " + IntToString(kMaxImageSide));
+        return nullptr;
+    }
     if (layout.row_bytes != size_t{layout.width} * static_cast<size_t>(PixelFormatBytes[format])) {
+        RecordPngFailure(u"row size does not match the width");
         return nullptr;
     }
     const int64_t remaining = RemainingBytes(stream);
-    if (remaining >= 0 && layout.filtered_bytes > (remaining + 1) * kDeflateRatio) return nullptr;
+    if (remaining >= 0 && layout.filtered_bytes > (remaining + 1) * kDeflateRatio) {
+        RecordPngFailure(u"the file is too short for an image of " + IntToString(layout.width) +
+                         u"×" + IntToString(layout.height));
+        return nullptr;
+    }
 
     PixmapPtr pixmap = NewPixmap(static_cast<int32_t>(layout.width),
                                  static_cast<int32_t>(layout.height), format, 4);
@@ -218,17 +258,27 @@ PixmapPtr DecodePng(TStream& stream) {
     for (png_uint_32 y = 0; y < layout.height; ++y)
         rows[y] = pixmap->PixelPtr(0, static_cast<int32_t>(y));
     const bool have_rows = ReadPngRows(io, rows.data());
-    if (io.error) std::rethrow_exception(io.error);
-    return have_rows ? pixmap : nullptr;
+    if (io.error) {
+        RecordPngFailure(u"the file ends inside the pixel data");
+        std::rethrow_exception(io.error);
+    }
+    if (!have_rows) {
+        RecordPngFailure(u"damaged pixel data (" + FromUtf8(io.message) + u")");
+        return nullptr;
+    }
+    return pixmap;
 }
 
 }  // namespace
 
 PixmapPtr LoadPNGPixmap(const Url& url) {
+    const FailureScope scope(u"LoadPNGPixmap");
     StreamPtr stream = OpenFileRead(url);
     if (!stream) return nullptr;
     StreamCloser closer(*stream);
-    return DecodePng(*stream);
+    PixmapPtr pixmap = DecodePng(*stream);
+    if (!pixmap) RecordFailure(u"LoadPNGPixmap", url.Text(), u"PNG: not a PNG file");
+    return pixmap;
 }
 
 bool SavePNGPixmap(const TPixmap& pixmap, const Url& url, int32_t level) {

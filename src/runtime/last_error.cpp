@@ -41,7 +41,10 @@ void Report(std::u16string_view call, std::u16string_view resource, std::u16stri
         message += u"\": ";
     }
     message += cause;
+    // A misuse repeated every frame (drawing with no window) is echoed once, not per frame.
+    const bool repeated = message == Failures().last;
     Failures().last = message;
+    if (repeated) return;
     const std::shared_ptr<const ErrorEcho> echo = Echo().load(std::memory_order_acquire);
     if (echo && *echo) (*echo)(message);
 }
@@ -76,7 +79,9 @@ void RecordFailure(std::u16string_view call, std::u16string_view resource,
                    std::u16string_view cause) {
     ThreadFailures& failures = Failures();
     if (failures.depth == 0) {
+        const int error = errno;  // callers may still read theirs
         Report(call, resource, cause);
+        errno = error;
         return;
     }
     if (!failures.pending) {
@@ -108,10 +113,12 @@ FailureScope::~FailureScope() {
     const String cause = std::move(failures.cause);
     DiscardFailure();
     // An echo that throws must not escape a destructor.
+    const int error = errno;
     try {
         Report(failures.call, resource, cause);
     } catch (...) {
     }
+    errno = error;
 }
 
 }  // namespace vexel

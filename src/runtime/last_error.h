@@ -22,7 +22,9 @@ namespace vexel {
 //
 // The message is kept per thread until the next failure on that thread. Each failure is also
 // echoed once, by default as one line on standard error prefixed by the program's name; a
-// program turns that off or sends it to its own function with SetErrorEcho.
+// program turns that off or sends it to its own function with SetErrorEcho. A failure with
+// the same message as the thread's previous one (the same misuse every frame) is not echoed
+// again.
 
 // The calling thread's last failure message, or the empty string when there has been none
 // since the thread started or since ClearLastError.
@@ -49,6 +51,7 @@ String DescribeSystemError(int error);
 // echoed at once. Inside one, the outermost scope names the call, the first cause recorded
 // wins (it is the most specific one), the first non-empty resource fills in a missing one,
 // and the message is stored and echoed when that scope ends, unless DiscardFailure dropped it.
+// errno is left as it was.
 void RecordFailure(std::u16string_view call, std::u16string_view resource,
                    std::u16string_view cause);
 // Drops the failure recorded so far in the current FailureScope: a fallback succeeded.

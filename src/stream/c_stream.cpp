@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "runtime/last_error.h"
 #include "stream/file_system.h"
 #include "stream/internal/file_replacement.h"
 
@@ -91,6 +92,7 @@ std::shared_ptr<TCStream> TCStream::OpenFile(const String& path, bool readable, 
     if (writeable && !readable) {
         int error = 0;
         auto stream = OpenFileForWriting(path, error);
+        if (!stream) RecordFailure(u"OpenFile", path, DescribeSystemError(error));
         errno = error;
         return stream;
     }
@@ -103,11 +105,18 @@ std::shared_ptr<TCStream> TCStream::OpenFile(const String& path, bool readable, 
     String unix_path = path;
     std::replace(unix_path.begin(), unix_path.end(), u'\\', u'/');
     std::FILE* file = std::fopen(ToUtf8(unix_path).c_str(), mode_text);
+    int error = errno;
     if (!file && !writeable) {
         const String resolved = ResolvePathCase(unix_path);
-        if (!resolved.empty()) file = std::fopen(ToUtf8(resolved).c_str(), mode_text);
+        if (!resolved.empty()) {
+            file = std::fopen(ToUtf8(resolved).c_str(), mode_text);
+            error = errno;
+        }
     }
-    if (!file) return nullptr;
+    if (!file) {
+        RecordFailure(u"OpenFile", path, DescribeSystemError(error));
+        return nullptr;
+    }
     return CreateWithCStream(file, mode);
 }
 

@@ -1,5 +1,6 @@
 #include "stream/stream_factory.h"
 
+#include "runtime/last_error.h"
 #include "runtime/registry.h"
 #include "stream/c_stream.h"
 #include "stream/internal/builtin_factories.h"
@@ -43,7 +44,14 @@ std::shared_ptr<TStreamFactory> StreamFactories() {
 }
 
 StreamPtr OpenUrlStream(const Url& url, bool readable, bool writeable) {
-    if (url.IsStream()) return TStreamStream::Create(url.Stream());
+    const FailureScope scope(u"OpenUrlStream");
+    if (url.IsStream()) {
+        if (!url.Stream()) {
+            RecordFailure(u"OpenUrlStream", u"", u"the stream is null");
+            return nullptr;
+        }
+        return TStreamStream::Create(url.Stream());
+    }
     const String& text = url.Text();
     String proto;
     String path;
@@ -58,13 +66,18 @@ StreamPtr OpenUrlStream(const Url& url, bool readable, bool writeable) {
             return stream;
         }
     }
+    RecordFailure(
+        u"OpenUrlStream", text,
+        text.empty() ? u"the path is empty" : u"no stream factory opens \"" + proto + u"::\" urls");
     return nullptr;
 }
 
 StreamPtr OpenFileRead(const Url& url) {
+    const FailureScope scope(u"OpenFileRead");
     return OpenUrlStream(url, true, false);
 }
 StreamPtr OpenFileWrite(const Url& url) {
+    const FailureScope scope(u"OpenFileWrite");
     return OpenUrlStream(url, false, true);
 }
 

@@ -28,7 +28,7 @@ std::shared_ptr<TStreamFactory> StreamFactories();
 
 // A stream url gives a TStreamStream around it (closing that leaves the stream open). A
 // plain path goes straight to TCStream::OpenFile; a "protocol::path" goes to the factories.
-// Null when nothing can open the url.
+// Null when nothing can open the url; LastError then says why.
 StreamPtr OpenUrlStream(const Url& url, bool readable, bool writeable);
 StreamPtr OpenFileRead(const Url& url);   // OpenUrlStream(url, true, false)
 StreamPtr OpenFileWrite(const Url& url);  // OpenUrlStream(url, false, true)

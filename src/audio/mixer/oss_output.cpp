@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "audio/mixer/internal/sonmix_mixer.h"
+#include "runtime/last_error.h"
 #include "runtime/startup.h"
 
 namespace vexel {
@@ -147,7 +148,11 @@ std::unique_ptr<OssOutput> OssOutput::Open(std::shared_ptr<SonmixMixer> mixer) {
     // Non-blocking, so that a device nobody reads (a FIFO without a reader) fails at once
     // instead of hanging the program; the thread waits for room with poll.
     const int fd = open(DevicePath().c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return nullptr;
+    if (fd < 0) {
+        RecordFailure(u"SelectAudioDriver", FromUtf8(DevicePath()),
+                      u"cannot open the OSS sound device: " + DescribeSystemError(errno));
+        return nullptr;
+    }
     auto shared = std::make_shared<Shared>(fd, std::move(mixer));
     shared->thread = std::thread(MixerThread, shared);
     return std::unique_ptr<OssOutput>(new OssOutput(std::move(shared)));

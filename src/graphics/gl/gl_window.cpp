@@ -9,6 +9,7 @@
 #include <string>
 
 #include "graphics/graphics.h"
+#include "runtime/last_error.h"
 #include "runtime/startup.h"
 #include "system/internal/x_glue.h"
 #include "system/timer.h"
@@ -285,12 +286,28 @@ void RestoreDesktopMode(NativeState& n) {
 
 }  // namespace
 
+namespace {
+
+// Why no window opened, named after the display it was to open on.
+void RecordWindowFailure(std::u16string_view cause) {
+    RecordFailure(u"CreateGraphicsContext", FromUtf8(XDisplayName(nullptr)), cause);
+}
+
+}  // namespace
+
 int EnsureGLXReady() {
     NativeState& n = Native();
     if (n.display) return 0;
     Display* display = SystemDisplay();
     int major = 0, minor = 0;
-    if (!display || !glXQueryVersion(display, &major, &minor)) return -1;
+    if (!display) {
+        RecordWindowFailure(u"cannot connect to the X server (is DISPLAY right?)");
+        return -1;
+    }
+    if (!glXQueryVersion(display, &major, &minor)) {
+        RecordWindowFailure(u"the X server has no OpenGL (GLX) support");
+        return -1;
+    }
     n.display = display;
     // Asked first so that a server without the extension (Xvfb) leaves no complaint on
     // standard error; such a server has no modes and no full screen.
@@ -342,7 +359,11 @@ GLWindowPtr CreateGLWindow(int32_t width, int32_t height, int32_t depth, int32_t
     } else if (n.shared) {
         share = n.shared->context.get();
     }
-    if (full_screen && !SwitchToFullScreenMode(n, width, height, hertz)) return nullptr;
+    if (full_screen && !SwitchToFullScreenMode(n, width, height, hertz)) {
+        RecordWindowFailure(u"no full-screen video mode of " + IntToString(width) + u"×" +
+                            IntToString(height));
+        return nullptr;
+    }
     if (hidden || full_screen || scale < 1) scale = 1;
     const int32_t surface_width = width * scale;
     const int32_t surface_height = height * scale;
@@ -350,6 +371,7 @@ GLWindowPtr CreateGLWindow(int32_t width, int32_t height, int32_t depth, int32_t
     XVisualInfo* visual = ChooseGLXVisual(flags);
     if (!visual) {
         if (full_screen) RestoreDesktopMode(n);
+        RecordWindowFailure(u"no OpenGL visual has the buffers asked for");
         return nullptr;
     }
     auto record = std::make_shared<GLWindowRecord>();
@@ -420,6 +442,7 @@ GLWindowPtr CreateGLWindow(int32_t width, int32_t height, int32_t depth, int32_t
     record->sync = -1;
     if (!record->context) {
         CloseGLWindow(record);
+        RecordWindowFailure(u"cannot create an OpenGL context");
         return nullptr;
     }
     return record;
