@@ -149,8 +149,8 @@ std::unique_ptr<OssOutput> OssOutput::Open(std::shared_ptr<SonmixMixer> mixer) {
     // instead of hanging the program; the thread waits for room with poll.
     const int fd = open(DevicePath().c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        RecordFailure(u"SelectAudioDriver", FromUtf8(DevicePath()),
-                      u"cannot open the OSS sound device: " + DescribeSystemError(errno));
+        const String cause = u"cannot open the OSS sound device: " + DescribeSystemError(errno);
+        RecordFailure(u"SelectAudioDriver", FromUtf8(DevicePath()), cause);
         return nullptr;
     }
     auto shared = std::make_shared<Shared>(fd, std::move(mixer));
