@@ -10,6 +10,9 @@
 // rate; 4 starts it looping quietly and S stops the loop; Escape ends. The first three also
 // start by themselves at the beginning. With two arguments, N and a path, the program saves
 // frame N as a PNG file there and ends.
+//
+// RunProgram makes the program's own folder the working folder: files it reads by a relative
+// path are looked up beside the executable (vexel::LaunchDir() is where it was started).
 
 #include <vexel/audio/audio_driver.h>
 #include <vexel/audio/mixer/sonmix_driver.h>
@@ -17,6 +20,7 @@
 #include <vexel/graphics/vex2d.h>
 #include <vexel/pixmap/png_loader.h>
 #include <vexel/runtime/startup.h>
+#include <vexel/runtime/string.h>
 #include <vexel/system/polled_input.h>
 #include <vexel/system/timer.h>
 
@@ -37,10 +41,6 @@ struct Voice {
     bool loop;
     vexel::ChannelPtr channel;
 };
-
-vexel::String Text(const std::string& text) {
-    return vexel::String(text.begin(), text.end());
-}
 
 }  // namespace
 
@@ -107,16 +107,19 @@ int main(int argc, char** argv) {
                 vexel::DrawRectangle(200, y, 100 * voice.volume, 14);
                 vexel::DrawLineSegment(330, y + 7, 430, y + 7, 1);
                 vexel::DrawRectangle(377 + 50 * voice.pan, y, 6, 14);
-                vexel::DrawString(Text("x" + std::to_string(voice.rate).substr(0, 4)), 450, y);
+                vexel::DrawString(vexel::FromUtf8("x" + std::to_string(voice.rate).substr(0, 4)),
+                                  450, y);
                 // The mixer's own channel type also tells how far the voice has played.
                 const auto mixed = std::dynamic_pointer_cast<vexel::TSonmixChannel>(voice.channel);
                 if (mixed && playing) {
                     const int64_t frames = mixed->Position();
-                    vexel::DrawString(Text(std::to_string(frames) + " Frames"), 200, y + 20);
+                    vexel::DrawString(vexel::FromUtf8(std::to_string(frames) + " Frames"), 200,
+                                      y + 20);
                 }
             }
             if (frame == save_frame) {
-                vexel::SavePNGPixmap(*vexel::GrabPixmapRect(0, 0, 640, 300), Text(save_path), 6);
+                vexel::SavePNGPixmap(*vexel::GrabPixmapRect(0, 0, 640, 300),
+                                     vexel::FromUtf8(save_path), 6);
                 break;
             }
             vexel::FlipGraphics(0);

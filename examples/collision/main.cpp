@@ -5,6 +5,9 @@
 //
 // Escape ends. With two arguments, N and a path, the program saves frame N as a PNG file
 // and ends.
+//
+// RunProgram makes the program's own folder the working folder: files it reads by a relative
+// path are looked up beside the executable (vexel::LaunchDir() is where it was started).
 
 #include <vexel/graphics/collision.h>
 #include <vexel/graphics/graphics.h>
@@ -13,6 +16,7 @@
 #include <vexel/pixmap/pixmap.h>
 #include <vexel/pixmap/png_loader.h>
 #include <vexel/runtime/startup.h>
+#include <vexel/runtime/string.h>
 #include <vexel/system/polled_input.h>
 #include <vexel/system/timer.h>
 
@@ -22,10 +26,6 @@
 #include <string>
 
 namespace {
-
-vexel::String Text(const std::string& text) {
-    return vexel::String(text.begin(), text.end());
-}
 
 // A white cross of two bars on a transparent square: most of its bounding box is empty,
 // which is what a rectangle test would get wrong.
@@ -108,9 +108,11 @@ int main(int argc, char** argv) {
             vexel::SetDrawTransform(0, 1, 1);
             vexel::SetDrawColor(255, 255, 255);
             vexel::DrawString(hit ? u"Treffer!" : u"kein Treffer", 12, 12);
-            vexel::DrawString(Text("Frames mit Treffer: " + std::to_string(hits)), 12, 32);
+            vexel::DrawString(vexel::FromUtf8("Frames mit Treffer: " + std::to_string(hits)), 12,
+                              32);
             if (frame == save_frame) {
-                vexel::SavePNGPixmap(*vexel::GrabPixmapRect(0, 0, 640, 400), Text(save_path), 6);
+                vexel::SavePNGPixmap(*vexel::GrabPixmapRect(0, 0, 640, 400),
+                                     vexel::FromUtf8(save_path), 6);
                 break;
             }
             vexel::FlipGraphics(0);

@@ -8,26 +8,22 @@
 //
 // Type, click and move the mouse; Backspace deletes, Enter starts a new line, Escape ends.
 // With two arguments, N and a path, the program saves frame N as a PNG file and ends.
+//
+// RunProgram makes the program's own folder the working folder: files it reads by a relative
+// path are looked up beside the executable (vexel::LaunchDir() is where it was started).
 
 #include <vexel/graphics/graphics.h>
 #include <vexel/graphics/image_font.h>
 #include <vexel/graphics/vex2d.h>
 #include <vexel/pixmap/png_loader.h>
 #include <vexel/runtime/startup.h>
+#include <vexel/runtime/string.h>
 #include <vexel/system/polled_input.h>
 #include <vexel/system/timer.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-
-namespace {
-
-vexel::String Text(const std::string& text) {
-    return vexel::String(text.begin(), text.end());
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     vexel::RunProgram(argc, argv, [argc, argv] {
@@ -84,7 +80,7 @@ int main(int argc, char** argv) {
             }
             vexel::SetDrawFont(nullptr);
             vexel::SetDrawColor(200, 200, 120);
-            vexel::DrawString(Text("Gedrueckt: " + held), 16, 230);
+            vexel::DrawString(vexel::FromUtf8("Gedrueckt: " + held), 16, 230);
 
             // The three buttons: lit while held, with their click counts.
             const char* names[4] = {"", "links", "rechts", "Mitte"};
@@ -94,14 +90,15 @@ int main(int argc, char** argv) {
                 vexel::SetDrawColor(down ? 250 : 70, down ? 120 : 70, down ? 60 : 90);
                 vexel::DrawRectangle(x, 260, 120, 40);
                 vexel::SetDrawColor(255, 255, 255);
-                vexel::DrawString(
-                    Text(std::string(names[button]) + ": " + std::to_string(clicks[button])), x + 8,
-                    272);
+                vexel::DrawString(vexel::FromUtf8(std::string(names[button]) + ": " +
+                                                  std::to_string(clicks[button])),
+                                  x + 8, 272);
             }
             const int32_t mx = vexel::MouseXPos(), my = vexel::MouseYPos();
-            vexel::DrawString(Text("Maus " + std::to_string(mx) + "," + std::to_string(my) +
-                                   "  Rad " + std::to_string(vexel::MouseWheelPos())),
-                              16, 316);
+            vexel::DrawString(
+                vexel::FromUtf8("Maus " + std::to_string(mx) + "," + std::to_string(my) + "  Rad " +
+                                std::to_string(vexel::MouseWheelPos())),
+                16, 316);
             // A crosshair where the mouse is.
             vexel::SetDrawColor(120, 220, 255);
             vexel::DrawLineSegment(static_cast<float>(mx) - 12, static_cast<float>(my),
@@ -109,7 +106,8 @@ int main(int argc, char** argv) {
             vexel::DrawLineSegment(static_cast<float>(mx), static_cast<float>(my) - 12,
                                    static_cast<float>(mx), static_cast<float>(my) + 12, 1);
             if (frame == save_frame) {
-                vexel::SavePNGPixmap(*vexel::GrabPixmapRect(0, 0, 640, 360), Text(save_path), 6);
+                vexel::SavePNGPixmap(*vexel::GrabPixmapRect(0, 0, 640, 360),
+                                     vexel::FromUtf8(save_path), 6);
                 break;
             }
             vexel::FlipGraphics(0);

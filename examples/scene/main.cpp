@@ -3,6 +3,9 @@
 // layers of hills (1536x512 pictures, drawn in part), and 40 sprites turn and pulse; the
 // crosshair turns red over a sprite it touches (pixel-accurate collision). Escape ends; with
 // two arguments, N and a path, it saves frame N as a PNG file there and ends.
+//
+// RunProgram makes the program's own folder the working folder: files it reads by a relative
+// path are looked up beside the executable (vexel::LaunchDir() is where it was started).
 
 #include <cmath>
 #include <cstdio>
@@ -16,6 +19,7 @@
 #include <vexel/graphics/vex2d.h>
 #include <vexel/pixmap/png_loader.h>
 #include <vexel/runtime/startup.h>
+#include <vexel/runtime/string.h>
 #include <vexel/system/polled_input.h>
 #include <vexel/system/timer.h>
 
@@ -138,7 +142,7 @@ int main(int argc, char** argv) {
             vexel::DrawString(u"Vexel – gedrehte, skalierte und gekachelte Bilder", 12, 12);
             if (frame == save_frame) {
                 vexel::SavePNGPixmap(*vexel::GrabPixmapRect(0, 0, 1024, 512),
-                                     vexel::String(save_path.begin(), save_path.end()), 6);
+                                     vexel::FromUtf8(save_path), 6);
                 break;
             }
             vexel::FlipGraphics(-1);

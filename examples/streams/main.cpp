@@ -10,12 +10,16 @@
 // a new file that replaces the old one only once it is wholly on the disk: a crash or a full
 // disk never leaves half a file. Escape ends; with two arguments, N and a path, the program
 // saves frame N as a PNG file and ends.
+//
+// RunProgram makes the program's own folder the working folder: files it reads by a relative
+// path are looked up beside the executable (vexel::LaunchDir() is where it was started).
 
 #include <vexel/graphics/graphics.h>
 #include <vexel/graphics/image_font.h>
 #include <vexel/graphics/vex2d.h>
 #include <vexel/pixmap/png_loader.h>
 #include <vexel/runtime/startup.h>
+#include <vexel/runtime/string.h>
 #include <vexel/stream/c_stream.h>
 #include <vexel/stream/durable_save.h>
 #include <vexel/stream/stream_factory.h>
@@ -29,10 +33,6 @@
 #include <vector>
 
 namespace {
-
-vexel::String Text(const std::string& text) {
-    return vexel::String(text.begin(), text.end());
-}
 
 // The lines of a text file in `encoding`, or a note that it could not be opened.
 std::vector<vexel::String> ReadLines(const vexel::String& path, int32_t encoding) {
@@ -94,11 +94,13 @@ int main(int argc, char** argv) {
         if (!folder.empty()) {
             const vexel::String path = folder + u"/runs.txt";
             const int runs = PreviousRuns(path) + 1;
-            const vexel::FileOutcome outcome = vexel::ReplaceFileWith(
-                path,
-                [runs](vexel::TStream& out) { return out.WriteLine(Text(std::to_string(runs))); });
-            saved = outcome.Ok() ? Text(std::to_string(runs) + ". Start, gesichert in ") + path
-                                 : u"nicht gesichert: " + outcome.Reason();
+            const vexel::FileOutcome outcome =
+                vexel::ReplaceFileWith(path, [runs](vexel::TStream& out) {
+                    return out.WriteLine(vexel::FromUtf8(std::to_string(runs)));
+                });
+            saved = outcome.Ok()
+                        ? vexel::FromUtf8(std::to_string(runs) + ". Start, gesichert in ") + path
+                        : u"nicht gesichert: " + outcome.Reason();
         }
 
         const vexel::TimerPtr timer = vexel::StartTimer(60, nullptr);
@@ -116,7 +118,8 @@ int main(int argc, char** argv) {
             vexel::SetDrawColor(30, 110, 60);
             vexel::DrawString(saved, 20, 260);
             if (frame == save_frame) {
-                vexel::SavePNGPixmap(*vexel::GrabPixmapRect(0, 0, 800, 400), Text(save_path), 6);
+                vexel::SavePNGPixmap(*vexel::GrabPixmapRect(0, 0, 800, 400),
+                                     vexel::FromUtf8(save_path), 6);
                 break;
             }
             vexel::FlipGraphics(0);

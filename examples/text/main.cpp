@@ -3,6 +3,9 @@
 // raw OpenGL text helper. Runs until Escape is pressed or the window is closed.
 //
 // With two arguments, N and a path, the program saves frame N as a PNG file and ends.
+//
+// RunProgram makes the program's own folder the working folder: files it reads by a relative
+// path are looked up beside the executable (vexel::LaunchDir() is where it was started).
 
 #include <vexel/graphics/gl/gl_text.h>
 #include <vexel/graphics/gl/gl_vex2d_driver.h>
@@ -11,6 +14,7 @@
 #include <vexel/graphics/vex2d.h>
 #include <vexel/pixmap/png_loader.h>
 #include <vexel/runtime/startup.h>
+#include <vexel/runtime/string.h>
 #include <vexel/system/polled_input.h>
 #include <vexel/system/timer.h>
 
@@ -62,7 +66,7 @@ int main(int argc, char** argv) {
             vexel::DrawGLText(u"DrawGLText: The quick brown fox jumps over the lazy dog.", 20, 200);
             if (frame == save_frame) {
                 vexel::SavePNGPixmap(*vexel::GrabPixmapRect(0, 0, 800, 300),
-                                     vexel::String(save_path.begin(), save_path.end()), 6);
+                                     vexel::FromUtf8(save_path), 6);
                 break;
             }
             vexel::FlipGraphics(0);

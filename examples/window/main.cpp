@@ -3,6 +3,9 @@
 // when the window is closed.
 //
 // With two arguments, N and a path, the program saves frame N as a PNG file and ends.
+//
+// RunProgram makes the program's own folder the working folder: files it reads by a relative
+// path are looked up beside the executable (vexel::LaunchDir() is where it was started).
 
 #include <GL/gl.h>
 #include <vexel/graphics/gl/gl_graphics.h>
@@ -10,6 +13,7 @@
 #include <vexel/pixmap/pixmap.h>
 #include <vexel/pixmap/png_loader.h>
 #include <vexel/runtime/startup.h>
+#include <vexel/runtime/string.h>
 #include <vexel/system/polled_input.h>
 #include <vexel/system/timer.h>
 
@@ -49,8 +53,7 @@ int main(int argc, char** argv) {
                 for (int y = 0; y < 512; ++y)
                     glReadPixels(0, 511 - y, 1024, 1, GL_RGBA, GL_UNSIGNED_BYTE,
                                  picture->PixelPtr(0, y));
-                vexel::SavePNGPixmap(*picture, vexel::String(save_path.begin(), save_path.end()),
-                                     6);
+                vexel::SavePNGPixmap(*picture, vexel::FromUtf8(save_path), 6);
                 break;
             }
             // Show the frame just drawn and take in the window's events.
