@@ -11,6 +11,8 @@ BUILD_PACKAGES=(
   libx11-dev libxxf86vm-dev libxrandr-dev libxtst-dev libxfixes-dev libgl-dev libgl1-mesa-dri libglx-mesa0
   # The game's pictures are rendered from SVG, whose lettering is set in FreeSans.
   librsvg2-bin fonts-freefont-ttf
+  # The reference the development package installs is made by Doxygen.
+  doxygen
 )
 
 # Running the game: the font it draws with, and padsp, which carries its sound to

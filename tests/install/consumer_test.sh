@@ -4,7 +4,9 @@
 # CMake (find_package(Vexel 1.0) through CMAKE_PREFIX_PATH) or with pkg-config alone, runs it
 # for a few frames with its sound going to a FIFO, and checks the picture it saved and the
 # sound it played. With pkg-config it first compiles every installed header, and checks that
-# no private header (internal/, for_testing.h) was installed.
+# no private header (internal/, for_testing.h) was installed. With CMake it also checks the
+# installed reference (a getting-started page first, one page per module) and builds the
+# installed examples from their installed copy, running one of them.
 #
 # Needs DISPLAY (the test command's Xvfb) and ImageMagick.
 # Usage: consumer_test.sh <build dir> <source dir> cmake|pkg-config <c++ compiler> [flags]
@@ -38,6 +40,31 @@ cmake)
     exit 1
   fi
   consumer=$work/build/vexel_consumer
+
+  doc=$prefix/share/doc/libvexel-dev
+  expect_eq "the reference opens on the getting-started page" "Vexel: Getting started with Vexel" \
+    "$(sed -n 's|.*<title>\(.*\)</title>.*|\1|p' "$doc/html/index.html")"
+  for module in runtime stream system pixmap font graphics audio; do
+    expect "the reference has a page for $module" grep -q "href=\"module_$module.html\"" \
+      "$doc/html/index.html"
+    expect "the $module page has an example" grep -q 'class="fragment"' \
+      "$doc/html/module_$module.html"
+  done
+  if ! cmake -S "$doc/examples" -B "$work/examples" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" \
+    -DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_BUILD_TYPE=Debug \
+    -DCMAKE_CXX_FLAGS="-Wall -Wextra -Werror $flags" -DCMAKE_EXE_LINKER_FLAGS="$flags" \
+    >"$work/examples-configure.log" 2>&1 ||
+    ! cmake --build "$work/examples" -j 2 >"$work/examples-build.log" 2>&1; then
+    cat "$work/examples-configure.log" "$work/examples-build.log" 2>/dev/null >&2
+    echo "FAILED: building the installed examples from their installed copy" >&2
+    exit 1
+  fi
+  # The streams example reads the text files copied beside it.
+  (cd "$work" && XDG_DATA_HOME="$work/data" timeout 60 "$work/examples/example_streams" 3 \
+    "$work/streams.png")
+  expect_eq "installed streams example's exit status" 0 $?
+  expect_eq "installed streams example's picture" "800x400" \
+    "$(identify -format '%wx%h' "$work/streams.png" 2>&1)"
   ;;
 pkg-config)
   pc=$(find "$prefix" -name vexel.pc)
