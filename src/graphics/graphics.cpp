@@ -37,6 +37,7 @@ struct GraphicsState {
     int32_t default_flags = 0;
     std::vector<GraphicsModePtr> mode_cache;
     GraphicsPtr current;
+    GraphicsPtr selecting;  // while its driver takes it over (and may present first frames)
     Settings settings;
     GraphicsPtr opened;
     bool soft_sync = false;
@@ -237,7 +238,11 @@ void SelectGraphics(const GraphicsPtr& graphics) {
     }
     Settings& t = s.settings;
     graphics->GetSettings(t.width, t.height, t.depth, t.hertz, t.flags);
-    if (driver) driver->SetGraphics(graphics);
+    if (driver) {
+        s.selecting = graphics;
+        driver->SetGraphics(graphics);
+        s.selecting = nullptr;
+    }
     s.current = graphics;
 }
 
@@ -297,7 +302,7 @@ GraphicsPtr OpenedGraphics() {
 void FlipGraphics(int32_t sync) {
     GraphicsState& s = State();
     CallHooks(s.before_flip_hook, nullptr);
-    if (!s.current) {
+    if (!s.current && !s.selecting) {
         RecordFailure(u"FlipGraphics", u"", u"no graphics context is open (call OpenGraphics)");
     }
     if (!s.driver) return;
