@@ -23,6 +23,12 @@ Registry<TPixmapLoader>& Loaders() {
 
 }  // namespace
 
+PixmapPtr TPixmapLoader::LoadPixmapOfSize(TStream& stream, int32_t width, int32_t height) {
+    PixmapPtr pixmap = LoadPixmap(stream);
+    if (pixmap && (pixmap->width != width || pixmap->height != height)) return nullptr;
+    return pixmap;
+}
+
 void RegisterPixmapLoader(std::shared_ptr<TPixmapLoader> loader) {
     Loaders().Link(std::move(loader));  // before the built-in ones, made on first use
 }
@@ -36,6 +42,17 @@ PixmapPtr LoadPixmapFrom(const Url& url) {
         u"LoadPixmapFrom", u"not an image file of a kind Vexel reads (PNG, BMP, JPEG, TGA)", url,
         PixmapLoaders(), WhenUnseekable::kDecline,
         [](TPixmapLoader& loader, TStream& stream) { return loader.LoadPixmap(stream); });
+}
+
+PixmapPtr LoadPixmapOfSizeFrom(const Url& url, int32_t width, int32_t height) {
+    return OfferToEachLoader(u"LoadPixmapOfSizeFrom",
+                             u"not an image file of a kind Vexel reads (PNG, BMP, JPEG, TGA) "
+                             u"of " +
+                                 IntToString(width) + u"×" + IntToString(height),
+                             url, PixmapLoaders(), WhenUnseekable::kDecline,
+                             [width, height](TPixmapLoader& loader, TStream& stream) {
+                                 return loader.LoadPixmapOfSize(stream, width, height);
+                             });
 }
 
 }  // namespace vexel

@@ -209,7 +209,7 @@ int32_t FormatOfLayout(const PngLayout& layout) {
     }
 }
 
-PixmapPtr DecodePng(TStream& stream) {
+PixmapPtr DecodePng(TStream& stream, WantedSize wanted = {}) {
     png_byte signature[8];
     stream.ReadBytes(signature, 8);
     if (png_sig_cmp(signature, 0, 8) != 0) return nullptr;
@@ -239,6 +239,12 @@ PixmapPtr DecodePng(TStream& stream) {
     if (!ImageSideOk(layout.width, layout.height)) {
         RecordPngFailure(u"image " + IntToString(layout.width) + u"×" + IntToString(layout.height) +
                          u" is outside 1 to " + IntToString(kMaxImageSide));
+        return nullptr;
+    }
+    if (!wanted.Accepts(layout.width, layout.height)) {
+        RecordPngFailure(u"image " + IntToString(layout.width) + u"×" + IntToString(layout.height) +
+                         u" is not the size asked for, " + IntToString(wanted.width) + u"×" +
+                         IntToString(wanted.height));
         return nullptr;
     }
     if (layout.row_bytes != size_t{layout.width} * static_cast<size_t>(PixelFormatBytes[format])) {
@@ -330,6 +336,10 @@ bool SavePNGPixmap(const TPixmap& pixmap, const Url& url, int32_t level) {
 
 PixmapPtr TPixmapLoaderPNG::LoadPixmap(TStream& stream) {
     return DecodePng(stream);
+}
+
+PixmapPtr TPixmapLoaderPNG::LoadPixmapOfSize(TStream& stream, int32_t width, int32_t height) {
+    return DecodePng(stream, {width, height});
 }
 
 std::shared_ptr<TPixmapLoader> MakePNGLoader() {
