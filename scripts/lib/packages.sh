@@ -5,7 +5,7 @@
 BUILD_PACKAGES=(
   g++ cmake ninja-build pkg-config
   libgtest-dev libgmock-dev
-  libpng-dev libjpeg62-turbo-dev zlib1g-dev
+  libpng-dev libdeflate-dev libjpeg62-turbo-dev zlib1g-dev
   libvorbis-dev libogg-dev libopenal-dev
   libfreetype-dev
   libx11-dev libxxf86vm-dev libxrandr-dev libxtst-dev libxfixes-dev libgl-dev libgl1-mesa-dri libglx-mesa0
