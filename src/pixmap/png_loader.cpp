@@ -196,7 +196,7 @@ int32_t FormatOfLayout(const PngLayout& layout) {
 // The quick decoder over the file's bytes, in place when the stream holds them in memory,
 // read whole otherwise; null when it does not take the file (or the file is too large to
 // read whole), and then the stream's position is undefined.
-PixmapPtr DecodeWholeFile(TStream& stream, int64_t start) {
+PixmapPtr DecodeWholeFile(TStream& stream, int64_t start, WantedSize wanted) {
     png_byte signature[8];
     if (stream.Read(signature, 8) != 8 || png_sig_cmp(signature, 0, 8) != 0) return nullptr;
     std::span<const uint8_t> file = MemoryBytesAhead(stream);
@@ -209,23 +209,23 @@ PixmapPtr DecodeWholeFile(TStream& stream, int64_t start) {
         file = std::span(copy.get(), static_cast<size_t>(remaining));
     }
     size_t used = 0;
-    PixmapPtr pixmap = DecodePngQuickly(file, used);
+    PixmapPtr pixmap = DecodePngQuickly(file, used, wanted);
     if (pixmap) stream.Seek(start + 8 + static_cast<int64_t>(used));
     return pixmap;
 }
 
-PixmapPtr DecodePng(TStream& stream) {
+PixmapPtr DecodePng(TStream& stream, WantedSize wanted = {}) {
     const int64_t start = stream.Pos();
     if (start >= 0) {
-        if (PixmapPtr pixmap = DecodeWholeFile(stream, start)) return pixmap;
+        if (PixmapPtr pixmap = DecodeWholeFile(stream, start, wanted)) return pixmap;
         stream.Seek(start);
     }
-    return DecodePngThroughLibpng(stream);
+    return DecodePngThroughLibpng(stream, wanted);
 }
 
 }  // namespace
 
-PixmapPtr DecodePngThroughLibpng(TStream& stream) {
+PixmapPtr DecodePngThroughLibpng(TStream& stream, WantedSize wanted) {
     png_byte signature[8];
     stream.ReadBytes(signature, 8);
     if (png_sig_cmp(signature, 0, 8) != 0) return nullptr;
@@ -242,7 +242,10 @@ PixmapPtr DecodePngThroughLibpng(TStream& stream) {
     if (!have_layout) return nullptr;
 
     const int32_t format = FormatOfLayout(layout);
-    if (format == 0 || !ImageSideOk(layout.width, layout.height)) return nullptr;
+    if (format == 0 || !ImageSideOk(layout.width, layout.height) ||
+        !wanted.Accepts(layout.width, layout.height)) {
+        return nullptr;
+    }
     if (layout.row_bytes != size_t{layout.width} * static_cast<size_t>(PixelFormatBytes[format])) {
         return nullptr;
     }
@@ -315,6 +318,10 @@ bool SavePNGPixmap(const TPixmap& pixmap, const Url& url, int32_t level) {
 
 PixmapPtr TPixmapLoaderPNG::LoadPixmap(TStream& stream) {
     return DecodePng(stream);
+}
+
+PixmapPtr TPixmapLoaderPNG::LoadPixmapOfSize(TStream& stream, int32_t width, int32_t height) {
+    return DecodePng(stream, {width, height});
 }
 
 std::shared_ptr<TPixmapLoader> MakePNGLoader() {

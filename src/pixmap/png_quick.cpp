@@ -155,11 +155,12 @@ bool Inflate(std::span<const uint8_t> data, std::span<uint8_t> out) {
 
 }  // namespace
 
-PixmapPtr DecodePngQuickly(std::span<const uint8_t> file, size_t& used) {
+PixmapPtr DecodePngQuickly(std::span<const uint8_t> file, size_t& used, WantedSize wanted) {
     ChunkReader chunks(file);
     Chunk chunk;
     Header header;
     if (!chunks.Next(chunk) || !ReadHeader(chunk, header)) return nullptr;
+    if (!wanted.Accepts(header.width, header.height)) return nullptr;
 
     // Every chunk within the lengths libpng takes.
     const int64_t idat_limit = IdatLimit(header);

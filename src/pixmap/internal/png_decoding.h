@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <span>
 
+#include "pixmap/internal/loader_support.h"
 #include "pixmap/pixmap.h"
 #include "stream/stream.h"
 
@@ -16,15 +17,17 @@ namespace vexel {
 // the same pixels for a file both take.
 
 // The picture of `file`, the bytes after the 8-byte signature, with `used` set to the bytes
-// up to the end of its IEND chunk; null when the file is not of the common kind or breaks
-// any rule (a chunk's length, name or CRC, the header's fields, the chunks' order, the
-// zlib stream, a row's filter), and then libpng must decide.
-PixmapPtr DecodePngQuickly(std::span<const uint8_t> file, size_t& used);
+// up to the end of its IEND chunk; null when the file is not of the common kind, is not of
+// the `wanted` size (seen from the header) or breaks any rule (a chunk's length, name or
+// CRC, the header's fields, the chunks' order, the zlib stream, a row's filter), and then
+// libpng must decide.
+PixmapPtr DecodePngQuickly(std::span<const uint8_t> file, size_t& used, WantedSize wanted = {});
 
 // The picture libpng decodes from `stream`, which is at the start of the file (signature
-// included); null when the file is not a PNG or libpng refuses it. A stream exception
-// raised while libpng reads is passed on once libpng has let go.
-PixmapPtr DecodePngThroughLibpng(TStream& stream);
+// included); null when the file is not a PNG, libpng refuses it or its header gives another
+// size than the `wanted` one. A stream exception raised while libpng reads is passed on
+// once libpng has let go.
+PixmapPtr DecodePngThroughLibpng(TStream& stream, WantedSize wanted = {});
 
 // Undoes a row's filter: `in` holds `row_bytes` filtered bytes after the filter type byte
 // `filter` (0 to 4), `prior` the row above as decoded (null for the first row), `out` gets
