@@ -5,7 +5,6 @@
 #include <libdeflate.h>
 
 #include <algorithm>
-#include <memory>
 #include <vector>
 
 #include "pixmap/internal/loader_support.h"
@@ -198,14 +197,25 @@ PixmapPtr DecodePngQuickly(std::span<const uint8_t> file, size_t& used, WantedSi
     const size_t filtered_bytes = size_t{header.height} * (1 + row_bytes);
     if (static_cast<int64_t>(filtered_bytes) > static_cast<int64_t>(data.size()) * kDeflateRatio)
         return nullptr;
-    const auto filtered = std::make_unique_for_overwrite<uint8_t[]>(filtered_bytes);
-    if (!Inflate(data, std::span(filtered.get(), filtered_bytes))) return nullptr;
 
-    PixmapPtr pixmap = NewPixmap(static_cast<int32_t>(header.width),
-                                 static_cast<int32_t>(header.height), header.format, 4);
+    // The image data is inflated into the end of the pixmap's own memory and unfiltered
+    // from there into its rows, front to back: each row is written no later in memory than
+    // its filtered bytes lie, so no byte is overwritten before it has been read. Rows without
+    // padding need a few more rows of memory for that, hidden afterwards.
+    const size_t pitch = (row_bytes + 3) / 4 * 4;
+    const size_t spare_rows = pitch == row_bytes ? header.height / pitch + 1 : 0;
+    PixmapPtr pixmap =
+        NewPixmap(static_cast<int32_t>(header.width),
+                  static_cast<int32_t>(header.height + spare_rows), header.format, 4);
+    const size_t capacity = static_cast<size_t>(pixmap->capacity);
+    if (static_cast<size_t>(pixmap->pitch) != pitch || capacity < filtered_bytes) return nullptr;
+    uint8_t* const filtered = pixmap->pixels + (capacity - filtered_bytes);
+    if (!Inflate(data, std::span(filtered, filtered_bytes))) return nullptr;
+    pixmap->height = static_cast<int32_t>(header.height);
+
     const uint8_t* prior = nullptr;
     for (int32_t y = 0; y < pixmap->height; ++y) {
-        const uint8_t* in = filtered.get() + static_cast<size_t>(y) * (1 + row_bytes);
+        const uint8_t* in = filtered + static_cast<size_t>(y) * (1 + row_bytes);
         uint8_t* out = pixmap->PixelPtr(0, y);
         if (!UnfilterPngRow(in[0], in + 1, prior, out, row_bytes, header.bpp)) return nullptr;
         prior = out;

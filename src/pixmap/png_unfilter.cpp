@@ -126,21 +126,23 @@ __m128i Select(__m128i mask, __m128i yes, __m128i no) {
 void UnfilterPaeth(const uint8_t* in, const uint8_t* prior, uint8_t* out, size_t row_bytes,
                    size_t bpp) {
     const __m128i zero = _mm_setzero_si128();
+    const __m128i low_bytes = _mm_set1_epi16(0xFF);
     __m128i a = zero;
     __m128i c = zero;
     for (size_t i = 0; i + bpp <= row_bytes; i += bpp) {
+        // Everything but the left pixel is known before the pixel to the left is done.
         const __m128i b = _mm_unpacklo_epi8(LoadPixel(prior + i, bpp), zero);
+        const __m128i x = _mm_unpacklo_epi8(LoadPixel(in + i, bpp), zero);
         const __m128i b_c = _mm_sub_epi16(b, c);
-        const __m128i a_c = _mm_sub_epi16(a, c);
         const __m128i pa = Absolute16(b_c);
+        const __m128i a_c = _mm_sub_epi16(a, c);
         const __m128i pb = Absolute16(a_c);
         const __m128i pc = Absolute16(_mm_add_epi16(b_c, a_c));
         const __m128i least = _mm_min_epi16(pa, _mm_min_epi16(pb, pc));
         __m128i predicted = Select(_mm_cmpeq_epi16(pb, least), b, c);
         predicted = Select(_mm_cmpeq_epi16(pa, least), a, predicted);
-        const __m128i sum = _mm_add_epi8(LoadPixel(in + i, bpp), _mm_packus_epi16(predicted, zero));
-        StorePixel(out + i, sum, bpp);
-        a = _mm_unpacklo_epi8(sum, zero);
+        a = _mm_and_si128(_mm_add_epi16(predicted, x), low_bytes);
+        StorePixel(out + i, _mm_packus_epi16(a, zero), bpp);
         c = b;
     }
 }
@@ -156,7 +158,7 @@ bool UnfilterPngRow(uint8_t filter, const uint8_t* in, const uint8_t* prior, uin
     if (!prior && filter == kUp) filter = kNone;
     if (!prior && filter == kPaeth) filter = kSub;
     if (filter == kNone) {
-        std::memcpy(out, in, row_bytes);
+        std::memmove(out, in, row_bytes);
         return true;
     }
     const auto step = static_cast<size_t>(bpp);

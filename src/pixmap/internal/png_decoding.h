@@ -32,7 +32,8 @@ PixmapPtr DecodePngThroughLibpng(TStream& stream, WantedSize wanted = {});
 // Undoes a row's filter: `in` holds `row_bytes` filtered bytes after the filter type byte
 // `filter` (0 to 4), `prior` the row above as decoded (null for the first row), `out` gets
 // the decoded row; `bpp` is the bytes of one pixel (1 to 4). False for a filter type above 4.
-// `out` must not overlap `in` or `prior`.
+// `out` may lie before `in` in the same memory (each byte is read before any byte after it
+// is written), but must not overlap `prior`.
 bool UnfilterPngRow(uint8_t filter, const uint8_t* in, const uint8_t* prior, uint8_t* out,
                     size_t row_bytes, int bpp);
 
