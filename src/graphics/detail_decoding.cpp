@@ -119,6 +119,14 @@ DetailJobsHold::~DetailJobsHold() {
     --Holds();
 }
 
+bool DetailJobsPending() {
+    const Workers& workers = TheWorkers();
+    return !workers.queued.empty() ||
+           std::any_of(workers.running.begin(), workers.running.end(), [](const auto& worker) {
+               return !worker.finished->load(std::memory_order_acquire);
+           });
+}
+
 void SetDetailWorkerLimit(int32_t workers) {
     TheWorkers().limit = std::max(workers, 0);
 }

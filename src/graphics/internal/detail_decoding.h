@@ -108,6 +108,8 @@ void QueueDetailJob(std::shared_ptr<DetailJob> job);
 // already drawn, then the others, each group largest first. Nothing when none are queued.
 // Main thread.
 void StartQueuedDetailJobs();
+// True while a job is queued or a worker is still at work. Main thread.
+bool DetailJobsPending();
 // At most `workers` workers for each StartQueuedDetailJobs from now on; 0 restores one for
 // each core. For tests, which need an order they can watch. Main thread.
 void SetDetailWorkerLimit(int32_t workers);
