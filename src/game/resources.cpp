@@ -40,6 +40,7 @@ LoadedAssets LoadResources() {
     assets.TitleImage = load.Picture(u"Data/gfx/Title.png");
     assets.MenuButtonsImage = load.Strip(u"Data/gfx/MenuButtons.png", 256, 64, 10);
     assets.SoundButtonImage = load.Strip(u"Data/gfx/SndButton.png", 64, 64, 2);
+    assets.SoundMutedImage = load.Picture(u"Data/gfx/SndMuted.png");
     assets.SkyImage = load.Picture(u"Data/gfx/Sky.png");
     assets.TerrainImage = load.Strip(u"Data/gfx/Terrain.png", 1536, 512, 3);
     assets.CursorImage = load.Picture(u"Data/gfx/cur.png");
