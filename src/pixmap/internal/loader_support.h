@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
+#include "stream/memory_stream.h"
 #include "stream/stream.h"
 
 namespace vexel {
@@ -24,6 +26,23 @@ inline int64_t RemainingBytes(TStream& stream) {
     const int64_t size = stream.Size();
     if (pos < 0 || size <= 0 || size < pos) return -1;
     return size - pos;
+}
+
+// The bytes from the stream's position to its end when the stream (or the stream it wraps,
+// however deep) holds them in memory; empty otherwise. A decoder may read them in place and
+// then skip over what it used.
+inline std::span<const uint8_t> MemoryBytesAhead(TStream& stream) {
+    TStream* inner = &stream;
+    while (auto* wrapper = dynamic_cast<TStreamWrapper*>(inner)) {
+        if (!wrapper->Wrapped()) return {};
+        inner = wrapper->Wrapped().get();
+    }
+    auto* memory = dynamic_cast<TMemoryStream*>(inner);
+    if (!memory) return {};
+    const std::span<const uint8_t> bytes = memory->Bytes();
+    const int64_t pos = memory->Pos();
+    if (pos < 0 || pos > static_cast<int64_t>(bytes.size())) return {};
+    return bytes.subspan(static_cast<size_t>(pos));
 }
 
 // Closes a stream when the scope ends, on every path.
