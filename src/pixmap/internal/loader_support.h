@@ -20,6 +20,13 @@ inline bool ImageSideOk(int64_t width, int64_t height) {
     return width >= 1 && height >= 1 && width <= kMaxImageSide && height <= kMaxImageSide;
 }
 
+// The size a caller wants a decoded picture to have; the default takes any size.
+struct WantedSize {
+    int64_t width = 0, height = 0;
+
+    bool Accepts(int64_t w, int64_t h) const { return width == 0 || (w == width && h == height); }
+};
+
 // Bytes between the stream's position and its end; -1 when the stream cannot tell.
 inline int64_t RemainingBytes(TStream& stream) {
     const int64_t pos = stream.Pos();
