@@ -65,12 +65,20 @@ bool RunLoopUntil(pa_mainloop* loop, Clock::time_point deadline, const std::atom
     return true;
 }
 
+// How the program introduces itself, read once on the main thread: the mixer thread uses it
+// again for every new connection.
+struct Identity {
+    std::string name;
+    std::string icon_name;
+};
+
 // The program's connection to the server and its playback stream there. Used by one thread
 // at a time, the one that runs the loop.
 class Connection {
   public:
     // Connects within the deadline; null with `failure` set when that fails.
-    static std::unique_ptr<Connection> Open(pa_mainloop* loop, Clock::time_point deadline,
+    static std::unique_ptr<Connection> Open(pa_mainloop* loop, const Identity& identity,
+                                            Clock::time_point deadline,
                                             const std::atomic<bool>& run, std::string& failure);
 
     ~Connection() {
@@ -108,21 +116,23 @@ class Connection {
     pa_stream* stream_ = nullptr;
 };
 
-std::unique_ptr<Connection> Connection::Open(pa_mainloop* loop, Clock::time_point deadline,
+std::unique_ptr<Connection> Connection::Open(pa_mainloop* loop, const Identity& identity,
+                                             Clock::time_point deadline,
                                              const std::atomic<bool>& run, std::string& failure) {
     const PulseFunctions& pa = *PulseLibrary();
     std::unique_ptr<Connection> connection(new Connection());
-    const std::string name = ToUtf8(AudioClientName());
-    const std::string icon = ToUtf8(AudioClientIconName());
+    const char* const name = identity.name.c_str();
     const Proplist properties(pa.proplist_new());
-    pa.proplist_sets(properties.get(), PA_PROP_APPLICATION_NAME, name.c_str());
-    if (!icon.empty())
-        pa.proplist_sets(properties.get(), PA_PROP_APPLICATION_ICON_NAME, icon.c_str());
+    pa.proplist_sets(properties.get(), PA_PROP_APPLICATION_NAME, name);
+    if (!identity.icon_name.empty()) {
+        pa.proplist_sets(properties.get(), PA_PROP_APPLICATION_ICON_NAME,
+                         identity.icon_name.c_str());
+    }
     pa.proplist_sets(properties.get(), PA_PROP_MEDIA_ROLE, "game");
 
     // A server is never started for the program: the desktop runs one, or there is none.
     pa_context* const context =
-        pa.context_new_with_proplist(pa.mainloop_get_api(loop), name.c_str(), properties.get());
+        pa.context_new_with_proplist(pa.mainloop_get_api(loop), name, properties.get());
     connection->context_ = context;
     const auto context_settled = [&] {
         const pa_context_state_t state = pa.context_get_state(context);
@@ -138,7 +148,7 @@ std::unique_ptr<Connection> Connection::Open(pa_mainloop* loop, Clock::time_poin
 
     const pa_sample_spec format{PA_SAMPLE_S16LE, SonmixMixer::kOutputRate, 2};
     pa_stream* const stream =
-        pa.stream_new_with_proplist(context, name.c_str(), &format, nullptr, properties.get());
+        pa.stream_new_with_proplist(context, name, &format, nullptr, properties.get());
     connection->stream_ = stream;
     const pa_buffer_attr buffer{kServerDefault, kTargetBytes, kServerDefault, kMixerBlockBytes,
                                 kServerDefault};
@@ -161,6 +171,7 @@ std::unique_ptr<Connection> Connection::Open(pa_mainloop* loop, Clock::time_poin
 
 // What the mixer thread uses; the output joins the thread before it lets go of this.
 struct PulseOutput::Shared {
+    Identity identity;
     Mainloop loop;
     std::shared_ptr<SonmixMixer> mixer;
     std::atomic<bool> run{true};
@@ -204,8 +215,8 @@ void MixerThread(PulseOutput::Shared& shared, std::unique_ptr<Connection> connec
             std::this_thread::sleep_for(pacer.AfterBlock(Clock::now()));
             if (Clock::now() >= next_attempt) {
                 std::string failure;
-                connection = Connection::Open(shared.loop.get(), Clock::now() + kAnswerTimeout,
-                                              shared.run, failure);
+                connection = Connection::Open(shared.loop.get(), shared.identity,
+                                              Clock::now() + kAnswerTimeout, shared.run, failure);
                 next_attempt = Clock::now() + kReconnectInterval;
             }
         }
@@ -222,13 +233,14 @@ std::unique_ptr<PulseOutput> PulseOutput::Open(std::shared_ptr<SonmixMixer> mixe
         return nullptr;
     }
     auto shared = std::make_unique<Shared>();
+    shared->identity = {ToUtf8(AudioClientName()), ToUtf8(AudioClientIconName())};
     shared->loop.reset(pa->mainloop_new());
     if (!shared->loop) {
         failure = "the client library failed";
         return nullptr;
     }
-    auto connection =
-        Connection::Open(shared->loop.get(), Clock::now() + kAnswerTimeout, shared->run, failure);
+    auto connection = Connection::Open(shared->loop.get(), shared->identity,
+                                       Clock::now() + kAnswerTimeout, shared->run, failure);
     if (!connection) return nullptr;
     shared->mixer = std::move(mixer);
     shared->thread = std::thread(MixerThread, std::ref(*shared), std::move(connection));
