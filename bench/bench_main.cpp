@@ -160,13 +160,19 @@ int RunRounds(int rounds) {
     }
     if (groups.empty()) return 0;
 
+    // One figure per benchmark and round, even for a benchmark in two groups (a peer shared by
+    // two of ours, or one of ours that is another's peer): it runs with the first group that
+    // names it, so that entry r of every list belongs to round r and the ratios pair rounds.
     std::map<std::string, std::vector<double>> seconds;
     std::map<std::string, std::string> errors;
     for (int round = 0; round < rounds; ++round) {
         std::fprintf(stderr, "\rround %d of %d ", round + 1, rounds);
+        std::map<std::string, bool> ran;
         for (const auto& group : groups) {
             for (size_t i = 0; i < group.size(); ++i) {
                 const std::string& base = group[(i + static_cast<size_t>(round)) % group.size()];
+                if (ran[base]) continue;
+                ran[base] = true;
                 SilentReporter reporter;
                 benchmark::RunSpecifiedBenchmarks(&reporter, ExactFilter(full_name[base]));
                 seconds[base].push_back(reporter.seconds);
@@ -202,7 +208,7 @@ int RunRounds(int rounds) {
     for (const auto& [ours, peer] : TheRegistry().pairs) {
         if (!seconds.count(ours) || !seconds.count(peer)) continue;
         std::vector<double> ratios;
-        for (size_t r = 0; r < seconds[ours].size(); ++r)
+        for (size_t r = 0; r < std::min(seconds[ours].size(), seconds[peer].size()); ++r)
             ratios.push_back(seconds[ours][r] / seconds[peer][r]);
         const Summary s = Summarise(ratios);
         std::printf("  %-44s / %-36s = %.3f  (%.3f..%.3f, %zu rounds)\n", ours.c_str(),

@@ -33,9 +33,9 @@ DOC_PACKAGES=(
 )
 
 # Running the tests: X servers, a private sound server recorded with parec, fuzzing with
-# clang, real files made by other programs.
+# clang, real files made by other programs; git lists the sources whose layout is checked.
 TEST_PACKAGES=(
-  clang-format
+  git clang-format
   xvfb xserver-xorg-core xserver-xorg-video-dummy x11-utils openbox
   clang-14 libclang-rt-14-dev
   libopenal1 sound-theme-freedesktop alsa-utils xfonts-base

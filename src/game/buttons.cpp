@@ -1,7 +1,7 @@
 #include "game/buttons.h"
 
 #include "game/landscape.h"
-#include "game/screens.h"
+#include "game/screen.h"
 #include "game/text_and_sound.h"
 #include "graphics/vex2d.h"
 
@@ -30,7 +30,7 @@ void DrawBackButton() {
     if (DrawButton(*game.Assets.MenuButtonsImage, 8,
                    ToInt(static_cast<float>(game.ScreenWidth) * 0.5f),
                    ToInt(static_cast<float>(game.ScreenHeight) * 0.85f))) {
-        game.ScreenState = SCREEN_TITLE;
+        GoTo(SCREEN_TITLE);
     }
 }
 

@@ -14,6 +14,19 @@ GameState& Game() {
     return *StateSlot();
 }
 
+void ResetScore() {
+    Game().Score = 0;
+}
+
+void AddScore(int32_t points) {
+    Game().Score += points;
+}
+
+void AddWeightedScore(float weight, int32_t points) {
+    int32_t& score = Game().Score;
+    score = ToInt(static_cast<float>(score) + weight * static_cast<float>(points));
+}
+
 void ResetGameState() {
     StateSlot() = std::make_unique<GameState>();
 }

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "audio/audio_driver.h"
-#include "game/screens.h"
+#include "game/screen.h"
 #include "graphics/image.h"
 #include "graphics/image_font.h"
 #include "runtime/ordered_list.h"
@@ -114,6 +114,15 @@ struct GameState {
 
 // The program's game state.
 GameState& Game();
+
+// The only writers of the score. ResetScore starts a game at 0; AddScore adds whole points
+// (the space bar, a finished soup); AddWeightedScore adds a hit's `points` times the layer's
+// `weight`, summed with the score in single precision and truncated.
+// @{
+void ResetScore();
+void AddScore(int32_t points);
+void AddWeightedScore(float weight, int32_t points);
+// @}
 
 // Replaces the game state with a fresh record holding the initial values; for tests, which
 // start each case from a clean state.

@@ -21,24 +21,23 @@ void ShootLayer(int32_t layer, int32_t x, int32_t y) {
         if (target->active == 0) continue;
         const Footprint box = target->FootprintIn(layer);
         if (!PointInRect(x, y, box.left, box.top, box.width, box.height)) continue;
-        game.Score = ToInt(static_cast<float>(game.Score) + reward * static_cast<float>(target->p));
+        AddWeightedScore(reward, target->p);
         // A shot chicken leaves the game; a static target hides and comes back later.
-        const bool chicken = target->active == -1;
         target->GetHit();
-        if (chicken) targets.Remove(target);
+        if (target->IsChicken()) targets.Remove(target);
         game.CurrentRecipe->Get(target->ToString());
     }
 }
 
-// True when the terrain of `layer` is opaque under the pointer.
-bool TerrainCoversPointer(int32_t layer) {
+// True when the terrain of `layer` is opaque at (x, y).
+bool TerrainCovers(int32_t layer, int32_t x, int32_t y) {
     GameState& game = Game();
     const float terrain_x = TerrainX(layer);
     const float terrain_y = static_cast<float>(game.ScreenHeight) * 0.5f;
     return vexel::ImagesOverlap(*game.Assets.TerrainImage, static_cast<float>(ToInt(terrain_x)),
                                 static_cast<float>(ToInt(terrain_y)), layer,
-                                *game.Assets.PointImage, static_cast<float>(game.PointerX),
-                                static_cast<float>(game.PointerY), 0) != 0;
+                                *game.Assets.PointImage, static_cast<float>(x),
+                                static_cast<float>(y), 0) != 0;
 }
 
 }  // namespace
@@ -46,7 +45,7 @@ bool TerrainCoversPointer(int32_t layer) {
 void TGun::Fire(int32_t x, int32_t y) {
     for (int32_t layer = LAYER_COUNT - 1; layer >= 0; --layer) {
         ShootLayer(layer, x, y);
-        if (layer > 0 && TerrainCoversPointer(layer)) return;
+        if (layer > 0 && TerrainCovers(layer, x, y)) return;
     }
 }
 

@@ -24,7 +24,7 @@ class TGun : public vexel::Object {
     // The magazine in the bottom-right corner.
     virtual void Draw() = 0;
     // The shot at (x, y), from the near layer to the far one: every present target under the
-    // point scores and is hit, and a terrain layer opaque under the pointer stops the shot.
+    // point scores and is hit, and a terrain layer opaque at the point stops the shot.
     // Does not touch the magazine.
     virtual void Fire(int32_t x, int32_t y);
     // Refills a magazine that is not full, with the reload sound.

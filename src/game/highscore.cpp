@@ -4,10 +4,13 @@
 #include <limits>
 
 #include "game/saved_files.h"
+#include "game/text_and_sound.h"
+#include "graphics/vex2d.h"
 #include "stream/stream_exception.h"
 #include "stream/text_stream.h"
 
 namespace morvelle {
+
 String THighscore::ToString() const {
     return Name + u" ~ " + vexel::IntToString(Points);
 }
@@ -66,6 +69,29 @@ void THighscore::Load() {
     });
     if (!found) Fill();
     Game().LastHighscore = nullptr;
+}
+
+void THighscore::Draw() {
+    GameState& game = Game();
+    const float width = static_cast<float>(game.ScreenWidth);
+    const float height = static_cast<float>(game.ScreenHeight);
+    int32_t rank = 0;
+    for (const HighscorePtr& entry : game.HighscoreList) {
+        if (++rank > SHOWN_ENTRIES) break;
+        const int32_t y = ToInt(height * 0.025f + height * 0.07f * static_cast<float>(rank));
+        const float row = static_cast<float>(y);
+        if (entry == game.LastHighscore) {
+            vexel::SetDrawColor(64, 200, 64);
+            vexel::DrawRectangle(width * 0.2f, row - 16, width * 0.6f, 32);
+            vexel::SetDrawColor(0, 0, 0);
+        } else {
+            vexel::SetDrawColor(255, 255, 255);
+        }
+        DrawTextAligned(vexel::IntToString(rank) + u".", width * 0.25f, row, 1, 0.5f);
+        DrawTextAligned(entry->Name, width * 0.5f, row, 0.5f, 0.5f);
+        DrawTextAligned(vexel::IntToString(entry->Points), width * 0.77f, row, 1, 0.5f);
+    }
+    vexel::SetDrawColor(255, 255, 255);
 }
 
 void THighscore::Fill() {

@@ -43,8 +43,8 @@ class THighscore : public vexel::Object {
     static void Load();
     // Ten entries named "Orlan" with 15i² + 10i + 10 points, i = 0 .. 9.
     static void Fill();
-    // Draws the first ten rows, the newest entry on a green bar. Part of the high-score
-    // screen, and defined there.
+    // Draws the first ten rows, the newest entry on a green bar, in the high-score screen's
+    // layout.
     static void Draw();
 
     // The records of a file, added one by one; stops before a record that is cut short or

@@ -30,9 +30,6 @@
 namespace morvelle {
 namespace {
 
-// The framework names no function keys; this is F11's code.
-constexpr int32_t KEY_F11 = 122;
-
 // What the command line asked for; set before the start-up runs.
 LaunchOptions& Launch() {
     static LaunchOptions options;
@@ -131,6 +128,11 @@ void StartUp() {
                             ToInt(static_cast<float>(game.ScreenHeight) * 0.55f));
 }
 
+void GoTo(Screen next) {
+    Game().ScreenState = next;
+    if (const auto enter = ScreenEntry(next)) enter();
+}
+
 void RunScreenHandler(Screen screen_state) {
     if (const auto handler = ScreenHandler(screen_state)) handler();
 }
@@ -149,7 +151,7 @@ void DrawFrame() {
 
 void RunFrame() {
     // F11 is not a key any screen reads, so it switches full screen whatever is shown.
-    if (vexel::KeyWasHit(KEY_F11) != 0) {
+    if (vexel::KeyWasHit(vexel::KEY_F11) != 0) {
         vexel::SetGraphicsFullScreen(vexel::GraphicsFullScreen() != 0 ? 0 : 1);
     }
     DrawFrame();

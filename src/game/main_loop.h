@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "game/screens.h"
+#include "game/screen.h"
 
 namespace morvelle {
 

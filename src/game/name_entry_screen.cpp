@@ -5,6 +5,7 @@
 #include "game/game_state.h"
 #include "game/highscore.h"
 #include "game/landscape.h"
+#include "game/screen.h"
 #include "game/text_and_sound.h"
 #include "system/polled_input.h"
 
@@ -14,6 +15,11 @@ namespace {
 constexpr size_t NAME_LENGTH_LIMIT = 16;
 
 }  // namespace
+
+void EnterNameEntry() {
+    // Keys typed while playing must not end up in the name.
+    vexel::FlushInput();
+}
 
 void UpdateNameEntry() {
     GameState& game = Game();
@@ -34,7 +40,7 @@ void UpdateNameEntry() {
     if (vexel::KeyWasHit(vexel::KEY_ENTER) != 0) {
         THighscore::Add(game.PlayerName, game.Score);
         PlayEffect(game.Assets.HighscoreSound);
-        game.ScreenState = SCREEN_HIGHSCORES;
+        GoTo(SCREEN_HIGHSCORES);
     }
 }
 

@@ -5,6 +5,9 @@
 
 namespace morvelle {
 
+// The entry step of SCREEN_NAME_ENTRY: drops the characters typed before it.
+void EnterNameEntry();
+
 // The frame handler of SCREEN_NAME_ENTRY: one typed character per frame, Backspace removes
 // the last, Enter files the score and shows the table.
 void UpdateNameEntry();

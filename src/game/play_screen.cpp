@@ -4,6 +4,7 @@
 #include "game/gun.h"
 #include "game/landscape.h"
 #include "game/recipe.h"
+#include "game/screen.h"
 #include "game/targets.h"
 #include "game/text_and_sound.h"
 #include "graphics/vex2d.h"
@@ -32,7 +33,7 @@ void Scroll(GameState& game) {
 
 void StartGame() {
     GameState& game = Game();
-    game.Score = 0;
+    ResetScore();
     game.GameEndTime = ToInt(game.FrameTime + GAME_LENGTH_MS);
     game.ScrollOffset = 0;
     TEnemy::Generate();
@@ -64,10 +65,8 @@ void UpdatePlayScreen() {
     const float height = static_cast<float>(game.ScreenHeight);
     const float time_left = static_cast<float>(game.GameEndTime) - game.FrameTime;
     if (!(time_left > 0)) {
-        // Keys typed while playing must not end up in the name.
-        vexel::FlushInput();
         TEnemy::Clear();
-        game.ScreenState = SCREEN_NAME_ENTRY;
+        GoTo(SCREEN_NAME_ENTRY);
         return;
     }
 
@@ -83,7 +82,7 @@ void UpdatePlayScreen() {
     // A reload counted in the same frame as a click comes first; one shot per frame at most.
     if (game.RightClicks != 0) game.CurrentGun->Reload();
     if (game.LeftClicks != 0) game.CurrentGun->Fire(game.PointerX, game.PointerY);
-    if (vexel::KeyIsDown(vexel::KEY_SPACE) != 0) game.Score += SPACE_BAR_BONUS;
+    if (vexel::KeyIsDown(vexel::KEY_SPACE) != 0) AddScore(SPACE_BAR_BONUS);
 
     game.CurrentGun->Draw();
     vexel::DrawImageFrame(*game.Assets.CrosshairImage, static_cast<float>(game.PointerX),

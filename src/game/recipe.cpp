@@ -65,14 +65,14 @@ void TRecipe::Draw() {
 int32_t RewardTime() {
     GameState& game = Game();
     game.GameEndTime += 10000;
-    game.Score += 500;
+    AddScore(500);
     return 0;
 }
 
 int32_t RewardVegetable() {
     GameState& game = Game();
     game.GameEndTime += 5000;
-    game.Score += 1500;
+    AddScore(1500);
     return 0;
 }
 
@@ -80,7 +80,7 @@ int32_t RewardChicken() {
     GameState& game = Game();
     // The float nearest 1.2 lies just above it, so 5 and 10 grow to exactly 6 and 12.
     game.ChickenLimit = ToInt(static_cast<float>(game.ChickenLimit) * 1.2f);
-    game.Score += 1000;
+    AddScore(1000);
     return 0;
 }
 

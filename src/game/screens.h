@@ -1,26 +1,17 @@
 #pragma once
 
-// The game's screens: the screen states and the frame handler of each. A new screen is one
-// value here and one row in ScreenHandler; a state without a row is a compiler warning.
-
-#include <cstdint>
+// The code of each screen: its entry step and its frame handler. A new screen is one value
+// in screen.h and one row in each function here; a state without a row is a compiler
+// warning. Only the main loop includes this header: the screens change screen through GoTo.
 
 #include "game/highscore_screen.h"
 #include "game/name_entry_screen.h"
 #include "game/notice_screen.h"
 #include "game/play_screen.h"
+#include "game/screen.h"
 #include "game/title_screen.h"
 
 namespace morvelle {
-
-// The screen states, as ScreenState holds them.
-enum Screen : int32_t {
-    SCREEN_TITLE = 0,
-    SCREEN_PLAY = 1,
-    SCREEN_NAME_ENTRY = 2,
-    SCREEN_HIGHSCORES = 3,
-    SCREEN_NOTICE = 4,
-};
 
 // The frame handler of `screen`; null for a value that names no screen.
 constexpr void (*ScreenHandler(Screen screen))() {
@@ -35,6 +26,21 @@ constexpr void (*ScreenHandler(Screen screen))() {
             return UpdateHighscoreScreen;
         case SCREEN_NOTICE:
             return UpdateNoticeScreen;
+    }
+    return nullptr;
+}
+
+// What runs once as `screen` becomes current; null for a screen that needs nothing.
+constexpr void (*ScreenEntry(Screen screen))() {
+    switch (screen) {
+        case SCREEN_PLAY:
+            return StartGame;
+        case SCREEN_NAME_ENTRY:
+            return EnterNameEntry;
+        case SCREEN_TITLE:
+        case SCREEN_HIGHSCORES:
+        case SCREEN_NOTICE:
+            return nullptr;
     }
     return nullptr;
 }

@@ -110,8 +110,7 @@ void TEnemy::DrawAll(int32_t layer) {
         // Only a walking chicken leaves the landscape: a static target scrolled past a bound
         // (a near carrot at 1.05 widths with the scroll at its limit) stays for the game.
         const float screen_x = ScrolledX(*target, layer);
-        if (dynamic_cast<const TChicken*>(target.get()) &&
-            (screen_x < -width * 0.3f || screen_x > width * 1.3f)) {
+        if (target->IsChicken() && (screen_x < -width * 0.3f || screen_x > width * 1.3f)) {
             target->GetHit();
             targets.Remove(target);
         }

@@ -32,6 +32,9 @@ class TEnemy : public vexel::Object {
     // FrameTime after which an inactive target comes back.
     int32_t respawntime = 0;
 
+    // True for a chicken: it walks, leaves the game when shot or off the screen, and counts
+    // toward ChickenLimit.
+    virtual bool IsChicken() const { return false; }
     // Draws the picture at the layer's scale and scroll.
     virtual void Draw(int32_t layer);
     virtual void Move() = 0;
@@ -109,6 +112,7 @@ class TChicken : public TEnemy {
     float s = 0;
 
     String ToString() const override;
+    bool IsChicken() const override { return true; }
     void Draw(int32_t layer) override;
     void Move() override;
     void GetHit() override;

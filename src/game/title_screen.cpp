@@ -3,7 +3,7 @@
 #include "game/buttons.h"
 #include "game/game_state.h"
 #include "game/landscape.h"
-#include "game/play_screen.h"
+#include "game/screen.h"
 #include "game/text_and_sound.h"
 #include "graphics/vex2d.h"
 #include "runtime/startup.h"
@@ -23,14 +23,13 @@ void UpdateTitleScreen() {
 
     const int32_t centre_x = ToInt(width * 0.5f);
     if (DrawButton(*game.Assets.MenuButtonsImage, 0, centre_x, ToInt(height * 0.25f))) {
-        StartGame();
-        game.ScreenState = SCREEN_PLAY;
+        GoTo(SCREEN_PLAY);
     }
     if (DrawButton(*game.Assets.MenuButtonsImage, 2, centre_x, ToInt(height * 0.45f))) {
-        game.ScreenState = SCREEN_HIGHSCORES;
+        GoTo(SCREEN_HIGHSCORES);
     }
     if (DrawButton(*game.Assets.MenuButtonsImage, 4, centre_x, ToInt(height * 0.65f))) {
-        game.ScreenState = SCREEN_NOTICE;
+        GoTo(SCREEN_NOTICE);
     }
     if (DrawButton(*game.Assets.MenuButtonsImage, 6, centre_x, ToInt(height * 0.85f))) {
         vexel::EndProgram();

@@ -47,14 +47,12 @@ int& Holds() {
 
 DetailFrames DecodeDetailFrames(const ImageSource& source, int32_t scale, const DetailCut& cut) {
     int32_t found = 1;
-    const PixmapPtr detail = source.DetailPixmap(scale, found);
-    if (!detail || detail->width != cut.picture_width * found ||
-        detail->height != cut.picture_height * found) {
-        return {};
-    }
+    DetailFrames out;
+    const PixmapPtr detail =
+        source.DetailPixmap(scale, cut.picture_width, cut.picture_height, found, out.refused);
+    if (!detail) return out;
     const int32_t cell_width = cut.width * found;
     const int32_t cell_height = cut.height * found;
-    DetailFrames out;
     out.scale = found;
     out.frames.reserve(static_cast<size_t>(cut.count));
     for (int32_t f = 0; f < cut.count; ++f) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <utility>
 
 #include "graphics/for_testing.h"
@@ -10,6 +11,7 @@
 #include "graphics/internal/truncate.h"
 #include "graphics/vex2d.h"
 #include "pixmap/pixmap_loader.h"
+#include "runtime/startup.h"
 #include "stream/file_system.h"
 
 namespace vexel {
@@ -55,6 +57,12 @@ String DetailPath(const String& path, int32_t scale) {
     return WithoutExtension(path) + suffix + u"." + extension;
 }
 
+// Says on standard error, one line each, which high-resolution files did not fit.
+void ReportRefusedDetail(const DetailFrames& detail) {
+    for (const String& line : detail.refused)
+        std::fputs(ToUtf8(AppTitle() + u": " + line + u"\n").c_str(), stderr);
+}
+
 }  // namespace
 
 bool ImageSource::MayHaveDetail() const {
@@ -62,7 +70,8 @@ bool ImageSource::MayHaveDetail() const {
     return !pixmap_ && !url_.IsStream() && !path.empty() && path.find(u"::") == String::npos;
 }
 
-PixmapPtr ImageSource::DetailPixmap(int32_t scale, int32_t& found) const {
+PixmapPtr ImageSource::DetailPixmap(int32_t scale, int32_t width, int32_t height, int32_t& found,
+                                    std::vector<String>& refused) const {
     found = 1;
     if (scale <= 1 || !MayHaveDetail()) return nullptr;
     const String& path = url_.Text();
@@ -72,15 +81,24 @@ PixmapPtr ImageSource::DetailPixmap(int32_t scale, int32_t& found) const {
         order.push_back(k);
     for (int32_t k = scale - 1; k >= 2; --k)
         order.push_back(k);
+    std::vector<String> misfits;
+    PixmapPtr pixmap;
     for (const int32_t k : order) {
         const String candidate = DetailPath(path, k);
         if (PathKind(candidate) != 1) continue;
-        if (PixmapPtr pixmap = LoadPixmapFrom(Url(candidate))) {
+        pixmap = LoadPixmapOfSizeFrom(Url(candidate), width * k, height * k);
+        if (pixmap) {
             found = k;
-            return pixmap;
+            break;
         }
+        misfits.push_back(candidate + u" is not a " + IntToString(width * k) + u"x" +
+                          IntToString(height * k) + u" picture (" + IntToString(k) + u" times " +
+                          path + u")");
     }
-    return nullptr;
+    const String& instead = pixmap ? DetailPath(path, found) : path;
+    for (const String& misfit : misfits)
+        refused.push_back(misfit + u"; " + instead + u" is drawn instead");
+    return pixmap;
 }
 
 TImage::~TImage() {
@@ -90,6 +108,7 @@ TImage::~TImage() {
 void TImage::FinishDetail() {
     if (!detail_job) return;
     DetailFrames detail = std::exchange(detail_job, nullptr)->Take();
+    ReportRefusedDetail(detail);
     const std::vector<bool> pending = std::exchange(detail_pending, {});
     if (detail.frames.empty()) return;  // no picture fits: what there is stays
     detail_scale = detail.scale;
@@ -195,6 +214,7 @@ void AttachDetail(TImage& image, const ImageSource& source, const TPixmap& ordin
     }
     if (scale <= 1) return;
     DetailFrames detail = DecodeDetailFrames(source, scale, cut);
+    ReportRefusedDetail(detail);
     if (detail.frames.empty()) return;
     image.detail_scale = detail.scale;
     image.detail_pixmaps = std::move(detail.frames);

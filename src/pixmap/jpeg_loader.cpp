@@ -205,9 +205,7 @@ class CompressHandle {
     jpeg_compress_struct& cinfo_;
 };
 
-}  // namespace
-
-PixmapPtr TPixmapLoaderJPG::LoadPixmap(TStream& stream) {
+PixmapPtr DecodeJpeg(TStream& stream, WantedSize wanted) {
     jpeg_decompress_struct cinfo{};
     JpegError error{};
     InitErrors(error);
@@ -228,7 +226,10 @@ PixmapPtr TPixmapLoaderJPG::LoadPixmap(TStream& stream) {
     const int32_t format = image.components == 1   ? PIXEL_GREY8
                            : image.components == 3 ? PIXEL_RGB24
                                                    : 0;
-    if (format == 0 || !ImageSideOk(image.width, image.height)) return nullptr;
+    if (format == 0 || !ImageSideOk(image.width, image.height) ||
+        !wanted.Accepts(image.width, image.height)) {
+        return nullptr;
+    }
     const int64_t remaining = RemainingBytes(stream);
     const int64_t pixel_bytes = int64_t{image.width} * image.height * image.components;
     if (remaining >= 0 &&
@@ -242,6 +243,16 @@ PixmapPtr TPixmapLoaderJPG::LoadPixmap(TStream& stream) {
     const bool have_rows = ReadJpegRows(cinfo, error, image, pixmap->pixels, pixmap->pitch);
     if (source.error) std::rethrow_exception(source.error);
     return have_rows ? pixmap : nullptr;
+}
+
+}  // namespace
+
+PixmapPtr TPixmapLoaderJPG::LoadPixmap(TStream& stream) {
+    return DecodeJpeg(stream, {});
+}
+
+PixmapPtr TPixmapLoaderJPG::LoadPixmapOfSize(TStream& stream, int32_t width, int32_t height) {
+    return DecodeJpeg(stream, {width, height});
 }
 
 bool SaveJPGPixmap(const TPixmap& pixmap, const Url& url, int32_t quality) {

@@ -14,6 +14,8 @@ namespace vexel {
 class TPixmapLoaderJPG : public TPixmapLoader {
   public:
     PixmapPtr LoadPixmap(TStream& stream) override;
+    // Refuses any other size from the header, before the image data is read.
+    PixmapPtr LoadPixmapOfSize(TStream& stream, int32_t width, int32_t height) override;
 };
 
 // Writes `pixmap` as a colour JPEG (converted to PIXEL_RGB24) at `quality` (1..100, libjpeg

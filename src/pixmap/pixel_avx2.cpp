@@ -24,6 +24,23 @@ void SwapRowAVX2(const uint8_t* src, uint8_t* dst, int32_t count) {
     }
 }
 
+void SwapRowStreamingAVX2(const uint8_t* src, uint8_t* dst, int32_t count) {
+    const __m256i order = _mm256_setr_epi8(2, 1, 0, 3, 6, 5, 4, 7, 10, 9, 8, 11, 14, 13, 12, 15, 2,
+                                           1, 0, 3, 6, 5, 4, 7, 10, 9, 8, 11, 14, 13, 12, 15);
+    // Single pixels up to a 32-byte boundary of the output (all of them when the output is
+    // not aligned to its pixels), whole blocks stored around the cache, single pixels after.
+    int32_t i = 0;
+    while (i < count && (reinterpret_cast<uintptr_t>(dst + 4 * i) & 31) != 0)
+        ++i;
+    SwapRowAVX2(src, dst, i);
+    for (; i + 8 <= count; i += 8) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + 4 * i));
+        _mm256_stream_si256(reinterpret_cast<__m256i*>(dst + 4 * i), _mm256_shuffle_epi8(v, order));
+    }
+    _mm_sfence();
+    SwapRowAVX2(src + 4 * i, dst + 4 * i, count - i);
+}
+
 int32_t ExpandThreeAVX2(const uint8_t* src, uint8_t* dst, int32_t count, bool reversed) {
     // Each 128-bit lane takes four pixels (twelve bytes) from its own load; the loads of one
     // step cover bytes 0..15 and 12..27, and later loads must stay within the row, so a step

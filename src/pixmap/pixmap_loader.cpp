@@ -23,6 +23,12 @@ Registry<TPixmapLoader>& Loaders() {
 
 }  // namespace
 
+PixmapPtr TPixmapLoader::LoadPixmapOfSize(TStream& stream, int32_t width, int32_t height) {
+    PixmapPtr pixmap = LoadPixmap(stream);
+    if (pixmap && (pixmap->width != width || pixmap->height != height)) return nullptr;
+    return pixmap;
+}
+
 void RegisterPixmapLoader(std::shared_ptr<TPixmapLoader> loader) {
     Loaders().Link(std::move(loader));  // before the built-in ones, made on first use
 }
@@ -35,6 +41,13 @@ PixmapPtr LoadPixmapFrom(const Url& url) {
     return OfferToEachLoader(
         url, PixmapLoaders(), WhenUnseekable::kDecline,
         [](TPixmapLoader& loader, TStream& stream) { return loader.LoadPixmap(stream); });
+}
+
+PixmapPtr LoadPixmapOfSizeFrom(const Url& url, int32_t width, int32_t height) {
+    return OfferToEachLoader(url, PixmapLoaders(), WhenUnseekable::kDecline,
+                             [width, height](TPixmapLoader& loader, TStream& stream) {
+                                 return loader.LoadPixmapOfSize(stream, width, height);
+                             });
 }
 
 }  // namespace vexel

@@ -15,6 +15,10 @@ class TPixmapLoader : public Object {
     // A pixmap from `stream`, positioned at the start of the file, or null when the data is
     // not of this loader's kind or cannot be decoded. Stream errors may escape.
     virtual PixmapPtr LoadPixmap(TStream& stream) = 0;
+    // As LoadPixmap, but only a picture of exactly width × height; null for any other size.
+    // This default decodes the picture and then compares; a loader that can read the size
+    // from the file's header overrides it to refuse other sizes before a pixel is decoded.
+    virtual PixmapPtr LoadPixmapOfSize(TStream& stream, int32_t width, int32_t height);
 
     std::shared_ptr<TPixmapLoader> _succ;
 };
@@ -30,5 +34,10 @@ std::shared_ptr<TPixmapLoader> PixmapLoaders();
 // exceptions propagate. Null when the url cannot be opened, the stream cannot seek or no
 // loader accepts the data.
 PixmapPtr LoadPixmapFrom(const Url& url);
+
+// As LoadPixmapFrom, but only a picture of exactly width × height (TPixmapLoader::
+// LoadPixmapOfSize): the PNG and JPEG loaders refuse any other size from the file's header,
+// before decoding, so a small file announcing a huge picture costs no more than its header.
+PixmapPtr LoadPixmapOfSizeFrom(const Url& url, int32_t width, int32_t height);
 
 }  // namespace vexel

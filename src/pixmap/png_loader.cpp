@@ -188,7 +188,7 @@ int32_t FormatOfLayout(const PngLayout& layout) {
     }
 }
 
-PixmapPtr DecodePng(TStream& stream) {
+PixmapPtr DecodePng(TStream& stream, WantedSize wanted = {}) {
     png_byte signature[8];
     stream.ReadBytes(signature, 8);
     if (png_sig_cmp(signature, 0, 8) != 0) return nullptr;
@@ -205,7 +205,10 @@ PixmapPtr DecodePng(TStream& stream) {
     if (!have_layout) return nullptr;
 
     const int32_t format = FormatOfLayout(layout);
-    if (format == 0 || !ImageSideOk(layout.width, layout.height)) return nullptr;
+    if (format == 0 || !ImageSideOk(layout.width, layout.height) ||
+        !wanted.Accepts(layout.width, layout.height)) {
+        return nullptr;
+    }
     if (layout.row_bytes != size_t{layout.width} * static_cast<size_t>(PixelFormatBytes[format])) {
         return nullptr;
     }
@@ -280,6 +283,10 @@ bool SavePNGPixmap(const TPixmap& pixmap, const Url& url, int32_t level) {
 
 PixmapPtr TPixmapLoaderPNG::LoadPixmap(TStream& stream) {
     return DecodePng(stream);
+}
+
+PixmapPtr TPixmapLoaderPNG::LoadPixmapOfSize(TStream& stream, int32_t width, int32_t height) {
+    return DecodePng(stream, {width, height});
 }
 
 std::shared_ptr<TPixmapLoader> MakePNGLoader() {

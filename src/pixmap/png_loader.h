@@ -27,6 +27,8 @@ bool SavePNGPixmap(const TPixmap& pixmap, const Url& url, int32_t level);
 class TPixmapLoaderPNG : public TPixmapLoader {
   public:
     PixmapPtr LoadPixmap(TStream& stream) override;
+    // Refuses any other size from the header, before the image data is read.
+    PixmapPtr LoadPixmapOfSize(TStream& stream, int32_t width, int32_t height) override;
 };
 
 }  // namespace vexel

@@ -1,10 +1,12 @@
 #include "pixmap/tga_loader.h"
 
 #include <algorithm>
+#include <span>
 #include <vector>
 
 #include "pixmap/internal/image_loaders.h"
 #include "pixmap/internal/loader_support.h"
+#include "pixmap/internal/pixel_simd.h"
 
 namespace vexel {
 
@@ -70,6 +72,15 @@ bool DecodeRunLengthRow(const std::vector<uint8_t>& data, size_t& at, int psize,
     return true;
 }
 
+// BGRA32 pixels to RGBA32 ones, written around the cache where the processor can: a picture
+// is not read again before it is whole, and its memory need not be read before it is written.
+void SwapRow(const uint8_t* in, uint8_t* out, int32_t width) {
+#if VEXEL_AVX2_ROWS
+    if (UseAVX2()) return SwapRowStreamingAVX2(in, out, width);
+#endif
+    ConvertPixelRow(in, PIXEL_BGRA32, out, PIXEL_RGBA32, width);
+}
+
 }  // namespace
 
 PixmapPtr TPixmapLoaderTGA::LoadPixmap(TStream& stream) {
@@ -107,28 +118,31 @@ PixmapPtr TPixmapLoaderTGA::LoadPixmap(TStream& stream) {
     std::vector<uint32_t> row(static_cast<size_t>(width));
 
     if (!run_length) {
-        // Rows from the stream. 24 and 32-bit pixels are BGR24 and BGRA32 pixels already;
-        // only the 5-bit channels need widening word by word.
+        // 24 and 32-bit pixels are BGR24 and BGRA32 pixels already; only the 5-bit channels
+        // need widening word by word.
         const auto row_bytes = static_cast<int64_t>(width) * bytes_per_pixel;
-        // 32-bit rows are read straight into the pixmap; the others go through this buffer.
-        std::vector<uint8_t> stored(psize == 32 ? 0 : static_cast<size_t>(row_bytes));
-        for (int32_t i = 0; i < height; ++i) {
+        auto convert_row = [&](const uint8_t* in, int32_t i) {
             uint8_t* out = pixmap->PixelPtr(0, height - 1 - i);
-            if (psize == 32) {
-                // Swapped in place while the row is still in the cache: one pass over the
-                // pixmap's memory, as in a plain copy.
-                stream.ReadBytes(out, row_bytes);
-                ConvertPixelRow(out, PIXEL_BGRA32, out, format, width);
-                continue;
-            }
-            stream.ReadBytes(stored.data(), row_bytes);
-            if (psize == 24) {
-                ConvertPixelRow(stored.data(), PIXEL_BGR24, out, format, width);
-                continue;
-            }
+            if (psize == 32) return SwapRow(in, out, width);
+            if (psize == 24) return ConvertPixelRow(in, PIXEL_BGR24, out, format, width);
             for (int32_t x = 0; x < width; ++x)
-                row[x] = PixelWord(&stored[2 * x], psize);
+                row[x] = PixelWord(in + 2 * x, psize);
             ConvertPixelRow(row.data(), PIXEL_BGRA32, out, format, width);
+        };
+        // Bytes in memory are converted where they lie: the pixmap's memory is written once
+        // and nothing else, as in a plain copy.
+        const std::span<const uint8_t> ahead = MemoryBytesAhead(stream);
+        if (static_cast<int64_t>(ahead.size()) >= least) {
+            for (int32_t i = 0; i < height; ++i)
+                convert_row(ahead.data() + row_bytes * i, i);
+            stream.Seek(stream.Pos() + least);
+            return pixmap;
+        }
+        // Otherwise a row at a time, through a buffer that stays in the cache.
+        std::vector<uint8_t> stored(static_cast<size_t>(row_bytes));
+        for (int32_t i = 0; i < height; ++i) {
+            stream.ReadBytes(stored.data(), row_bytes);
+            convert_row(stored.data(), i);
         }
         return pixmap;
     }

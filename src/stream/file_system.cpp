@@ -6,13 +6,9 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <set>
 #include <utility>
 
-#include "stream/bank_stream.h"
-#include "stream/durable_save.h"
-#include "stream/stream_factory.h"
-#include "stream/whole_file.h"
+#include "stream/internal/system_path.h"
 
 namespace vexel {
 
@@ -30,20 +26,19 @@ void DirectoryListingCloser::operator()(DirectoryListing* listing) const {
     delete listing;
 }
 
-namespace {
-
-std::string SystemPath(const String& path, bool as_directory = false) {
+std::string SystemPath(const String& path, bool as_directory) {
     return ToUtf8(NormalizePathName(path, as_directory));
 }
 
-bool StatPath(const String& path, struct stat& info) {
-    return stat(SystemPath(path).c_str(), &info) == 0;
-}
-
-// True when not even a dangling symbolic link is left at the path.
 bool NothingAt(const std::string& system_path) {
     struct stat info {};
     return lstat(system_path.c_str(), &info) != 0;
+}
+
+namespace {
+
+bool StatPath(const String& path, struct stat& info) {
+    return stat(SystemPath(path).c_str(), &info) == 0;
 }
 
 bool IsSymbolicLink(const String& path) {
@@ -67,47 +62,6 @@ bool ReadEntryNames(const String& path, bool skip_dots, std::vector<String>& nam
         if (skip_dots && (name == u"." || name == u"..")) continue;
         names.push_back(std::move(name));
     }
-    return true;
-}
-
-using FileId = std::pair<dev_t, ino_t>;
-
-FileId IdOf(const String& path) {
-    struct stat info {};
-    StatPath(path, info);
-    return {info.st_dev, info.st_ino};
-}
-
-// Guards a tree copy against copying into itself: the directories written to are never read
-// as sources, and a directory is not entered again below itself (loops through links).
-struct CopyGuard {
-    std::set<FileId> targets;
-    std::vector<FileId> sources;
-};
-
-bool CopyDirectoryInto(const String& from, const String& to, CopyGuard& guard) {
-    if (NothingAt(SystemPath(to))) MakeDirectory(to, false);
-    if (PathKind(to) != PATH_DIRECTORY) return false;
-    guard.targets.insert(IdOf(to));
-    guard.sources.push_back(IdOf(from));
-    std::vector<String> names;
-    ReadEntryNames(from, true, names);
-    for (const String& name : names) {
-        const String source = from + u"/" + name;
-        const String target = to + u"/" + name;
-        const int32_t kind = PathKind(source);
-        if (kind == PATH_DIRECTORY) {
-            const FileId id = IdOf(source);
-            if (guard.targets.contains(id) ||
-                std::find(guard.sources.begin(), guard.sources.end(), id) != guard.sources.end()) {
-                continue;
-            }
-            if (!CopyDirectoryInto(source, target, guard)) return false;
-        } else if (kind == PATH_FILE) {
-            if (!DuplicateFile(source, target)) return false;
-        }
-    }
-    guard.sources.pop_back();
     return true;
 }
 
@@ -296,34 +250,6 @@ bool RemoveDirectory(const String& path, bool recursive) {
     return NothingAt(system_path);
 }
 
-bool DuplicateFile(const Url& from, const Url& to) {
-    const auto source = OpenFileRead(from);
-    if (!source) return false;
-    const auto target = OpenFileWrite(to);
-    if (!target) {
-        source->Close();
-        return false;
-    }
-    // A failed copy is abandoned, which removes the new file of a regular target and so
-    // leaves the old one as it was.
-    SaveGuard save(*target);
-    bool written = true;
-    try {
-        CopyStreamData(*source, *target, 4096);
-    } catch (const TStreamWriteException&) {
-        written = false;
-    }
-    source->Close();
-    // The last bytes of the copy may be refused only when the target is closed.
-    return written && save.Close();
-}
-
-bool DuplicateDirectory(const String& from, const String& to) {
-    if (PathKind(from) != PATH_DIRECTORY) return false;
-    CopyGuard guard;
-    return CopyDirectoryInto(NormalizePathName(from, true), NormalizePathName(to, true), guard);
-}
-
 bool ChangeWorkingDirectory(const String& path) {
     return chdir(SystemPath(path, true).c_str()) == 0;
 }
@@ -348,27 +274,6 @@ std::vector<String> ListDirectoryNames(const String& path, bool skip_dots) {
     std::vector<String> names;
     if (!ReadEntryNames(path, skip_dots, names)) names.clear();
     return names;
-}
-
-// Streams
-
-StreamPtr OpenSeekableStream(const Url& url, bool readable, bool writeable) {
-    auto stream = OpenUrlStream(url, readable, writeable);
-    // A write-only stream has nothing to read into memory; writes must reach it directly.
-    if (!stream || stream->Pos() != -1 || !readable) return stream;
-    auto bank = TBankStream::Create(LoadBytesFrom(stream));
-    stream->Close();
-    return bank;
-}
-
-StreamPtr OpenSeekableRead(const Url& url) {
-    return OpenSeekableStream(url, true, false);
-}
-StreamPtr OpenSeekableWrite(const Url& url) {
-    return OpenSeekableStream(url, false, true);
-}
-void StreamClose(TStream& stream) {
-    stream.Close();
 }
 
 }  // namespace vexel

@@ -5,14 +5,13 @@
 #include <vector>
 
 #include "runtime/string.h"
-#include "stream/stream.h"
-#include "stream/url.h"
 
 namespace vexel {
 
 // Paths are "/"-separated strings; every function first reads "\" as "/". Paths go to the
 // system as UTF-8 and entry names come back decoded from UTF-8. Failures are reported only
-// through results (false, -1, 0, empty string, empty array, null).
+// through results (false, -1, 0, empty string, empty array, null). The copies of files and
+// trees, which go through streams, are file_copy.h's.
 
 constexpr int32_t PATH_NONE = 0;       // missing, or neither a regular file nor a directory
 constexpr int32_t PATH_FILE = 1;       // a regular file
@@ -56,14 +55,6 @@ bool MakeDirectory(const String& path, bool recursive);
 // Recursive: removes the contents first. Symbolic links inside are removed as links, never
 // followed, and a path that is itself a link is not emptied.
 bool RemoveDirectory(const String& path, bool recursive);
-// Copies bytes between two urls; false when either cannot be opened or writing fails,
-// including bytes refused when the target is closed (a full disk). A target path that names
-// a regular file (or nothing yet) is replaced all or nothing, as OpenFileWrite does: after a
-// failure it holds its old bytes (or is still missing).
-bool DuplicateFile(const Url& from, const Url& to);
-// Copies a directory tree into `to` (created when missing). A target inside the source is
-// not copied into itself, and a directory is not entered again below itself (link loops).
-bool DuplicateDirectory(const String& from, const String& to);
 // Makes `path` the process's working directory; false when it cannot.
 bool ChangeWorkingDirectory(const String& path);
 
@@ -81,12 +72,5 @@ String NextDirectoryEntry(DirectoryListing& listing);
 void CloseDirectoryListing(DirectoryListingPtr& listing);  // closes it now; null afterwards
 // Entry names in the order the system gives them; empty when the directory cannot be read.
 std::vector<String> ListDirectoryNames(const String& path, bool skip_dots);
-
-// OpenUrlStream, except that a readable stream that cannot seek (Pos() == -1) is read
-// whole into memory and a seekable, writeable memory stream over those bytes is returned.
-StreamPtr OpenSeekableStream(const Url& url, bool readable, bool writeable);
-StreamPtr OpenSeekableRead(const Url& url);   // OpenSeekableStream(url, true, false)
-StreamPtr OpenSeekableWrite(const Url& url);  // OpenSeekableStream(url, false, true)
-void StreamClose(TStream& stream);            // stream.Close()
 
 }  // namespace vexel

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "runtime/error.h"
-#include "stream/file_system.h"
+#include "stream/file_copy.h"
 #include "stream/internal/builtin_factories.h"
 #include "stream/internal/saved_file.h"
 #include "stream/whole_file.h"

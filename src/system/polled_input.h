@@ -13,6 +13,7 @@ namespace vexel {
 
 // Key codes of the commonly used keys; a letter's code is its upper-case ASCII code.
 inline constexpr int32_t KEY_BACKSPACE = 8;
+inline constexpr int32_t KEY_TAB = 9;
 inline constexpr int32_t KEY_ENTER = 13;
 inline constexpr int32_t KEY_ESCAPE = 27;
 inline constexpr int32_t KEY_SPACE = 32;
@@ -42,6 +43,61 @@ inline constexpr int32_t KEY_W = 87;
 inline constexpr int32_t KEY_X = 88;
 inline constexpr int32_t KEY_Y = 89;
 inline constexpr int32_t KEY_Z = 90;
+
+// The navigation block and the arrows.
+inline constexpr int32_t KEY_PAGE_UP = 33;
+inline constexpr int32_t KEY_PAGE_DOWN = 34;
+inline constexpr int32_t KEY_END = 35;
+inline constexpr int32_t KEY_HOME = 36;
+inline constexpr int32_t KEY_LEFT = 37;
+inline constexpr int32_t KEY_UP = 38;
+inline constexpr int32_t KEY_RIGHT = 39;
+inline constexpr int32_t KEY_DOWN = 40;
+inline constexpr int32_t KEY_INSERT = 45;
+inline constexpr int32_t KEY_DELETE = 46;
+
+// The digits of the main block; a digit's code is its ASCII code.
+inline constexpr int32_t KEY_0 = 48;
+inline constexpr int32_t KEY_1 = 49;
+inline constexpr int32_t KEY_2 = 50;
+inline constexpr int32_t KEY_3 = 51;
+inline constexpr int32_t KEY_4 = 52;
+inline constexpr int32_t KEY_5 = 53;
+inline constexpr int32_t KEY_6 = 54;
+inline constexpr int32_t KEY_7 = 55;
+inline constexpr int32_t KEY_8 = 56;
+inline constexpr int32_t KEY_9 = 57;
+
+// The keypad; its Enter is KEY_ENTER.
+inline constexpr int32_t KEY_NUM0 = 96;
+inline constexpr int32_t KEY_NUM1 = 97;
+inline constexpr int32_t KEY_NUM2 = 98;
+inline constexpr int32_t KEY_NUM3 = 99;
+inline constexpr int32_t KEY_NUM4 = 100;
+inline constexpr int32_t KEY_NUM5 = 101;
+inline constexpr int32_t KEY_NUM6 = 102;
+inline constexpr int32_t KEY_NUM7 = 103;
+inline constexpr int32_t KEY_NUM8 = 104;
+inline constexpr int32_t KEY_NUM9 = 105;
+inline constexpr int32_t KEY_NUMMULTIPLY = 106;
+inline constexpr int32_t KEY_NUMADD = 107;
+inline constexpr int32_t KEY_NUMSUBTRACT = 109;
+inline constexpr int32_t KEY_NUMDECIMAL = 110;
+inline constexpr int32_t KEY_NUMDIVIDE = 111;
+
+// The function keys.
+inline constexpr int32_t KEY_F1 = 112;
+inline constexpr int32_t KEY_F2 = 113;
+inline constexpr int32_t KEY_F3 = 114;
+inline constexpr int32_t KEY_F4 = 115;
+inline constexpr int32_t KEY_F5 = 116;
+inline constexpr int32_t KEY_F6 = 117;
+inline constexpr int32_t KEY_F7 = 118;
+inline constexpr int32_t KEY_F8 = 119;
+inline constexpr int32_t KEY_F9 = 120;
+inline constexpr int32_t KEY_F10 = 121;
+inline constexpr int32_t KEY_F11 = 122;
+inline constexpr int32_t KEY_F12 = 123;
 
 // Mouse buttons.
 inline constexpr int32_t MOUSE_LEFT = 1;

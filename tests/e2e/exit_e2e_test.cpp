@@ -70,7 +70,9 @@ TEST(Exit, SoundToggleClicksAndIsSaved) {
     game.MoveTo(960, 448);
     game.Click();
     const Picture toggle = Cell(LoadGamePicture("SndButton.png"), 64, 64, 1);
-    game.WaitFor([&](const Picture& w) { return Shows(w, toggle, 928, 416, {960, 448, 32, 32}); });
+    game.WaitFor("the sound button switched off", [&](const Picture& w) {
+        return Shows(w, toggle, 928, 416, {960, 448, 32, 32});
+    });
     // The click of switching off is heard.
     EXPECT_TRUE(game.WaitForHappening("sound"));
     game.Tap(XK_Escape);

@@ -50,6 +50,27 @@ bool MainThreadEnded(pid_t pid) {
     return state == 'Z' || state == 'X';
 }
 
+// Keeps a grab that did not show what a test waited for, as a PPM under the build tree, so
+// that whoever reads the failure can look at what the game showed instead; says where.
+std::string KeepSeen(const Picture& picture) {
+    if (picture.pixels.empty()) return "no window to grab";
+    static int kept = 0;
+    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    const fs::path folder = fs::path(VEXEL_BINARY_DIR) / "e2e-seen";
+    std::error_code error;
+    fs::create_directories(folder, error);
+    const fs::path path =
+        folder / (std::string(test ? test->test_suite_name() : "e2e") + "." +
+                  (test ? test->name() : "wait") + "-" + std::to_string(++kept) + ".ppm");
+    std::ofstream out(path, std::ios::binary);
+    out << "P6\n" << picture.width << " " << picture.height << "\n255\n";
+    for (const uint32_t pixel : picture.pixels) {
+        const char rgb[3] = {char(pixel >> 16 & 0xFF), char(pixel >> 8 & 0xFF), char(pixel & 0xFF)};
+        out.write(rgb, 3);
+    }
+    return out ? "kept in " + path.string() : "could not be kept in " + path.string();
+}
+
 // Six frames at the game's pace, with room for a slow machine.
 constexpr Millis kInputPause{100};
 
@@ -402,12 +423,22 @@ Picture GameProcess::Grab() {
     return picture;
 }
 
-Picture GameProcess::WaitFor(const std::function<bool(const Picture&)>& predicate, Millis timeout) {
-    const auto deadline = Clock::now() + timeout;
+Picture GameProcess::WaitFor(const std::string& awaited,
+                             const std::function<bool(const Picture&)>& predicate, Millis timeout) {
+    const auto start = Clock::now();
     Picture picture = Grab();
-    while (!predicate(picture) && Clock::now() < deadline) {
+    int grabs = 1;
+    while (!predicate(picture)) {
+        if (Clock::now() - start >= timeout) {
+            ADD_FAILURE() << "waited " << timeout.count() << " ms for " << awaited << "; saw "
+                          << grabs << " grabs, the last " << picture.width << "x" << picture.height
+                          << " (" << KeepSeen(picture)
+                          << "); the game's standard error: " << Stderr();
+            break;
+        }
         std::this_thread::sleep_for(Millis(30));
         picture = Grab();
+        ++grabs;
     }
     return picture;
 }
@@ -558,7 +589,8 @@ void WaitForTitle(GameProcess& game, Picture* title) {
     ASSERT_TRUE(game.WaitForWindow()) << game.Stderr();
     const Picture cursor = LoadGamePicture("cur.png");
     const Picture shown =
-        game.WaitFor([&](const Picture& window) { return Shows(window, cursor, 512, 281); });
+        game.WaitFor("the cursor at its starting point on the title",
+                     [&](const Picture& window) { return Shows(window, cursor, 512, 281); });
     ASSERT_TRUE(Shows(shown, cursor, 512, 281)) << "no title screen; " << game.Stderr();
     if (title) *title = shown;
 }

@@ -38,6 +38,12 @@ namespace morvelle::e2e {
 using Bytes = std::vector<uint8_t>;
 using Millis = std::chrono::milliseconds;
 
+// How long a wait for the game may take before the test fails. Every wait ends as soon as
+// what it waits for happens, so the limit costs nothing when all is well; it is set for a
+// sanitized game on a machine loaded several times over (a load of 9 on 2 cores makes a
+// frame, or the decoding of the sharp pictures, ten times as slow as on a quiet machine).
+constexpr Millis kPatience{60000};
+
 // Pixels as 0xRRGGBB (window) or 0xAARRGGBB (pictures), row by row.
 struct Picture {
     int32_t width = 0, height = 0;
@@ -99,12 +105,16 @@ class GameProcess {
     GameProcess& operator=(const GameProcess&) = delete;
 
     // Waits until the game's window is on the screen (inside its frame where a window manager
-    // runs); false after `timeout`.
-    bool WaitForWindow(Millis timeout = Millis(20000));
-    // Grabs the window's pixels until `predicate` holds for one grab; the last grab is
-    // returned either way.
-    Picture WaitFor(const std::function<bool(const Picture&)>& predicate,
-                    Millis timeout = Millis(10000));
+    // runs); false when the game exits first or after `timeout`.
+    bool WaitForWindow(Millis timeout = kPatience);
+    // Grabs the window's pixels until `predicate` holds for one grab, and returns that grab.
+    // When `timeout` passes first, the test fails with a message that names what was awaited
+    // (`awaited`, e.g. "the 2x cursor on the title"), the size of the last grab and the file
+    // it is kept in (a PPM under the build tree's e2e-seen/), and the game's standard error;
+    // the last grab is returned then.
+    Picture WaitFor(const std::string& awaited,
+                    const std::function<bool(const Picture&)>& predicate,
+                    Millis timeout = kPatience);
     Picture Grab();
     // The window's title and its class as "instance.Class", as a desktop sees them.
     std::string WindowTitle();
@@ -128,14 +138,14 @@ class GameProcess {
 
     // The exit status, or -1 when the game did not exit within `timeout` (it is killed then)
     // or was ended by a signal.
-    int WaitForExit(Millis timeout = Millis(20000));
+    int WaitForExit(Millis timeout = kPatience);
     // Time from the start of WaitForExit until the game's main thread ended.
     Millis ExitDelay() const { return exit_delay_; }
 
     std::string Stderr();
     std::vector<Happening> Happenings();
     // Waits until `what` has happened `count` times in all; false after `timeout`.
-    bool WaitForHappening(const std::string& what, size_t count = 1, Millis timeout = Millis(3000));
+    bool WaitForHappening(const std::string& what, size_t count = 1, Millis timeout = kPatience);
     // Every byte the game wrote to its sound device so far.
     Bytes Audio();
     std::optional<Bytes> File(const std::string& relative) const;

@@ -41,12 +41,14 @@ TEST(Menu, PointerOverAButtonShowsItsHoverFrame) {
     ASSERT_NO_FATAL_FAILURE(WaitForTitle(game));
     game.MoveTo(450, 120);
     const Picture hovered = game.WaitFor(
+        "the cursor over the play button's left part",
         [&](const Picture& window) { return Shows(window, pictures.cursor, 450, 120); });
     EXPECT_TRUE(Shows(hovered, pictures.button(1), 384, 96, CursorAt(450, 120)));
     EXPECT_FALSE(Shows(hovered, pictures.button(0), 384, 96, CursorAt(450, 120)));
     // On the border the button is not hovered.
     game.MoveTo(384, 120);
     const Picture border = game.WaitFor(
+        "the cursor on the play button's left border",
         [&](const Picture& window) { return Shows(window, pictures.cursor, 384, 120); });
     EXPECT_TRUE(Shows(border, pictures.button(0), 384, 96, CursorAt(384, 120)));
 }
@@ -56,49 +58,53 @@ TEST(Menu, HighScoreAndNoticeScreensAndBack) {
     GameProcess game;
     ASSERT_NO_FATAL_FAILURE(WaitForTitle(game));
     game.MoveTo(512, 230);
-    game.WaitFor([&](const Picture& window) {
+    game.WaitFor("the table button lit under the cursor", [&](const Picture& window) {
         return Shows(window, pictures.button(3), 384, 198, CursorAt(512, 230));
     });
     game.Click();
     // The back button at rest, then hovered once the pointer is on it. (Each move waits for
     // the screen it expects: a move taken in the same frame as the click before it would
     // make that click land where the pointer went.)
-    game.WaitFor([&](const Picture& window) {
+    game.WaitFor("the table screen's back button", [&](const Picture& window) {
         return Shows(window, pictures.button(8), 384, 403) &&
                !Shows(window, pictures.button(0), 384, 96);
     });
     game.MoveTo(600, 440);
-    const Picture table = game.WaitFor([&](const Picture& window) {
-        return Shows(window, pictures.button(9), 384, 403, CursorAt(600, 440));
-    });
+    const Picture table =
+        game.WaitFor("the back button lit under the cursor", [&](const Picture& window) {
+            return Shows(window, pictures.button(9), 384, 403, CursorAt(600, 440));
+        });
     EXPECT_TRUE(Shows(table, pictures.button(9), 384, 403, CursorAt(600, 440)));
     EXPECT_FALSE(Shows(table, pictures.button(0), 384, 96));
     game.Click();
 
     // Back on the title, where the quit button sits under the pointer.
-    const Picture title = game.WaitFor(
-        [&](const Picture& window) { return Shows(window, pictures.button(0), 384, 96); });
+    const Picture title = game.WaitFor("the title again", [&](const Picture& window) {
+        return Shows(window, pictures.button(0), 384, 96);
+    });
     EXPECT_TRUE(Shows(title, pictures.button(0), 384, 96));
     EXPECT_TRUE(Shows(title, pictures.button(7), 384, 403, CursorAt(600, 440)));
 
     game.MoveTo(512, 332);
-    game.WaitFor([&](const Picture& window) {
+    game.WaitFor("the notice button lit under the cursor", [&](const Picture& window) {
         return Shows(window, pictures.button(5), 384, 300, CursorAt(512, 332));
     });
     game.Click();
     // The notice has only the back button: the title's buttons are gone.
-    game.WaitFor([&](const Picture& window) {
+    game.WaitFor("the notice screen's back button", [&](const Picture& window) {
         return Shows(window, pictures.button(8), 384, 403) &&
                !Shows(window, pictures.button(4), 384, 300, CursorAt(512, 332));
     });
     game.MoveTo(420, 430);
-    const Picture notice = game.WaitFor([&](const Picture& window) {
-        return Shows(window, pictures.button(9), 384, 403, CursorAt(420, 430));
-    });
+    const Picture notice = game.WaitFor(
+        "the back button lit under the cursor on the notice", [&](const Picture& window) {
+            return Shows(window, pictures.button(9), 384, 403, CursorAt(420, 430));
+        });
     EXPECT_TRUE(Shows(notice, pictures.button(9), 384, 403, CursorAt(420, 430)));
     EXPECT_FALSE(Shows(notice, pictures.button(4), 384, 300));
     game.Click();
     const Picture back = game.WaitFor(
+        "the title again with the notice button unlit",
         [&](const Picture& window) { return Shows(window, pictures.button(4), 384, 300); });
     EXPECT_TRUE(Shows(back, pictures.button(0), 384, 96));
     game.Tap(XK_Escape);

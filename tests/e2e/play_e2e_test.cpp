@@ -213,14 +213,17 @@ TEST(WholeGame, FromTheTitleThroughShotsAndNameEntryToTheSavedTable) {
     // carrots.
     const Picture play_hovered = Cell(LoadGamePicture("MenuButtons.png"), 256, 64, 1);
     game.MoveTo(512, 128);
-    game.WaitFor([&](const Picture& w) {
+    game.WaitFor("the play button lit under the cursor", [&](const Picture& w) {
         return Shows(w, play_hovered, 384, 96, {512, 128, 32, 32});
     });
     game.Click();
     const auto started = Clock::now();
-    game.WaitFor([&](const Picture& w) { return MagazineShows(w, cherry); }, Millis(30000));
+    game.WaitFor(
+        "the magazine's eight cherries", [&](const Picture& w) { return MagazineShows(w, cherry); },
+        Millis(30000));
     game.MoveTo(kRestX, kRestY);
     const Picture first = game.WaitFor(
+        "the magazine and both carrots at the start",
         [&](const Picture& w) {
             return MagazineShows(w, cherry) && CarrotShows(w, kCarrots[0]) &&
                    CarrotShows(w, kCarrots[1]);
@@ -238,11 +241,13 @@ TEST(WholeGame, FromTheTitleThroughShotsAndNameEntryToTheSavedTable) {
     const auto shoot = [&](int32_t x, int32_t y) {
         game.MoveTo(x, y);
         const Picture aimed =
-            game.WaitFor([&](const Picture& w) { return Shows(w, crosshair, x - 32, y - 32); });
+            game.WaitFor("the crosshair at the aimed point",
+                         [&](const Picture& w) { return Shows(w, crosshair, x - 32, y - 32); });
         const int32_t left = ShotsShown(aimed, cherry);
         const auto sent = Clock::now();
         game.Click();
-        game.WaitFor([&](const Picture& w) { return ShotsShown(w, cherry) == left - 1; });
+        game.WaitFor("one cherry fewer in the magazine after the shot",
+                     [&](const Picture& w) { return ShotsShown(w, cherry) == left - 1; });
         shots.push_back({sent, Clock::now()});
         game.MoveTo(kRestX, kRestY);
         std::this_thread::sleep_for(Millis(500));  // the shot sound plays out
@@ -250,7 +255,8 @@ TEST(WholeGame, FromTheTitleThroughShotsAndNameEntryToTheSavedTable) {
     for (int round = 0; round < 3; ++round) {
         for (const Carrot& carrot : kCarrots) {
             const Picture before = game.WaitFor(
-                [&](const Picture& w) { return CarrotShows(w, carrot); }, Millis(31000));
+                "the carrot grown back", [&](const Picture& w) { return CarrotShows(w, carrot); },
+                Millis(31000));
             ASSERT_TRUE(CarrotShows(before, carrot)) << "round " << round;
             shoot(carrot.shot_x, carrot.shot_y);
             EXPECT_LE(OrangePixels(game.Grab(), carrot.footprint), 5) << "round " << round;
@@ -276,13 +282,16 @@ TEST(WholeGame, FromTheTitleThroughShotsAndNameEntryToTheSavedTable) {
     std::this_thread::sleep_for(Millis(400));
     const auto reload_sent = Clock::now();
     game.Click(3);
-    EXPECT_TRUE(MagazineShows(
-        game.WaitFor([&](const Picture& w) { return MagazineShows(w, cherry); }), cherry));
+    EXPECT_TRUE(
+        MagazineShows(game.WaitFor("the magazine refilled after the reload",
+                                   [&](const Picture& w) { return MagazineShows(w, cherry); }),
+                      cherry));
     const Input reload{reload_sent, Clock::now()};
 
     // The clock runs out 90.5 s after the start; name entry has no magazine.
-    const Picture over =
-        game.WaitFor([&](const Picture& w) { return !MagazineShows(w, cherry); }, Millis(100000));
+    const Picture over = game.WaitFor(
+        "the name entry after the clock ran out (no magazine)",
+        [&](const Picture& w) { return !MagazineShows(w, cherry); }, Millis(100000));
     ASSERT_FALSE(MagazineShows(over, cherry));
     const auto game_length = Clock::now() - started;
     EXPECT_GE(game_length, Millis(90000));
@@ -292,7 +301,8 @@ TEST(WholeGame, FromTheTitleThroughShotsAndNameEntryToTheSavedTable) {
     for (int i = 0; i < 2; ++i) {
         const Picture before = game.Grab();
         game.Tap(XK_BackSpace);
-        game.WaitFor([&](const Picture& w) { return w.pixels != before.pixels; });
+        game.WaitFor("the name changed by Backspace",
+                     [&](const Picture& w) { return w.pixels != before.pixels; });
     }
     game.Type("J\xFCrgen");
     // The game takes one typed character per frame: wait until the name stops changing, so
@@ -306,7 +316,8 @@ TEST(WholeGame, FromTheTitleThroughShotsAndNameEntryToTheSavedTable) {
     game.Tap(XK_Return);
     // Six carrots at 40 points: rank 7 of the default table, on the green bar (row 7 at
     // y 263, the bar from x 204.8 over 614.4 pixels).
-    const Picture table = game.WaitFor([](const Picture& w) { return w.At(215, 263) == 0x40C840; });
+    const Picture table = game.WaitFor("rank 7 on the table's green bar",
+                                       [](const Picture& w) { return w.At(215, 263) == 0x40C840; });
     EXPECT_EQ(table.At(215, 263), 0x40C840u);
     EXPECT_NE(table.At(215, 227), 0x40C840u);
     EXPECT_NE(table.At(215, 299), 0x40C840u);
@@ -354,8 +365,11 @@ TEST(WholeGame, FromTheTitleThroughShotsAndNameEntryToTheSavedTable) {
             return double(std::chrono::duration_cast<Millis>(d).count());
         };
         const double gap = gap_ms(sound - 1, sound);
-        EXPECT_GE(gap, ms(b.sent - a.seen) - 150) << "sound " << sound;
-        EXPECT_LE(gap, ms(b.seen - a.sent) + 150) << "sound " << sound;
+        // The device's time is counted in samples: a mixer that a loaded machine starves
+        // now and then loses a little of it (180 ms in 21 s at a load of 18 on 2 cores).
+        const double slack = 150 + gap / 100;
+        EXPECT_GE(gap, ms(b.sent - a.seen) - slack) << "sound " << sound;
+        EXPECT_LE(gap, ms(b.seen - a.sent) + slack) << "sound " << sound;
     };
     for (size_t i = 1; i < shots.size(); ++i)
         expect_gap(i + 1, shots[i - 1], shots[i]);
@@ -372,9 +386,10 @@ TEST(ScaledGame, StartsHitsACarrotAndEndsAtScaleTwo) {
     GameProcess game({.arguments = {"--scale", "2"}, .display = big});
     ASSERT_TRUE(game.WaitForWindow()) << game.Stderr();
     const Picture cursor = LoadGamePicture("cur@2x.png");
-    const Picture title = game.WaitFor([&](const Picture& w) {
-        return w.width == 2048 && w.height == 1024 && Shows(w, cursor, 2 * 512, 2 * 281);
-    });
+    const Picture title = game.WaitFor(
+        "the 2x title with the 2x cursor in a 2048x1024 window", [&](const Picture& w) {
+            return w.width == 2048 && w.height == 1024 && Shows(w, cursor, 2 * 512, 2 * 281);
+        });
     ASSERT_EQ(title.width, 2048);
     ASSERT_EQ(title.height, 1024);
     ASSERT_TRUE(Shows(title, cursor, 2 * 512, 2 * 281)) << game.Stderr();
@@ -382,10 +397,12 @@ TEST(ScaledGame, StartsHitsACarrotAndEndsAtScaleTwo) {
     // Each input waits for its effect on the screen, so that a slow machine never takes a
     // move, a click and the next move in one frame.
     game.MoveTo(2 * 512, 2 * 128);
-    game.WaitFor([&](const Picture& w) { return Shows(w, cursor, 2 * 512, 2 * 128); });
+    game.WaitFor("the 2x cursor over the play button",
+                 [&](const Picture& w) { return Shows(w, cursor, 2 * 512, 2 * 128); });
     game.Click();
     const Picture cherry = LoadGamePicture("Cherry@2x.png");
     game.WaitFor(
+        "the 2x magazine",
         [&](const Picture& w) {
             return Shows(w, cherry, 2 * (1024 - 32 - 16), 2 * (512 - 32 - 16));
         },
@@ -396,16 +413,18 @@ TEST(ScaledGame, StartsHitsACarrotAndEndsAtScaleTwo) {
     const Area footprint = doubled(carrot.footprint);
     const Area other_footprint = doubled(kCarrots[1].footprint);
     const Picture before = game.WaitFor(
-        [&](const Picture& w) { return OrangePixels(w, footprint) >= 4 * 60; }, Millis(31000));
+        "the 2x carrot", [&](const Picture& w) { return OrangePixels(w, footprint) >= 4 * 60; },
+        Millis(31000));
     ASSERT_GE(OrangePixels(before, footprint), 4 * 60);
     const Picture crosshair = Cell(LoadGamePicture("Cross@2x.png"), 128, 128, 2);
     game.MoveTo(2 * carrot.shot_x, 2 * carrot.shot_y);
-    game.WaitFor([&](const Picture& w) {
+    game.WaitFor("the 2x crosshair on the carrot", [&](const Picture& w) {
         return Shows(w, crosshair, 2 * carrot.shot_x - 64, 2 * carrot.shot_y - 64);
     });
     game.Click();
-    const Picture shot =
-        game.WaitFor([&](const Picture& w) { return OrangePixels(w, footprint) <= 4 * 5; });
+    const Picture shot = game.WaitFor("the 2x carrot shot away", [&](const Picture& w) {
+        return OrangePixels(w, footprint) <= 4 * 5;
+    });
     EXPECT_LE(OrangePixels(shot, footprint), 4 * 5);
     game.MoveTo(2 * kRestX, 2 * kRestY);
 
@@ -414,16 +433,18 @@ TEST(ScaledGame, StartsHitsACarrotAndEndsAtScaleTwo) {
     game.Tap(XK_F11);
     // (The first full-screen frame may still be the black one of the switch.)
     const Picture full =
-        game.WaitFor([](const Picture& w) { return w.width == 3840 && w.At(1920, 200) != 0; });
+        game.WaitFor("the full screen frame of 3840x2160 with a picture in it",
+                     [](const Picture& w) { return w.width == 3840 && w.At(1920, 200) != 0; });
     ASSERT_EQ(full.width, 3840);
     ASSERT_EQ(full.height, 2160);
     EXPECT_EQ(full.At(1920, 60), 0u) << "the bar above";
     EXPECT_EQ(full.At(1920, 2100), 0u) << "the bar below";
     EXPECT_NE(full.At(1920, 200), 0u);
     game.Tap(XK_F11);
-    const Picture back = game.WaitFor([&](const Picture& w) {
-        return w.width == 2048 && OrangePixels(w, other_footprint) >= 4 * 60;
-    });
+    const Picture back =
+        game.WaitFor("the 2048x1024 window again with the other carrot", [&](const Picture& w) {
+            return w.width == 2048 && OrangePixels(w, other_footprint) >= 4 * 60;
+        });
     EXPECT_EQ(back.width, 2048);
     EXPECT_GE(OrangePixels(back, other_footprint), 4 * 60);
     game.Tap(XK_Escape);
@@ -470,6 +491,7 @@ TEST(ScaledGame, StartsFullScreenUnderAWindowManagerAndF11GivesTheWindowBack) {
     // times with filtering has none of.
     const Area lettering{enlarged(256), kBar, enlarged(512), enlarged(96)};
     const Picture title = game.WaitFor(
+        "the title letterboxed at 1.875 and sharp from its 2x pictures",
         [&](const Picture& w) {
             return letterboxed(w) && PixelsWhere(w, play_button, cream) >= 10000 &&
                    SharpSteps(w, lettering, 130) >= 500;
@@ -488,7 +510,8 @@ TEST(ScaledGame, StartsFullScreenUnderAWindowManagerAndF11GivesTheWindowBack) {
     // The button's centre (512, 128) is (960, 300) on the screen.
     game.MoveTo(enlarged(512), kBar + enlarged(128));
     const Picture pointed =
-        game.WaitFor([&](const Picture& w) { return PixelsWhere(w, play_button, yellow) >= 8000; });
+        game.WaitFor("the play button lit under the cursor at 1.875",
+                     [&](const Picture& w) { return PixelsWhere(w, play_button, yellow) >= 8000; });
     ASSERT_GE(PixelsWhere(pointed, play_button, yellow), 8000);
     game.Click();
     // The game starts: the magazine's eight cherries light up at the bottom right, where the
@@ -501,6 +524,7 @@ TEST(ScaledGame, StartsFullScreenUnderAWindowManagerAndF11GivesTheWindowBack) {
     };
     EXPECT_EQ(PixelsWhere(title, magazine, cherry_red), 0);
     const Picture playing = game.WaitFor(
+        "the magazine in the letterboxed play screen",
         [&](const Picture& w) {
             return letterboxed(w) && PixelsWhere(w, magazine, cherry_red) >= 1500;
         },
@@ -511,10 +535,11 @@ TEST(ScaledGame, StartsFullScreenUnderAWindowManagerAndF11GivesTheWindowBack) {
     // F11: the window again, 1024×512 at scale 1 with the magazine in its place, and the
     // size hints fixed at that size.
     game.Tap(XK_F11);
-    const Picture back = game.WaitFor([&](const Picture& w) {
-        return w.width == 1024 && w.height == 512 &&
-               PixelsWhere(w, magazine_icons, cherry_red) >= 600;
-    });
+    const Picture back =
+        game.WaitFor("the 1024x512 window again with the magazine", [&](const Picture& w) {
+            return w.width == 1024 && w.height == 512 &&
+                   PixelsWhere(w, magazine_icons, cherry_red) >= 600;
+        });
     EXPECT_EQ(back.width, 1024);
     EXPECT_EQ(back.height, 512);
     EXPECT_GE(PixelsWhere(back, magazine_icons, cherry_red), 600);

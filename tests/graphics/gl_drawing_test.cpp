@@ -90,6 +90,16 @@ TEST(GraphicsStartUp, TheDisplayIsOpenedOnFirstUseAndTheDrawingDriverIsCurrent) 
     EXPECT_EQ(result.out, "0 1 2-D driver");
 }
 
+// Returning from main with image quads recorded since the last flip: the exit handlers close
+// the window and submit them into state that is still alive, and the handler added before the
+// window was opened runs after them.
+TEST(GraphicsStartUp, ReturningFromMainWithDrawingPendingRunsEveryExitHandler) {
+    const auto result = testing::RunProcess({STARTUP_PROBE, "return"});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, "handler ran");
+    EXPECT_EQ(result.err, "");
+}
+
 // The defaults of a new context are the drawing layer's (its own tests check them); here,
 // what the OpenGL driver makes of them.
 TEST_F(GLDrawing, OpeningClearsBothBuffersWithClippingOff) {

@@ -154,6 +154,72 @@ TEST_F(Images, DetailDecodedInTheBackgroundIsCutLikeTheStripAndHandedOver) {
     }
 }
 
+// PNG's chunk checksum.
+uint32_t Crc32(const std::vector<uint8_t>& bytes, size_t from) {
+    uint32_t crc = 0xFFFFFFFFu;
+    for (size_t i = from; i < bytes.size(); ++i) {
+        crc ^= bytes[i];
+        for (int bit = 0; bit < 8; ++bit)
+            crc = crc >> 1 ^ (0xEDB88320u & (0u - (crc & 1)));
+    }
+    return ~crc;
+}
+
+void AppendChunk(std::vector<uint8_t>& png, const char* type, const std::vector<uint8_t>& data) {
+    const auto big_endian = [&png](uint32_t value) {
+        for (int shift = 24; shift >= 0; shift -= 8)
+            png.push_back(static_cast<uint8_t>(value >> shift));
+    };
+    big_endian(static_cast<uint32_t>(data.size()));
+    const size_t start = png.size();
+    png.insert(png.end(), type, type + 4);
+    png.insert(png.end(), data.begin(), data.end());
+    big_endian(Crc32(png, start));
+}
+
+// A 1 MiB PNG whose header announces 16384×16384 RGBA pixels (a gibibyte decoded): enough
+// file for the decoder's own limit to let it through.
+std::vector<uint8_t> PictureBomb() {
+    std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    AppendChunk(png, "IHDR", {0, 0, 0x40, 0, 0, 0, 0x40, 0, 8, 6, 0, 0, 0});
+    AppendChunk(png, "IDAT", {0x78, 0x9C});
+    AppendChunk(png, "bomB", std::vector<uint8_t>(1 << 20));
+    AppendChunk(png, "IEND", {});
+    return png;
+}
+
+// A high-resolution file whose header announces another size is refused before it is
+// decoded; the next one that fits is used, and one line says so.
+TEST_F(Images, AHighResolutionFileOfTheWrongSizeIsRefusedFromItsHeader) {
+    testing::TempDir folder;
+    ASSERT_TRUE(
+        SavePNGPixmap(*CellPicture(8, 8, 8, 8, PIXEL_RGBA32), FromUtf8(folder / "Pic.png"), 1));
+    ASSERT_TRUE(SavePNGPixmap(*CellPicture(16, 16, 16, 16, PIXEL_RGBA32),
+                              FromUtf8(folder / "Pic@2x.png"), 1));
+    testing::WriteFileBytes(folder / "Pic@3x.png", PictureBomb());
+    SelectGraphics(nullptr);
+    SetGraphicsScale(3);
+    const testing::LargestAllocation largest;
+    ::testing::internal::CaptureStderr();
+    const auto start = std::chrono::steady_clock::now();
+    const auto image = LoadImageFrom(FromUtf8(folder / "Pic.png"), 0);
+    const auto took = std::chrono::steady_clock::now() - start;
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    SetGraphicsScale(0);
+    ASSERT_NE(image, nullptr);
+    EXPECT_LT(took, std::chrono::milliseconds(50));
+    if (largest.Available()) {  // under the sanitizers, as the test command builds
+        EXPECT_LT(largest.Bytes(), 1u << 22);
+    }
+    EXPECT_EQ(image->detail_scale, 2);
+    ASSERT_EQ(image->detail_pixmaps.size(), 1u);
+    EXPECT_EQ(image->detail_pixmaps[0]->width, 16);
+    const std::string folder_path = folder.path();
+    EXPECT_EQ(said, "Vexel Application: " + folder_path +
+                        "/Pic@3x.png is not a 24x24 picture (3 times " + folder_path +
+                        "/Pic.png); " + folder_path + "/Pic@2x.png is drawn instead\n");
+}
+
 TEST_F(Images, PicturesWithoutAlphaAreKeyedAndPicturesWithAlphaAreNot) {
     auto rgb = NewPixmap(3, 1, PIXEL_RGB24, 4);
     rgb->WritePixel(0, 0, static_cast<int32_t>(0xFF000000u));  // black: the default key

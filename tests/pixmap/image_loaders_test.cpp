@@ -3,6 +3,7 @@
 // data/picture.py, or from a PNG of the same picture (for JPEG, ImageMagick's own decoding).
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <vector>
 
 #include "image_test_support.h"
@@ -12,6 +13,7 @@
 #include "pixmap/tga_loader.h"
 #include "stream/file_system.h"
 #include "stream/memory_stream.h"
+#include "stream/stream_factory.h"
 #include "support/small_file_system.h"
 
 namespace vexel {
@@ -109,6 +111,21 @@ TEST(TGALoader, RawAndRunLengthAtEveryDepth) {
     }
     for (const char* name : {"rgba32.tga", "rgba32_rle.tga"}) {
         ExpectPicture(Decode(tga, name), PIXEL_RGBA32, PicturePixel, name);
+    }
+    // Raw rows are converted where they lie in memory, and from a file through a buffer.
+    for (const char* name : {"rgb24.tga", "rgba32.tga", "rgb15.tga", "cutout16.tga"}) {
+        const StreamPtr file =
+            OpenFileRead(FromUtf8(testing::SourcePath("tests/pixmap/data/") + name));
+        ASSERT_NE(file, nullptr) << name;
+        PixmapPtr from_file = tga.LoadPixmap(*file);
+        PixmapPtr from_memory = Decode(tga, name);
+        ASSERT_NE(from_file, nullptr) << name;
+        EXPECT_EQ(from_file->format, from_memory->format) << name;
+        for (int32_t y = 0; y < kPictureHeight; ++y) {
+            EXPECT_EQ(0, std::memcmp(from_file->PixelPtr(0, y), from_memory->PixelPtr(0, y),
+                                     from_file->width * PixelFormatBytes[from_file->format]))
+                << name << " row " << y;
+        }
     }
     ExpectPicture(Decode(tga, "bits24_rle.tga"), PIXEL_RGB24, Bits, "bits24_rle.tga");
     // Five bits a channel keep the top five bits of each.

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "stream/c_stream.h"
+#include "stream/file_copy.h"
 #include "stream/file_system.h"
 #include "stream/stream_factory.h"
 #include "support/test_support.h"

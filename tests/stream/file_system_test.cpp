@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "stream/file_copy.h"
 #include "stream/stream_factory.h"
 #include "support/test_support.h"
 

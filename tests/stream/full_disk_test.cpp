@@ -10,6 +10,7 @@
 #include "runtime/error.h"
 #include "stream/c_stream.h"
 #include "stream/durable_save.h"
+#include "stream/file_copy.h"
 #include "stream/file_system.h"
 #include "stream/stream_factory.h"
 #include "stream/text_stream.h"

@@ -4,13 +4,48 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
 
+#if defined(__SANITIZE_ADDRESS__)
+// The sanitizer runtime's allocation hook (sanitizer/allocator_interface.h, which GCC does
+// not install).
+extern "C" int __sanitizer_install_malloc_and_free_hooks(
+    void (*malloc_hook)(const volatile void*, size_t), void (*free_hook)(const volatile void*));
+#endif
+
 namespace vexel::testing {
+
+namespace {
+
+std::atomic<size_t> largest_allocation{0};
+
+[[maybe_unused]] void NoteAllocation(const volatile void*, size_t bytes) {
+    size_t seen = largest_allocation.load(std::memory_order_relaxed);
+    while (bytes > seen && !largest_allocation.compare_exchange_weak(seen, bytes)) {
+    }
+}
+
+[[maybe_unused]] void NoteRelease(const volatile void*) {}
+
+}  // namespace
+
+LargestAllocation::LargestAllocation() {
+#if defined(__SANITIZE_ADDRESS__)
+    static const bool installed =
+        __sanitizer_install_malloc_and_free_hooks(NoteAllocation, NoteRelease) != 0;
+    available_ = installed;
+#endif
+    largest_allocation.store(0);
+}
+
+size_t LargestAllocation::Bytes() const {
+    return largest_allocation.load();
+}
 
 TempDir::TempDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "vexel-test-XXXXXX").string();

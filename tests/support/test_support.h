@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -41,6 +42,22 @@ class FilledPipe {
 
   private:
     int read_end_ = -1;
+};
+
+// The largest single heap allocation any thread has made since the object was made (one at a
+// time), seen through the sanitizers' allocation hook; without the sanitizers nothing is
+// seen and Available() is false.
+class LargestAllocation {
+  public:
+    LargestAllocation();
+    LargestAllocation(const LargestAllocation&) = delete;
+    LargestAllocation& operator=(const LargestAllocation&) = delete;
+
+    bool Available() const { return available_; }
+    size_t Bytes() const;
+
+  private:
+    bool available_ = false;
 };
 
 // A path inside the source tree, e.g. SourcePath("tests/pixmap/data/grey.png").

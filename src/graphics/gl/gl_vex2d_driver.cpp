@@ -861,6 +861,26 @@ Uncovered CollectUncovered(const PendingQuad& quad, const Coverage& coverage, Cu
     return Uncovered::kPieces;
 }
 
+// Working storage of submissions and of frames drawn in pieces, kept so that its buffers are
+// reused. Never destroyed, like the driver's state: a program that returns from main with
+// quads recorded has them submitted by the exit handler that closes its window, which runs
+// after the statics made since that handler was added have gone.
+struct Scratch {
+    // Per quad, where its pieces start in `pieces` and how many corners they have; a count
+    // of -1 draws the quad whole.
+    std::vector<std::pair<size_t, ptrdiff_t>> cut;
+    std::vector<QuadCorner> pieces;
+    std::vector<std::pair<VisibleRows, float>> runs;
+    Coverage coverage;
+    // The pieces of one frame drawn without its clear texels.
+    std::vector<SourcePiece> frame_pieces;
+};
+
+Scratch& TheScratch() {
+    static Scratch* const scratch = new Scratch;
+    return *scratch;
+}
+
 // Draws the recorded quads in order, leaving out what a later quad replaces: going back
 // from the last, each unturned quad is cut to the rows that no later replacing quad covers;
 // then they are drawn first to last. GL's colour, scissor and blend state are the layer's
@@ -871,26 +891,23 @@ void SubmitPending() {
     const size_t n = s.pending.size();
     const CutAxis along_x = CutAxisOf(s.window_width, s.ortho_width);
     const CutAxis along_y = CutAxisOf(s.window_height, s.ortho_height);
-    // Per quad, where its pieces start in `pieces` and how many corners they have; a count
-    // of -1 draws the quad whole.
-    static std::vector<std::pair<size_t, ptrdiff_t>> cut;
-    static std::vector<QuadCorner> pieces;
-    static std::vector<std::pair<VisibleRows, float>> runs;
-    static Coverage coverage;
+    Scratch& scratch = TheScratch();
+    auto& cut = scratch.cut;
+    auto& pieces = scratch.pieces;
     cut.assign(n, {0, -1});
     pieces.clear();
     if (along_x.step > 0 && along_y.step > 0) {
-        coverage.Reset(s.window_width, s.window_height);
+        scratch.coverage.Reset(s.window_width, s.window_height);
         for (size_t k = n; k-- > 0;) {
             const PendingQuad& quad = s.pending[k];
             if (!quad.unturned) continue;
             const size_t start = pieces.size();
-            if (CollectUncovered(quad, coverage, along_x, along_y, runs, pieces) ==
+            if (CollectUncovered(quad, scratch.coverage, along_x, along_y, scratch.runs, pieces) ==
                 Uncovered::kPieces) {
                 cut[k] = {start, static_cast<ptrdiff_t>(pieces.size() - start)};
             }
             if (!quad.blending && quad.blend != BlendMask)
-                coverage.AddReplacing(quad, along_x.scale, along_y.scale);
+                scratch.coverage.AddReplacing(quad, along_x.scale, along_y.scale);
         }
     }
     {
@@ -964,7 +981,7 @@ void TGLImageFrame::Draw(float x0, float y0, float x1, float y1, float tx, float
         }
     }
     if (inside && !opaque && unturned && !mipmapped && ClearTexelsChangeNothing(s.blend)) {
-        static std::vector<SourcePiece> pieces;
+        std::vector<SourcePiece>& pieces = TheScratch().frame_pieces;
         const bool worth = ContentPieces(*this, sx, sy, sw, sh, replaces, pieces);
         if (pieces.empty()) return;  // nothing but clear texels
         if (worth) {

@@ -22,10 +22,12 @@
 namespace vexel {
 
 // What a high-resolution picture gives an image: its frames at `scale` times their size
-// (none when there is no fitting file).
+// (none when there is no fitting file), and a line for each file that did not fit
+// (ImageSource::DetailPixmap), for the main thread to report.
 struct DetailFrames {
     std::vector<PixmapPtr> frames;
     int32_t scale = 1;
+    std::vector<String> refused;
 };
 
 // How the image's frames are cut from its ordinary picture, to cut the high-resolution one
@@ -40,7 +42,8 @@ struct DetailCut {
 };
 
 // Decodes the source's high-resolution file for `scale` and cuts it into frames. A picture
-// whose size is not exactly its scale times the ordinary one's does not fit and gives none.
+// whose size is not exactly its scale times the ordinary one's does not fit: it is refused
+// before it is decoded, and the next candidate is tried.
 // Any thread; the source must be a plain file path (ImageSource::MayHaveDetail).
 DetailFrames DecodeDetailFrames(const ImageSource& source, int32_t scale, const DetailCut& cut);
 

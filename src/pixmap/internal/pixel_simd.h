@@ -43,6 +43,9 @@ int32_t ExpandThreeAVX2(const uint8_t* src, uint8_t* dst, int32_t count, bool re
 
 // Exchanges red and blue of `count` pixels; src may equal dst.
 void SwapRowAVX2(const uint8_t* src, uint8_t* dst, int32_t count);
+// The same with non-temporal stores, for output that is not read again soon: its memory is
+// written without being read into the cache first. src must not overlap dst.
+void SwapRowStreamingAVX2(const uint8_t* src, uint8_t* dst, int32_t count);
 
 // The horizontal blend of ScalePixmap for output columns begin..end-1, all of which have
 // a right neighbour: for column x with o = offset[x] and t = fraction[4x],
