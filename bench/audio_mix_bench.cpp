@@ -251,7 +251,8 @@ BENCHMARK(BM_PulseMixerThreadCpuPerAudioSecond)
     ->Unit(benchmark::kMillisecond)
     ->MeasureProcessCPUTime();
 
-const bool kOutputsCompared = vexel::bench::CompareWith("BM_PulseMixerThreadCpuPerAudioSecond",
-                                                        "BM_MixerThreadCpuPerAudioSecond");
+const bool kOutputsCompared =
+    vexel::bench::CompareWith("BM_PulseMixerThreadCpuPerAudioSecond/iterations:5",
+                              "BM_MixerThreadCpuPerAudioSecond/iterations:5");
 
 }  // namespace
