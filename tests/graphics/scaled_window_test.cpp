@@ -23,6 +23,7 @@
 #include "graphics/gl/gl_graphics.h"
 #include "graphics/gl/gl_helpers.h"
 #include "graphics/gl/gl_vex2d_driver.h"
+#include "graphics/gl/internal/gl_image_frame.h"
 #include "graphics/gl/internal/gl_window.h"
 #include "graphics/graphics.h"
 #include "graphics/image.h"
