@@ -56,8 +56,8 @@ ProbeResult RunProbe(const char* mode, const char* scale = nullptr) {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], 1);
     posix_spawn_file_actions_addclose(&actions, out[0]);
-    // Without a sound device the game falls back to its silent driver, in both modes.
-    setenv("AUDIODEV", "/nonexistent/dsp", 1);
+    // Without a sound output the game falls back to its silent driver, in both modes.
+    setenv("VEXEL_AUDIO", "none", 1);
     if (scale) {
         setenv("VEXEL_SCALE", scale, 1);
     } else {
@@ -197,7 +197,7 @@ BENCHMARK(SharpAtScale3)->UseManualTime()->Iterations(9)->Unit(benchmark::kMilli
 bool PrepareGame() {
     static const bool ready = [] {
         if (chdir(MORVELLE_GAME_DIR) != 0) return false;
-        setenv("AUDIODEV", "/nonexistent/dsp", 1);
+        setenv("VEXEL_AUDIO", "none", 1);
         morvelle::GameState& game = morvelle::Game();
         vexel::SetAutoMidHandle(1);
         morvelle::LoadedAssets loaded = morvelle::LoadResources();
