@@ -30,6 +30,7 @@
 #include "graphics/collision.h"
 #include "graphics/gl/gl_helpers.h"
 #include "graphics/gl/gl_vex2d_driver.h"
+#include "graphics/gl/internal/gl_image_frame.h"
 #include "graphics/graphics.h"
 #include "graphics/image.h"
 #include "graphics/vex2d.h"

@@ -51,6 +51,7 @@
 #include "game/targets.h"
 #include "graphics/gl/gl_helpers.h"
 #include "graphics/gl/gl_vex2d_driver.h"
+#include "graphics/gl/internal/gl_image_frame.h"
 #include "graphics/graphics.h"
 #include "graphics/image.h"
 #include "graphics/image_font.h"

@@ -67,7 +67,7 @@ String DetailPath(const String& path, int32_t scale) {
 // Says on standard error, one line each, which high-resolution files did not fit.
 void ReportRefusedDetail(const DetailFrames& detail) {
     for (const String& line : detail.refused)
-        std::fputs(ToUtf8(AppTitle() + u": " + line + u"\n").c_str(), stderr);
+        std::fputs(ToUtf8(AppName() + u": " + line + u"\n").c_str(), stderr);
 }
 
 }  // namespace
@@ -146,6 +146,7 @@ std::shared_ptr<TImageFrame> TImage::Frame(int32_t index) {
     const float view_scale = CurrentGraphicsView().scale;
     const bool enlarged = view_scale > 1;
     if (enlarged && detail_job && detail_job->Done()) FinishDetail();
+    if (detail_job) detail_job->MarkShown();
     // A view enlarged beyond what the image was loaded for (full screen, say) asks for more.
     if (enlarged && detail_origin) AskForDetail(GraphicsDetailScale());
     int32_t frame_flags = flags;  // at 1:1 as the image asks

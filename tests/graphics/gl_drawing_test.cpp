@@ -16,6 +16,7 @@
 #include "graphics/gl/gl_helpers.h"
 #include "graphics/gl/gl_texture.h"
 #include "graphics/gl/gl_vex2d_driver.h"
+#include "graphics/gl/internal/gl_image_frame.h"
 #include "graphics/gl/internal/gl_check.h"
 #include "graphics/graphics.h"
 #include "graphics/image.h"

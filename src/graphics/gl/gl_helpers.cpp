@@ -1,11 +1,11 @@
 #include "graphics/gl/gl_helpers.h"
 
 #include <GL/gl.h>
-#include <GL/glx.h>
 
 #include <vector>
 
-#include "graphics/gl/gl_vex2d_driver.h"
+#include "graphics/gl/internal/gl_drawing.h"
+#include "graphics/gl/native_window.h"
 #include "graphics/graphics.h"
 #include "runtime/error.h"
 
@@ -23,7 +23,7 @@ Saved2DState saved;
 }  // namespace
 
 void PushGL2DState() {
-    SubmitGLVex2DDrawing();  // what the 2-D layer drew goes first
+    SubmitPendingQuads();  // what the 2-D layer drew goes first
     glPushAttrib(GL_ENABLE_BIT | GL_TEXTURE_BIT | GL_TRANSFORM_BIT);
     GLint viewport[4];
     glGetIntegerv(GL_VIEWPORT, viewport);
@@ -100,7 +100,7 @@ void FitGLTextureSize(int32_t& width, int32_t& height) {
 }
 
 void DrawGLRect(int32_t x, int32_t y, int32_t width, int32_t height) {
-    SubmitGLVex2DDrawing();
+    SubmitPendingQuads();
     PushGL2DState();
     glBegin(GL_QUADS);
     glVertex2i(x, y);
@@ -117,9 +117,7 @@ long CountGLFragments(const std::function<void()>& draw) {
     using Begin = void (*)(GLenum, GLuint);
     using End = void (*)(GLenum);
     using Result = void (*)(GLuint, GLenum, GLuint*);
-    const auto get = [](const char* name) {
-        return glXGetProcAddressARB(reinterpret_cast<const GLubyte*>(name));
-    };
+    const auto get = [](const char* name) { return GLProcAddress(name); };
     const auto gen = reinterpret_cast<Queries>(get("glGenQueries"));
     const auto begin = reinterpret_cast<Begin>(get("glBeginQuery"));
     const auto end = reinterpret_cast<End>(get("glEndQuery"));
@@ -129,10 +127,10 @@ long CountGLFragments(const std::function<void()>& draw) {
     constexpr GLenum kSamplesPassed = 0x8914, kQueryResult = 0x8866;
     GLuint query = 0;
     gen(1, &query);
-    SubmitGLVex2DDrawing();
+    SubmitPendingQuads();
     begin(kSamplesPassed, query);
     draw();
-    SubmitGLVex2DDrawing();
+    SubmitPendingQuads();
     end(kSamplesPassed);
     GLuint samples = 0;
     result(query, kQueryResult, &samples);

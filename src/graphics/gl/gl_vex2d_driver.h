@@ -4,8 +4,8 @@
 
 // The OpenGL 2-D driver: the drawing layer's calls as fixed-function OpenGL, with the matrix
 // applied on the CPU, blend modes as blend and alpha-test state, the viewport as a scissor
-// rectangle and image frames as textures. Main thread only, with the current drawing
-// context's GL context current.
+// rectangle and image frames as textures (TGLImageFrame, internal to the driver). Main
+// thread only, with the current drawing context's GL context current.
 
 #include <cstdint>
 #include <memory>
@@ -16,61 +16,6 @@
 #include "pixmap/pixmap.h"
 
 namespace vexel {
-
-// One image frame as a texture. The texture may be larger than the image (sizes are powers
-// of two); (u1, v1) is where the image ends in it.
-class TGLImageFrame : public TImageFrame {
-  public:
-    // Queues the texture name for deletion at the next texture creation, unless the texture
-    // belongs to an older graphics generation (its context is gone).
-    ~TGLImageFrame() override;
-
-    void Draw(float x0, float y0, float x1, float y1, float tx, float ty, float sx, float sy,
-              float sw, float sh) override;
-
-    // A texture of the fitted power-of-two size: an image larger than the largest accepted
-    // texture is scaled down, never cut; a smaller image gets its last column and row repeated
-    // once beyond its edge so filtering does not pull in undefined texels. Flags:
-    // ImageFlagFiltered, ImageFlagMipmapped. Throws "Unable to calculate tex size".
-    static std::shared_ptr<TGLImageFrame> CreateFromPixmap(const PixmapPtr& pixmap, int32_t flags);
-
-    // A texture made from a high-resolution picture holds this many texels per image pixel;
-    // source rectangles passed to Draw are in image pixels all the same.
-    float texel_scale = 1;
-    // Made with linear filtering through the driver (ImageFlagFiltered). Quads that sample
-    // such a texture at texel centres, one texel a window pixel, are drawn with nearest
-    // filtering, which gives the same pixels for less work.
-    bool filtered = false;
-
-    float u0 = 0, v0 = 0, u1 = 0, v1 = 0;
-    float uscale = 0, vscale = 0;
-    uint32_t name = 0;
-    // GraphicsGeneration at creation; 0 once the name has been handed back.
-    int32_t seq = 0;
-
-    // What the drawing can skip without changing a pixel, found when the texture is made.
-    // The image's size in the texture; whether every pixel is opaque (alpha 255); and the
-    // box [content_x0, content_x1) × [content_y0, content_y1) of its pixels whose alpha is
-    // not 0 (empty when the image is clear everywhere). Without mipmaps a drawn pixel reads
-    // at most the two texels on each side of its sample point, so a frame drawn in a mode
-    // where a clear texel changes nothing needs only that box and one texel around it; and
-    // an opaque frame blended by its alpha with an opaque colour replaces the destination,
-    // so it is drawn with blending off. Mipmapped frames, whose smaller levels mix texels
-    // from afar, are always drawn whole.
-    int32_t image_width = 0, image_height = 0;
-    bool mipmapped = false;
-    bool opaque = false;
-    int32_t content_x0 = 0, content_y0 = 0, content_x1 = 0, content_y1 = 0;
-    // Per column, the rows [column_top, column_bottom) between its first and last pixel that
-    // is not clear (top >= bottom when the column is clear). A wide frame is drawn as bands
-    // of columns side by side, each only as tall as its own content (and one texel around
-    // it), so that the clear sky above a range of hills is not drawn either.
-    std::vector<int32_t> column_top, column_bottom;
-    // Per column, its longest run of opaque rows [core_top, core_bottom). Where a band's
-    // columns (and one on either side) are opaque over some rows, that part is drawn with
-    // blending off in BlendAlpha, as a wholly opaque frame is.
-    std::vector<int32_t> core_top, core_bottom;
-};
 
 // The 2-D driver over OpenGL: draws into the GLX windows of the OpenGL graphics driver.
 class TGLVex2DDriver : public TVex2DDriver {
