@@ -60,7 +60,7 @@ String DetailPath(const String& path, int32_t scale) {
 // Says on standard error, one line each, which high-resolution files did not fit.
 void ReportRefusedDetail(const DetailFrames& detail) {
     for (const String& line : detail.refused)
-        std::fputs(ToUtf8(AppTitle() + u": " + line + u"\n").c_str(), stderr);
+        std::fputs(ToUtf8(AppName() + u": " + line + u"\n").c_str(), stderr);
 }
 
 }  // namespace
