@@ -1,10 +1,12 @@
-// Draws the reference frame in a 320×200 window of the platform the environment chooses and
-// writes its pixels to the PPM file named by the argument.
+// Draws the reference frame in a 320×200 window of the platform the environment chooses,
+// writes its pixels to the PPM file named by the argument and prints the platform's name.
 
 #include <cstdio>
 
 #include "graphics/graphics.h"
 #include "reference_frame.h"
+#include "runtime/string.h"
+#include "system/system_driver.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) return 2;
@@ -15,5 +17,6 @@ int main(int argc, char** argv) {
     vexel::testing::DrawReferenceFrame();
     vexel::testing::WritePpm(argv[1], vexel::testing::ReadBackBuffer());
     vexel::CloseOpenedGraphics();
+    std::printf("%s", vexel::ToUtf8(vexel::DesktopPlatform()).c_str());
     return 0;
 }

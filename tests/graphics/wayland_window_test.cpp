@@ -176,7 +176,28 @@ TEST_F(WaylandWindow, FrameAtScaleOneIsTheX11FrameOnScreenPixelForPixel) {
         testing::RunProcess({"/usr/bin/env", "-u", "WAYLAND_DISPLAY", "VEXEL_PLATFORM=x11",
                              REFERENCE_FRAME_PROBE, file});
     ASSERT_EQ(x11.status, 0) << x11.err;
+    EXPECT_EQ(x11.out, "x11");
     EXPECT_TRUE(testing::ReadPpm(file).pixels == drawn.pixels);
+}
+
+TEST_F(WaylandWindow, ACompositorIsPreferredAndAnAskedPlatformMustBeThere) {
+    testing::TempDir folder;
+    const std::string file = folder.path() + "/frame.ppm";
+    const auto run = [&](std::vector<std::string> environment) {
+        environment.insert(environment.begin(), {"/usr/bin/env", "-u", "VEXEL_PLATFORM"});
+        environment.insert(environment.end(), {REFERENCE_FRAME_PROBE, file});
+        return testing::RunProcess(environment);
+    };
+    // WAYLAND_DISPLAY names Sway's socket here, DISPLAY the test command's Xvfb.
+    EXPECT_EQ(run({}).out, "wayland");
+    EXPECT_EQ(run({"-u", "WAYLAND_DISPLAY"}).out, "x11");
+    const testing::ProcessResult missing =
+        run({"WAYLAND_DISPLAY=/nonexistent", "VEXEL_PLATFORM=wayland"});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err, "VEXEL_PLATFORM=wayland: no Wayland compositor answers on "
+                           "WAYLAND_DISPLAY\n");
+    EXPECT_EQ(run({"VEXEL_PLATFORM=x11", "DISPLAY=:1999"}).err,
+              "VEXEL_PLATFORM=x11: no X server answers on DISPLAY\n");
 }
 
 TEST_F(WaylandWindow, AtScalesOneAndAHalfAndTwoTheSharperPicturesDraw) {
