@@ -5,7 +5,7 @@
 BUILD_PACKAGES=(
   g++ cmake ninja-build pkg-config
   libgtest-dev libgmock-dev
-  libpng-dev libjpeg62-turbo-dev zlib1g-dev
+  libpng-dev libdeflate-dev libjpeg62-turbo-dev zlib1g-dev
   libvorbis-dev libogg-dev libopenal-dev
   libfreetype-dev
   # The sound server's client library is opened at run time; its headers declare it.
