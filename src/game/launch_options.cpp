@@ -18,7 +18,7 @@ constexpr const char* HELP_TEXT =
     "                that fits the screen; the environment variable VEXEL_SCALE=N also\n"
     "                sets it)\n"
     "  --fullscreen  start full-screen; F11 switches between full screen and the window\n"
-    "  --help        show this help and exit\n"
+    "  -h, --help    show this help and exit\n"
     "  --version     show the version and exit\n";
 
 // How the game's messages about its command line and environment begin.
@@ -32,14 +32,15 @@ LaunchRequest Refuse(const std::string& message) {
     return request;
 }
 
-// --help or --version, whichever comes first: what they print is wanted even when another
-// argument is wrong.
+// --help (or -h) or --version, whichever comes first: what they print is wanted even when
+// another argument is wrong.
 bool FindInfoRequest(const std::vector<std::string>& arguments, LaunchRequest& request) {
     for (const std::string& argument : arguments) {
-        if (argument == "--help" || argument == "--version") {
+        const bool help = argument == "--help" || argument == "-h";
+        if (help || argument == "--version") {
             request.stop = true;
             request.status = 0;
-            request.text = argument == "--help" ? HELP_TEXT : "Morvelle " MORVELLE_VERSION "\n";
+            request.text = help ? HELP_TEXT : "Morvelle " MORVELLE_VERSION "\n";
             return true;
         }
     }

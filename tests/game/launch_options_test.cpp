@@ -41,8 +41,8 @@ TEST(LaunchOptions, ScaleAndFullScreenAreTakenAndAnythingElseIsRefusedWithStatus
     for (const char* option : {"--scale N", "--fullscreen", "F11", "VEXEL_SCALE", "--version"})
         EXPECT_NE(request.text.find(option), std::string::npos) << option;
     // Help is read before a wrong argument is refused.
-    for (const std::vector<std::string>& with_help :
-         std::vector<std::vector<std::string>>{{"--scale", "9", "--help"}, {"Data", "--help"}}) {
+    for (const std::vector<std::string>& with_help : std::vector<std::vector<std::string>>{
+             {"--scale", "9", "--help"}, {"Data", "--help"}, {"-h"}, {"-h", "--version"}}) {
         EXPECT_EQ(ParseLaunchArguments(with_help).status, 0) << with_help[0];
         EXPECT_EQ(ParseLaunchArguments(with_help).text, request.text) << with_help[0];
     }
