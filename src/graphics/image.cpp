@@ -136,6 +136,7 @@ std::shared_ptr<TImageFrame> TImage::Frame(int32_t index) {
     const float view_scale = CurrentGraphicsView().scale;
     const bool enlarged = view_scale > 1;
     if (enlarged && detail_job && detail_job->Done()) FinishDetail();
+    if (detail_job) detail_job->MarkShown();
     // A view enlarged beyond what the image was loaded for (full screen, say) asks for more.
     if (enlarged && detail_origin) AskForDetail(GraphicsDetailScale());
     int32_t frame_flags = flags;  // at 1:1 as the image asks
