@@ -51,6 +51,16 @@ CONFIG
 
 stop_sway() {
   if [ -n "$SWAY_PID" ]; then
+    # runuser does not pass the signal on: Sway, its child, is stopped first, and waited
+    # for (up to five seconds), since it is not this shell's child.
+    local sway i
+    sway=$(pgrep -P "$SWAY_PID" || true)
+    [ -n "$sway" ] && kill $sway 2>/dev/null
+    for i in $(seq 1 50); do
+      [ -z "$sway" ] && break
+      kill -0 $sway 2>/dev/null || break
+      sleep 0.1
+    done
     kill "$SWAY_PID" 2>/dev/null || true
     wait "$SWAY_PID" 2>/dev/null || true
   fi
