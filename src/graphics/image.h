@@ -11,8 +11,7 @@
 
 namespace vexel {
 
-class DetailJob;
-struct DetailOrigin;
+struct ImageDetail;
 
 // Image flags.
 inline constexpr int32_t ImageFlagMasked = 1;     // frames without alpha are colour-keyed
@@ -65,20 +64,9 @@ class TImage : public Object {
     std::vector<std::shared_ptr<TImageFrame>> frames;
     // GraphicsGeneration at which each driver frame was made; 0 = none.
     std::vector<int32_t> seqs;
-    // The frames at detail_scale times their size, from the picture's high-resolution file,
-    // used for the textures when there is one; sizes, handles and collision masks always come
-    // from `pixmaps`. Empty when the image has none. Writing a frame drops its detail.
-    std::vector<PixmapPtr> detail_pixmaps;
-    int32_t detail_scale = 1;
-    // While the high-resolution picture is being decoded in the background: its job, and the
-    // frames its result is still for (writing a frame drops it). Until the job is done the
-    // frames draw from `pixmaps`.
-    std::shared_ptr<DetailJob> detail_job;
-    std::vector<bool> detail_pending;
-    // Loaded in the background: where its high-resolution frames come from, and the scale they
-    // were last asked for; a view that needs a higher one asks again. Writing a frame ends it.
-    std::shared_ptr<const DetailOrigin> detail_origin;
-    int32_t detail_asked = 1;
+    // The frames of the picture's high-resolution file and their decoding, when the image
+    // has such a file; sizes, handles and collision masks always come from `pixmaps`.
+    std::unique_ptr<ImageDetail> detail;
 
     ~TImage() override;
 

@@ -54,6 +54,25 @@ struct DetailOrigin {
     DetailCut cut;
 };
 
+class DetailJob;
+
+// An image's high-resolution frames (TImage::detail).
+struct ImageDetail {
+    // The frames at `scale` times their size, used for the textures when there are any.
+    // Writing a frame drops its detail.
+    std::vector<PixmapPtr> pixmaps;
+    int32_t scale = 1;
+    // While the picture is being decoded in the background: its job, and the frames its
+    // result is still for (writing a frame drops it). Until the job is done the frames draw
+    // from the image's ordinary pixmaps.
+    std::shared_ptr<DetailJob> job;
+    std::vector<bool> pending;
+    // Loaded in the background: where the frames come from, and the scale they were last
+    // asked for; a view that needs a higher one asks again. Writing a frame ends it.
+    std::shared_ptr<const DetailOrigin> origin;
+    int32_t asked = 1;
+};
+
 class DetailJob {
   public:
     DetailJob(std::shared_ptr<const DetailOrigin> origin, int32_t scale)
