@@ -3,6 +3,9 @@
 #include <thread>
 #include <utility>
 
+#include "graphics/graphics.h"
+#include "system/hook.h"
+
 namespace vexel {
 
 namespace {
@@ -38,9 +41,11 @@ bool& AnyQueued() {
     return queued;
 }
 
-int& Holds() {
-    static int holds = 0;
-    return holds;
+// After a frame of the program (not a new window's blank ones), the pictures queued
+// meanwhile go to a worker.
+ObjectPtr StartJobsAfterFlip(int, const ObjectPtr& data, const ObjectPtr&) {
+    if (data != BlankFrameMark()) StartQueuedDetailJobs();
+    return data;
 }
 
 }  // namespace
@@ -98,19 +103,12 @@ DetailFrames DetailJob::Take() {
 
 void QueueDetailJob(std::shared_ptr<DetailJob> job) {
     TheWorkers().queued.push_back(std::move(job));
-    AnyQueued() = true;
-}
-
-DetailJobsHold::DetailJobsHold() {
-    ++Holds();
-}
-
-DetailJobsHold::~DetailJobsHold() {
-    --Holds();
+    if (!std::exchange(AnyQueued(), true))
+        AttachHook(AfterFlipHook(), StartJobsAfterFlip, nullptr, 0);
 }
 
 void StartQueuedDetailJobs() {
-    if (!AnyQueued() || Holds() > 0) return;
+    if (!AnyQueued()) return;
     Workers& workers = TheWorkers();
     if (workers.queued.empty()) return;
     // Workers that are done are joined here, so threads never pile up.

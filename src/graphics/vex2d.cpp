@@ -4,7 +4,6 @@
 #include <numbers>
 
 #include "graphics/image_font.h"
-#include "graphics/internal/detail_decoding.h"
 #include "graphics/internal/truncate.h"
 #include "system/polled_input.h"
 #include "system/system_driver.h"
@@ -116,12 +115,10 @@ void TVex2DGraphics::MakeCurrent() {
     module.driver = _driver ? _driver : module.silent_driver;
     Validate();
     if (_setup == 0) {
-        // Pictures decoding in the background wait for the program's own first frame.
-        const DetailJobsHold hold;
         ClearScreen();
-        FlipGraphics(0);
+        FlipBlankFrame(0);
         ClearScreen();
-        FlipGraphics(0);
+        FlipBlankFrame(0);
         _setup = 1;
     }
 }

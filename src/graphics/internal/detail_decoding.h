@@ -16,7 +16,7 @@
 #include <memory>
 #include <vector>
 
-#include "graphics/image.h"
+#include "graphics/image_source.h"
 #include "pixmap/pixmap.h"
 
 namespace vexel {
@@ -100,17 +100,8 @@ class DetailJob {
     DetailFrames result_;  // written by the thread that claimed the job, before kDone
 };
 
-// While one lives, StartQueuedDetailJobs starts nothing: the blank frames a new window
-// presents are not the program's first frame. Main thread.
-class DetailJobsHold {
-  public:
-    DetailJobsHold();
-    ~DetailJobsHold();
-    DetailJobsHold(const DetailJobsHold&) = delete;
-    DetailJobsHold& operator=(const DetailJobsHold&) = delete;
-};
-
-// Queues a job for the next StartQueuedDetailJobs. Main thread.
+// Queues a job for the next StartQueuedDetailJobs, which runs after every frame the program
+// presents (AfterFlipHook). Main thread.
 void QueueDetailJob(std::shared_ptr<DetailJob> job);
 // Hands the queued jobs, in order, to a new worker thread; nothing when none are queued.
 // Main thread.
