@@ -45,6 +45,8 @@ struct GameAssets {
     vexel::ImagePtr TitleImage;
     vexel::ImagePtr MenuButtonsImage;
     vexel::ImagePtr SoundButtonImage;
+    // Drawn over the sound switch while the sound is off.
+    vexel::ImagePtr SoundMutedImage;
     vexel::ImagePtr SkyImage;
     vexel::ImagePtr TerrainImage;
     vexel::ImagePtr CursorImage;

@@ -83,10 +83,9 @@ void THighscore::Draw() {
         if (entry == game.LastHighscore) {
             vexel::SetDrawColor(64, 200, 64);
             vexel::DrawRectangle(width * 0.2f, row - 16, width * 0.6f, 32);
-            vexel::SetDrawColor(0, 0, 0);
-        } else {
-            vexel::SetDrawColor(255, 255, 255);
         }
+        // White on its outline, like every text of the game, also on the green bar.
+        vexel::SetDrawColor(255, 255, 255);
         DrawTextAligned(vexel::IntToString(rank) + u".", width * 0.25f, row, 1, 0.5f);
         DrawTextAligned(entry->Name, width * 0.5f, row, 0.5f, 0.5f);
         DrawTextAligned(vexel::IntToString(entry->Points), width * 0.77f, row, 1, 0.5f);

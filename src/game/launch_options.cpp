@@ -1,5 +1,8 @@
 #include "game/launch_options.h"
 
+#include <cstdio>
+#include <string>
+
 #include "graphics/graphics.h"
 #include "runtime/startup.h"
 
@@ -77,14 +80,29 @@ int32_t FittingScale(int32_t screen_width, int32_t screen_height, int32_t width,
     return scale;
 }
 
+std::string OversizedWindowNote(int32_t scale, int32_t screen_width, int32_t screen_height,
+                                int32_t width, int32_t height) {
+    if (screen_width <= 0 || screen_height <= 0) return {};
+    const int64_t window_width = int64_t{scale} * width, window_height = int64_t{scale} * height;
+    if (window_width <= screen_width && window_height <= screen_height) return {};
+    return "morvelle: --scale " + std::to_string(scale) + " makes the window " +
+           std::to_string(window_width) + "x" + std::to_string(window_height) +
+           ", larger than the screen (" + std::to_string(screen_width) + "x" +
+           std::to_string(screen_height) + "); it is opened all the same\n";
+}
+
 void ApplyWindowScale(const LaunchOptions& options, int32_t width, int32_t height) {
+    int32_t screen_width = 0, screen_height = 0;
     if (options.scale != 0) {
+        vexel::GetDesktopSize(screen_width, screen_height);
+        const std::string note =
+            OversizedWindowNote(options.scale, screen_width, screen_height, width, height);
+        if (!note.empty()) std::fputs(note.c_str(), stderr);
         vexel::SetGraphicsScale(options.scale);
         return;
     }
     // The framework reads VEXEL_SCALE itself when the program sets no scale.
     if (ScaleValue(vexel::ToUtf8(vexel::GetEnvVar(u"VEXEL_SCALE"))) != 0) return;
-    int32_t screen_width = 0, screen_height = 0;
     vexel::GetDesktopSize(screen_width, screen_height);
     vexel::SetGraphicsScale(FittingScale(screen_width, screen_height, width, height));
 }

@@ -32,8 +32,15 @@ LaunchRequest ParseLaunchArguments(const std::vector<std::string>& arguments);
 // unknown.
 int32_t FittingScale(int32_t screen_width, int32_t screen_height, int32_t width, int32_t height);
 
-// Chooses the window's scale before anything is loaded: --scale, else VEXEL_SCALE, else the
-// fitting scale for the monitor.
+// The line said when --scale `scale` makes the window of the logical size larger than the
+// screen in either direction: the window is opened all the same, as asked. Empty when it
+// fits or the screen's size is unknown.
+std::string OversizedWindowNote(int32_t scale, int32_t screen_width, int32_t screen_height,
+                                int32_t width, int32_t height);
+
+// Chooses the window's scale before anything is loaded: --scale (with OversizedWindowNote on
+// standard error when there is one), else VEXEL_SCALE, else the fitting scale for the
+// monitor.
 void ApplyWindowScale(const LaunchOptions& options, int32_t width, int32_t height);
 
 // The scale pictures and text are made for when the game starts full-screen: that of the

@@ -44,9 +44,9 @@ LaunchOptions& Launch() {
 std::string NoWindowMessage() {
     const String display = vexel::GetEnvVar(u"DISPLAY");
     if (display.empty()) {
-        return "Morvelle: no X display (DISPLAY is not set); start it from a desktop session.\n";
+        return "morvelle: no X display (DISPLAY is not set); start it from a desktop session.\n";
     }
-    return "Morvelle: cannot open a window on the X display " + vexel::ToUtf8(display) +
+    return "morvelle: cannot open a window on the X display " + vexel::ToUtf8(display) +
            " (no X server there, or no OpenGL).\n";
 }
 
@@ -99,6 +99,7 @@ void StartUp() {
     }
     // The current font belongs to the window's drawing context.
     vexel::SetDrawFont(game.Assets.Font);
+    vexel::SetTextOutline(TEXT_OUTLINE_WIDTH);
     vexel::SeedRandom(vexel::ElapsedMillis());
     vexel::HideMousePointer();
     game.FrameTimer = vexel::TTimer::Create(60, nullptr);

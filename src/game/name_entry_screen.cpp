@@ -13,6 +13,9 @@ namespace morvelle {
 namespace {
 
 constexpr size_t NAME_LENGTH_LIMIT = 16;
+constexpr const char16_t* SCORE_LABEL = u"Punkte: ";
+constexpr const char16_t* NAME_PROMPT = u"Dein Name:";
+constexpr const char16_t* ENTER_HINT = u"Enter trägt ihn in die Bestenliste ein";
 
 }  // namespace
 
@@ -27,6 +30,12 @@ void UpdateNameEntry() {
     const float height = static_cast<float>(game.ScreenHeight);
     DrawScenery();
     DrawTextAligned(u">" + game.PlayerName + u"<", width * 0.5f, height * 0.5f, 0.5f, 0.5f);
+    // What the screen is for and what the game was worth above the name, what Enter does
+    // below it.
+    DrawTextAligned(SCORE_LABEL + vexel::IntToString(game.Score), width * 0.5f, height * 0.3f, 0.5f,
+                    0.5f);
+    DrawTextAligned(NAME_PROMPT, width * 0.5f, height * 0.4f, 0.5f, 0.5f);
+    DrawTextAligned(ENTER_HINT, width * 0.5f, height * 0.62f, 0.5f, 0.5f);
 
     // One typed character per frame; control codes and characters past the limit are lost.
     // Codes up to 255 are Latin-1 and so the same code points in the name.

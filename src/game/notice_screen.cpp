@@ -12,7 +12,7 @@ void UpdateNoticeScreen() {
     const float width = static_cast<float>(game.ScreenWidth);
     const float height = static_cast<float>(game.ScreenHeight);
     DrawScenery();
-    DrawTextAligned(u"Diese Funktionalität ist aus kostengründen entfallen!", width * 0.5f,
+    DrawTextAligned(u"Diese Funktionalität ist aus Kostengründen entfallen!", width * 0.5f,
                     height * 0.5f, 0.5f, 0.5f);
     DrawBackButton();
     DrawCursor();

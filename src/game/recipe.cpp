@@ -53,7 +53,7 @@ void TRecipe::Draw() {
     vexel::DrawRectangle(24, height - 48,
                          width * 0.28f + static_cast<float>(vexel::TextWidthOf(text)), 32);
     vexel::SetDrawAlpha(1);
-    vexel::SetDrawColor(64, 64, 64);
+    vexel::SetDrawColor(255, 255, 255);
     String label;
     label.reserve(Name.size() + 2);
     label += Name;

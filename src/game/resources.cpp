@@ -40,6 +40,7 @@ LoadedAssets LoadResources() {
     assets.TitleImage = load.Picture(u"Data/gfx/Title.png");
     assets.MenuButtonsImage = load.Strip(u"Data/gfx/MenuButtons.png", 256, 64, 10);
     assets.SoundButtonImage = load.Strip(u"Data/gfx/SndButton.png", 64, 64, 2);
+    assets.SoundMutedImage = load.Picture(u"Data/gfx/SndMuted.png");
     assets.SkyImage = load.Picture(u"Data/gfx/Sky.png");
     assets.TerrainImage = load.Strip(u"Data/gfx/Terrain.png", 1536, 512, 3);
     assets.CursorImage = load.Picture(u"Data/gfx/cur.png");
@@ -72,12 +73,12 @@ LoadedAssets LoadResources() {
 
 std::string MissingResourceMessage(const String& path) {
     if (path == FONT_PATH) {
-        return "Morvelle: cannot load the font " + vexel::ToUtf8(path) +
+        return "morvelle: cannot load the font " + vexel::ToUtf8(path) +
                "; install it with Debian's package fonts-freefont-ttf "
                "(apt-get install fonts-freefont-ttf).\n";
     }
     const String folder = vexel::AppDir().empty() ? String(u".") : vexel::AppDir();
-    return "Morvelle: cannot load " + vexel::ToUtf8(folder + u"/" + path) +
+    return "morvelle: cannot load " + vexel::ToUtf8(folder + u"/" + path) +
            "; the game's pictures and sounds are made when it is built: rebuild it "
            "(scripts/play) or reinstall it.\n";
 }
@@ -86,7 +87,7 @@ std::string NoSoundDeviceMessage() {
     // The mixer's device: the one AUDIODEV names, else the OSS device.
     String device = vexel::GetEnvVar(u"AUDIODEV");
     if (device.empty()) device = u"/dev/dsp";
-    return "Morvelle: cannot open the sound device " + vexel::ToUtf8(device) +
+    return "morvelle: cannot open the sound device " + vexel::ToUtf8(device) +
            ", so the game plays in silence; on a PulseAudio or PipeWire desktop install its OSS "
            "emulation (apt-get install pulseaudio-utils) and start the game through its "
            "launcher, which runs it under padsp.\n";

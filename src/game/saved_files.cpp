@@ -54,7 +54,7 @@ void SaveGameFile(const String& data_path, const std::function<bool(vexel::TStre
     const String path = SavedFilePath(data_path);
     const vexel::FileOutcome outcome = vexel::ReplaceFileWith(path, write);
     if (!outcome.Ok()) {
-        std::fprintf(stderr, "Morvelle: could not save %s: %s\n", vexel::ToUtf8(path).c_str(),
+        std::fprintf(stderr, "morvelle: could not save %s: %s\n", vexel::ToUtf8(path).c_str(),
                      vexel::ToUtf8(outcome.Reason()).c_str());
     }
 }
@@ -71,7 +71,7 @@ bool LoadGameFile(const String& data_path, const std::function<void(vexel::TStre
     }
     if (outcome.Missing()) return false;
     Game().UnreadableFiles.push_back(data_path);
-    std::fprintf(stderr, "Morvelle: cannot read %s (%s); it is kept as it is and not saved\n",
+    std::fprintf(stderr, "morvelle: cannot read %s (%s); it is kept as it is and not saved\n",
                  vexel::ToUtf8(path).c_str(), vexel::ToUtf8(outcome.Reason()).c_str());
     return false;
 }

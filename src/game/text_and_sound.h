@@ -8,6 +8,10 @@
 
 namespace morvelle {
 
+// Every text of the game is drawn on a black outline this wide (in the font's pixels), which
+// keeps it readable wherever it lies over the landscape.
+inline constexpr float TEXT_OUTLINE_WIDTH = 1.5f;
+
 // Draws `text` so that the point (x, y) lies at the fractions (align_x, align_y) of its
 // scaled width and height: 0 puts the left (top) edge there, 0.5 the centre, 1 the right
 // (bottom) edge.

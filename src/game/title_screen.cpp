@@ -43,6 +43,11 @@ void UpdateTitleScreen() {
     if (DrawButton(toggle, 0, game.ScreenWidth - toggle_width, game.ScreenHeight - toggle_height)) {
         game.SoundOn ^= 1;
     }
+    if (game.SoundOn == 0) {
+        vexel::DrawImageFrame(*game.Assets.SoundMutedImage,
+                              static_cast<float>(game.ScreenWidth - toggle_width),
+                              static_cast<float>(game.ScreenHeight - toggle_height), 0);
+    }
     DrawTextAligned(SoundLabel(game.SoundOn), static_cast<float>(game.ScreenWidth - toggle_width),
                     height - static_cast<float>(toggle_height) * 0.25f, 0.5f, 0.5f);
 

@@ -2,6 +2,7 @@
 
 #include "font/builtin_font.h"
 #include "graphics/graphics.h"
+#include "graphics/internal/glyph_outline.h"
 #include "pixmap/pixel_format.h"
 
 namespace vexel {
@@ -64,6 +65,39 @@ void TImageFont::LoadDetailGlyph(int32_t index, TImageGlyph& glyph) {
     glyph._detail_h = static_cast<float>(h) / scale;
 }
 
+namespace {
+
+// Draws `image` as a glyph: its frame 0 with the rectangle (gx, gy, gw, gh), in the font's
+// pixels from the pen at (x, y), under the matrix.
+void DrawGlyphImage(TImage& image, float gx, float gy, float gw, float gh, float x, float y,
+                    float ix, float iy, float jx, float jy) {
+    if (const auto frame = image.Frame(0)) {
+        frame->Draw(0, 0, gw, gh, x + gx * ix + gy * iy, y + gx * jx + gy * jy, 0, 0,
+                    static_cast<float>(image.width), static_cast<float>(image.height));
+    }
+}
+
+}  // namespace
+
+void TImageFont::LoadOutlinedGlyph(TImageGlyph& glyph, float width) {
+    if (glyph._outline_width == width && (glyph._outlined_image || !glyph._image)) return;
+    glyph._outline_width = width;
+    glyph._outlined_image = glyph._outlined_detail_image = nullptr;
+    if (glyph._image && !glyph._image->pixmaps.empty() && glyph._image->pixmaps[0]) {
+        OutlinedGlyph outlined = OutlineGlyph(*glyph._image->pixmaps[0], width);
+        glyph._outline_margin = outlined.margin;
+        glyph._outlined_image =
+            TImage::Load(std::move(outlined.pixmap), glyph._image->flags, 0, 0, 0);
+    }
+    const ImagePtr& detail = glyph._detail_image;
+    if (detail && !detail->pixmaps.empty() && detail->pixmaps[0]) {
+        OutlinedGlyph outlined =
+            OutlineGlyph(*detail->pixmaps[0], width * static_cast<float>(_detail_scale));
+        glyph._outlined_detail_image =
+            TImage::Load(std::move(outlined.pixmap), detail->flags, 0, 0, 0);
+    }
+}
+
 int TImageFont::Draw(const String& text, float x, float y, float ix, float iy, float jx, float jy) {
     for (const char16_t character : text) {
         const int32_t index = CharToGlyph(character);
@@ -71,26 +105,47 @@ int TImageFont::Draw(const String& text, float x, float y, float ix, float iy, f
         const ImageGlyphPtr glyph = LoadGlyph(index);
         if (!glyph) continue;
         if (const ImagePtr& detail = glyph->_detail_image) {
-            if (const auto frame = detail->Frame(0)) {
-                const float gx = glyph->_detail_x, gy = glyph->_detail_y;
-                frame->Draw(0, 0, glyph->_detail_w, glyph->_detail_h, x + gx * ix + gy * iy,
-                            y + gx * jx + gy * jy, 0, 0, static_cast<float>(detail->width),
-                            static_cast<float>(detail->height));
-            }
+            DrawGlyphImage(*detail, glyph->_detail_x, glyph->_detail_y, glyph->_detail_w,
+                           glyph->_detail_h, x, y, ix, iy, jx, jy);
         } else if (const ImagePtr& image = glyph->_image) {
-            if (const auto frame = image->Frame(0)) {
-                const auto width = static_cast<float>(image->width);
-                const auto height = static_cast<float>(image->height);
-                const auto gx = static_cast<float>(glyph->_x);
-                const auto gy = static_cast<float>(glyph->_y);
-                frame->Draw(0, 0, width, height, x + gx * ix + gy * iy, y + gx * jx + gy * jy, 0, 0,
-                            width, height);
-            }
+            DrawGlyphImage(*image, static_cast<float>(glyph->_x), static_cast<float>(glyph->_y),
+                           static_cast<float>(image->width), static_cast<float>(image->height), x,
+                           y, ix, iy, jx, jy);
         }
         x += ix * glyph->_advance;
         y += jx * glyph->_advance;
     }
     return 0;
+}
+
+int TImageFont::DrawOutlined(const String& text, float x, float y, float ix, float iy, float jx,
+                             float jy, float width) {
+    if (width <= 0) return Draw(text, x, y, ix, iy, jx, jy);
+    // All the outlines first, then the glyphs over them.
+    const auto scale = static_cast<float>(_detail_scale);
+    float pen_x = x, pen_y = y;
+    for (const char16_t character : text) {
+        const int32_t index = CharToGlyph(character);
+        if (index < 0) continue;
+        const ImageGlyphPtr glyph = LoadGlyph(index);
+        if (!glyph) continue;
+        LoadOutlinedGlyph(*glyph, width);
+        if (const ImagePtr& detail = glyph->_outlined_detail_image) {
+            // Larger than the detail glyph by its margin, in detail pixels, on every side.
+            const float margin = (static_cast<float>(detail->width) / scale - glyph->_detail_w) / 2;
+            DrawGlyphImage(*detail, glyph->_detail_x - margin, glyph->_detail_y - margin,
+                           glyph->_detail_w + 2 * margin, glyph->_detail_h + 2 * margin, pen_x,
+                           pen_y, ix, iy, jx, jy);
+        } else if (const ImagePtr& image = glyph->_outlined_image) {
+            const auto margin = static_cast<float>(glyph->_outline_margin);
+            DrawGlyphImage(*image, static_cast<float>(glyph->_x) - margin,
+                           static_cast<float>(glyph->_y) - margin, static_cast<float>(image->width),
+                           static_cast<float>(image->height), pen_x, pen_y, ix, iy, jx, jy);
+        }
+        pen_x += ix * glyph->_advance;
+        pen_y += jx * glyph->_advance;
+    }
+    return Draw(text, x, y, ix, iy, jx, jy);
 }
 
 ImageFontPtr TImageFont::Load(const Url& url, int32_t size, int32_t style) {

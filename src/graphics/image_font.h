@@ -35,6 +35,13 @@ class TImageGlyph : public Object {
     // (_detail_w, _detail_h), all in the font's own pixels; null without one.
     ImagePtr _detail_image;
     float _detail_x = 0, _detail_y = 0, _detail_w = 0, _detail_h = 0;
+    // The glyph's outline of _outline_width pixels, made the first time outlined text asks for
+    // that width and drawn under the glyph: `_outlined_image` is _outline_margin pixels larger
+    // on every side than `_image`, `_outlined_detail_image` as much larger than `_detail_image`
+    // at the font's detail scale. Null while not made.
+    ImagePtr _outlined_image, _outlined_detail_image;
+    float _outline_width = 0;
+    int32_t _outline_margin = 0;
 };
 using ImageGlyphPtr = std::shared_ptr<TImageGlyph>;
 
@@ -57,6 +64,13 @@ class TImageFont : public Object {
     // Draws `text` with the first glyph's pen position at (x, y) under the matrix (ix, iy;
     // jx, jy). Characters without a glyph are skipped without moving the pen. Returns 0.
     virtual int Draw(const String& text, float x, float y, float ix, float iy, float jx, float jy);
+    // Draw, over a black outline `width` of the font's pixels wide around every glyph: the
+    // outlines of the whole text first, each one image made once per glyph (at the detail
+    // scale as well, so it is as sharp as the glyphs), then the glyphs exactly as Draw draws
+    // them, so no outline covers a neighbouring glyph. The draw colour tints the glyphs only;
+    // the draw alpha applies to both. A width of 0 or less is Draw.
+    int DrawOutlined(const String& text, float x, float y, float ix, float iy, float jx, float jy,
+                     float width);
 
     // The font at `url` from the font loaders, with glyph images filtered and mipmapped when
     // `style` has FONTSTYLE_SMOOTH; null when no loader can open it. When GraphicsDetailScale
@@ -68,6 +82,8 @@ class TImageFont : public Object {
 
     // The detail glyph of `index` into `glyph`, when the detail font has pixels for it.
     void LoadDetailGlyph(int32_t index, TImageGlyph& glyph);
+    // Makes `glyph`'s outlined images for `width`, unless it has them already.
+    void LoadOutlinedGlyph(TImageGlyph& glyph, float width);
 
     FontPtr _src_font;
     std::vector<ImageGlyphPtr> _glyphs;

@@ -363,9 +363,22 @@ void DrawPolygon(std::span<const float> xy) {
 
 void DrawString(const String& text, float x, float y) {
     const auto& g = State();
-    GetDrawFont()->Draw(text, x + g.origin_x + g.handle_x * g.tform_ix + g.handle_y * g.tform_iy,
-                        y + g.origin_y + g.handle_x * g.tform_jx + g.handle_y * g.tform_jy,
-                        g.tform_ix, g.tform_iy, g.tform_jx, g.tform_jy);
+    const float pen_x = x + g.origin_x + g.handle_x * g.tform_ix + g.handle_y * g.tform_iy;
+    const float pen_y = y + g.origin_y + g.handle_x * g.tform_jx + g.handle_y * g.tform_jy;
+    if (g.text_outline > 0) {
+        GetDrawFont()->DrawOutlined(text, pen_x, pen_y, g.tform_ix, g.tform_iy, g.tform_jx,
+                                    g.tform_jy, g.text_outline);
+    } else {
+        GetDrawFont()->Draw(text, pen_x, pen_y, g.tform_ix, g.tform_iy, g.tform_jx, g.tform_jy);
+    }
+}
+
+void SetTextOutline(float width) {
+    State().text_outline = width;
+}
+
+float GetTextOutline() {
+    return State().text_outline;
 }
 
 void SetDrawFont(std::shared_ptr<TImageFont> font) {

@@ -39,6 +39,8 @@ class TVex2DGraphics : public TGraphics {
     // Stored negated: the local offset at which shapes and text start.
     float handle_x = 0, handle_y = 0;
     std::shared_ptr<TImageFont> image_font;
+    // The width of the outline around text; 0 for none.
+    float text_outline = 0;
     int32_t blend_mode = BlendMask;
     float vres_width = 0, vres_height = 0;
     // Virtual units per window pixel.
@@ -221,6 +223,13 @@ void DrawPolygon(std::span<const float> xy);
 // @}
 // One line of text in the current font, its top left at (x, y).
 void DrawString(const String& text, float x, float y);
+// The width, in the font's pixels, of the black outline DrawString draws each glyph on; 0
+// (the default) draws the glyphs alone. The outline keeps light text readable over a busy
+// picture and scales with the text; the draw colour tints the glyphs only.
+// @{
+void SetTextOutline(float width);
+float GetTextOutline();
+// @}
 // The font DrawString uses. Null selects the default font.
 // @{
 void SetDrawFont(std::shared_ptr<TImageFont> font);

@@ -5,9 +5,11 @@
 #include <ctime>
 #include <string>
 
+#include "platform/input.h"
+#include "platform/platform.h"
 #include "runtime/error.h"
 #include "runtime/startup.h"
-#include "system/internal/x_glue.h"
+#include "system/internal/event_pump.h"
 
 namespace vexel {
 
@@ -72,20 +74,20 @@ void Guarded(Step step) {
 }  // namespace
 
 TLinuxSystemDriver::TLinuxSystemDriver() {
-    OpenXGlue();
+    OpenEventPump();
 }
 
 void TLinuxSystemDriver::Poll() {
-    PumpXEvents();
+    PumpEvents();
 }
 void TLinuxSystemDriver::Wait() {
-    WaitXEvents();
+    WaitEvents();
 }
 void TLinuxSystemDriver::MoveMouse(int32_t x, int32_t y) {
-    WarpPointerInInputWindow(x, y);
+    CurrentPlatform().Input().WarpPointer(x, y);
 }
 void TLinuxSystemDriver::SetMouseVisible(int32_t visible) {
-    SetInputCursorVisible(visible != 0);
+    CurrentPlatform().Input().SetCursorVisible(visible != 0);
 }
 
 void TLinuxSystemDriver::Notify(const String& text, int32_t) {

@@ -5,7 +5,7 @@
 #include <thread>
 
 #include "runtime/startup.h"
-#include "system/internal/x_glue.h"
+#include "system/internal/event_pump.h"
 #include "system/system_driver.h"
 
 namespace vexel {
@@ -69,7 +69,7 @@ void RunTicker(TickerRecord* record) {
 
 TimerPtr TTimer::Create(float hertz, const EventPtr& event) {
     auto timer = std::make_shared<TTimer>();
-    OpenXGlue();  // the post queue must exist before the thread posts to it
+    OpenEventPump();  // the post queue must exist before the thread posts to it
     auto* record = new TickerRecord;
     record->due_time = Now();
     record->period = static_cast<int32_t>(1000.0 / static_cast<double>(hertz));

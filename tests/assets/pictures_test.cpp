@@ -24,7 +24,7 @@ struct Picture {
 
 // Every picture of Data/gfx with the cell geometry the game asks for.
 constexpr Picture kPictures[] = {
-    {"Title.png", 640, 112, 0}, {"MenuButtons.png", 256, 64, 10}, {"SndButton.png", 64, 64, 2},
+    {"Title.png", 640, 112, 0}, {"MenuButtons.png", 256, 64, 10}, {"SndButton.png", 64, 64, 2}, {"SndMuted.png", 64, 64, 0},
     {"Sky.png", 1024, 512, 0},  {"Terrain.png", 1536, 512, 3},    {"cur.png", 32, 32, 0},
     {"vexel.png", 144, 48, 0},  {"Cross.png", 64, 64, 4},         {"Pilz.png", 64, 64, 0},
     {"Kirsch.png", 64, 64, 0},  {"Apfel.png", 64, 64, 0},         {"Rübe.png", 64, 64, 0},

@@ -69,7 +69,18 @@ TEST(Exit, SoundToggleClicksAndIsSaved) {
     ASSERT_NO_FATAL_FAILURE(WaitForTitle(game));
     game.MoveTo(960, 448);
     game.Click();
-    const Picture toggle = Cell(LoadGamePicture("SndButton.png"), 64, 64, 1);
+    // Switched off, the lit button wears the muted speaker's bar.
+    Picture toggle = Cell(LoadGamePicture("SndButton.png"), 64, 64, 1);
+    const Picture bar = LoadGamePicture("SndMuted.png");
+    ASSERT_EQ(bar.pixels.size(), toggle.pixels.size());
+    for (size_t i = 0; i < toggle.pixels.size(); ++i) {
+        const uint32_t top = bar.pixels[i], below = toggle.pixels[i], a = top >> 24;
+        const auto mix = [&](int shift) {
+            const uint32_t t = (top >> shift) & 0xFF, b = (below >> shift) & 0xFF;
+            return ((t * a + b * (255 - a) + 127) / 255) << shift;
+        };
+        toggle.pixels[i] = (std::max(a, below >> 24) << 24) | mix(16) | mix(8) | mix(0);
+    }
     game.WaitFor("the sound button switched off", [&](const Picture& w) {
         return Shows(w, toggle, 928, 416, {960, 448, 32, 32});
     });
@@ -135,9 +146,9 @@ TEST(Exit, SavedFilesThatAreFifosNeitherHoldUpTheStartNorAreSaved) {
     game.Tap(XK_Escape);
     ASSERT_EQ(game.WaitForExit(), 0) << game.Stderr();
     EXPECT_EQ(game.Stderr(),
-              "Morvelle: cannot read Data/Options (not a regular file); it is kept as it is and "
+              "morvelle: cannot read Data/Options (not a regular file); it is kept as it is and "
               "not saved\n"
-              "Morvelle: cannot read Data/High.Score (not a regular file); it is kept as it is "
+              "morvelle: cannot read Data/High.Score (not a regular file); it is kept as it is "
               "and not saved\n");
     for (const Happening& happening : game.Happenings())
         EXPECT_EQ(happening.what, "sound");
@@ -151,7 +162,7 @@ TEST(Exit, NoSoundDeviceSaysSoInOneLineAndTheGameRunsSilently) {
     game.Tap(XK_Escape);
     ASSERT_EQ(game.WaitForExit(), 0) << game.Stderr();
     EXPECT_EQ(game.Stderr(),
-              "Morvelle: cannot open the sound device /nonexistent/dsp, so the game plays in "
+              "morvelle: cannot open the sound device /nonexistent/dsp, so the game plays in "
               "silence; on a PulseAudio or PipeWire desktop install its OSS emulation (apt-get "
               "install pulseaudio-utils) and start the game through its launcher, which runs it "
               "under padsp.\n");

@@ -253,7 +253,7 @@ TEST(StartUpMessages, NameTheMissingFileAndWhatToDo) {
     EXPECT_NE(picture.find(vexel::ToUtf8(u"Data/gfx/Rübe.png; ")), std::string::npos) << picture;
     EXPECT_NE(picture.find("scripts/play"), std::string::npos);
     for (const std::string& message : {font, picture}) {
-        EXPECT_EQ(message.rfind("Morvelle: ", 0), 0u);
+        EXPECT_EQ(message.rfind("morvelle: ", 0), 0u);
         EXPECT_EQ(message.find('\n'), message.size() - 1);
     }
 }

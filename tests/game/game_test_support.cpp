@@ -27,6 +27,7 @@ constexpr StandInPicture kPictures[] = {
     {"Title", &GameAssets::TitleImage, 600, 100, 1},
     {"MenuButtons", &GameAssets::MenuButtonsImage, 256, 64, 10},
     {"SndButton", &GameAssets::SoundButtonImage, 64, 64, 2},
+    {"SndMuted", &GameAssets::SoundMutedImage, 64, 64, 1},
     {"Sky", &GameAssets::SkyImage, 64, 64, 1},
     {"Terrain", &GameAssets::TerrainImage, 1536, 512, 3},
     {"cur", &GameAssets::CursorImage, 32, 32, 1},

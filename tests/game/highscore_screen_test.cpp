@@ -47,9 +47,9 @@ TEST_F(HighscoreScreen, NewestEntryIsHighlightedOnAGreenBar) {
     }
     const std::vector<std::string> white(4, "Color 255 255 255");
     std::vector<std::string> expected = white;
-    // Rank 5 lies at y 192: a 614.4 × 32 bar from (204.8, 176), then black text.
+    // Rank 5 lies at y 192: a 614.4 × 32 bar from (204.8, 176), then white text on it.
     expected.insert(expected.end(),
-                    {"Color 64 200 64", "Rect 0 0 614.4 32 204.8 176", "Color 0 0 0"});
+                    {"Color 64 200 64", "Rect 0 0 614.4 32 204.8 176", "Color 255 255 255"});
     expected.insert(expected.end(), 5, "Color 255 255 255");
     // The eleventh entry is kept in memory but not drawn; the colour ends white.
     expected.push_back("Color 255 255 255");

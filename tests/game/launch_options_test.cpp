@@ -53,6 +53,16 @@ TEST(LaunchOptions, TheScaleIsTheLargestThatKeepsTheWindowWithinNinetyPercentOfT
     EXPECT_EQ(FittingScale(2276, 2000, 1024, 512), 2);
     EXPECT_EQ(FittingScale(2275, 2000, 1024, 512), 1);
     EXPECT_EQ(FittingScale(0, 0, 1024, 512), 1);
+
+    // A scale asked for is kept when the window outgrows the screen, with one line saying so.
+    EXPECT_EQ(OversizedWindowNote(3, 1920, 1080, 1024, 512),
+              "morvelle: --scale 3 makes the window 3072x1536, larger than the screen "
+              "(1920x1080); it is opened all the same\n");
+    EXPECT_EQ(OversizedWindowNote(2, 2048, 1023, 1024, 512),
+              "morvelle: --scale 2 makes the window 2048x1024, larger than the screen "
+              "(2048x1023); it is opened all the same\n");
+    EXPECT_EQ(OversizedWindowNote(2, 2048, 1024, 1024, 512), "");
+    EXPECT_EQ(OversizedWindowNote(4, 0, 0, 1024, 512), "");
 }
 
 // Started full-screen, the pictures are made for the full-screen view: its scale rounded up.

@@ -44,17 +44,24 @@ TEST_F(NameEntry, TakesOneTypedCharacterPerFrameUpToSixteen) {
     EXPECT_EQ(game.ScreenState, SCREEN_NAME_ENTRY);
 }
 
-TEST_F(NameEntry, LatinOneCharactersEnterTheNameAndItIsDrawnBetweenMarks) {
+TEST_F(NameEntry, LatinOneCharactersEnterTheNameAndItIsDrawnBetweenMarksUnderAPrompt) {
     GameState& game = Game();
     game.PlayerName = u"J";
+    game.Score = 1315;
     for (const int32_t code : {252, 114, 103, 101, 110})  // ü r g e n
         Type(code);
     Frames(5);
     EXPECT_EQ(game.PlayerName, u"Jürgen");
     TakeTexts();
     Frames(1);
-    // Centred on (512, 256); the built-in font has no ü, so it measures 7 x 8 pixels.
-    EXPECT_EQ(TakeTexts(), (std::vector<DrawnText>{{u">Jürgen<", 484, 248}}));
+    // Centred on (512, 256); the built-in font has no ü or ä, so the name measures 7 x 8
+    // pixels. Above it the score and the prompt, below it what Enter does, all centred.
+    EXPECT_EQ(TakeTexts(), (std::vector<DrawnText>{
+                               {u">Jürgen<", 484, 248},
+                               {u"Punkte: 1315", 464, 145},
+                               {u"Dein Name:", 472, 196},
+                               {u"Enter trägt ihn in die Bestenliste ein", 364, 309},
+                           }));
 }
 
 TEST_F(NameEntry, BackspaceRemovesTheLastCharacterUntilTheNameIsEmpty) {

@@ -22,7 +22,7 @@ TEST_F(NoticeScreen, TheNoticeScreenShowsItsTextAndGoesBackOnAClick) {
     UpdateNoticeScreen();
     const auto texts = TakeTexts();
     ASSERT_EQ(texts.size(), 1u);
-    EXPECT_EQ(texts[0].text, u"Diese Funktionalität ist aus kostengründen entfallen!");
+    EXPECT_EQ(texts[0].text, u"Diese Funktionalität ist aus Kostengründen entfallen!");
     EXPECT_EQ(texts[0].y, 248);
     EXPECT_EQ(game.ScreenState, SCREEN_NOTICE);
     const auto& cursor = driver_->frame_draws.back();

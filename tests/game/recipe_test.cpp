@@ -62,10 +62,10 @@ TEST_F(Recipes, ThePanelShowsTheSoupTheNextIngredientAndTheProgress) {
     soup->Draw();
     EXPECT_EQ(TakeTexts(),
               (std::vector<DrawnText>{{u"Pilz-Suppe: ", 32, 472}, {u"Karotte (33%)", 285, 472}}));
-    // Bar 286.72 + 13 x 8 wide; text centred at 337.92 - 52.
+    // Bar 286.72 + 13 x 8 wide; text centred at 337.92 - 52, white like all the game's text.
     EXPECT_EQ(driver_->TakeCalls(),
               (std::vector<std::string>{"Alpha 0.66", "Color 96 96 96", "Rect 0 0 390.72 32 24 464",
-                                        "Alpha 1", "Color 64 64 64"}));
+                                        "Alpha 1", "Color 255 255 255"}));
 
     const auto progress_texts = [&](const RecipePtr& recipe) {
         Choose(recipe);

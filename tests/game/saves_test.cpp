@@ -96,7 +96,7 @@ TEST_F(Saves, FullFileSystemLeavesThePreviousFileIntact) {
     ::testing::internal::CaptureStderr();
     SaveOptions();
     EXPECT_EQ(::testing::internal::GetCapturedStderr(),
-              "Morvelle: could not save " + target + ": No space left on device\n");
+              "morvelle: could not save " + target + ": No space left on device\n");
     EXPECT_EQ(ReadFileBytes(disk / "Options"), previous);
     const auto entries = FolderEntries(disk / "");
     EXPECT_EQ(std::count_if(entries.begin(), entries.end(),
@@ -248,9 +248,9 @@ TEST_F(Saves, SavedFilesThatCannotBeReadAreNamedAndLeftAsTheyAre) {
     EXPECT_EQ(status, 0);
     const Bytes said = ReadFileBytes(messages);
     EXPECT_EQ(std::string(said.begin(), said.end()),
-              "Morvelle: cannot read Data/Options (not a regular file); it is kept as it is and "
+              "morvelle: cannot read Data/Options (not a regular file); it is kept as it is and "
               "not saved\n"
-              "Morvelle: cannot read Data/High.Score (Permission denied); it is kept as it is and "
+              "morvelle: cannot read Data/High.Score (Permission denied); it is kept as it is and "
               "not saved\n");
     struct stat info {};
     ASSERT_EQ(lstat(DataPath("Options").c_str(), &info), 0);

@@ -79,13 +79,17 @@ TEST_F(TitleScreen, SoundToggleClicksWhenSwitchingOffAndIsSilentSwitchingOn) {
     EXPECT_EQ(game.SoundOn, 0);
     EXPECT_EQ(Sound(game.Assets.ClickSound).starts, 1);
     auto frames = WithoutSky(TakeFrames());
+    // Off, the muted speaker lies over the switch's frame, which stays the same strip cell.
     EXPECT_EQ(frames[9], (DrawnFrame{"SndButton", 1, 960, 448}));
-    EXPECT_EQ(frames[10], (DrawnFrame{"glyph", 0, 948, 488}));  // "Aus"
+    EXPECT_EQ(frames[10], (DrawnFrame{"SndMuted", 0, 960, 448}));
+    EXPECT_EQ(frames[11], (DrawnFrame{"glyph", 0, 948, 488}));  // "Aus"
 
     UpdateTitleScreen();
     EXPECT_EQ(game.SoundOn, 1);
     EXPECT_EQ(Sound(game.Assets.ClickSound).starts, 1);
-    EXPECT_EQ(WithoutSky(TakeFrames())[10], (DrawnFrame{"glyph", 0, 952, 488}));  // "An"
+    frames = WithoutSky(TakeFrames());
+    EXPECT_EQ(frames[9], (DrawnFrame{"SndButton", 1, 960, 448}));
+    EXPECT_EQ(frames[10], (DrawnFrame{"glyph", 0, 952, 488}));  // "An"
 
     // Any non-zero value is "on"; the toggle flips only bit 0.
     game.SoundOn = 2;

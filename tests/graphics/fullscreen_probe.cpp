@@ -8,8 +8,8 @@
 #include <cstring>
 
 #include "graphics/gl/gl_graphics.h"
+#include "platform/x11/x11_connection.h"
 #include "runtime/startup.h"
-#include "system/internal/x_glue.h"
 
 int main(int argc, char** argv) {
     const bool crash = argc > 1 && std::strcmp(argv[1], "crash") == 0;

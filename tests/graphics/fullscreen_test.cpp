@@ -16,8 +16,9 @@
 #include "graphics/gl/gl_graphics.h"
 #include "graphics/gl/internal/gl_window.h"
 #include "graphics/graphics.h"
+#include "platform/x11/glx_window.h"
+#include "platform/x11/x11_connection.h"
 #include "support/test_support.h"
-#include "system/internal/x_glue.h"
 #include "x_test_support.h"
 
 namespace vexel {
@@ -125,7 +126,8 @@ TEST_F(FullScreen, SwitchesToTheModeGrabsInputAndRestoresAtClose) {
     EXPECT_TRUE(KeyboardGrabbedByOthers());
     EXPECT_TRUE(PointerGrabbedByOthers());
 
-    const Window window = std::static_pointer_cast<TGLGraphics>(g)->_context->window.get();
+    const Window window =
+        AsGlxWindow(*std::static_pointer_cast<TGLGraphics>(g)->_context->window).XWindow();
     XWindowAttributes attributes;
     XGetWindowAttributes(injector->display(), window, &attributes);
     EXPECT_TRUE(attributes.override_redirect);

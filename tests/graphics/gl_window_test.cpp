@@ -15,9 +15,10 @@
 #include "graphics/gl/gl_texture.h"
 #include "graphics/gl/internal/gl_window.h"
 #include "graphics/graphics.h"
+#include "platform/x11/glx_window.h"
+#include "platform/x11/x11_connection.h"
 #include "runtime/error.h"
 #include "runtime/startup.h"
-#include "system/internal/x_glue.h"
 #include "system/polled_input.h"
 #include "x_test_support.h"
 
@@ -46,7 +47,7 @@ class GLWindow : public ::testing::Test {
     }
 
     Window WindowOf(const GraphicsPtr& g) {
-        return std::static_pointer_cast<TGLGraphics>(g)->_context->window.get();
+        return AsGlxWindow(*std::static_pointer_cast<TGLGraphics>(g)->_context->window).XWindow();
     }
 
     bool IsTopLevel(Window window) {
@@ -181,7 +182,7 @@ TEST_F(GLWindow, MakingASecondContextLeavesTheSelectedOneToDrawInto) {
     const GraphicsPtr first = OpenGraphics(320, 200, 0, 60, 0);
     ASSERT_TRUE(first);
     const GLXContext context =
-        std::static_pointer_cast<TGLGraphics>(first)->_context->context.get();
+        AsGlxWindow(*std::static_pointer_cast<TGLGraphics>(first)->_context->window).Context();
     // Clears the selected context, presents it and reads the first window at (x, y).
     auto present = [&](float red, float green, float blue, int x, int y) {
         glClearColor(red, green, blue, 1.0f);

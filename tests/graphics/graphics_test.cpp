@@ -7,7 +7,7 @@
 
 #include "graphics/gl/gl_graphics.h"
 #include "graphics/gl/gl_helpers.h"
-#include "graphics/gl/internal/gl_window.h"
+#include "platform/x11/x11_video_modes.h"
 #include "runtime/startup.h"
 #include "system/hook.h"
 #include "system/timer.h"

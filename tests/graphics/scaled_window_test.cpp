@@ -30,6 +30,7 @@
 #include "graphics/image_font.h"
 #include "graphics/internal/detail_decoding.h"
 #include "graphics/vex2d.h"
+#include "platform/x11/glx_window.h"
 #include "support/test_support.h"
 #include "system/polled_input.h"
 #include "system/system_driver.h"
@@ -151,7 +152,8 @@ class ScaledWindow : public ::testing::Test {
 
     Window TheWindow() {
         const auto vex = std::static_pointer_cast<TVex2DGraphics>(CurrentGraphics());
-        return std::static_pointer_cast<TGLGraphics>(vex->_graphics)->_context->window.get();
+        return AsGlxWindow(*std::static_pointer_cast<TGLGraphics>(vex->_graphics)->_context->window)
+            .XWindow();
     }
 
     void Geometry(int& x, int& y, unsigned& width, unsigned& height) {

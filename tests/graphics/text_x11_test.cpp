@@ -1,6 +1,8 @@
 // gtest first: Xlib defines None as a macro, which gtest uses as a type name.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
 #include <vector>
 
 #include "font/builtin_font.h"
@@ -97,6 +99,70 @@ TEST_F(TextOnScreen, BuiltInFontAdvancesEightAndSkipsCharactersItLacks) {
     DrawString(u"A", 40, 30);
     DrawString(u"B", 56, 30);
     EXPECT_EQ(Screen(), spaced);
+}
+
+TEST_F(TextOnScreen, OutlinedGlyphsSitOnABlackRingThatScalesWithThem) {
+    // Over grey, each glyph's outline is black beside its ink and at alpha 202 of 255 (the
+    // ring's coverage there) one diagonal away, and nothing farther; the outlines of
+    // neighbouring glyphs darken each other where they overlap, but never the ink, which
+    // takes the draw colour. At scale 2 every font pixel is a 2x2 block, the ring included.
+    const String text = u"Hg@";
+    constexpr int32_t kGrey = 100, kInk = 0xFFC800;
+    EXPECT_EQ(GetTextOutline(), 0.0f);
+    SetTextOutline(1);
+    EXPECT_EQ(GetTextOutline(), 1.0f);
+    SetDrawColor(255, 200, 0);
+    const auto lit = [&](size_t cell, int32_t fx, int32_t fy) {
+        return fx >= 0 && fx < 8 && fy >= 0 && fy < 16 && BuiltinFontPixel(text[cell] - 32, fx, fy);
+    };
+    for (const int32_t scale : {1, 2}) {
+        SCOPED_TRACE("scale " + std::to_string(scale));
+        SetClearColor(kGrey, kGrey, kGrey);
+        ClearScreen();
+        SetDrawScale(static_cast<float>(scale), static_cast<float>(scale));
+        DrawString(text, 12, 20);
+        const int32_t width = (8 * 3 + 4) * scale, height = 20 * scale;
+        const std::vector<int32_t> drawn = Grab(12 - 2 * scale, 20 - 2 * scale, width, height);
+        for (int32_t y = 0; y < height; ++y) {
+            for (int32_t x = 0; x < width; ++x) {
+                const int32_t fx = x / scale - 2, fy = y / scale - 2;
+                double grey = kGrey;
+                bool ink = false;
+                for (size_t cell = 0; cell < text.size(); ++cell) {
+                    const int32_t cx = fx - 8 * static_cast<int32_t>(cell);
+                    ink |= lit(cell, cx, fy);
+                    int32_t alpha = 0;
+                    for (int32_t dy = -1; dy <= 1; ++dy)
+                        for (int32_t dx = -1; dx <= 1; ++dx)
+                            if (lit(cell, cx + dx, fy + dy))
+                                alpha = std::max(alpha, dx == 0 || dy == 0 ? 255 : 202);
+                    grey = grey * (255 - alpha) / 255;
+                }
+                const int32_t rgb = drawn[static_cast<size_t>(width * y + x)];
+                const std::string where = "x " + std::to_string(x) + " y " + std::to_string(y);
+                if (ink) {
+                    ASSERT_EQ(rgb, kInk) << where;
+                } else {
+                    ASSERT_EQ(rgb, (rgb & 0xFF) * 0x010101) << where;
+                    ASSERT_NEAR(rgb & 0xFF, grey, 1.5) << where;
+                }
+            }
+        }
+    }
+    // Set back to 0, the glyphs are drawn alone again.
+    SetTextOutline(0);
+    SetDrawScale(1, 1);
+    ClearScreen();
+    DrawString(text, 12, 20);
+    const std::vector<int32_t> plain = Grab(10, 18, 28, 20);
+    for (int32_t y = 0; y < 20; ++y)
+        for (int32_t x = 0; x < 28; ++x) {
+            const int32_t fx = x - 2, fy = y - 2, cell = fx / 8;
+            const bool lit = fx >= 0 && fy >= 0 && fy < 16 && cell < 3 &&
+                             BuiltinFontPixel(text[static_cast<size_t>(cell)] - 32, fx % 8, fy);
+            ASSERT_EQ(plain[static_cast<size_t>(28 * y + x)], lit ? kInk : kGrey * 0x010101)
+                << "x " << x << " y " << y;
+        }
 }
 
 TEST_F(TextOnScreen, FreeTypeFaceFromMemoryDrawsLikeItsFile) {

@@ -4,7 +4,8 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
-#include "system/internal/x_glue.h"
+#include "platform/x11/x11_connection.h"
+#include "system/internal/event_pump.h"
 #include "system/polled_input.h"
 #include "system/system_driver.h"
 

@@ -11,8 +11,9 @@
 #include <chrono>
 #include <thread>
 
+#include "platform/x11/x11_connection.h"
 #include "system/event.h"
-#include "system/internal/x_glue.h"
+#include "system/internal/event_pump.h"
 #include "system/system_driver.h"
 #include "x_test_support.h"
 

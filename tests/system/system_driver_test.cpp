@@ -14,7 +14,7 @@
 #include "runtime/error.h"
 #include "runtime/startup.h"
 #include "support/test_support.h"
-#include "system/internal/x_glue.h"
+#include "system/internal/event_pump.h"
 
 namespace vexel {
 namespace {

@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "system/internal/x_glue.h"
+#include "platform/x11/x11_connection.h"
 
 namespace vexel::testing {
 

@@ -1,11 +1,11 @@
 #include "graphics/gl/gl_helpers.h"
 
 #include <GL/gl.h>
-#include <GL/glx.h>
 
 #include <vector>
 
 #include "graphics/gl/internal/gl_drawing.h"
+#include "graphics/gl/native_window.h"
 #include "graphics/graphics.h"
 #include "runtime/error.h"
 
@@ -117,9 +117,7 @@ long CountGLFragments(const std::function<void()>& draw) {
     using Begin = void (*)(GLenum, GLuint);
     using End = void (*)(GLenum);
     using Result = void (*)(GLuint, GLenum, GLuint*);
-    const auto get = [](const char* name) {
-        return glXGetProcAddressARB(reinterpret_cast<const GLubyte*>(name));
-    };
+    const auto get = [](const char* name) { return GLProcAddress(name); };
     const auto gen = reinterpret_cast<Queries>(get("glGenQueries"));
     const auto begin = reinterpret_cast<Begin>(get("glBeginQuery"));
     const auto end = reinterpret_cast<End>(get("glEndQuery"));
