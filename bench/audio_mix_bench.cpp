@@ -1,7 +1,8 @@
 // The mixer core's cost per 1024-frame block for 1, 8 and 64 playing 16-bit stereo voices,
 // at rate 1.0 and 1.37, panned; against SDL_MixAudioFormat summing the same voices (no
 // resampling) and against a plain scalar loop with 16.16 positions and interpolation.
-// Also the mixer thread's CPU time per second of audio with 64 voices into a FIFO.
+// Also the mixer thread's CPU time per second of audio with 64 voices through each output:
+// into a FIFO as the OSS device, and to a PulseAudio server (VEXEL_TEST_PULSE_SERVER).
 #include <SDL2/SDL.h>
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
@@ -9,11 +10,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "audio/audio_driver.h"
@@ -175,18 +178,12 @@ double CpuSeconds() {
     return static_cast<double>(now.tv_sec) + now.tv_nsec * 1e-9;
 }
 
-// 64 looping voices through the real driver and its thread into a FIFO that this thread
-// drains as fast as it can. Reports the process CPU time (thread plus this reader) per
-// second of audio produced.
-void BM_MixerThreadCpuPerAudioSecond(benchmark::State& state) {
-    char dir[] = "/tmp/vexel-bench-XXXXXX";
-    if (!mkdtemp(dir)) return state.SkipWithError("mkdtemp");
-    const std::string fifo = std::string(dir) + "/dsp";
-    mkfifo(fifo.c_str(), 0600);
-    const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
-    fcntl(reader, F_SETFL, 0);  // blocking reads from here on
-    setenv("AUDIODEV", fifo.c_str(), 1);
-    if (vexel::SelectAudioDriver(u"Sonmix") != 1) return state.SkipWithError("no driver");
+// 64 looping voices through the real driver, started in the environment given; each
+// iteration waits for one second of audio with `wait_second`. Reports the process CPU time
+// per second of audio.
+template <typename WaitSecond>
+void MixerThreadCpu(benchmark::State& state, WaitSecond wait_second) {
+    if (vexel::SelectAudioDriver(u"Sonmix") != 1) return state.SkipWithError("no output");
     auto sample = vexel::TAudioSample::CreateStatic(const_cast<uint8_t*>(StereoPcm().data()),
                                                     kSoundFrames, 44100, vexel::SF_STEREO16LE);
     const auto sound = vexel::LoadSoundFile(sample, vexel::SOUND_LOOP);
@@ -196,30 +193,66 @@ void BM_MixerThreadCpuPerAudioSecond(benchmark::State& state) {
         vexel::SetRateOf(channels.back(), 1.0f + v * 0.01f);
         vexel::SetPanOf(channels.back(), -0.5f + v / 64.0f);
     }
-    std::vector<uint8_t> buffer(1 << 16);
     double audio_seconds = 0, cpu = 0;
     for (auto _ : state) {
         const double before = CpuSeconds();
+        audio_seconds += wait_second();
+        cpu += CpuSeconds() - before;
+    }
+    channels.clear();
+    vexel::ShutdownAudioDriver();
+    state.counters["cpu_ms_per_audio_second"] = cpu * 1000 / audio_seconds;
+}
+
+// The OSS output into a FIFO that this thread drains as fast as it can (the output keeps
+// real time by itself); the reader's reads count in.
+void BM_MixerThreadCpuPerAudioSecond(benchmark::State& state) {
+    char dir[] = "/tmp/vexel-bench-XXXXXX";
+    if (!mkdtemp(dir)) return state.SkipWithError("mkdtemp");
+    const std::string fifo = std::string(dir) + "/dsp";
+    mkfifo(fifo.c_str(), 0600);
+    const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    fcntl(reader, F_SETFL, 0);  // blocking reads from here on
+    setenv("AUDIODEV", fifo.c_str(), 1);
+    setenv("VEXEL_AUDIO", "oss", 1);
+    std::vector<uint8_t> buffer(1 << 16);
+    MixerThreadCpu(state, [&] {
         int64_t bytes = 0;
         while (bytes < 44100 * 4) {  // one second of audio
             const ssize_t n = read(reader, buffer.data(), buffer.size());
             if (n <= 0) break;
             bytes += n;
         }
-        cpu += CpuSeconds() - before;
-        audio_seconds += static_cast<double>(bytes) / (44100 * 4);
-    }
-    channels.clear();
-    vexel::ShutdownAudioDriver();
+        return static_cast<double>(bytes) / (44100 * 4);
+    });
     close(reader);
     unlink(fifo.c_str());
     rmdir(dir);
-    state.counters["cpu_ms_per_audio_second"] = cpu * 1000 / audio_seconds;
+}
+
+// The sound server's output: the server takes the audio at its own pace.
+void BM_PulseMixerThreadCpuPerAudioSecond(benchmark::State& state) {
+    const char* server = std::getenv("VEXEL_TEST_PULSE_SERVER");
+    if (server == nullptr) return state.SkipWithError("VEXEL_TEST_PULSE_SERVER is not set");
+    setenv("PULSE_SERVER", server, 1);
+    setenv("VEXEL_AUDIO", "pulse", 1);
+    MixerThreadCpu(state, [] {
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        return 1.0;
+    });
 }
 
 BENCHMARK(BM_MixerThreadCpuPerAudioSecond)
     ->Iterations(5)
     ->Unit(benchmark::kMillisecond)
     ->MeasureProcessCPUTime();
+BENCHMARK(BM_PulseMixerThreadCpuPerAudioSecond)
+    ->Iterations(5)
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime();
+
+const bool kOutputsCompared =
+    vexel::bench::CompareWith("BM_PulseMixerThreadCpuPerAudioSecond/iterations:5",
+                              "BM_MixerThreadCpuPerAudioSecond/iterations:5");
 
 }  // namespace

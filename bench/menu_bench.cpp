@@ -8,6 +8,10 @@
 // StartUpAtScale3: the same start-up at scale 3 against scale 1, alternating, with the
 // median ratio and its spread.
 //
+// SharpAtScale3: the time from exec until every picture of the scale has been decoded and
+// the start view drawn with them, at scale 3 and at scale 2, alternating: wall-clock and
+// process CPU medians with their spreads.
+//
 // TitleFrame, HighscoreFrame: one whole frame of each screen through the real OpenGL
 // driver (needs DISPLAY), with every allocation made during the frames counted.
 #include <benchmark/benchmark.h>
@@ -52,8 +56,8 @@ ProbeResult RunProbe(const char* mode, const char* scale = nullptr) {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], 1);
     posix_spawn_file_actions_addclose(&actions, out[0]);
-    // Without a sound device the game falls back to its silent driver, in both modes.
-    setenv("AUDIODEV", "/nonexistent/dsp", 1);
+    // Without a sound output the game falls back to its silent driver, in both modes.
+    setenv("VEXEL_AUDIO", "none", 1);
     if (scale) {
         setenv("VEXEL_SCALE", scale, 1);
     } else {
@@ -162,11 +166,38 @@ void StartUpAtScale3(benchmark::State& state) {
 }
 BENCHMARK(StartUpAtScale3)->UseManualTime()->Iterations(9)->Unit(benchmark::kMillisecond);
 
+// The wall-clock and CPU medians of runs, with their lowest and highest, as counters.
+void CountTimes(benchmark::State& state, const std::string& name,
+                const std::vector<ProbeResult>& runs) {
+    for (const auto& [figure, suffix] :
+         {std::pair{&ProbeResult::wall_seconds, "_wall_ms"}, {&ProbeResult::cpu_seconds, "_ms"}}) {
+        std::vector<double> values;
+        for (const ProbeResult& run : runs)
+            values.push_back(run.*figure * 1e3);
+        const vexel::bench::Summary s = vexel::bench::Summarise(values);
+        state.counters[name + suffix] = s.median;
+        state.counters[name + suffix + "_low"] = s.low;
+        state.counters[name + suffix + "_high"] = s.high;
+    }
+}
+
+void SharpAtScale3(benchmark::State& state) {
+    std::vector<ProbeResult> three, two;
+    if (!AlternateProbes(
+            state, [] { return RunProbe("sharp", "3"); }, [] { return RunProbe("sharp", "2"); },
+            three, two)) {
+        return;
+    }
+    CountTimes(state, "scale3", three);
+    CountTimes(state, "scale2", two);
+}
+BENCHMARK(SharpAtScale3)->UseManualTime()->Iterations(9)->Unit(benchmark::kMillisecond);
+
 // The game's window and resources, made once for the frame benchmarks.
 bool PrepareGame() {
     static const bool ready = [] {
         if (chdir(MORVELLE_GAME_DIR) != 0) return false;
-        setenv("AUDIODEV", "/nonexistent/dsp", 1);
+        setenv("VEXEL_AUDIO", "none", 1);
         morvelle::GameState& game = morvelle::Game();
         vexel::SetAutoMidHandle(1);
         morvelle::LoadedAssets loaded = morvelle::LoadResources();

@@ -2,8 +2,9 @@
 // with, only the work a start cannot avoid: decoding the game's files and opening its window
 // with one presented frame. Prints the process CPU time since exec, in microseconds, and
 // ends without running any exit handler. Built beside the game so that its Data folder is
-// found the same way.
-//   morvelle_startup_probe game | decode
+// found the same way. In the mode `sharp` the game runs its frames until every picture of
+// its scale has been decoded and the last ones drawn, and then prints.
+//   morvelle_startup_probe game | decode | sharp
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -16,6 +17,7 @@
 #include "game/resources.h"
 #include "graphics/graphics.h"
 #include "graphics/image_font.h"
+#include "graphics/internal/detail_decoding.h"
 #include "graphics/vex2d.h"
 #include "pixmap/pixmap_loader.h"
 #include "runtime/startup.h"
@@ -46,11 +48,18 @@ bool DecodeFilesAndOpenWindow() {
 int main(int argc, char** argv) {
     const bool game = argc > 1 && std::strcmp(argv[1], "game") == 0;
     const bool decode = argc > 1 && std::strcmp(argv[1], "decode") == 0;
-    if (!game && !decode) return 2;
+    const bool sharp = argc > 1 && std::strcmp(argv[1], "sharp") == 0;
+    if (!game && !decode && !sharp) return 2;
     vexel::StartProcess(argc, argv);
     if (game) {
         morvelle::StartUp();
         morvelle::DrawFrame();
+    } else if (sharp) {
+        morvelle::StartUp();
+        do {
+            morvelle::RunFrame();
+        } while (vexel::DetailJobsPending());
+        morvelle::DrawFrame();  // the pictures decoded last are taken and drawn
     } else if (!DecodeFilesAndOpenWindow()) {
         return 1;
     }

@@ -2,9 +2,9 @@
 // once with its own volume, pan and rate each, watch the channels play, and stop one.
 //
 // The mixer (the audio driver "Sonmix") mixes 44100 Hz stereo on a thread of its own and
-// writes it to the OSS device /dev/dsp, or to the file named in AUDIODEV. Without a device
-// the silent "Null" driver takes over and everything else runs the same. (Desktops without
-// OSS: start the program through padsp, see the README.)
+// plays it through the desktop's sound server, or else writes it to the OSS device /dev/dsp
+// (or to the file named in AUDIODEV). Without either the silent "Null" driver takes over and
+// everything else runs the same.
 //
 // Keys 1 to 3 play the chime on the left, in the middle and on the right, each at its own
 // rate; 4 starts it looping quietly and S stops the loop; Escape ends. The first three also

@@ -5,18 +5,20 @@
 BUILD_PACKAGES=(
   g++ cmake ninja-build pkg-config
   libgtest-dev libgmock-dev
-  libpng-dev libjpeg62-turbo-dev zlib1g-dev
+  libpng-dev libdeflate-dev libjpeg62-turbo-dev zlib1g-dev
   libvorbis-dev libogg-dev libopenal-dev
   libfreetype-dev
+  # The sound server's client library is opened at run time; its headers declare it.
+  libpulse-dev
   libx11-dev libxxf86vm-dev libxrandr-dev libxtst-dev libxfixes-dev libgl-dev libgl1-mesa-dri libglx-mesa0
   # The game's pictures are rendered from SVG, whose lettering is set in FreeSans.
   librsvg2-bin fonts-freefont-ttf
 )
 
-# Running the game: the font it draws with, and padsp, which carries its sound to
-# PulseAudio or PipeWire on desktops without OSS.
+# Running the game: the font it draws with, and the client library through which it plays
+# its sound on the desktop's sound server (PulseAudio or PipeWire).
 RUN_PACKAGES=(
-  fonts-freefont-ttf pulseaudio-utils
+  fonts-freefont-ttf libpulse0
 )
 
 # Making the Debian package: dpkg-shlibdeps and file, which CPack uses to find the
@@ -30,8 +32,8 @@ DOC_PACKAGES=(
   doxygen
 )
 
-# Running the tests: X servers, fuzzing with clang, real files made by other programs; git
-# lists the sources whose layout is checked.
+# Running the tests: X servers, a private sound server recorded with parec, fuzzing with
+# clang, real files made by other programs; git lists the sources whose layout is checked.
 TEST_PACKAGES=(
   git clang-format
   xvfb xserver-xorg-core xserver-xorg-video-dummy x11-utils openbox

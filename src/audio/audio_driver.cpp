@@ -16,6 +16,9 @@ struct DriverState {
     AudioDriverPtr current;
     bool started = false;
     bool selected = false;
+    // How the program introduces itself to a sound server; empty until set.
+    String client_name;
+    String client_icon_name;
 };
 
 DriverState& RawState() {
@@ -149,6 +152,23 @@ int32_t HasAudioDriver(const String& name) {
 void ResetAudioDriverSelection() {
     ShutdownAudioDriver();
     State().selected = false;
+}
+
+void SetAudioClientIdentity(const String& name, const String& icon_name) {
+    RawState().client_name = name;
+    RawState().client_icon_name = icon_name;
+}
+
+String AudioClientName() {
+    const String& name = RawState().client_name;
+    if (!name.empty()) return name;
+    const String& file = AppFile();
+    const size_t slash = file.rfind(u'/');
+    return slash == String::npos ? file : file.substr(slash + 1);
+}
+
+String AudioClientIconName() {
+    return RawState().client_icon_name;
 }
 
 SoundPtr LoadSoundFile(const SoundSource& source, int32_t flags) {

@@ -117,6 +117,15 @@ int32_t HasAudioDriver(const String& name);
 // For tests that need the first-use behaviour.
 void ResetAudioDriverSelection();
 
+// How the program introduces itself to the desktop's sound server, whose volume control
+// lists it: its name and the name of its icon in the desktop's icon theme. An output reads
+// them when it starts, so set them before the first sound loads.
+void SetAudioClientIdentity(const String& name, const String& icon_name);
+// The name given to SetAudioClientIdentity, or else the file name of the program.
+String AudioClientName();
+// The icon name given to SetAudioClientIdentity, or else empty (no icon).
+String AudioClientIconName();
+
 // The current driver's LoadSound.
 SoundPtr LoadSoundFile(const SoundSource& source, int32_t flags);
 // The sound's Play and Cue: plays on `channel`, or on a free voice when it is null.

@@ -24,8 +24,13 @@ struct LaunchRequest {
 };
 
 // The arguments after the program's name: --scale N (or --scale=N, N from 1 to 4),
-// --fullscreen, --help, --version.
+// --fullscreen, --help, --version. The first --help or --version wins over every other
+// argument, even a wrong one.
 LaunchRequest ParseLaunchArguments(const std::vector<std::string>& arguments);
+
+// The one line said when the environment variable VEXEL_SCALE holds `value`, which is
+// ignored unless it is a scale from 1 to 4; empty for such a scale or an empty value.
+std::string ScaleVariableMessage(const std::string& value);
 
 // The largest whole scale from 1 to 4 at which a window of the logical size stays within
 // 90 % of the screen's width and height; 1 when even that does not fit or the screen is
@@ -40,7 +45,8 @@ std::string OversizedWindowNote(int32_t scale, int32_t screen_width, int32_t scr
 
 // Chooses the window's scale before anything is loaded: --scale (with OversizedWindowNote on
 // standard error when there is one), else VEXEL_SCALE, else the fitting scale for the
-// monitor.
+// monitor. A VEXEL_SCALE that is consulted and ignored is named on standard error
+// (ScaleVariableMessage).
 void ApplyWindowScale(const LaunchOptions& options, int32_t width, int32_t height);
 
 // The scale pictures and text are made for when the game starts full-screen: that of the

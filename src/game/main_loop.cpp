@@ -52,6 +52,11 @@ std::string NoWindowMessage() {
 
 // Milliseconds since start-up, counted in 32 bits so that the wrap of the boot clock after
 // 24.8 days does not disturb it.
+// False when the framework plays through its silent driver: no output opened.
+bool SoundIsHeard() {
+    return vexel::CurrentAudioDriver()->Name() != u"Null";
+}
+
 int32_t MillisSinceStart(int32_t clock_base) {
     return static_cast<int32_t>(static_cast<uint32_t>(vexel::ElapsedMillis()) -
                                 static_cast<uint32_t>(clock_base));
@@ -69,6 +74,8 @@ void StartUp() {
     // with its lists empty.
     CreateRecipes();
     vexel::SetAppTitle(u"Morvelle");
+    // The desktop's volume control lists the game by its name, with its icon.
+    vexel::SetAudioClientIdentity(u"Morvelle", u"morvelle");
     // Chosen before anything loads: pictures and text are made for the window's scale, or,
     // when the game starts full-screen, for the full-screen view its first frames show; the
     // window opens at its own scale all the same.
@@ -93,10 +100,8 @@ void StartUp() {
         StopStarting(NoWindowMessage());
     }
     if (Launch().full_screen) vexel::SetGraphicsFullScreen(1);
-    // The framework falls back to its silent driver when no device opens; say so, once.
-    if (vexel::CurrentAudioDriver()->Name() == u"Null") {
-        std::fputs(NoSoundDeviceMessage().c_str(), stderr);
-    }
+    // The framework falls back to its silent driver when no output opens; say so, once.
+    if (!SoundIsHeard()) std::fputs(NoSoundMessage().c_str(), stderr);
     // The current font belongs to the window's drawing context.
     vexel::SetDrawFont(game.Assets.Font);
     vexel::SetTextOutline(TEXT_OUTLINE_WIDTH);
@@ -158,7 +163,8 @@ void RunFrame() {
 
 void PlayFarewell() {
     const GameState& game = Game();
-    if (game.SoundOn == 0) return;
+    // Nobody would hear it: the program ends at once.
+    if (game.SoundOn == 0 || !SoundIsHeard()) return;
     vexel::SleepMillis(500);
     PlayEffect(game.Assets.FarewellSound);
     vexel::SleepMillis(1800);

@@ -28,7 +28,7 @@ void DrawFrame();
 void RunScreenHandler(Screen screen_state);
 
 // The first exit handler: with sound on, waits half a second, plays the farewell sound and
-// lets it play out for 1.8 seconds; with sound off it returns at once.
+// lets it play out for 1.8 seconds; with sound off, or no sound output, it returns at once.
 void PlayFarewell();
 
 }  // namespace morvelle

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "audio/audio_driver.h"
+#include "audio/mixer/sonmix_driver.h"
 #include "font/font.h"
 #include "graphics/image.h"
 #include "graphics/image_font.h"
@@ -83,14 +84,9 @@ std::string MissingResourceMessage(const String& path) {
            "(scripts/play) or reinstall it.\n";
 }
 
-std::string NoSoundDeviceMessage() {
-    // The mixer's device: the one AUDIODEV names, else the OSS device.
-    String device = vexel::GetEnvVar(u"AUDIODEV");
-    if (device.empty()) device = u"/dev/dsp";
-    return "morvelle: cannot open the sound device " + vexel::ToUtf8(device) +
-           ", so the game plays in silence; on a PulseAudio or PipeWire desktop install its OSS "
-           "emulation (apt-get install pulseaudio-utils) and start the game through its "
-           "launcher, which runs it under padsp.\n";
+std::string NoSoundMessage() {
+    return "morvelle: no sound output, so the game plays in silence (" +
+           vexel::ToUtf8(vexel::SonmixStartFailure()) + ").\n";
 }
 
 }  // namespace morvelle

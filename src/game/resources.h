@@ -31,8 +31,8 @@ LoadedAssets LoadResources();
 // or rebuild to get it.
 std::string MissingResourceMessage(const vexel::String& path);
 
-// The one-line message for a game that found no sound device and plays in silence: which
-// device, and what gives one on a desktop whose sound server is PulseAudio or PipeWire.
-std::string NoSoundDeviceMessage();
+// The one-line message for a game that found no sound output and plays in silence: what the
+// mixer tried and why each failed.
+std::string NoSoundMessage();
 
 }  // namespace morvelle

@@ -1,5 +1,6 @@
 #include "graphics/internal/detail_decoding.h"
 
+#include <algorithm>
 #include <thread>
 #include <utility>
 
@@ -10,17 +11,23 @@ namespace vexel {
 
 namespace {
 
-// The worker threads and the jobs waiting for the next one. A worker owns the jobs it was
-// handed; the only thing it shares with the main thread is `stopping` (and each job's own
-// atomics).
+// The worker threads and the jobs waiting for the next ones. The workers of one start share
+// its jobs, each taking the next one not yet taken; the only other thing they share with the
+// main thread is `stopping` (and each job's own atomics).
 struct Workers {
     struct Worker {
         std::thread thread;
         std::shared_ptr<std::atomic<bool>> finished;
     };
+    // The jobs of one start, in the order they are taken.
+    struct Batch {
+        std::vector<std::shared_ptr<DetailJob>> jobs;
+        std::atomic<size_t> next{0};
+    };
     std::vector<std::shared_ptr<DetailJob>> queued;
     std::vector<Worker> running;
     std::shared_ptr<std::atomic<bool>> stopping = std::make_shared<std::atomic<bool>>(false);
+    int32_t limit = 0;  // workers per start; 0: as many as the processor has cores
 
     // At exit a worker finishes the picture in hand and skips the rest.
     ~Workers() {
@@ -41,8 +48,11 @@ bool& AnyQueued() {
     return queued;
 }
 
+// More workers than this gain little: the pictures are few and the largest dominates.
+constexpr int32_t kMostWorkers = 4;
+
 // After a frame of the program (not a new window's blank ones), the pictures queued
-// meanwhile go to a worker.
+// meanwhile go to workers.
 ObjectPtr StartJobsAfterFlip(int, const ObjectPtr& data, const ObjectPtr&) {
     if (data != BlankFrameMark()) StartQueuedDetailJobs();
     return data;
@@ -107,6 +117,18 @@ void QueueDetailJob(std::shared_ptr<DetailJob> job) {
         AttachHook(AfterFlipHook(), StartJobsAfterFlip, nullptr, 0);
 }
 
+bool DetailJobsPending() {
+    const Workers& workers = TheWorkers();
+    return !workers.queued.empty() ||
+           std::any_of(workers.running.begin(), workers.running.end(), [](const auto& worker) {
+               return !worker.finished->load(std::memory_order_acquire);
+           });
+}
+
+void SetDetailWorkerLimit(int32_t workers) {
+    TheWorkers().limit = std::max(workers, 0);
+}
+
 void StartQueuedDetailJobs() {
     if (!AnyQueued()) return;
     Workers& workers = TheWorkers();
@@ -117,16 +139,28 @@ void StartQueuedDetailJobs() {
         worker.thread.join();
         return true;
     });
-    auto finished = std::make_shared<std::atomic<bool>>(false);
-    std::thread thread(
-        [jobs = std::exchange(workers.queued, {}), finished, stopping = workers.stopping] {
-            for (const auto& job : jobs) {
+    // The pictures of images drawn already (the first frames show them) go first, and within
+    // each group the largest first, so that the workers run out of work together.
+    auto batch = std::make_shared<Workers::Batch>();
+    batch->jobs = std::exchange(workers.queued, {});
+    std::stable_sort(batch->jobs.begin(), batch->jobs.end(), [](const auto& a, const auto& b) {
+        if (a->Shown() != b->Shown()) return a->Shown();
+        return a->Pixels() > b->Pixels();
+    });
+    const auto cores = static_cast<int32_t>(std::max(1u, std::thread::hardware_concurrency()));
+    const int32_t wanted = workers.limit > 0 ? workers.limit : std::min(cores, kMostWorkers);
+    const auto count = std::min<size_t>(static_cast<size_t>(wanted), batch->jobs.size());
+    for (size_t w = 0; w < count; ++w) {
+        auto finished = std::make_shared<std::atomic<bool>>(false);
+        std::thread thread([batch, finished, stopping = workers.stopping] {
+            for (size_t i = batch->next++; i < batch->jobs.size(); i = batch->next++) {
                 if (stopping->load(std::memory_order_relaxed)) break;
-                job->Run();
+                batch->jobs[i]->Run();
             }
             finished->store(true, std::memory_order_release);
         });
-    workers.running.push_back({std::move(thread), std::move(finished)});
+        workers.running.push_back({std::move(thread), std::move(finished)});
+    }
 }
 
 }  // namespace vexel

@@ -44,7 +44,7 @@ namespace {
 // Says on standard error, one line each, which high-resolution files did not fit.
 void ReportRefusedDetail(const DetailFrames& detail) {
     for (const String& line : detail.refused)
-        std::fputs(ToUtf8(AppTitle() + u": " + line + u"\n").c_str(), stderr);
+        std::fputs(ToUtf8(AppName() + u": " + line + u"\n").c_str(), stderr);
 }
 
 }  // namespace
@@ -84,6 +84,7 @@ std::shared_ptr<TImageFrame> TImage::Frame(int32_t index) {
     const float view_scale = CurrentGraphicsView().scale;
     const bool enlarged = view_scale > 1;
     if (enlarged && detail && detail->job && detail->job->Done()) FinishDetail();
+    if (detail && detail->job) detail->job->MarkShown();
     // A view enlarged beyond what the image was loaded for (full screen, say) asks for more.
     if (enlarged && detail && detail->origin) AskForDetail(GraphicsDetailScale());
     int32_t frame_flags = flags;  // at 1:1 as the image asks

@@ -21,7 +21,8 @@ class TPixmapLoaderJPG : public TPixmapLoader {
 // Writes `pixmap` as a colour JPEG (converted to PIXEL_RGB24) at `quality` (1..100, libjpeg
 // clamps). False when the url cannot be opened or libjpeg fails; a failed write raises the
 // stream's TStreamWriteException. A file path is replaced all or nothing (see
-// stream/durable_save.h): until the save succeeds a reader sees the old file.
+// stream/durable_save.h): until the save succeeds a reader sees the old file. A link
+// durable_save.h refuses, or a FIFO that nobody reads, gives false without waiting.
 bool SaveJPGPixmap(const TPixmap& pixmap, const Url& url, int32_t quality);
 
 }  // namespace vexel

@@ -5,10 +5,13 @@
 #include <algorithm>
 #include <csetjmp>
 #include <exception>
+#include <memory>
+#include <span>
 #include <vector>
 
 #include "pixmap/internal/image_loaders.h"
 #include "pixmap/internal/loader_support.h"
+#include "pixmap/internal/png_decoding.h"
 #include "stream/durable_save.h"
 #include "stream/stream_factory.h"
 
@@ -31,6 +34,8 @@ struct PngIo {
 // Deflate cannot compress better than about 1032 to 1: a file can describe at most this many
 // bytes of filtered image data per byte it holds.
 constexpr int64_t kDeflateRatio = 1032;
+// The largest file the quick decoder reads whole; larger ones go to libpng chunk by chunk.
+constexpr int64_t kMaxWholeFile = int64_t{256} << 20;
 
 void ErrorCallback(png_structp png, png_const_charp) {
     png_longjmp(png, 1);
@@ -188,7 +193,39 @@ int32_t FormatOfLayout(const PngLayout& layout) {
     }
 }
 
+// The quick decoder over the file's bytes, in place when the stream holds them in memory,
+// read whole otherwise; null when it does not take the file (or the file is too large to
+// read whole), and then the stream's position is undefined.
+PixmapPtr DecodeWholeFile(TStream& stream, int64_t start, WantedSize wanted) {
+    png_byte signature[8];
+    if (stream.Read(signature, 8) != 8 || png_sig_cmp(signature, 0, 8) != 0) return nullptr;
+    std::span<const uint8_t> file = MemoryBytesAhead(stream);
+    std::unique_ptr<uint8_t[]> copy;
+    if (file.empty()) {
+        const int64_t remaining = RemainingBytes(stream);
+        if (remaining <= 0 || remaining > kMaxWholeFile) return nullptr;
+        copy = std::make_unique_for_overwrite<uint8_t[]>(static_cast<size_t>(remaining));
+        if (stream.Read(copy.get(), remaining) != remaining) return nullptr;
+        file = std::span(copy.get(), static_cast<size_t>(remaining));
+    }
+    size_t used = 0;
+    PixmapPtr pixmap = DecodePngQuickly(file, used, wanted);
+    if (pixmap) stream.Seek(start + 8 + static_cast<int64_t>(used));
+    return pixmap;
+}
+
 PixmapPtr DecodePng(TStream& stream, WantedSize wanted = {}) {
+    const int64_t start = stream.Pos();
+    if (start >= 0) {
+        if (PixmapPtr pixmap = DecodeWholeFile(stream, start, wanted)) return pixmap;
+        stream.Seek(start);
+    }
+    return DecodePngThroughLibpng(stream, wanted);
+}
+
+}  // namespace
+
+PixmapPtr DecodePngThroughLibpng(TStream& stream, WantedSize wanted) {
     png_byte signature[8];
     stream.ReadBytes(signature, 8);
     if (png_sig_cmp(signature, 0, 8) != 0) return nullptr;
@@ -224,8 +261,6 @@ PixmapPtr DecodePng(TStream& stream, WantedSize wanted = {}) {
     if (io.error) std::rethrow_exception(io.error);
     return have_rows ? pixmap : nullptr;
 }
-
-}  // namespace
 
 PixmapPtr LoadPNGPixmap(const Url& url) {
     StreamPtr stream = OpenFileRead(url);

@@ -21,7 +21,8 @@ PixmapPtr LoadPNGPixmap(const Url& url);
 // RGB24/BGR24 as RGB, RGBA32/BGRA32 as RGB with alpha, other formats converted to RGBA32.
 // False when the url cannot be opened or libpng fails; a failed write raises the stream's
 // TStreamWriteException. A file path is replaced all or nothing (see stream/durable_save.h):
-// until the save succeeds a reader sees the old file.
+// until the save succeeds a reader sees the old file. A link durable_save.h refuses, or a
+// FIFO that nobody reads, gives false without waiting.
 bool SavePNGPixmap(const TPixmap& pixmap, const Url& url, int32_t level);
 
 class TPixmapLoaderPNG : public TPixmapLoader {

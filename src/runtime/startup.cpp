@@ -129,6 +129,11 @@ const String& AppFile() {
 const String& AppDir() {
     return State().app_dir;
 }
+String AppName() {
+    const String& file = State().app_file;
+    if (file.empty()) return State().app_title;
+    return file.substr(file.rfind(u'/') + 1);
+}
 const String& AppTitle() {
     return State().app_title;
 }

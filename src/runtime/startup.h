@@ -22,6 +22,9 @@ const String& LaunchDir();
 const String& AppFile();
 const String& AppDir();
 // @}
+// How the program names itself at the start of a message on standard error: its file's name
+// without the folder ("morvelle"), or the application title while the file is unknown.
+String AppName();
 // The application title a window opens with ("Vexel Application" until set).
 // @{
 const String& AppTitle();

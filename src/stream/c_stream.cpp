@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <thread>
 
 #include "stream/file_system.h"
 #include "stream/internal/file_replacement.h"
@@ -22,6 +24,35 @@ String FindEntry(const String& directory, const String& lower_name) {
         if (ToLower(name) == lower_name) return name;
     }
     return {};
+}
+
+// How long a save to a FIFO waits for a program to open it for reading.
+constexpr auto kReaderWait = std::chrono::milliseconds(500);
+
+// Opens a FIFO, a device or whatever else is written in place, truncated as fopen's "wb"
+// does, without waiting for ever: opening a FIFO for writing blocks until a program opens it
+// for reading, so it is opened without blocking, and one that nobody reads within
+// kReaderWait is refused (ENXIO). Null with `error` set otherwise too.
+std::FILE* OpenInPlace(const std::string& path, int& error) {
+    const auto give_up = std::chrono::steady_clock::now() + kReaderWait;
+    int fd = -1;
+    for (;;) {
+        fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != ENXIO || std::chrono::steady_clock::now() >= give_up) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    if (fd < 0) {
+        error = errno;
+        return nullptr;
+    }
+    // Writes wait for room as they would have after a blocking open.
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    std::FILE* file = fdopen(fd, "wb");
+    if (!file) {
+        error = errno;
+        close(fd);
+    }
+    return file;
 }
 
 }  // namespace
@@ -47,7 +78,7 @@ String ResolvePathCase(const String& path) {
 }
 
 TCStream::~TCStream() {
-    Close();
+    Abandon();
 }
 
 void TCStream::Abandon() {
@@ -59,6 +90,7 @@ void TCStream::Abandon() {
     _cstream = nullptr;
     _pos = 0;
     _size = 0;
+    _ended = false;
     // Its destructor removes the new file.
     _replacement.reset();
 }
@@ -67,13 +99,15 @@ std::shared_ptr<TCStream> TCStream::OpenFileForWriting(const String& path, int& 
     String unix_path = path;
     std::replace(unix_path.begin(), unix_path.end(), u'\\', u'/');
     std::string target;
-    if (FileReplacement::KindOf(ToUtf8(unix_path), target) == FileReplacement::Kind::Direct) {
-        std::FILE* file = std::fopen(target.c_str(), "wb");
-        if (!file) {
-            error = errno;
+    switch (FileReplacement::KindOf(ToUtf8(unix_path), target, error)) {
+        case FileReplacement::Kind::Refused:
             return nullptr;
+        case FileReplacement::Kind::Direct: {
+            std::FILE* file = OpenInPlace(target, error);
+            return file ? CreateWithCStream(file, MODE_WRITE) : nullptr;
         }
-        return CreateWithCStream(file, MODE_WRITE);
+        case FileReplacement::Kind::Replace:
+            break;
     }
     auto replacement = FileReplacement::Begin(target, error);
     if (!replacement) return nullptr;
@@ -129,6 +163,10 @@ std::shared_ptr<TCStream> TCStream::CreateWithCStream(std::FILE* cstream, int mo
     return stream;
 }
 
+bool TCStream::Eof() {
+    return _pos < 0 ? _ended : TStream::Eof();
+}
+
 int64_t TCStream::Pos() {
     return _pos;
 }
@@ -148,6 +186,7 @@ int64_t TCStream::Read(void* buffer, int64_t count) {
     const auto n =
         static_cast<int64_t>(std::fread(buffer, 1, static_cast<size_t>(count), _cstream));
     if (_pos >= 0) _pos += n;
+    if (n < count && std::feof(_cstream)) _ended = true;
     if (n < count && std::ferror(_cstream)) NoteError();
     return n;
 }
@@ -197,6 +236,7 @@ int TCStream::Close() {
     _replacement.reset();
     _pos = 0;
     _size = 0;
+    _ended = false;
     return result;
 }
 

@@ -10,17 +10,19 @@ namespace vexel {
 class FileReplacement;
 
 // A stream over a stdio FILE handle. The position and size are tracked by the stream
-// itself; a handle without a position (a pipe, a terminal) has position -1 and size 0.
-// Destroying it closes the handle.
+// itself; a handle without a position (a pipe, a terminal) has position -1 and size 0, and
+// is at Eof once a Read has met the end of its data. Destroying it closes the handle.
 //
 // Opened for writing only, a path that names a regular file, a link to one, or nothing yet
 // is saved all or nothing (see durable_save.h): the bytes go to a new file beside the target,
 // which Close syncs and renames over the target when no write failed. Until then a reader of
-// the target sees the old file. A stream whose writes failed, or one that is abandoned,
-// removes its new file and leaves the old one as it was; destroying the stream closes it, so
-// a saver that may stop part-way holds a SaveGuard. An existing target this process may not
-// write is refused, as opening it in place would be. Other paths (a FIFO, a device) are
-// written directly.
+// the target sees the old file. A stream whose writes failed, one that is abandoned, and one
+// destroyed without Close (a program that returns early or throws) remove their new file and
+// leave the old one as it was: only a successful Close replaces the target. An existing
+// target this process may not write is refused, as opening it in place would be, and so are
+// the links durable_save.h names. Other paths (a FIFO, a device) are written directly, and
+// destroying such a stream closes it, flushing what it holds; a FIFO that nobody reads is
+// refused at the open instead of waited for.
 //
 // stdio buffers what is written, so a file system that is full may reject the bytes only
 // when the buffer is emptied: Write returns 0 from the first failure on, and Flush and Close
@@ -42,6 +44,9 @@ class TCStream : public TStream {
     // Adopts an open handle, taking its current position and size.
     static std::shared_ptr<TCStream> CreateWithCStream(std::FILE* cstream, int mode);
 
+    // Position equals size; for a handle without a position (a pipe), once a Read has met
+    // the end of the data.
+    bool Eof() override;
     int64_t Pos() override;
     int64_t Size() override;
     int64_t Seek(int64_t pos) override;
@@ -67,6 +72,7 @@ class TCStream : public TStream {
     std::FILE* _cstream = nullptr;
     int _mode = 0;
     int _error = 0;
+    bool _ended = false;  // a Read met the end of the data
     // The new file of an all-or-nothing save; null for direct writing and for reading.
     std::unique_ptr<FileReplacement> _replacement;
 };

@@ -35,6 +35,23 @@ void SyncFolder(const std::string& folder) {
     if (fd.Get() >= 0) fsync(fd.Get());
 }
 
+// As many links as the kernel follows in one path before it gives up (ELOOP).
+constexpr int kMostLinks = 40;
+
+// The kernel's rule for following the link at `link` (its lstat `info`): in a sticky folder
+// that everyone may write, such as /tmp, only a link owned by the follower or by the folder's
+// owner is followed, so that no user can lead another's save elsewhere with a link planted
+// there.
+bool MayFollowLink(const std::string& link, const struct stat& info) {
+    std::string folder;
+    std::string name;
+    SplitPath(link, folder, name);
+    struct stat parent {};
+    if (stat(folder.c_str(), &parent) != 0) return false;
+    const bool shared = (parent.st_mode & S_ISVTX) != 0 && (parent.st_mode & S_IWOTH) != 0;
+    return !shared || info.st_uid == geteuid() || info.st_uid == parent.st_uid;
+}
+
 // Removes the new files that saves of `name` left behind when their process was killed
 // before the rename: those whose process no longer exists.
 void RemoveAbandonedSiblings(const std::string& folder, const std::string& name) {
@@ -92,22 +109,53 @@ FileReplacement::~FileReplacement() {
     if (!committed_) unlink(sibling_.c_str());
 }
 
-FileReplacement::Kind FileReplacement::KindOf(const std::string& path, std::string& target) {
+FileReplacement::Kind FileReplacement::KindOf(const std::string& path, std::string& target,
+                                              int& error) {
     target = path;
-    struct stat info {};
-    if (lstat(path.c_str(), &info) != 0) {
-        // Nothing there yet is created through a new file; any other failure (a folder that
-        // cannot be searched) shows itself when the path is opened.
-        return errno == ENOENT ? Kind::Replace : Kind::Direct;
+    // The links in the folders of the path are the kernel's to follow (and to refuse) when
+    // the path is opened or renamed over; the ones it ends in are followed here, because the
+    // rename must name the file they lead to.
+    std::string link;
+    for (int links = 0;; ++links) {
+        struct stat info {};
+        if (lstat(target.c_str(), &info) != 0) {
+            if (errno == ENOENT && links > 0) {
+                // A link of the kernel's own (/proc/self/fd/1, and so /dev/stdout) names an
+                // open pipe or socket by a text that is no path; the kernel opens it.
+                if (stat(link.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+                    target = link;
+                    return Kind::Direct;
+                }
+                error = ENOENT;
+                return Kind::Refused;
+            }
+            // Nothing there yet is created through a new file; any other failure (a folder
+            // that cannot be searched) shows itself when the path is opened.
+            return errno == ENOENT ? Kind::Replace : Kind::Direct;
+        }
+        if (S_ISREG(info.st_mode)) return Kind::Replace;
+        if (!S_ISLNK(info.st_mode)) return Kind::Direct;
+        if (links == kMostLinks) {
+            error = ELOOP;
+            return Kind::Refused;
+        }
+        if (!MayFollowLink(target, info)) {
+            error = EACCES;
+            return Kind::Refused;
+        }
+        char named[PATH_MAX];
+        const ssize_t length = readlink(target.c_str(), named, sizeof named);
+        if (length < 0 || static_cast<size_t>(length) == sizeof named) {
+            error = length < 0 ? errno : ENAMETOOLONG;
+            return Kind::Refused;
+        }
+        std::string folder;
+        std::string name;
+        SplitPath(target, folder, name);
+        link = target;
+        target = named[0] == '/' ? std::string(named, static_cast<size_t>(length))
+                                 : folder + "/" + std::string(named, static_cast<size_t>(length));
     }
-    if (S_ISREG(info.st_mode)) return Kind::Replace;
-    if (!S_ISLNK(info.st_mode)) return Kind::Direct;
-    char resolved[PATH_MAX];
-    if (!realpath(path.c_str(), resolved) || stat(resolved, &info) != 0 || !S_ISREG(info.st_mode)) {
-        return Kind::Direct;
-    }
-    target = resolved;
-    return Kind::Replace;
 }
 
 std::unique_ptr<FileReplacement> FileReplacement::Begin(const std::string& target, int& error) {

@@ -10,8 +10,17 @@
 // the old file, whole; after it the new one, whole. On any failure the old file stays byte
 // for byte and the new one is removed. The new file keeps the old one's permission bits; a
 // target that does not exist yet is created the same way. Streams from OpenFileWrite on such
-// a path work the same way (see TCStream). A target that is not a regular file (a FIFO, a
-// device such as /dev/stdout) is written directly, as nothing can be put beside it.
+// a path work the same way (see TCStream): only their successful Close replaces the file.
+//
+// Links are followed as the kernel follows them when it opens a file: in a sticky folder that
+// everyone may write (/tmp), a link owned by neither the saver nor the folder's owner is
+// refused (EACCES), so that nobody can plant a link there that leads another user's save,
+// root's above all, to a file of their choosing. A link that names nothing is refused
+// (ENOENT): a save never creates a file through one.
+//
+// A target that is not a regular file (a FIFO, a device such as /dev/stdout) is written
+// directly, as nothing can be put beside it. A FIFO that no program opens for reading within
+// half a second is refused (ENXIO) rather than waited for.
 
 #include <cerrno>
 #include <functional>
@@ -50,7 +59,8 @@ using FileWriter = std::function<bool(TStream& stream)>;
 // nothing as described above. A writer that returns false or throws a TStreamException, a
 // write the file system refuses (a full disk shows at the flush at the latest), or a failed
 // sync or rename leaves the old file as it was. Other exceptions of the writer pass through,
-// with the old file kept as well.
+// with the old file kept as well. A refused link or a FIFO that nobody reads gives its error
+// (EACCES, ENOENT, ENXIO) before the writer runs.
 FileOutcome ReplaceFileWith(const String& path, const FileWriter& write);
 
 // Opens a file a user keeps for reading, without waiting for anything: the open never blocks

@@ -12,7 +12,8 @@ namespace vexel {
 // Copies bytes between two urls; false when either cannot be opened or writing fails,
 // including bytes refused when the target is closed (a full disk). A target path that names
 // a regular file (or nothing yet) is replaced all or nothing, as OpenFileWrite does: after a
-// failure it holds its old bytes (or is still missing).
+// failure it holds its old bytes (or is still missing). The links and FIFOs OpenFileWrite
+// refuses give false at once.
 bool DuplicateFile(const Url& from, const Url& to);
 // Copies a directory tree into `to` (created when missing). A target inside the source is
 // not copied into itself, and a directory is not entered again below itself (link loops).

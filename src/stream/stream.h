@@ -13,7 +13,8 @@ namespace vexel {
 // describe a stream that can do nothing: Read and Write throw RuntimeError.
 class TIO : public Object {
   public:
-    // True when no byte is left to read (here: when Pos equals Size).
+    // True when no byte is left to read (here: when Pos equals Size; a TCStream without a
+    // position is at its end once a Read has met it).
     virtual bool Eof();
     // The position of the next byte read or written; -1 for a stream without positions.
     virtual int64_t Pos();

@@ -28,7 +28,13 @@ std::shared_ptr<TStreamFactory> StreamFactories();
 // plain path goes straight to TCStream::OpenFile; a "protocol::path" goes to the factories.
 // Null when nothing can open the url.
 StreamPtr OpenUrlStream(const Url& url, bool readable, bool writeable);
-StreamPtr OpenFileRead(const Url& url);   // OpenUrlStream(url, true, false)
-StreamPtr OpenFileWrite(const Url& url);  // OpenUrlStream(url, false, true)
+// OpenUrlStream(url, true, false).
+StreamPtr OpenFileRead(const Url& url);
+// OpenUrlStream(url, false, true). A file path is saved all or nothing (see TCStream and
+// durable_save.h): the old file is replaced only by a successful Close of the stream, and
+// stays as it was when the stream is abandoned or destroyed without Close. A link planted by
+// another user in a sticky shared folder, a link that names nothing and a FIFO that nobody
+// reads give null.
+StreamPtr OpenFileWrite(const Url& url);
 
 }  // namespace vexel

@@ -156,7 +156,8 @@ bool TTextStream::NextLeadByte(int32_t& byte) {
         byte = _ReadByte();
         return true;
     }
-    // A stream without a position (a pipe) never reaches Eof: its end is a read of nothing.
+    // A stream without a position (a pipe) reaches Eof only once a read has met its end (and
+    // another stream of the kind perhaps never): here the end is a read of nothing.
     uint8_t next = 0;
     if (Inner().Read(&next, 1) != 1) return false;
     byte = next;
@@ -334,8 +335,8 @@ bool ReadBoundedLine(TStream& stream, int32_t limit, String& line) {
 // Whole files
 
 String LoadTextFile(const Url& url) {
-    // The mark test and the text stream stop at Eof, which a pipe never reaches: a stream
-    // without a position is read into memory first.
+    // The mark test asks Eof before each byte, which a pipe answers only after a read has met
+    // its end: a stream without a position is read into memory first.
     auto stream = OpenSeekableRead(url);
     if (!stream) throw TStreamReadException();
     // The mark is recognised byte by byte, so that only a possible mark is consumed: after

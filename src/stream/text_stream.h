@@ -124,7 +124,8 @@ bool ReadBoundedLine(TStream& stream, int32_t limit, String& line);
 String LoadTextFile(const Url& url);
 // Latin-1 without a mark when every character is below 256; otherwise UTF-16LE after the
 // mark FF FE. TStreamWriteException when the url cannot be opened or the text does not all
-// reach the file. A file path is replaced all or nothing (see durable_save.h). Returns true.
+// reach the file (also for a link durable_save.h refuses or a FIFO nobody reads). A file path
+// is replaced all or nothing (see durable_save.h). Returns true.
 bool SaveTextFile(const String& text, const Url& url);
 
 }  // namespace vexel

@@ -13,7 +13,9 @@ std::vector<uint8_t> LoadBytesFrom(const Url& url);
 // Writes all bytes, then closes. TStreamWriteException when it cannot be opened, when a write
 // fails, or when closing shows that bytes did not reach the file (a full disk); the save
 // helpers below report failures the same way. A file path is replaced all or nothing (see
-// durable_save.h): while the save runs, and after it fails, a reader sees the old file.
+// durable_save.h): while the save runs, and after it fails, a reader sees the old file. A
+// link durable_save.h refuses, or a FIFO that nobody reads, fails at the open, without
+// waiting.
 void SaveBytesTo(const std::vector<uint8_t>& bytes, const Url& url);
 // As LoadBytesFrom / SaveBytesTo with one character per byte.
 // @{

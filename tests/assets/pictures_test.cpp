@@ -3,11 +3,23 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <span>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "data_files.h"
 #include "graphics/image.h"
+#include "pixmap/internal/png_decoding.h"
+#include "pixmap/png_loader.h"
+#include "stream/memory_stream.h"
+#include "stream/stream_exception.h"
+#include "stream/stream_factory.h"
+#include "stream/whole_file.h"
+#include "support/test_support.h"
 
 namespace morvelle_assets {
 namespace {
@@ -24,11 +36,11 @@ struct Picture {
 
 // Every picture of Data/gfx with the cell geometry the game asks for.
 constexpr Picture kPictures[] = {
-    {"Title.png", 640, 112, 0}, {"MenuButtons.png", 256, 64, 10}, {"SndButton.png", 64, 64, 2}, {"SndMuted.png", 64, 64, 0},
-    {"Sky.png", 1024, 512, 0},  {"Terrain.png", 1536, 512, 3},    {"cur.png", 32, 32, 0},
-    {"vexel.png", 144, 48, 0},  {"Cross.png", 64, 64, 4},         {"Pilz.png", 64, 64, 0},
-    {"Kirsch.png", 64, 64, 0},  {"Apfel.png", 64, 64, 0},         {"Rübe.png", 64, 64, 0},
-    {"Huhn.png", 64, 64, 0},    {"Cherry.png", 32, 32, 0},
+    {"Title.png", 640, 112, 0},  {"MenuButtons.png", 256, 64, 10}, {"SndButton.png", 64, 64, 2},
+    {"SndMuted.png", 64, 64, 0}, {"Sky.png", 1024, 512, 0},        {"Terrain.png", 1536, 512, 3},
+    {"cur.png", 32, 32, 0},      {"vexel.png", 144, 48, 0},        {"Cross.png", 64, 64, 4},
+    {"Pilz.png", 64, 64, 0},     {"Kirsch.png", 64, 64, 0},        {"Apfel.png", 64, 64, 0},
+    {"Rübe.png", 64, 64, 0},     {"Huhn.png", 64, 64, 0},          {"Cherry.png", 32, 32, 0},
 };
 
 ImagePtr Load(const Picture& p) {
@@ -290,6 +302,110 @@ TEST(Pictures, TitleLetteringClearsThePlayButton) {
                                         (title_top + static_cast<float>(lowest)) - 1);
             }
             EXPECT_GE(gap, least_gap) << "alpha " << opaque << ", button frame " << frame;
+        }
+    }
+}
+
+// The PNG loader against libpng alone, which it used for every file before it decoded the
+// common kind itself: the same pixels, or null from both.
+vexel::PixmapPtr Guarded(const std::function<vexel::PixmapPtr()>& decode) {
+    try {
+        return decode();
+    } catch (const vexel::TStreamException&) {
+        return nullptr;
+    }
+}
+
+void ExpectSame(const vexel::PixmapPtr& ours, const vexel::PixmapPtr& libpng,
+                const std::string& name) {
+    ASSERT_EQ(ours == nullptr, libpng == nullptr) << name;
+    if (!ours) return;
+    ASSERT_EQ(ours->format, libpng->format) << name;
+    ASSERT_EQ(ours->width, libpng->width) << name;
+    ASSERT_EQ(ours->height, libpng->height) << name;
+    const size_t row = static_cast<size_t>(ours->width * vexel::PixelFormatBytes[ours->format]);
+    for (int32_t y = 0; y < ours->height; ++y) {
+        ASSERT_EQ(std::memcmp(ours->PixelPtr(0, y), libpng->PixelPtr(0, y), row), 0)
+            << name << " row " << y;
+    }
+}
+
+// Decodes `file` from memory both ways; returns libpng's picture.
+vexel::PixmapPtr ExpectSamePixels(const std::vector<uint8_t>& file, const std::string& name) {
+    auto stream = [&] { return vexel::TMemoryStream::CreateBorrowed(file, nullptr); };
+    const vexel::PixmapPtr ours =
+        Guarded([&] { return vexel::TPixmapLoaderPNG().LoadPixmap(*stream()); });
+    vexel::PixmapPtr libpng = Guarded([&] { return vexel::DecodePngThroughLibpng(*stream()); });
+    ExpectSame(ours, libpng, name);
+    return libpng;
+}
+
+TEST(Pictures, EveryPngDecodesAsLibpngDecodesIt) {
+    namespace fs = std::filesystem;
+    // Every generated picture, all of the kind the loader decodes itself, read from the file
+    // as the game reads it and from memory.
+    int32_t generated = 0;
+    for (const auto& entry : fs::directory_iterator(MORVELLE_DATA_DIR "/gfx")) {
+        if (entry.path().extension() != ".png") continue;
+        const std::vector<uint8_t> file =
+            vexel::LoadBytesFrom(vexel::FromUtf8(entry.path().string()));
+        size_t used = 0;
+        EXPECT_NE(vexel::DecodePngQuickly(std::span(file).subspan(8), used), nullptr)
+            << entry.path();
+        EXPECT_EQ(used, file.size() - 8) << entry.path();
+        const vexel::PixmapPtr libpng = ExpectSamePixels(file, entry.path().string());
+        // From the file, which is read whole first (the smaller files only, for time).
+        if (file.size() < 512 * 1024) {
+            ExpectSame(vexel::LoadPNGPixmap(vexel::FromUtf8(entry.path().string())), libpng,
+                       entry.path().string() + " from the file");
+        }
+        ++generated;
+    }
+    EXPECT_GE(generated, 40);
+
+    // Every PNG the sources hold: fixtures, fuzz corpora (most of them broken), pictures of
+    // the documentation.
+    int32_t held = 0;
+    const fs::path source(VEXEL_SOURCE_DIR);
+    for (auto it = fs::recursive_directory_iterator(source); it != fs::end(it); ++it) {
+        const std::string name = it->path().filename().string();
+        if (it->is_directory() && (name == "build" || name.starts_with("."))) {
+            it.disable_recursion_pending();
+        } else if (it->path().extension() == ".png") {
+            ExpectSamePixels(vexel::LoadBytesFrom(vexel::FromUtf8(it->path().string())),
+                             it->path().string());
+            ++held;
+        }
+    }
+    EXPECT_GE(held, 50);
+
+    // Made pictures of every kind and of widths that leave every loop a remainder, with the
+    // filters libpng's writer picks row by row.
+    uint32_t state = 7;
+    for (const int32_t format : {vexel::PIXEL_GREY8, vexel::PIXEL_RGB24, vexel::PIXEL_RGBA32}) {
+        for (const auto& [width, height] : {std::pair{1, 1}, {3, 2}, {17, 9}, {130, 33}}) {
+            vexel::PixmapPtr picture = vexel::NewPixmap(width, height, format, 4);
+            for (int32_t y = 0; y < height; ++y) {
+                for (int32_t x = 0; x < width * vexel::PixelFormatBytes[format]; ++x) {
+                    state = state * 1664525u + 1013904223u;
+                    picture->PixelPtr(0, y)[x] =
+                        static_cast<uint8_t>(x * 3 + y * 5 + ((state >> 28) & 7));
+                }
+            }
+            const fs::path path = fs::path(::testing::TempDir()) / "vexel-png-paths.png";
+            ASSERT_TRUE(vexel::SavePNGPixmap(*picture, vexel::FromUtf8(path.string()), 6));
+            const std::vector<uint8_t> file = vexel::LoadBytesFrom(vexel::FromUtf8(path.string()));
+            size_t used = 0;
+            const vexel::PixmapPtr quick =
+                vexel::DecodePngQuickly(std::span(file).subspan(8), used);
+            ASSERT_NE(quick, nullptr) << width << "x" << height;
+            for (int32_t y = 0; y < height; ++y) {
+                ASSERT_EQ(std::memcmp(quick->PixelPtr(0, y), picture->PixelPtr(0, y),
+                                      width * vexel::PixelFormatBytes[format]),
+                          0);
+            }
+            ExpectSamePixels(file, path.string());
+            fs::remove(path);
         }
     }
 }

@@ -35,11 +35,15 @@ class ProbeDriver : public TAudioDriver {
 class AudioDriverTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        // No OSS device: the mixer driver cannot start here.
+        // The OSS device alone, and none: the mixer driver cannot start here.
         setenv("AUDIODEV", "/nonexistent/dsp", 1);
+        setenv("VEXEL_AUDIO", "oss", 1);
         ResetAudioDriverSelection();
     }
-    void TearDown() override { ResetAudioDriverSelection(); }
+    void TearDown() override {
+        ResetAudioDriverSelection();
+        unsetenv("VEXEL_AUDIO");
+    }
 };
 
 TEST_F(AudioDriverTest, NullDriverIsTheOldestEntry) {

@@ -31,10 +31,13 @@ class SonmixOutputTest : public ::testing::Test {
         reader_ = open(fifo_.c_str(), O_RDONLY | O_NONBLOCK);
         ASSERT_GE(reader_, 0);
         setenv("AUDIODEV", fifo_.c_str(), 1);
+        // A sound server, where the machine has one, would otherwise come first.
+        setenv("VEXEL_AUDIO", "oss", 1);
         ResetAudioDriverSelection();
     }
     void TearDown() override {
         ResetAudioDriverSelection();
+        unsetenv("VEXEL_AUDIO");
         if (reader_ >= 0) close(reader_);
     }
 

@@ -209,7 +209,9 @@ GameProcess::GameProcess(const AppSetup& setup) {
     Check(pid_ >= 0, "fork");
     if (pid_ == 0) {
         dup2(error_pipe[1], 2);
+        // The FIFO is an OSS device; a sound server, where one answers, would come first.
         setenv("AUDIODEV", fifo.c_str(), 1);
+        setenv("VEXEL_AUDIO", "oss", 1);
         if (!setup.with_display) unsetenv("DISPLAY");
         if (!setup.display.empty()) setenv("DISPLAY", setup.display.c_str(), 1);
         // The login name is the default player name: each test sets the one it wants.

@@ -16,7 +16,7 @@ least_colours=$4
 sound=${5:-}
 start_program_run
 [ "$sound" = sound ] && drain_sound
-AUDIODEV="$work/dsp" XDG_DATA_HOME="$work/data" timeout 120 "$program" "$frames" "$work/picture.png"
+VEXEL_AUDIO=oss AUDIODEV="$work/dsp" XDG_DATA_HOME="$work/data" timeout 120 "$program" "$frames" "$work/picture.png"
 expect_eq "exit status" 0 $?
 wait_for_sound_drain
 

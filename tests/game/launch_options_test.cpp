@@ -40,6 +40,21 @@ TEST(LaunchOptions, ScaleAndFullScreenAreTakenAndAnythingElseIsRefusedWithStatus
     EXPECT_EQ(request.status, 0);
     for (const char* option : {"--scale N", "--fullscreen", "F11", "VEXEL_SCALE", "--version"})
         EXPECT_NE(request.text.find(option), std::string::npos) << option;
+    // Help is read before a wrong argument is refused.
+    for (const std::vector<std::string>& with_help : std::vector<std::vector<std::string>>{
+             {"--scale", "9", "--help"}, {"Data", "--help"}, {"-h"}, {"-h", "--version"}}) {
+        EXPECT_EQ(ParseLaunchArguments(with_help).status, 0) << with_help[0];
+        EXPECT_EQ(ParseLaunchArguments(with_help).text, request.text) << with_help[0];
+    }
+
+    // VEXEL_SCALE is not refused (the game starts at the fitting scale), but a value that
+    // is ignored is named in one line.
+    EXPECT_EQ(ScaleVariableMessage("9"),
+              "morvelle: VEXEL_SCALE needs a number from 1 to 4, not '9'; it is ignored\n");
+    EXPECT_EQ(ScaleVariableMessage("abc"),
+              "morvelle: VEXEL_SCALE needs a number from 1 to 4, not 'abc'; it is ignored\n");
+    EXPECT_EQ(ScaleVariableMessage("3"), "");
+    EXPECT_EQ(ScaleVariableMessage(""), "");
 }
 
 TEST(LaunchOptions, TheScaleIsTheLargestThatKeepsTheWindowWithinNinetyPercentOfTheScreen) {

@@ -154,6 +154,48 @@ TEST_F(Images, DetailDecodedInTheBackgroundIsCutLikeTheStripAndHandedOver) {
     }
 }
 
+// The pictures of images already drawn (the start view's) are decoded before the others,
+// larger ones first within each group. One worker, so that the order shows in what is done.
+TEST_F(Images, DetailOfImagesAlreadyDrawnIsDecodedFirst) {
+    testing::TempDir folder;
+    const int32_t widths[] = {64, 96, 128, 160};  // D is the largest, C the largest drawn
+    std::vector<ImagePtr> images;
+    SelectGraphics(nullptr);  // no context while loading: the scale set below decides
+    SetGraphicsScale(2);
+    SetImageDetailInBackground(1);
+    for (int32_t i = 0; i < 4; ++i) {
+        const std::string name(1, static_cast<char>('A' + i));
+        ASSERT_TRUE(SavePNGPixmap(*CellPicture(widths[i], 32, widths[i], 32, PIXEL_RGBA32),
+                                  FromUtf8(folder / (name + ".png")), 1));
+        ASSERT_TRUE(SavePNGPixmap(*CellPicture(2 * widths[i], 64, 2 * widths[i], 64, PIXEL_RGBA32),
+                                  FromUtf8(folder / (name + "@2x.png")), 1));
+        images.push_back(LoadImageFrom(FromUtf8(folder / (name + ".png")), 0));
+        ASSERT_TRUE(images.back() && images.back()->detail && images.back()->detail->job);
+    }
+    SetGraphicsScale(0);
+    SelectGraphics(context);
+    DrawImageFrame(*images[0], 0, 0, 0);
+    DrawImageFrame(*images[2], 0, 0, 0);
+    SetDetailWorkerLimit(1);
+    StartQueuedDetailJobs();
+    SetDetailWorkerLimit(0);
+    // Whenever a job is seen done, every job before it in the order C, A, D, B is done.
+    const size_t order[] = {2, 0, 3, 1};
+    bool all_done = false;
+    for (int tries = 0; tries < 5000 && !all_done; ++tries) {
+        bool later_done = false;
+        all_done = true;
+        for (size_t k = 4; k-- > 0;) {
+            const bool done = images[order[k]]->detail->job->Done();
+            EXPECT_TRUE(done || !later_done) << "job " << k << " of the order before a later one";
+            later_done |= done;
+            all_done &= done;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_TRUE(all_done);
+}
+
 // PNG's chunk checksum.
 uint32_t Crc32(const std::vector<uint8_t>& bytes, size_t from) {
     uint32_t crc = 0xFFFFFFFFu;

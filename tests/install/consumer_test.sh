@@ -75,7 +75,7 @@ esac
 
 # Run it: 30 frames, the picture saved, the sound read from the FIFO.
 drain_sound
-(cd "$work" && AUDIODEV="$work/dsp" timeout 60 "$consumer" 30 "$work/picture.png")
+(cd "$work" && VEXEL_AUDIO=oss AUDIODEV="$work/dsp" timeout 60 "$consumer" 30 "$work/picture.png")
 expect_eq "consumer's exit status" 0 $?
 wait_for_sound_drain
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Debian packages from the build tree with CPack and checks them. morvelle: its
-# name, its control fields (the libraries' packages found by dpkg-shlibdeps, the font, padsp
-# recommended), that it holds exactly the installed game owned by root, that its copyright
+# name, its control fields (the libraries' packages found by dpkg-shlibdeps, the font and the
+# sound server's client library, which the game opens at run time), that it holds exactly the installed game owned by root, that its copyright
 # file is machine-readable and puts everything under the zlib licence of LICENSE, and that
 # lintian finds no error (its other findings are printed). libvexel-dev: its control fields
 # (the -dev package of every pkg-config module vexel.pc requires), that it holds exactly the
@@ -37,11 +37,13 @@ expect_eq Version "$version" "$(field Version)"
 expect_eq Architecture "$arch" "$(field Architecture)"
 expect_eq Section games "$(field Section)"
 expect_eq Priority optional "$(field Priority)"
-expect_eq Recommends pulseaudio-utils "$(field Recommends)"
+expect_eq Recommends "" "$(field Recommends)"
 
-# Depends: the font, and the package of every library the executable links.
+# Depends: the font, the sound server's client library, and the package of every library the
+# executable links.
 depends=$(field Depends | tr ',' '\n' | sed 's/^ *//; s/ .*//; s/:.*//' | LC_ALL=C sort -u)
 expect "Depends names fonts-freefont-ttf" grep -qx fonts-freefont-ttf <<<"$depends"
+expect "Depends names libpulse0" grep -qx libpulse0 <<<"$depends"
 needed=$(readelf -d "$build/game/morvelle" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p')
 expect "the executable links libraries" test -n "$needed"
 for soname in $needed; do

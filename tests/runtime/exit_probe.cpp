@@ -89,9 +89,10 @@ int main(int argc, char** argv) {
         if (mode == "where") {
             char cwd[4096];
             if (!getcwd(cwd, sizeof cwd)) cwd[0] = 0;
-            std::printf("launch=%s\nfile=%s\napp=%s\ncwd=%s\ntitle=%s\n",
+            std::printf("launch=%s\nfile=%s\napp=%s\ncwd=%s\ntitle=%s\nname=%s\n",
                         ToUtf8(LaunchDir()).c_str(), ToUtf8(AppFile()).c_str(),
-                        ToUtf8(AppDir()).c_str(), cwd, ToUtf8(AppTitle()).c_str());
+                        ToUtf8(AppDir()).c_str(), cwd, ToUtf8(AppTitle()).c_str(),
+                        ToUtf8(AppName()).c_str());
             return;
         }
         AddExitHandler([] { Handler("first"); });

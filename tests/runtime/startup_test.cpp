@@ -63,7 +63,7 @@ TEST(ProcessStartup, MovesTheWorkingDirectoryToTheExecutablesDirectory) {
     // The executable's own path, whatever directory it was started from.
     const std::string file = std::filesystem::canonical(EXIT_PROBE).string();
     EXPECT_EQ(result.out, "launch=" + launch + "\nfile=" + file + "\napp=" + app_dir +
-                              "\ncwd=" + app_dir + "\ntitle=Vexel Application\n");
+                              "\ncwd=" + app_dir + "\ntitle=Vexel Application\nname=exit_probe\n");
 }
 
 TEST(Clock, ElapsedMillisCountsSinceBootAndNeverGoesBack) {

@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -55,14 +57,33 @@ TEST(CStream, ReadWriteModeNeedsAnExistingFile) {
     EXPECT_EQ(TCStream::OpenFile(U(dir / "missing"), true, true), nullptr);
 }
 
-TEST(CStream, DestroyingTheStreamClosesAndFlushesTheFile) {
+// Only Close replaces a file: a stream destroyed without it, as when a program returns early
+// or throws, leaves the old file (or none) and nothing beside it. One that writes in place (a
+// pipe) has nothing to abandon and is closed, with what it holds flushed.
+TEST(CStream, DestroyingTheStreamWithoutCloseKeepsTheOldFileAndClosesAPipe) {
     TempDir dir;
+    WriteFileBytes(dir / "f.bin", {1, 2, 3});
+    for (const char* name : {"f.bin", "new.bin"}) {
+        auto stream = OpenFileWrite(U(dir / name));
+        ASSERT_TRUE(stream);
+        stream->WriteLine(u"partial");
+    }
+    EXPECT_EQ(ReadFileBytes(dir / "f.bin"), (std::vector<uint8_t>{1, 2, 3}));
+    EXPECT_EQ(ListDirectoryNames(U(dir.path()), true), std::vector<String>{u"f.bin"});
+
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
     {
-        auto stream = OpenFileWrite(U(dir / "f.bin"));
+        auto stream = OpenFileWrite(U("/proc/self/fd/" + std::to_string(ends[1])));
         ASSERT_TRUE(stream);
         stream->WriteShort(0xBEEF);
     }
-    EXPECT_EQ(ReadFileBytes(dir / "f.bin"), (std::vector<uint8_t>{0xEF, 0xBE}));
+    close(ends[1]);
+    uint8_t bytes[3] = {};
+    EXPECT_EQ(read(ends[0], bytes, 3), 2);
+    EXPECT_EQ(bytes[0], 0xEF);
+    EXPECT_EQ(bytes[1], 0xBE);
+    close(ends[0]);
 }
 
 TEST(CStream, OpenFileWriteTruncatesAnExistingFile) {
@@ -87,7 +108,9 @@ TEST(CStream, APipeHasNoPositionAndCannotSeek) {
     EXPECT_EQ(stream->ReadLine(), u"first");
     EXPECT_EQ(stream->Pos(), -1);
     EXPECT_EQ(stream->ReadLine(), u"second");
+    EXPECT_FALSE(stream->Eof());  // the reads have not met the end yet
     EXPECT_EQ(stream->ReadLine(), u"");
+    EXPECT_TRUE(stream->Eof());  // so `while (!Eof()) ReadLine()` ends
 }
 
 TEST(CStream, ASeekableStreamOverAPipeIsACopyInMemory) {

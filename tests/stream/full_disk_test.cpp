@@ -1,10 +1,18 @@
 // What every way of saving reports when the file system is full. stdio keeps small writes
 // in its buffer and meets the full disk only when it empties the buffer, at a flush or at
-// the close, so these cases pass only when that late failure reaches the caller.
+// the close, so these cases pass only when that late failure reaches the caller. Then what
+// every way of saving does with a target another user prepared.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <functional>
+#include <thread>
 #include <tuple>
 
 #include "runtime/error.h"
@@ -198,6 +206,96 @@ INSTANTIATE_TEST_SUITE_P(EverySaver, WriteFaults,
                                             ::testing::Values(Fault::Full, Fault::NearlyFull,
                                                               Fault::ReadOnly)),
                          CaseName);
+
+// The hostile-target matrix: every way of saving, aimed at a path in a sticky folder that
+// everyone may write (as /tmp) where another user left a FIFO that nobody reads, a link that
+// leads to a file of the saver's, or a link that names nothing. Each save must fail within a
+// second, leave the file a link names as it was, and create nothing.
+enum class Hostile { FifoWithoutReader, PlantedLink, DanglingLink };
+
+// Opens the FIFO for reading after two seconds unless `done` is set first, and drains it: a
+// save that waits for a reader ends then, late, instead of never.
+class LateReader {
+  public:
+    explicit LateReader(std::string fifo)
+        : thread_([this, fifo = std::move(fifo)] {
+              const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+              while (!done_ && std::chrono::steady_clock::now() < give_up)
+                  std::this_thread::sleep_for(std::chrono::milliseconds(10));
+              if (done_) return;
+              const int fd = open(fifo.c_str(), O_RDONLY | O_CLOEXEC);
+              char buffer[4096];
+              while (fd >= 0 && read(fd, buffer, sizeof buffer) > 0) {
+              }
+              if (fd >= 0) close(fd);
+          }) {}
+    ~LateReader() {
+        done_ = true;
+        thread_.join();
+    }
+    LateReader(const LateReader&) = delete;
+    LateReader& operator=(const LateReader&) = delete;
+
+  private:
+    std::atomic<bool> done_{false};
+    std::thread thread_;
+};
+
+class HostileTargets : public ::testing::TestWithParam<std::tuple<Saver, Hostile>> {};
+
+TEST_P(HostileTargets, TheSaveIsRefusedAtOnceAndChangesNothing) {
+    const auto& [saver, hostile] = GetParam();
+    TempDir dir;
+    const std::string shared = dir / "shared";
+    ASSERT_EQ(mkdir(shared.c_str(), 0777), 0);
+    ASSERT_EQ(chmod(shared.c_str(), 01777), 0);
+    const std::vector<uint8_t> old(3000, 'o');
+    WriteFileBytes(dir / "victim", old);
+    const std::string target = shared + "/saved";
+    switch (hostile) {
+        case Hostile::FifoWithoutReader:
+            ASSERT_EQ(mkfifo(target.c_str(), 0666), 0);
+            break;
+        case Hostile::PlantedLink:
+            if (geteuid() != 0) GTEST_SKIP() << "planting another user's link needs root";
+            ASSERT_EQ(symlink((dir / "victim").c_str(), target.c_str()), 0);
+            ASSERT_EQ(lchown(target.c_str(), 65534, 65534), 0);  // nobody's
+            break;
+        case Hostile::DanglingLink:
+            ASSERT_EQ(symlink((dir / "made").c_str(), target.c_str()), 0);
+            break;
+    }
+
+    const std::vector<uint8_t> payload(20000, 'n');
+    bool saved = true;
+    std::chrono::steady_clock::duration took{};
+    {
+        const LateReader reader(target);
+        const auto start = std::chrono::steady_clock::now();
+        saved = saver.save(U(target), payload);
+        took = std::chrono::steady_clock::now() - start;
+    }
+    EXPECT_FALSE(saved);
+    EXPECT_LT(took, std::chrono::seconds(1));
+    EXPECT_EQ(ReadFileBytes(dir / "victim"), old);
+    std::vector<String> names = ListDirectoryNames(U(dir.path()), true);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<String>{u"shared", u"victim"}));
+    EXPECT_EQ(ListDirectoryNames(U(shared), true), std::vector<String>{u"saved"});
+}
+
+std::string HostileCaseName(const ::testing::TestParamInfo<std::tuple<Saver, Hostile>>& info) {
+    static constexpr const char* kTargets[] = {"FifoWithoutReader", "PlantedLink", "DanglingLink"};
+    return std::string(std::get<0>(info.param).name) +
+           kTargets[static_cast<int>(std::get<1>(info.param))];
+}
+
+INSTANTIATE_TEST_SUITE_P(EverySaver, HostileTargets,
+                         ::testing::Combine(::testing::ValuesIn(kSavers),
+                                            ::testing::Values(Hostile::FifoWithoutReader,
+                                                              Hostile::PlantedLink,
+                                                              Hostile::DanglingLink)),
+                         HostileCaseName);
 
 TEST(FullDisk, WhatFitsIsSavedWholeOverTheOldFile) {
     SmallFileSystem fs;

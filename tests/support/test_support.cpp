@@ -14,8 +14,9 @@
 #if defined(__SANITIZE_ADDRESS__)
 // The sanitizer runtime's allocation hook (sanitizer/allocator_interface.h, which GCC does
 // not install).
-extern "C" int __sanitizer_install_malloc_and_free_hooks(
-    void (*malloc_hook)(const volatile void*, size_t), void (*free_hook)(const volatile void*));
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*malloc_hook)(const volatile void*,
+                                                                             size_t),
+                                                         void (*free_hook)(const volatile void*));
 #endif
 
 namespace vexel::testing {

@@ -13,6 +13,7 @@
 #include <csignal>
 #include <thread>
 
+#include "audio/mixer/internal/mixer_output.h"
 #include "audio/mixer/internal/sonmix_mixer.h"
 #include "runtime/startup.h"
 
@@ -21,11 +22,8 @@ namespace vexel {
 namespace {
 
 constexpr int kFragments = 0x0003000c;  // 3 fragments of 2^12 = 4096 bytes
-constexpr int kBlockBytes = SonmixMixer::kBlockValues * 2;
 // How long the thread waits for room on the device before looking at its run flag again.
 constexpr int kPollMillis = 10;
-constexpr auto kBlockDuration =
-    std::chrono::microseconds(1000000LL * SonmixMixer::kBlockFrames / SonmixMixer::kOutputRate);
 // How far the mixed sound may run ahead of real time on a device that does not block.
 constexpr int kLeadBlocks = 4;
 
@@ -41,29 +39,6 @@ class FileDescriptor {
 
   private:
     int fd_;
-};
-
-// A sound device takes blocks only as fast as it plays them, and its blocking write paces
-// the mixer thread. A device that takes everything at once (a regular file, a FIFO that is
-// read as fast as it is written, a failing device) would let the thread mix as fast as the
-// processor goes; this keeps it at most kLeadBlocks ahead of real time instead. After a
-// stall it does not hurry to catch up: the schedule starts again from the present.
-class BlockPacer {
-  public:
-    using Clock = std::chrono::steady_clock;
-
-    explicit BlockPacer(Clock::time_point now) : played_until_(now) {}
-
-    // Called once per block written; how long to rest before mixing the next one.
-    Clock::duration AfterBlock(Clock::time_point now) {
-        played_until_ = std::max(played_until_, now) + kBlockDuration;
-        const Clock::duration ahead = played_until_ - now;
-        return std::max<Clock::duration>(Clock::duration::zero(),
-                                         ahead - kLeadBlocks * kBlockDuration);
-    }
-
-  private:
-    Clock::time_point played_until_;  // when the blocks written so far end, played in time
 };
 
 }  // namespace
@@ -121,16 +96,16 @@ void MixerThread(std::shared_ptr<OssOutput::Shared> shared) {
     ioctl(fd, SNDCTL_DSP_SPEED, &speed);
     shared->running.store(true, std::memory_order_release);
 
+    // A sound device takes blocks only as fast as it plays them, and its blocking write paces
+    // the thread; the pacer holds back one that takes everything at once (a regular file, a
+    // FIFO that is read as fast as it is written, a failing device).
     int16_t block[SonmixMixer::kBlockValues];
-    uint8_t bytes[kBlockBytes];
-    BlockPacer pacer(BlockPacer::Clock::now());
+    uint8_t bytes[kMixerBlockBytes];
+    BlockPacer pacer(BlockPacer::Clock::now(), kLeadBlocks);
     while (shared->run.load(std::memory_order_acquire)) {
         shared->mixer->MixBlock(block, ElapsedMillis());
-        for (int i = 0; i < SonmixMixer::kBlockValues; ++i) {
-            bytes[2 * i] = static_cast<uint8_t>(block[i]);
-            bytes[2 * i + 1] = static_cast<uint8_t>(static_cast<uint16_t>(block[i]) >> 8);
-        }
-        WriteBlock(*shared, bytes, kBlockBytes);
+        StoreLittleEndian(block, bytes);
+        WriteBlock(*shared, bytes, kMixerBlockBytes);
         std::this_thread::sleep_for(pacer.AfterBlock(BlockPacer::Clock::now()));
     }
     shared->running.store(false, std::memory_order_release);

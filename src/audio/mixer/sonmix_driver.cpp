@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "audio/mixer/internal/oss_output.h"
+#include "audio/mixer/internal/pulse_output.h"
 #include "audio/mixer/internal/sonmix_mixer.h"
 #include "runtime/startup.h"
 
@@ -20,6 +21,50 @@ int32_t ToFixed(float x, double scale, double low, double high) {
 
 int32_t ToFixed16(float x) {
     return ToFixed(x, 4096.0, -32768.0, 32767.0);
+}
+
+String& StartFailure() {
+    static String failure;
+    return failure;
+}
+
+// The outputs mode -1 tries, in order, as VEXEL_AUDIO asks.
+struct OutputChoice {
+    bool pulse = true;
+    bool oss = true;
+};
+
+OutputChoice ChosenOutputs() {
+    const String wanted = ToLower(GetEnvVar(u"VEXEL_AUDIO"));
+    if (wanted == u"pulse") return {true, false};
+    if (wanted == u"oss") return {false, true};
+    if (wanted == u"none") return {false, false};
+    return {};
+}
+
+// Starts the first output of the choice that opens; null with `failure` naming what was
+// tried when none does.
+std::unique_ptr<MixerOutput> OpenOutput(const OutputChoice& choice,
+                                        const std::shared_ptr<SonmixMixer>& mixer,
+                                        std::string& failure) {
+    if (choice.pulse) {
+        std::string why;
+        if (auto output = PulseOutput::Open(mixer, why)) {
+            failure.clear();
+            return output;
+        }
+        failure = "the sound server: " + why;
+    }
+    if (choice.oss) {
+        if (auto output = OssOutput::Open(mixer)) {
+            failure.clear();
+            return output;
+        }
+        failure += (failure.empty() ? "" : "; ") + std::string("the OSS device ") +
+                   OssOutput::DevicePath() + ": cannot be opened";
+    }
+    if (!choice.pulse && !choice.oss) failure = "VEXEL_AUDIO=none asks for none";
+    return nullptr;
 }
 
 }  // namespace
@@ -42,9 +87,12 @@ String TSonmixAudioDriver::Name() {
 
 int32_t TSonmixAudioDriver::Startup() {
     Shutdown();
-    if ((_mode == -1 ? 0 : _mode) != 0) return 0;
+    if (_mode != 0 && _mode != -1) return 0;
     auto mixer = std::make_shared<SonmixMixer>();
-    auto output = OssOutput::Open(mixer);
+    std::string failure;
+    auto output =
+        OpenOutput(_mode == 0 ? OutputChoice{false, true} : ChosenOutputs(), mixer, failure);
+    StartFailure() = FromUtf8(failure);
     if (!output) return 0;
     session_ = std::make_shared<SonmixSession>();
     session_->mixer = std::move(mixer);
@@ -166,6 +214,10 @@ int32_t TSonmixChannel::Playing() {
 int64_t TSonmixChannel::Position() {
     SonmixMixer* mixer = Mixer();
     return mixer ? mixer->Position(sm_channel) : 0;
+}
+
+String SonmixStartFailure() {
+    return StartFailure();
 }
 
 void RegisterSonmixDrivers() {

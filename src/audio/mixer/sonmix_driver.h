@@ -7,23 +7,25 @@
 
 namespace vexel {
 
-class OssOutput;
+class MixerOutput;
 class SonmixMixer;
 struct SonmixCoreSound;
 using SonmixSoundRef = std::shared_ptr<const SonmixCoreSound>;
 
-// One started output: the mixer core with its handle table and the device thread. Sounds
+// One started output: the mixer core with its handle table and the output's thread. Sounds
 // and channels keep it alive; once the driver shuts down it is closed and they do nothing.
 struct SonmixSession {
     std::shared_ptr<SonmixMixer> mixer;
-    std::unique_ptr<OssOutput> output;
+    std::unique_ptr<MixerOutput> output;
     bool open = true;
 
     ~SonmixSession();
 };
 
-// The software mixer over OSS. Mode 0 is the OSS output; any other mode fails to start
-// (-1 is read as 0).
+// The software mixer. Mode 0 is the OSS output. Mode -1 chooses: the desktop's sound server
+// when one answers, else the OSS output; the environment variable VEXEL_AUDIO set to "pulse",
+// "oss" or "none" takes that one alone (none: the start fails, so the program is silent). Any
+// other mode fails to start.
 class TSonmixAudioDriver : public TAudioDriver {
   public:
     // Makes the driver and links it into the driver list.
@@ -90,6 +92,11 @@ class TSonmixChannel : public TChannel {
 
     std::shared_ptr<SonmixSession> session_;
 };
+
+// What the last failed start of a mixer driver tried and why each failed, in one line for a
+// message ("the sound server: no server answered; the OSS device /dev/dsp: cannot be
+// opened"); empty after a start that succeeded.
+String SonmixStartFailure();
 
 // Registers "Sonmix OpenSound System" and then "Sonmix".
 void RegisterSonmixDrivers();

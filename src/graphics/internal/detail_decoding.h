@@ -2,9 +2,10 @@
 
 // High-resolution pictures of images decoded away from the main thread. An image loaded for
 // a scale above 1 while background detail is on queues a job instead of decoding its
-// "Name@Nx" file at once; the queued jobs go to a worker thread when a frame has been
-// presented (FlipGraphics), so the first frames are never held up by them, and the image
-// draws from its ordinary picture until its job is done.
+// "Name@Nx" file at once; the queued jobs go to worker threads when a frame has been
+// presented (FlipGraphics), so the first frames are never held up by them, the pictures those
+// frames show come first, and the image draws from its ordinary picture until its job is
+// done.
 //
 // A job's inputs are set on the main thread before it is queued and never change; its result
 // is written by whichever thread decodes it and read by the main thread once Done() is true.
@@ -87,6 +88,14 @@ class DetailJob {
     void Run();
     // Nobody wants the result any more: a worker that has not begun skips it.
     void Drop() { dropped_.store(true, std::memory_order_relaxed); }
+    // The image was drawn while the job waited: the frames on screen show it, so it goes
+    // before the jobs of images not drawn yet. Main thread.
+    void MarkShown() { shown_ = true; }
+    bool Shown() const { return shown_; }
+    // The pixels of the ordinary picture, a measure of the job's work.
+    int64_t Pixels() const {
+        return int64_t{origin_->cut.picture_width} * origin_->cut.picture_height;
+    }
 
   private:
     enum State : int { kQueued, kRunning, kDone };
@@ -97,14 +106,22 @@ class DetailJob {
     const int32_t scale_;
     std::atomic<bool> dropped_{false};
     std::atomic<int> state_{kQueued};
+    bool shown_ = false;   // main thread only
     DetailFrames result_;  // written by the thread that claimed the job, before kDone
 };
 
 // Queues a job for the next StartQueuedDetailJobs, which runs after every frame the program
 // presents (AfterFlipHook). Main thread.
 void QueueDetailJob(std::shared_ptr<DetailJob> job);
-// Hands the queued jobs, in order, to a new worker thread; nothing when none are queued.
+// Hands the queued jobs to new worker threads, one for each core (at most four, and no
+// more than there are jobs), which take them one at a time: first the jobs of images
+// already drawn, then the others, each group largest first. Nothing when none are queued.
 // Main thread.
 void StartQueuedDetailJobs();
+// True while a job is queued or a worker is still at work. Main thread.
+bool DetailJobsPending();
+// At most `workers` workers for each StartQueuedDetailJobs from now on; 0 restores one for
+// each core. For tests, which need an order they can watch. Main thread.
+void SetDetailWorkerLimit(int32_t workers);
 
 }  // namespace vexel

@@ -29,10 +29,15 @@ class FileReplacement {
     // How a target path is to be written.
     enum class Kind {
         Replace,  // a regular file, a link to one, or nothing yet: through a new file
-        Direct,   // anything else (a FIFO, a device, a dangling link): written in place
+        Direct,   // anything else (a FIFO, a device): written in place
+        Refused,  // a link that may not be followed, or one that names nothing
     };
-    // `target` is `path` with its links followed when it is a link to a regular file.
-    static Kind KindOf(const std::string& path, std::string& target);
+    // `target` is `path` with the links it ends in followed. They are followed as the kernel
+    // follows links for an open: in a sticky folder that everyone may write (/tmp), only a
+    // link owned by the caller or by the folder's owner; another is Refused with `error`
+    // EACCES. A link that names nothing is Refused with ENOENT (nothing is created through
+    // it), and a chain of more than 40 links with ELOOP.
+    static Kind KindOf(const std::string& path, std::string& target, int& error);
 
     // Creates the new file for `target` (which KindOf gave as Replace), with the permission
     // bits and owner of the file it replaces, after removing the new files that saves of

@@ -3,14 +3,13 @@
 #include <memory>
 #include <string>
 
+#include "audio/mixer/internal/mixer_output.h"
+
 namespace vexel {
 
-class SonmixMixer;
-
 // The OSS output: the device opened for writing and the mixer thread that mixes one block
-// after another and writes each to it (44100 Hz, stereo, signed 16-bit little-endian).
-// Created, stopped and destroyed on the main thread.
-class OssOutput {
+// after another and writes each to it.
+class OssOutput : public MixerOutput {
   public:
     // The device is the path in the environment variable AUDIODEV, or "/dev/dsp".
     static std::string DevicePath();
@@ -19,9 +18,7 @@ class OssOutput {
     static std::unique_ptr<OssOutput> Open(std::shared_ptr<SonmixMixer> mixer);
 
     // Stops the thread (waiting at most about five seconds) and closes the device.
-    ~OssOutput();
-    OssOutput(const OssOutput&) = delete;
-    OssOutput& operator=(const OssOutput&) = delete;
+    ~OssOutput() override;
 
     struct Shared;
 
