@@ -11,6 +11,9 @@ BUILD_PACKAGES=(
   # The sound server's client library is opened at run time; its headers declare it.
   libpulse-dev
   libx11-dev libxxf86vm-dev libxrandr-dev libxtst-dev libxfixes-dev libgl-dev libgl1-mesa-dri libglx-mesa0
+  # Wayland: the client library and its scanner with the protocol XML, EGL on Wayland,
+  # xkbcommon keymaps.
+  libwayland-dev libwayland-bin wayland-protocols libegl-dev libegl-mesa0 libxkbcommon-dev
   # The game's pictures are rendered from SVG, whose lettering is set in FreeSans.
   librsvg2-bin fonts-freefont-ttf
 )
@@ -40,6 +43,9 @@ TEST_PACKAGES=(
   clang-14 libclang-rt-14-dev
   libopenal1 sound-theme-freedesktop alsa-utils xfonts-base
   desktop-file-utils appstream lintian man-db xdotool imagemagick pulseaudio pulseaudio-utils
+  # Headless Sway for the Wayland tests, with its IPC client, screenshots, typing and the
+  # tree's JSON read with jq.
+  sway grim wtype xwayland jq
   "${PACKAGE_PACKAGES[@]}" "${DOC_PACKAGES[@]}"
 )
 

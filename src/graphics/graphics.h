@@ -73,7 +73,8 @@ class TGraphicsDriver : public Object {
     virtual std::vector<GraphicsModePtr> GraphicsModes() { return {}; }
     // A context drawing into an existing native window.
     virtual GraphicsPtr AttachGraphics(uintptr_t, int32_t) { return nullptr; }
-    // A new window (depth 0) or full-screen display (depth non-zero).
+    // A new window (depth 0) or full-screen display (depth non-zero). Wayland switches no
+    // video modes: there a full-screen display is a window covering its output.
     virtual GraphicsPtr CreateGraphics(int32_t, int32_t, int32_t, int32_t, int32_t) {
         return nullptr;
     }

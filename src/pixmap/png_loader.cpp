@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <csetjmp>
+#include <cstring>
 #include <exception>
 #include <memory>
 #include <span>
@@ -202,10 +203,15 @@ PixmapPtr DecodeWholeFile(TStream& stream, int64_t start, WantedSize wanted) {
     std::span<const uint8_t> file = MemoryBytesAhead(stream);
     std::unique_ptr<uint8_t[]> copy;
     if (file.empty()) {
+        // The header first: a file the quick decoder does not take is not read whole.
         const int64_t remaining = RemainingBytes(stream);
-        if (remaining <= 0 || remaining > kMaxWholeFile) return nullptr;
+        const auto head = static_cast<int64_t>(kPngHeaderChunkBytes);
+        if (remaining < head || remaining > kMaxWholeFile) return nullptr;
+        uint8_t header[kPngHeaderChunkBytes];
+        if (stream.Read(header, head) != head || !TakesPngHeader(header, wanted)) return nullptr;
         copy = std::make_unique_for_overwrite<uint8_t[]>(static_cast<size_t>(remaining));
-        if (stream.Read(copy.get(), remaining) != remaining) return nullptr;
+        std::memcpy(copy.get(), header, kPngHeaderChunkBytes);
+        if (stream.Read(copy.get() + head, remaining - head) != remaining - head) return nullptr;
         file = std::span(copy.get(), static_cast<size_t>(remaining));
     }
     size_t used = 0;

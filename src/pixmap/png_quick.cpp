@@ -154,6 +154,14 @@ bool Inflate(std::span<const uint8_t> data, std::span<uint8_t> out) {
 
 }  // namespace
 
+bool TakesPngHeader(std::span<const uint8_t> file, WantedSize wanted) {
+    ChunkReader chunks(file);
+    Chunk chunk;
+    Header header;
+    return chunks.Next(chunk) && ReadHeader(chunk, header) &&
+           wanted.Accepts(header.width, header.height);
+}
+
 PixmapPtr DecodePngQuickly(std::span<const uint8_t> file, size_t& used, WantedSize wanted) {
     ChunkReader chunks(file);
     Chunk chunk;

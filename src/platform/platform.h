@@ -3,7 +3,7 @@
 // The desktop platform the framework runs on, behind one interface per concern: input and
 // the event wait (platform/input.h), windows with their GL contexts (platform/window.h) and
 // display information (platform/display.h). Each platform lives in a folder of its own
-// (x11/); the modules above include only the interfaces. Main thread only.
+// (x11/, wayland/); the modules above include only the interfaces. Main thread only.
 
 #include <cstdint>
 
@@ -15,6 +15,7 @@ class PlatformDisplay;
 
 enum class PlatformKind : int32_t {
     X11 = 1,
+    Wayland = 2,
 };
 
 // One platform: its connection to the desktop and the three concerns over it.
@@ -31,7 +32,10 @@ class Platform {
     virtual PlatformDisplay& Display() = 0;
 };
 
-// The platform of the process, chosen on the first call and kept until the process ends.
+// The platform of the process, chosen on the first call and kept until the process ends:
+// Wayland when a compositor answers (WAYLAND_DISPLAY, or the default socket), X11 otherwise.
+// VEXEL_PLATFORM=x11 or wayland asks for one; when it is not there, the program ends with a
+// line on standard error saying so.
 Platform& CurrentPlatform();
 
 }  // namespace vexel

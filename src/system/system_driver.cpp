@@ -162,6 +162,11 @@ void ShowMousePointer() {
     CurrentSystemDriver().SetMouseVisible(1);
 }
 
+String DesktopPlatform() {
+    OpenEventPump();
+    return CurrentPlatform().Kind() == PlatformKind::Wayland ? u"wayland" : u"x11";
+}
+
 String CurrentDateText() {
     return FormatNow("%d %b %Y");
 }

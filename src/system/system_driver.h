@@ -16,7 +16,8 @@ class TSystemDriver : public Object {
     virtual void Poll() = 0;
     // Sleeps until an event or posted work arrives (at most 10 seconds), then polls.
     virtual void Wait() = 0;
-    // Moves the pointer to (x, y) of the input window.
+    // Moves the pointer to (x, y) of the input window (on Wayland: reports it there until the
+    // pointer really moves).
     virtual void MoveMouse(int32_t x, int32_t y) = 0;
     // Shows (1) or hides (0) the pointer over the input window.
     virtual void SetMouseVisible(int32_t visible) = 0;
@@ -36,7 +37,7 @@ class TSystemDriver : public Object {
     virtual int32_t OpenURL(const String& url) = 0;
 };
 
-// The X11 system driver.
+// The Linux system driver over the desktop platform (X11 or Wayland).
 class TLinuxSystemDriver : public TSystemDriver {
   public:
     TLinuxSystemDriver();
@@ -65,12 +66,19 @@ void PumpSystem();
 // Runs the driver's Wait under the same guard.
 void AwaitSystem();
 
-// The current driver's MoveMouse, SetMouseVisible(0) and SetMouseVisible(1).
+// The current driver's MoveMouse, SetMouseVisible(0) and SetMouseVisible(1). Wayland lets no
+// program move the pointer: there MoveMousePointer makes the reported position the asked one
+// (with a mouse-move event to it) until the pointer really moves.
 // @{
 void MoveMousePointer(int32_t x, int32_t y);
 void HideMousePointer();
 void ShowMousePointer();
 // @}
+
+// The desktop platform the framework chose at start-up: u"wayland" when it talks to a
+// Wayland compositor, u"x11" when to an X server (or to none). VEXEL_PLATFORM=x11 or wayland
+// chooses instead.
+String DesktopPlatform();
 
 // The local date as "%d %b %Y" and time as "%H:%M:%S".
 // @{

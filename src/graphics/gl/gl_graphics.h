@@ -1,6 +1,7 @@
 #pragma once
 
-// The OpenGL graphics driver over X11 and GLX, and helpers for programs that draw with raw
+// The OpenGL graphics driver over the platform's windows (GLX on X11, EGL on Wayland), and
+// helpers for programs that draw with raw
 // OpenGL between the 2-D layer's frames. Main thread only.
 
 #include <memory>
@@ -10,7 +11,7 @@
 
 namespace vexel {
 
-// The OpenGL graphics driver: GLX windows for drawing with OpenGL directly.
+// The OpenGL graphics driver: windows for drawing with OpenGL directly.
 class TGLGraphicsDriver : public TGraphicsDriver {
   public:
     std::vector<GraphicsModePtr> GraphicsModes() override;

@@ -95,6 +95,8 @@ GLWindowPtr AttachGLWindow(uintptr_t window, int32_t flags) {
     auto record = std::make_shared<GLWindowRecord>();
     record->kind = GLWindowKind::Attached;
     record->window = Windows().Attach(window, flags);
+    // A platform without other programs' windows (Wayland) gives a closed record.
+    if (!record->window) record->kind = GLWindowKind::Closed;
     record->flags = flags;
     return record;
 }

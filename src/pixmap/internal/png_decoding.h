@@ -23,6 +23,14 @@ namespace vexel {
 // libpng must decide.
 PixmapPtr DecodePngQuickly(std::span<const uint8_t> file, size_t& used, WantedSize wanted = {});
 
+// The bytes of the header chunk this many bytes after the signature.
+inline constexpr size_t kPngHeaderChunkBytes = 25;
+
+// Whether `file` (after the signature, at least its first kPngHeaderChunkBytes) starts with
+// a header DecodePngQuickly takes, of the `wanted` size: a file it would not take need not
+// be read whole.
+bool TakesPngHeader(std::span<const uint8_t> file, WantedSize wanted = {});
+
 // The picture libpng decodes from `stream`, which is at the start of the file (signature
 // included); null when the file is not a PNG, libpng refuses it or its header gives another
 // size than the `wanted` one. A stream exception raised while libpng reads is passed on

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/app_identity.h"
 #include "platform/x11/x11_connection.h"
 #include "platform/x11/x11_video_modes.h"
 #include "runtime/startup.h"
@@ -78,9 +79,7 @@ void SetTitle(Display* display, Window window) {
 // StartupWMClass) for the icon in docks and task lists: the executable's file name as the
 // instance name, and the same capitalised as the class ("morvelle", "Morvelle").
 void SetClass(Display* display, Window window) {
-    const String& file = AppFile();
-    std::string name = ToUtf8(file.substr(file.rfind(u'/') + 1));
-    if (name.empty()) name = "vexel";
+    std::string name = AppInstanceName();
     std::string class_name = name;
     if (class_name[0] >= 'a' && class_name[0] <= 'z') class_name[0] -= 'a' - 'A';
     XClassHint hint{name.data(), class_name.data()};

@@ -11,6 +11,7 @@
 #include <functional>
 
 #include "platform/input.h"
+#include "platform/key_codes.h"
 
 namespace vexel {
 
@@ -29,9 +30,6 @@ Window InputWindow();
 // pixel p becomes (p - x) / scale, truncated toward zero) and warps take them. Identity
 // (0, 0, 1) until set.
 void SetInputWindowView(int32_t x, int32_t y, float scale);
-
-// The framework key code (Windows virtual-key numbering) of an unshifted X keysym.
-int32_t KeyCodeForKeysym(unsigned long keysym);
 
 // The atom "WM_DELETE_WINDOW" if the server knows it, else 0.
 Atom DeleteWindowAtom();

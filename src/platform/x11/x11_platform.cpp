@@ -40,6 +40,10 @@ class X11Platform : public Platform {
 
 }  // namespace
 
+bool X11ServerAnswers() {
+    return SystemDisplay() != nullptr;
+}
+
 std::unique_ptr<Platform> OpenX11Platform() {
     OpenXGlue();
     return std::make_unique<X11Platform>();

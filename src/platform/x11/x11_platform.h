@@ -9,6 +9,9 @@
 
 namespace vexel {
 
+// Whether an X server answers on DISPLAY.
+bool X11ServerAnswers();
+
 // The X11 platform over the display named by DISPLAY. Without an X server it has no events
 // and makes no windows.
 std::unique_ptr<Platform> OpenX11Platform();

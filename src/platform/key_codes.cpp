@@ -1,6 +1,6 @@
 #include <cstdint>
 
-#include "platform/x11/x11_connection.h"
+#include "platform/key_codes.h"
 
 namespace vexel {
 
