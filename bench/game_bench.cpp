@@ -55,6 +55,7 @@
 #include "graphics/graphics.h"
 #include "graphics/image.h"
 #include "graphics/image_font.h"
+#include "graphics/internal/detail_decoding.h"
 #include "graphics/vex2d.h"
 #include "screen_pixels.h"
 #include "system/random.h"
@@ -400,8 +401,10 @@ void Record(Scene& s, int count, std::vector<std::vector<uint8_t>>* pixels) {
         for (size_t i = 0; i < image->frames.size(); ++i) {
             if (image->frames[i] && image->seqs[i] == GraphicsGeneration()) {
                 const auto frame = std::static_pointer_cast<TGLImageFrame>(image->frames[i]);
-                const bool detailed = frame->texel_scale != 1 && i < image->detail_pixmaps.size();
-                tracer->originals[(detailed ? image->detail_pixmaps[i] : image->pixmaps[i]).get()] =
+                const bool detailed =
+                    frame->texel_scale != 1 && image->detail && i < image->detail->pixmaps.size();
+                tracer
+                    ->originals[(detailed ? image->detail->pixmaps[i] : image->pixmaps[i]).get()] =
                     frame;
             }
             image->seqs[i] = 0;

@@ -139,7 +139,7 @@ void ApplyFullScreenDetailScale(int32_t width, int32_t height) {
     int32_t screen_width = 0, screen_height = 0;
     vexel::GetDesktopSize(screen_width, screen_height);
     if (const int32_t scale = FullScreenDetailScale(screen_width, screen_height, width, height))
-        vexel::SetGraphicsScale(scale);
+        vexel::SetGraphicsDetailScale(scale);
 }
 
 }  // namespace morvelle

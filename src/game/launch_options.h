@@ -55,8 +55,8 @@ void ApplyWindowScale(const LaunchOptions& options, int32_t width, int32_t heigh
 int32_t FullScreenDetailScale(int32_t screen_width, int32_t screen_height, int32_t width,
                               int32_t height);
 
-// Sets that scale for the monitor as the one pictures and text load for, until the window's
-// own scale is set back before it opens; leaves the scale alone when the monitor is unknown.
+// Sets that scale for the monitor as the one pictures and text load for; the window's own
+// scale is left alone, and so is everything when the monitor is unknown.
 void ApplyFullScreenDetailScale(int32_t width, int32_t height);
 
 }  // namespace morvelle

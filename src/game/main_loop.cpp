@@ -85,7 +85,6 @@ void StartUp() {
     // when the game starts full-screen, for the full-screen view its first frames show; the
     // window opens at its own scale all the same.
     ApplyWindowScale(Launch(), game.ScreenWidth, game.ScreenHeight);
-    const int32_t window_scale = vexel::GraphicsScale();
     if (Launch().full_screen) ApplyFullScreenDetailScale(game.ScreenWidth, game.ScreenHeight);
 
     // The pictures, sounds and font load before the window opens, so that a missing file
@@ -102,7 +101,6 @@ void StartUp() {
     game.CurrentGun = game.GunList[0];
     if (!game.CurrentGun->img) StopStarting(MissingResourceMessage(u"Data/gfx/Cherry.png"));
 
-    if (Launch().full_screen) vexel::SetGraphicsScale(window_scale);
     if (!vexel::OpenGraphics(game.ScreenWidth, game.ScreenHeight, 0, 60, 0)) {
         StopStarting(NoWindowMessage());
     }

@@ -4,6 +4,9 @@
 #include <thread>
 #include <utility>
 
+#include "graphics/graphics.h"
+#include "system/hook.h"
+
 namespace vexel {
 
 namespace {
@@ -48,9 +51,11 @@ bool& AnyQueued() {
 // More workers than this gain little: the pictures are few and the largest dominates.
 constexpr int32_t kMostWorkers = 4;
 
-int& Holds() {
-    static int holds = 0;
-    return holds;
+// After a frame of the program (not a new window's blank ones), the pictures queued
+// meanwhile go to workers.
+ObjectPtr StartJobsAfterFlip(int, const ObjectPtr& data, const ObjectPtr&) {
+    if (data != BlankFrameMark()) StartQueuedDetailJobs();
+    return data;
 }
 
 }  // namespace
@@ -108,15 +113,8 @@ DetailFrames DetailJob::Take() {
 
 void QueueDetailJob(std::shared_ptr<DetailJob> job) {
     TheWorkers().queued.push_back(std::move(job));
-    AnyQueued() = true;
-}
-
-DetailJobsHold::DetailJobsHold() {
-    ++Holds();
-}
-
-DetailJobsHold::~DetailJobsHold() {
-    --Holds();
+    if (!std::exchange(AnyQueued(), true))
+        AttachHook(AfterFlipHook(), StartJobsAfterFlip, nullptr, 0);
 }
 
 bool DetailJobsPending() {
@@ -132,7 +130,7 @@ void SetDetailWorkerLimit(int32_t workers) {
 }
 
 void StartQueuedDetailJobs() {
-    if (!AnyQueued() || Holds() > 0) return;
+    if (!AnyQueued()) return;
     Workers& workers = TheWorkers();
     if (workers.queued.empty()) return;
     // Workers that are done are joined here, so threads never pile up.

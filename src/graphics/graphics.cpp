@@ -4,7 +4,6 @@
 #include <cmath>
 
 #include "graphics/internal/builtin_drivers.h"
-#include "graphics/internal/detail_decoding.h"
 #include "runtime/last_error.h"
 #include "runtime/startup.h"
 #include "system/hook.h"
@@ -44,8 +43,10 @@ struct GraphicsState {
     bool hard_sync = false;
     SoftSync pacing;
     uint32_t generation = 1;
-    int32_t scale = 0;  // 0: not set, the environment decides
+    int32_t scale = 0;         // 0: not set, the environment decides
+    int32_t detail_scale = 0;  // 0: not set, GraphicsScale() decides
     int before_flip_hook = -1;
+    int after_flip_hook = -1;
     bool exit_handler_registered = false;
 };
 
@@ -56,7 +57,7 @@ void BumpGeneration(GraphicsState& s) {
 // Made on the first use of the module, never while statics are built: the system module
 // (which opens the display) comes first, then the first built-in driver that can run here
 // becomes current.
-GraphicsState::GraphicsState() : before_flip_hook(NewHookId()) {
+GraphicsState::GraphicsState() : before_flip_hook(NewHookId()), after_flip_hook(NewHookId()) {
     CurrentSystemDriver();
     BumpGeneration(*this);
     for (const BuiltinGraphicsDriver& builtin : BuiltinGraphicsDrivers()) {
@@ -299,7 +300,9 @@ GraphicsPtr OpenedGraphics() {
     return State().opened;
 }
 
-void FlipGraphics(int32_t sync) {
+namespace {
+
+void Present(int32_t sync, const ObjectPtr& after_flip_data) {
     GraphicsState& s = State();
     CallHooks(s.before_flip_hook, nullptr);
     if (!s.current && !s.selecting) {
@@ -315,8 +318,22 @@ void FlipGraphics(int32_t sync) {
     } else {
         s.driver->Flip(s.hard_sync ? 1 : 0);
     }
-    // With a frame on screen, high-resolution pictures queued meanwhile can be decoded.
-    StartQueuedDetailJobs();
+    CallHooks(s.after_flip_hook, after_flip_data);
+}
+
+}  // namespace
+
+void FlipGraphics(int32_t sync) {
+    Present(sync, nullptr);
+}
+
+void FlipBlankFrame(int32_t sync) {
+    Present(sync, BlankFrameMark());
+}
+
+const ObjectPtr& BlankFrameMark() {
+    static const ObjectPtr* const mark = new ObjectPtr(std::make_shared<Object>());
+    return *mark;
 }
 
 void CloseOpenedGraphics() {
@@ -370,8 +387,13 @@ int32_t GraphicsScale() {
     return 1;
 }
 
+void SetGraphicsDetailScale(int32_t scale) {
+    if (scale >= 0 && scale <= 4) State().detail_scale = scale;
+}
+
 int32_t GraphicsDetailScale() {
-    if (!State().current) return GraphicsScale();
+    const GraphicsState& s = State();
+    if (!s.current) return s.detail_scale != 0 ? s.detail_scale : GraphicsScale();
     return DetailScaleFor(CurrentGraphicsView().scale);
 }
 
@@ -404,6 +426,9 @@ int32_t GraphicsGeneration() {
 }
 int BeforeFlipHook() {
     return State().before_flip_hook;
+}
+int AfterFlipHook() {
+    return State().after_flip_hook;
 }
 
 }  // namespace vexel

@@ -168,8 +168,13 @@ void SetGraphicsScale(int32_t scale);
 int32_t GraphicsScale();
 // @}
 // The whole scale pictures and text are made for: the current context's view scale rounded
-// up, or GraphicsScale() while no context is current; 1 to 4.
+// up, or while no context is current the scale set with SetGraphicsDetailScale, else
+// GraphicsScale(); 1 to 4.
 int32_t GraphicsDetailScale();
+// The scale pictures and text load for while no context is current (1 to 4; 0 forgets the
+// call), for a program whose first frames show at another scale than its window opens at
+// (one that starts full screen). The window's own scale stays as it is.
+void SetGraphicsDetailScale(int32_t scale);
 // The whole scale pictures and text shown at `view_scale` are made for: rounded up, where a
 // hair above a whole scale (the rounding of the bars) still counts as that scale; 1 to 4.
 int32_t DetailScaleFor(float view_scale);
@@ -188,5 +193,12 @@ void GetDesktopSize(int32_t& width, int32_t& height);
 int32_t GraphicsGeneration();
 // Hook id run with null data before every present.
 int BeforeFlipHook();
+// Hook id run after every present, with null data after a frame of the program and with
+// BlankFrameMark() after a blank frame a new context presents before the program draws.
+int AfterFlipHook();
+// The data AfterFlipHook gets after a blank frame.
+const ObjectPtr& BlankFrameMark();
+// Presents like FlipGraphics(sync), as a blank frame of a new context (see AfterFlipHook).
+void FlipBlankFrame(int32_t sync);
 
 }  // namespace vexel

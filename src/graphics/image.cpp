@@ -11,10 +11,8 @@
 #include "graphics/internal/drawing_context.h"
 #include "graphics/internal/truncate.h"
 #include "graphics/vex2d.h"
-#include "pixmap/pixmap_loader.h"
 #include "runtime/last_error.h"
 #include "runtime/startup.h"
-#include "stream/file_system.h"
 
 namespace vexel {
 
@@ -43,26 +41,7 @@ ImagePtr Finish(ImagePtr image) {
 
 }  // namespace
 
-PixmapPtr ImageSource::Pixmap() const {
-    if (pixmap_) return pixmap_;
-    if (!url_.IsStream() && url_.Text().empty()) {
-        RecordFailure(u"LoadImageFrom", u"", u"the pixmap is null (or the path empty)");
-        return nullptr;
-    }
-    return LoadPixmapFrom(url_);
-}
-
 namespace {
-
-constexpr int32_t kLargestDetailScale = 4;
-
-// "Data/gfx/Sky.png" at 2 is "Data/gfx/Sky@2x.png".
-String DetailPath(const String& path, int32_t scale) {
-    const String suffix = u"@" + IntToString(scale) + u"x";
-    const String extension = ExtensionPart(path);
-    if (extension.empty()) return path + suffix;
-    return WithoutExtension(path) + suffix + u"." + extension;
-}
 
 // Says on standard error, one line each, which high-resolution files did not fit.
 void ReportRefusedDetail(const DetailFrames& detail) {
@@ -72,69 +51,30 @@ void ReportRefusedDetail(const DetailFrames& detail) {
 
 }  // namespace
 
-bool ImageSource::MayHaveDetail() const {
-    const String& path = url_.Text();
-    return !pixmap_ && !url_.IsStream() && !path.empty() && path.find(u"::") == String::npos;
-}
-
-PixmapPtr ImageSource::DetailPixmap(int32_t scale, int32_t width, int32_t height, int32_t& found,
-                                    std::vector<String>& refused) const {
-    found = 1;
-    if (scale <= 1 || !MayHaveDetail()) return nullptr;
-    const String& path = url_.Text();
-    scale = std::min(scale, kLargestDetailScale);
-    std::vector<int32_t> order;
-    for (int32_t k = scale; k <= kLargestDetailScale; ++k)
-        order.push_back(k);
-    for (int32_t k = scale - 1; k >= 2; --k)
-        order.push_back(k);
-    std::vector<String> misfits;
-    PixmapPtr pixmap;
-    for (const int32_t k : order) {
-        const String candidate = DetailPath(path, k);
-        if (PathKind(candidate) != 1) continue;
-        // A refused picture is reported below, in words of its own, not by the loader too.
-        const FailureScope scope(u"DetailPixmap");
-        pixmap = LoadPixmapOfSizeFrom(Url(candidate), width * k, height * k);
-        DiscardFailure();
-        if (pixmap) {
-            found = k;
-            break;
-        }
-        misfits.push_back(candidate + u" is not a " + IntToString(width * k) + u"x" +
-                          IntToString(height * k) + u" picture (" + IntToString(k) + u" times " +
-                          path + u")");
-    }
-    const String& instead = pixmap ? DetailPath(path, found) : path;
-    for (const String& misfit : misfits)
-        refused.push_back(misfit + u"; " + instead + u" is drawn instead");
-    return pixmap;
-}
-
 TImage::~TImage() {
-    if (detail_job) detail_job->Drop();
+    if (detail && detail->job) detail->job->Drop();
 }
 
 void TImage::FinishDetail() {
-    if (!detail_job) return;
-    DetailFrames detail = std::exchange(detail_job, nullptr)->Take();
-    ReportRefusedDetail(detail);
-    const std::vector<bool> pending = std::exchange(detail_pending, {});
-    if (detail.frames.empty()) return;  // no picture fits: what there is stays
-    detail_scale = detail.scale;
-    detail_pixmaps.resize(pixmaps.size());
-    for (size_t f = 0; f < detail.frames.size() && f < pixmaps.size(); ++f) {
-        if (pending[f]) detail_pixmaps[f] = std::move(detail.frames[f]);
+    if (!detail || !detail->job) return;
+    DetailFrames decoded = std::exchange(detail->job, nullptr)->Take();
+    ReportRefusedDetail(decoded);
+    const std::vector<bool> pending = std::exchange(detail->pending, {});
+    if (decoded.frames.empty()) return;  // no picture fits: what there is stays
+    detail->scale = decoded.scale;
+    detail->pixmaps.resize(pixmaps.size());
+    for (size_t f = 0; f < decoded.frames.size() && f < pixmaps.size(); ++f) {
+        if (pending[f]) detail->pixmaps[f] = std::move(decoded.frames[f]);
     }
     std::fill(seqs.begin(), seqs.end(), 0);  // made again from the detail when next drawn
 }
 
 void TImage::AskForDetail(int32_t scale) {
-    if (!detail_origin || detail_job || scale <= detail_asked) return;
-    detail_asked = scale;
-    detail_job = std::make_shared<DetailJob>(detail_origin, scale);
-    detail_pending.assign(pixmaps.size(), true);
-    QueueDetailJob(detail_job);
+    if (!detail || !detail->origin || detail->job || scale <= detail->asked) return;
+    detail->asked = scale;
+    detail->job = std::make_shared<DetailJob>(detail->origin, scale);
+    detail->pending.assign(pixmaps.size(), true);
+    QueueDetailJob(detail->job);
 }
 
 std::shared_ptr<TImageFrame> TImage::Frame(int32_t index) {
@@ -145,22 +85,23 @@ std::shared_ptr<TImageFrame> TImage::Frame(int32_t index) {
     // the ordinary picture's pixels as they are, which is also cheaper to draw.
     const float view_scale = CurrentGraphicsView().scale;
     const bool enlarged = view_scale > 1;
-    if (enlarged && detail_job && detail_job->Done()) FinishDetail();
-    if (detail_job) detail_job->MarkShown();
+    if (enlarged && detail && detail->job && detail->job->Done()) FinishDetail();
+    if (detail && detail->job) detail->job->MarkShown();
     // A view enlarged beyond what the image was loaded for (full screen, say) asks for more.
-    if (enlarged && detail_origin) AskForDetail(GraphicsDetailScale());
+    if (enlarged && detail && detail->origin) AskForDetail(GraphicsDetailScale());
     int32_t frame_flags = flags;  // at 1:1 as the image asks
     if (enlarged) {
-        const bool whole_and_waiting = detail_job && view_scale == std::floor(view_scale);
+        const bool whole_and_waiting =
+            detail && detail->job && view_scale == std::floor(view_scale);
         frame_flags = whole_and_waiting ? flags & ~ImageFlagFiltered : flags | ImageFlagFiltered;
     }
     const int32_t generation = GraphicsGeneration();
     if (seqs[i] == generation) return frames[i];
     TVex2DDriver& driver = CurrentVex2DDriver();
     frames[i] = nullptr;
-    if (enlarged && i < detail_pixmaps.size() && detail_pixmaps[i]) {
-        frames[i] =
-            driver.CreateDetailedFrame(detail_pixmaps[i], flags | ImageFlagFiltered, detail_scale);
+    if (enlarged && detail && i < detail->pixmaps.size() && detail->pixmaps[i]) {
+        frames[i] = driver.CreateDetailedFrame(detail->pixmaps[i], flags | ImageFlagFiltered,
+                                               detail->scale);
     }
     if (!frames[i]) {
         frames[i] = driver.CreateFrameFromPixmap(Lock(index, 1, 0), frame_flags);
@@ -194,9 +135,10 @@ void TImage::SetPixmap(int32_t index, PixmapPtr pixmap) {
 }
 
 void TImage::DropDetail(size_t index) {
-    if (index < detail_pixmaps.size()) detail_pixmaps[index] = nullptr;
-    if (index < detail_pending.size()) detail_pending[index] = false;
-    detail_origin = nullptr;  // a later picture would bring the written frame's detail back
+    if (!detail) return;
+    if (index < detail->pixmaps.size()) detail->pixmaps[index] = nullptr;
+    if (index < detail->pending.size()) detail->pending[index] = false;
+    detail->origin = nullptr;  // a later picture would bring the written frame's detail back
 }
 
 namespace {
@@ -219,16 +161,18 @@ void AttachDetail(TImage& image, const ImageSource& source, const TPixmap& ordin
                         image.mask_g,
                         image.mask_b};
     if (Settings().detail_in_background) {
-        image.detail_origin = std::make_shared<const DetailOrigin>(DetailOrigin{source, cut});
+        image.detail = std::make_unique<ImageDetail>();
+        image.detail->origin = std::make_shared<const DetailOrigin>(DetailOrigin{source, cut});
         image.AskForDetail(scale);
         return;
     }
     if (scale <= 1) return;
-    DetailFrames detail = DecodeDetailFrames(source, scale, cut);
-    ReportRefusedDetail(detail);
-    if (detail.frames.empty()) return;
-    image.detail_scale = detail.scale;
-    image.detail_pixmaps = std::move(detail.frames);
+    DetailFrames decoded = DecodeDetailFrames(source, scale, cut);
+    ReportRefusedDetail(decoded);
+    if (decoded.frames.empty()) return;
+    image.detail = std::make_unique<ImageDetail>();
+    image.detail->scale = decoded.scale;
+    image.detail->pixmaps = std::move(decoded.frames);
 }
 
 }  // namespace

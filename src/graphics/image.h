@@ -7,52 +7,19 @@
 #include <vector>
 
 #include "graphics/image_frame.h"
+#include "graphics/image_source.h"
 #include "pixmap/pixmap.h"
 #include "runtime/object.h"
-#include "stream/url.h"
 
 namespace vexel {
 
-class DetailJob;
-struct DetailOrigin;
+struct ImageDetail;
 
 // Image flags.
 inline constexpr int32_t ImageFlagMasked = 1;     // frames without alpha are colour-keyed
 inline constexpr int32_t ImageFlagFiltered = 2;   // linear texture filtering
 inline constexpr int32_t ImageFlagMipmapped = 4;  // textures carry mipmaps
 inline constexpr int32_t ImageFlagDynamic = 8;    // made by CreateBlankImage; nothing reads it
-
-// Where an image comes from: a pixmap used as it is, or a path, url or stream to load one from.
-class ImageSource {
-  public:
-    // A pixmap.
-    ImageSource(PixmapPtr pixmap) : pixmap_(std::move(pixmap)) {}
-    // A url, path or stream to load a picture from.
-    // @{
-    ImageSource(Url url) : url_(std::move(url)) {}
-    ImageSource(String path) : url_(std::move(path)) {}
-    ImageSource(const char16_t* path) : url_(path) {}
-    ImageSource(StreamPtr stream) : url_(std::move(stream)) {}
-    // @}
-
-    // The pixmap itself, or the one loaded from the url (null when it cannot be read).
-    PixmapPtr Pixmap() const;
-    // A plain file path, which can have high-resolution files beside it.
-    bool MayHaveDetail() const;
-    // For a file path "Name.png" of a width × height picture and `scale` above 1: the
-    // high-resolution picture beside it, "Name@2x.png" or "Name@3x.png" (up to @4x), the
-    // nearest at or above `scale`, else the largest below it; `found` is its scale. Null
-    // (found 1) when there is none. A file of any size other than its scale times width ×
-    // height is refused from its header, before it is decoded, and so is one that cannot be
-    // read; the next is tried, and `refused` gets a line for each, which names the picture
-    // drawn instead.
-    PixmapPtr DetailPixmap(int32_t scale, int32_t width, int32_t height, int32_t& found,
-                           std::vector<String>& refused) const;
-
-  private:
-    PixmapPtr pixmap_;
-    Url url_;
-};
 
 // An image of equally sized frames, each a pixmap in memory turned on demand into a driver
 // frame for the graphics generation in force. Frame numbers outside 0 .. count - 1 give null
@@ -67,20 +34,9 @@ class TImage : public Object {
     std::vector<std::shared_ptr<TImageFrame>> frames;
     // GraphicsGeneration at which each driver frame was made; 0 = none.
     std::vector<int32_t> seqs;
-    // The frames at detail_scale times their size, from the picture's high-resolution file,
-    // used for the textures when there is one; sizes, handles and collision masks always come
-    // from `pixmaps`. Empty when the image has none. Writing a frame drops its detail.
-    std::vector<PixmapPtr> detail_pixmaps;
-    int32_t detail_scale = 1;
-    // While the high-resolution picture is being decoded in the background: its job, and the
-    // frames its result is still for (writing a frame drops it). Until the job is done the
-    // frames draw from `pixmaps`.
-    std::shared_ptr<DetailJob> detail_job;
-    std::vector<bool> detail_pending;
-    // Loaded in the background: where its high-resolution frames come from, and the scale they
-    // were last asked for; a view that needs a higher one asks again. Writing a frame ends it.
-    std::shared_ptr<const DetailOrigin> detail_origin;
-    int32_t detail_asked = 1;
+    // The frames of the picture's high-resolution file and their decoding, when the image
+    // has such a file; sizes, handles and collision masks always come from `pixmaps`.
+    std::unique_ptr<ImageDetail> detail;
 
     ~TImage() override;
 

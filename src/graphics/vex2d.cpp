@@ -4,7 +4,6 @@
 #include <numbers>
 
 #include "graphics/image_font.h"
-#include "graphics/internal/detail_decoding.h"
 #include "graphics/internal/drawing_context.h"
 #include "graphics/internal/truncate.h"
 #include "runtime/last_error.h"
@@ -118,12 +117,10 @@ void TVex2DGraphics::MakeCurrent() {
     module.driver = _driver ? _driver : module.silent_driver;
     Validate();
     if (_setup == 0) {
-        // Pictures decoding in the background wait for the program's own first frame.
-        const DetailJobsHold hold;
         ClearScreen();
-        FlipGraphics(0);
+        FlipBlankFrame(0);
         ClearScreen();
-        FlipGraphics(0);
+        FlipBlankFrame(0);
         _setup = 1;
     }
 }

@@ -115,6 +115,15 @@ class MonitorRecording {
         return frames_.load() >= kRate / 10;
     }
 
+    // Waits until `frames` frames have come, or `limit` has passed; whether they came.
+    bool WaitForFrames(long frames, Millis limit) {
+        const auto deadline = Clock::now() + limit;
+        while (frames_.load() < frames && Clock::now() < deadline)
+            std::this_thread::sleep_for(Millis(10));
+        return frames_.load() >= frames;
+    }
+    long Frames() const { return frames_.load(); }
+
     void Stop() {
         if (pid_ > 0) {
             kill(pid_, SIGTERM);
@@ -201,6 +210,8 @@ TEST_F(PulseOutputTest, ServerHearsWhatTheOssDeviceGetsSoonAfterTheCall) {
     SetAudioClientIdentity(u"Morvelle Probe", u"morvelle");
     MonitorRecording recording(server_);
     ASSERT_TRUE(recording.WaitUntilRunning());
+    const auto running_at = Clock::now();
+    const long running_frames = recording.Frames();
     const SoundPtr sound = LoadSoundFile(tone, 0);
     ASSERT_TRUE(PlaysThroughServer());
     // Several plays, each measured from its call to where it begins in the recording.
@@ -214,7 +225,14 @@ TEST_F(PulseOutputTest, ServerHearsWhatTheOssDeviceGetsSoonAfterTheCall) {
     // The stream introduces the program as the server lists it.
     const auto listed = testing::RunProcess({kPactl, "--server", server_, "list", "sink-inputs"});
     ShutdownAudioDriver();
-    std::this_thread::sleep_for(Millis(100));
+    // The recording is stopped once it reaches a second past the last call: on a loaded
+    // machine parec can lag well behind the server.
+    const auto recorded_until = calls.back() + Millis(1000) - running_at;
+    EXPECT_TRUE(recording.WaitForFrames(
+        running_frames +
+            static_cast<long>(std::chrono::duration_cast<Millis>(recorded_until).count() * kRate /
+                              1000),
+        Millis(30000)));
     recording.Stop();
 
     for (const char* property :

@@ -187,6 +187,40 @@ TEST_F(GraphicsLayer, FlipRunsTheBeforeFlipHooksFirst) {
     EXPECT_EQ(flips_seen, (std::vector<size_t>{0, 1}));
 }
 
+TEST_F(GraphicsLayer, FlipRunsTheAfterFlipHooksLastMarkingBlankFrames) {
+    static std::vector<std::pair<size_t, bool>> seen;  // flips done, blank
+    seen.clear();
+    static RecordingDriver* recording;
+    recording = driver.get();
+    const auto hook = [](int, const ObjectPtr& data, const ObjectPtr&) -> ObjectPtr {
+        seen.emplace_back(recording->flips.size(), data == BlankFrameMark());
+        return data;
+    };
+    AttachHook(AfterFlipHook(), hook, nullptr, 0);
+    FlipBlankFrame(0);
+    FlipGraphics(0);
+    DetachHook(AfterFlipHook(), hook, nullptr);
+    EXPECT_EQ(seen, (std::vector<std::pair<size_t, bool>>{{1, true}, {2, false}}));
+    ASSERT_NE(BlankFrameMark(), nullptr);
+}
+
+TEST_F(GraphicsLayer, PicturesLoadForTheDetailScaleSetWhileNoContextIsCurrent) {
+    SetGraphicsScale(2);
+    EXPECT_EQ(GraphicsDetailScale(), 2);
+    SetGraphicsDetailScale(4);
+    EXPECT_EQ(GraphicsDetailScale(), 4);
+    EXPECT_EQ(GraphicsScale(), 2);
+    SetGraphicsDetailScale(5);  // out of range: ignored
+    EXPECT_EQ(GraphicsDetailScale(), 4);
+    // With a context current, its view decides.
+    ASSERT_TRUE(OpenGraphics(640, 480, 0, 0, 0));
+    EXPECT_EQ(GraphicsDetailScale(), 1);
+    CloseOpenedGraphics();
+    SetGraphicsDetailScale(0);
+    EXPECT_EQ(GraphicsDetailScale(), 2);
+    SetGraphicsScale(0);
+}
+
 std::vector<int32_t> Syncs(const RecordingDriver& driver) {
     std::vector<int32_t> syncs;
     for (const auto& flip : driver.flips)

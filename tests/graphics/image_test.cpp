@@ -137,18 +137,18 @@ TEST_F(Images, DetailDecodedInTheBackgroundIsCutLikeTheStripAndHandedOver) {
     SetImageDetailInBackground(1);
     const auto strip = LoadImageStrip(FromUtf8(folder / "Strip.png"), 128, 64, 2, 4, 0);
     SetGraphicsScale(0);
-    ASSERT_TRUE(strip && strip->detail_job);
-    EXPECT_TRUE(strip->detail_pixmaps.empty()) << "nothing decoded while loading";
+    ASSERT_TRUE(strip && strip->detail && strip->detail->job);
+    EXPECT_TRUE(strip->detail->pixmaps.empty()) << "nothing decoded while loading";
     StartQueuedDetailJobs();
-    for (int tries = 0; tries < 500 && !strip->detail_job->Done(); ++tries)
+    for (int tries = 0; tries < 500 && !strip->detail->job->Done(); ++tries)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_TRUE(strip->detail_job->Done());
+    EXPECT_TRUE(strip->detail->job->Done());
     FinishImageDetail(*strip);
-    EXPECT_EQ(strip->detail_job, nullptr);
-    EXPECT_EQ(strip->detail_scale, 2);
-    ASSERT_EQ(strip->detail_pixmaps.size(), 4u);
+    EXPECT_EQ(strip->detail->job, nullptr);
+    EXPECT_EQ(strip->detail->scale, 2);
+    ASSERT_EQ(strip->detail->pixmaps.size(), 4u);
     for (int32_t i = 0; i < 4; ++i) {
-        const auto& cell = strip->detail_pixmaps[static_cast<size_t>(i)];
+        const auto& cell = strip->detail->pixmaps[static_cast<size_t>(i)];
         ASSERT_TRUE(cell && cell->width == 256 && cell->height == 128);
         EXPECT_EQ(static_cast<uint32_t>(cell->ReadPixel(0, 0)) >> 16 & 0xFF,
                   static_cast<uint32_t>(i + 2));
@@ -171,7 +171,7 @@ TEST_F(Images, DetailOfImagesAlreadyDrawnIsDecodedFirst) {
         ASSERT_TRUE(SavePNGPixmap(*CellPicture(2 * widths[i], 64, 2 * widths[i], 64, PIXEL_RGBA32),
                                   FromUtf8(folder / (name + "@2x.png")), 1));
         images.push_back(LoadImageFrom(FromUtf8(folder / (name + ".png")), 0));
-        ASSERT_TRUE(images.back() && images.back()->detail_job);
+        ASSERT_TRUE(images.back() && images.back()->detail && images.back()->detail->job);
     }
     SetGraphicsScale(0);
     SelectGraphics(context);
@@ -187,7 +187,7 @@ TEST_F(Images, DetailOfImagesAlreadyDrawnIsDecodedFirst) {
         bool later_done = false;
         all_done = true;
         for (size_t k = 4; k-- > 0;) {
-            const bool done = images[order[k]]->detail_job->Done();
+            const bool done = images[order[k]]->detail->job->Done();
             EXPECT_TRUE(done || !later_done) << "job " << k << " of the order before a later one";
             later_done |= done;
             all_done &= done;
@@ -261,9 +261,10 @@ TEST_F(Images, AHighResolutionFileOfTheWrongSizeIsRefusedFromItsHeader) {
     if (largest.Available()) {  // under the sanitizers, as the test command builds
         EXPECT_LT(largest.Bytes(), 1u << 22);
     }
-    EXPECT_EQ(image->detail_scale, 2);
-    ASSERT_EQ(image->detail_pixmaps.size(), 1u);
-    EXPECT_EQ(image->detail_pixmaps[0]->width, 16);
+    ASSERT_NE(image->detail, nullptr);
+    EXPECT_EQ(image->detail->scale, 2);
+    ASSERT_EQ(image->detail->pixmaps.size(), 1u);
+    EXPECT_EQ(image->detail->pixmaps[0]->width, 16);
     const std::string folder_path = folder.path();
     EXPECT_EQ(said, "Vexel Application: " + folder_path +
                         "/Pic@3x.png is not a 24x24 picture (3 times " + folder_path +

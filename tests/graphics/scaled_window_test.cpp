@@ -346,7 +346,7 @@ TEST_F(ScaledWindow, ImagesDrawTheirHighResolutionPictureWithTheOrdinarySizeAndM
     const auto later = LoadImageFrom(FromUtf8(base), 0);
     const auto strip = LoadImageStrip(FromUtf8(folder.path() + "/Strip.tga"), 4, 4, 0, 2, 0);
     SetImageDetailInBackground(0);
-    ASSERT_TRUE(later && strip && later->detail_job);
+    ASSERT_TRUE(later && strip && later->detail && later->detail->job);
     constexpr uint32_t kBlue = 0xFF0000FFu;
     LockImageFrame(*strip, 1, 1, 1)->ClearPixels(static_cast<int32_t>(kBlue));
     const auto draw = [&] {
@@ -359,13 +359,13 @@ TEST_F(ScaledWindow, ImagesDrawTheirHighResolutionPictureWithTheOrdinarySizeAndM
     const Surface before = draw();
     EXPECT_EQ(before.At(21, 20), kRed);
     EXPECT_EQ(before.At(202, 202), kRed);
-    EXPECT_TRUE(later->detail_job && !later->detail_job->Done()) << "no frame presented yet";
+    EXPECT_TRUE(later->detail->job && !later->detail->job->Done()) << "no frame presented yet";
     FlipGraphics(0);
-    for (int tries = 0; tries < 500 && !later->detail_job->Done(); ++tries)
+    for (int tries = 0; tries < 500 && !later->detail->job->Done(); ++tries)
         usleep(10000);
     FinishImageDetail(*strip);
     const Surface after = draw();
-    EXPECT_EQ(later->detail_job, nullptr) << "taken by the draw once done";
+    EXPECT_EQ(later->detail->job, nullptr) << "taken by the draw once done";
     EXPECT_EQ(after.At(20, 20), kWhite);
     EXPECT_EQ(after.At(21, 20), kBlack);
     EXPECT_EQ(after.At(202, 202), kWhite);
@@ -379,7 +379,7 @@ TEST_F(ScaledWindow, ImagesDrawTheirHighResolutionPictureWithTheOrdinarySizeAndM
     SetImageDetailInBackground(1);
     const auto follows = LoadImageFrom(FromUtf8(base), 0);
     SetImageDetailInBackground(0);
-    ASSERT_TRUE(follows && !follows->detail_job);
+    ASSERT_TRUE(follows && follows->detail && !follows->detail->job);
     ASSERT_EQ(SetGraphicsFullScreen(1), 1);
     const auto draw_full = [&] {
         ClearScreen();
@@ -388,12 +388,12 @@ TEST_F(ScaledWindow, ImagesDrawTheirHighResolutionPictureWithTheOrdinarySizeAndM
     };
     // Logical (12, 12) is window pixel (45, 165): inside the frame, between the bars.
     EXPECT_EQ(draw_full().At(45, 165), kRed);
-    ASSERT_TRUE(follows->detail_job);
+    ASSERT_TRUE(follows->detail->job);
     FlipGraphics(0);
-    for (int tries = 0; tries < 500 && !follows->detail_job->Done(); ++tries)
+    for (int tries = 0; tries < 500 && !follows->detail->job->Done(); ++tries)
         usleep(10000);
     EXPECT_NE(draw_full().At(45, 165), kRed) << "the 2x checkers, filtered";
-    EXPECT_EQ(follows->detail_scale, 2);
+    EXPECT_EQ(follows->detail->scale, 2);
     SetGraphicsFullScreen(0);
 }
 

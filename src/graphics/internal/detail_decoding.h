@@ -17,7 +17,7 @@
 #include <memory>
 #include <vector>
 
-#include "graphics/image.h"
+#include "graphics/image_source.h"
 #include "pixmap/pixmap.h"
 
 namespace vexel {
@@ -53,6 +53,25 @@ DetailFrames DecodeDetailFrames(const ImageSource& source, int32_t scale, const 
 struct DetailOrigin {
     ImageSource source;
     DetailCut cut;
+};
+
+class DetailJob;
+
+// An image's high-resolution frames (TImage::detail).
+struct ImageDetail {
+    // The frames at `scale` times their size, used for the textures when there are any.
+    // Writing a frame drops its detail.
+    std::vector<PixmapPtr> pixmaps;
+    int32_t scale = 1;
+    // While the picture is being decoded in the background: its job, and the frames its
+    // result is still for (writing a frame drops it). Until the job is done the frames draw
+    // from the image's ordinary pixmaps.
+    std::shared_ptr<DetailJob> job;
+    std::vector<bool> pending;
+    // Loaded in the background: where the frames come from, and the scale they were last
+    // asked for; a view that needs a higher one asks again. Writing a frame ends it.
+    std::shared_ptr<const DetailOrigin> origin;
+    int32_t asked = 1;
 };
 
 class DetailJob {
@@ -91,17 +110,8 @@ class DetailJob {
     DetailFrames result_;  // written by the thread that claimed the job, before kDone
 };
 
-// While one lives, StartQueuedDetailJobs starts nothing: the blank frames a new window
-// presents are not the program's first frame. Main thread.
-class DetailJobsHold {
-  public:
-    DetailJobsHold();
-    ~DetailJobsHold();
-    DetailJobsHold(const DetailJobsHold&) = delete;
-    DetailJobsHold& operator=(const DetailJobsHold&) = delete;
-};
-
-// Queues a job for the next StartQueuedDetailJobs. Main thread.
+// Queues a job for the next StartQueuedDetailJobs, which runs after every frame the program
+// presents (AfterFlipHook). Main thread.
 void QueueDetailJob(std::shared_ptr<DetailJob> job);
 // Hands the queued jobs to new worker threads, one for each core (at most four, and no
 // more than there are jobs), which take them one at a time: first the jobs of images
