@@ -194,8 +194,9 @@ TEST_F(WaylandWindow, ACompositorIsPreferredAndAnAskedPlatformMustBeThere) {
     const testing::ProcessResult missing =
         run({"WAYLAND_DISPLAY=/nonexistent", "VEXEL_PLATFORM=wayland"});
     EXPECT_EQ(missing.status, 1);
-    EXPECT_EQ(missing.err, "VEXEL_PLATFORM=wayland: no Wayland compositor answers on "
-                           "WAYLAND_DISPLAY\n");
+    EXPECT_EQ(missing.err,
+              "VEXEL_PLATFORM=wayland: no Wayland compositor answers on "
+              "WAYLAND_DISPLAY\n");
     EXPECT_EQ(run({"VEXEL_PLATFORM=x11", "DISPLAY=:1999"}).err,
               "VEXEL_PLATFORM=x11: no X server answers on DISPLAY\n");
 }
