@@ -14,8 +14,6 @@
 
 namespace vexel::testing {
 
-namespace {
-
 void WriteTga(const std::string& path, int32_t width, int32_t height,
               const std::vector<uint32_t>& pixels) {
     std::vector<uint8_t> bytes(18, 0);
@@ -33,8 +31,6 @@ void WriteTga(const std::string& path, int32_t width, int32_t height,
     }
     WriteFileBytes(path, bytes);
 }
-
-}  // namespace
 
 void DrawReferenceFrame() {
     SetClearColor(20, 40, 60);

@@ -28,6 +28,11 @@ Frame ReadBackBuffer();
 Frame ReadPpm(const std::string& path);
 void WritePpm(const std::string& path, const Frame& frame);
 
+// A 32-bit TGA of `pixels` (0xAARRGGBB, row 0 at the top), stored bottom row first, which
+// the loader chain reads whatever the file is called.
+void WriteTga(const std::string& path, int32_t width, int32_t height,
+              const std::vector<uint32_t>& pixels);
+
 // `base`.tga, an 8×8 red picture, and `base`@2x.tga, 16×16 one-pixel checkers.
 void WriteCheckeredPictures(const std::string& base);
 // The colour of the checkers at (x, y): white where x + y is even, else black.

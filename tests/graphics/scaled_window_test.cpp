@@ -31,6 +31,7 @@
 #include "graphics/internal/detail_decoding.h"
 #include "graphics/vex2d.h"
 #include "platform/x11/glx_window.h"
+#include "reference_frame.h"
 #include "support/test_support.h"
 #include "system/polled_input.h"
 #include "system/system_driver.h"
@@ -82,27 +83,7 @@ int32_t ChannelDistance(uint32_t a, uint32_t b) {
     return most;
 }
 
-// A 32-bit TGA of `pixels` (0xAARRGGBB, row 0 at the top), stored bottom row first, which
-// the loader chain reads whatever the file is called.
-void WriteTga(const std::string& path, int32_t width, int32_t height,
-              const std::vector<uint32_t>& pixels) {
-    std::vector<uint8_t> bytes(18, 0);
-    bytes[2] = 2;  // uncompressed true colour
-    bytes[12] = static_cast<uint8_t>(width), bytes[13] = static_cast<uint8_t>(width >> 8);
-    bytes[14] = static_cast<uint8_t>(height), bytes[15] = static_cast<uint8_t>(height >> 8);
-    bytes[16] = 32;
-    bytes[17] = 8;  // alpha bits
-    for (int32_t y = height - 1; y >= 0; --y) {
-        for (int32_t x = 0; x < width; ++x) {
-            const uint32_t p = pixels[static_cast<size_t>(y * width + x)];
-            for (const int shift : {0, 8, 16, 24})
-                bytes.push_back(static_cast<uint8_t>(p >> shift));
-        }
-    }
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
-}
+using testing::WriteTga;
 
 std::vector<uint32_t> Solid(int32_t width, int32_t height, uint32_t colour) {
     return std::vector<uint32_t>(static_cast<size_t>(width) * static_cast<size_t>(height), colour);
