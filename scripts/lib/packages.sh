@@ -51,6 +51,12 @@ TEST_PACKAGES=(
   "${PACKAGE_PACKAGES[@]}" "${DOC_PACKAGES[@]}"
 )
 
+# Proving the two commands in a fresh Debian 12 root (scripts/fresh_machine): the root's
+# maker, and the host's X server, input tool and screenshot tool for the play command.
+FRESH_MACHINE_PACKAGES=(
+  mmdebstrap xvfb xdotool x11-apps
+)
+
 # Measuring: Google Benchmark and the libraries we compare ourselves with.
 BENCH_PACKAGES=(
   libbenchmark-dev libsdl2-dev libsdl2-image-dev libpixman-1-dev libstb-dev valgrind
